@@ -1,0 +1,42 @@
+#include "platform/mapping.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plinka::platform {
+
+bool FileMapping::open(const std::string& path, bool writable) {
+  close();
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    ::close(fd);
+    return false;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  void* p = mmap(nullptr, size, writable ? (PROT_READ | PROT_WRITE) : PROT_READ, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  data_ = static_cast<uint8_t*>(p);
+  size_ = size;
+  return true;
+}
+
+void FileMapping::close() {
+  if (data_)
+    munmap(data_, size_);
+  if (fd_ >= 0)
+    ::close(fd_);
+  data_ = nullptr;
+  size_ = 0;
+  fd_ = -1;
+}
+
+} // namespace plinka::platform

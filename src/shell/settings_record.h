@@ -1,0 +1,199 @@
+// The settings record: every user setting in one fixed 7000-byte layout that
+// is also the settings file's format (after the 8-byte magic). Offsets are
+// binding, so the struct is packed and each field's offset is checked below.
+//
+// Threads: the GUI thread writes fields from the option windows; worker
+// threads read single 32-bit fields at any time. Text fields are written
+// only from the GUI thread while an option window is open.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+namespace plinka {
+
+static_assert(std::endian::native == std::endian::little, "the settings file is little-endian");
+
+constexpr int kStateCount = 10;
+constexpr int kUserCount = 10;
+constexpr int kNameSize = 50;
+constexpr int kPathSize = 600;
+
+#pragma pack(push, 1)
+
+// Window placement in the layout of a WINDOWPLACEMENT: all 32-bit.
+struct WindowPlacement {
+  int32_t length;
+  int32_t flags;
+  int32_t showCommand;
+  int32_t minX, minY;
+  int32_t maxX, maxY;
+  int32_t left, top, right, bottom;
+};
+
+// The Media Filler's 1000-byte settings block (also stored alone in
+// "dPkFill.dat").
+struct FillerSettings {
+  uint32_t fillSize;     // index 0..7 of the "Fill Size" list
+  uint32_t typeMp3, typeAvi, typeWav, typeMpeg, typeMidi, typeWma, typeAsf, typeWmv;
+  uint32_t typeAll;
+  uint32_t playUpTo;     // O-Scale limit 0..3
+  uint32_t minRating;    // 0..10
+  uint32_t user;         // 0..9
+  uint32_t userMode;     // alt mode 0..9
+  uint32_t emptyDir;
+  uint32_t addNumber;
+  uint8_t reserved64[16];
+  char fillDirectory[kPathSize];
+  uint8_t reserved680[4];
+  uint32_t rebufferValue; // the buffer cache's re-buffer value, kept here
+  uint8_t reserved688[312];
+};
+
+struct SettingsRecord {
+  uint32_t coverArt;
+  uint32_t currentState;
+  uint32_t prepareCount;
+  uint32_t typeAll;
+  uint32_t maximised;
+  uint32_t onTop;
+  uint32_t fullMovie;
+  uint32_t trayMinimise;
+  char databasePath[kPathSize];
+  uint32_t coverChoice;
+  uint32_t dbWindowOption;
+  uint8_t reserved640[12];
+  uint32_t oldStateUser;
+  uint8_t reserved656[4];
+  uint32_t autoPlay;
+  uint32_t autoMini;
+  uint8_t reserved668[4];
+  uint32_t typeMp3, typeAvi, typeWav, typeMpeg, typeMidi, typeWma, typeAsf, typeWmv;
+  uint8_t reserved704[24];
+  uint32_t oldStatePlayUpTo;
+  uint32_t columnWidth[5];
+  uint8_t reserved752[12];
+  char userName[kUserCount][kNameSize];
+  char altModeName[11][kNameSize];
+  char altModePattern[10][kNameSize];
+  uint32_t ratingValue[10];
+  uint32_t targetValue;
+  uint32_t defaultImportValue;
+  uint8_t reserved2362[4];
+  uint32_t dirToId;
+  uint32_t oldStateMinRating;
+  uint32_t oldStateNoArtistRepeat;
+  int32_t lastSongIndex[10];
+  uint32_t recentSongs[10];
+  uint32_t historySongs[100];
+  char recentArtists[20][70];
+  uint8_t reserved4258[40];
+  WindowPlacement windowPlacement;
+  uint32_t randomState;
+  uint32_t networkMode;
+  uint32_t buildTime;
+  uint32_t quickLinkChoice;
+  uint32_t autoBuild;
+  uint32_t markVideo;
+  char importSource[kPathSize];
+  uint32_t lameCheck;
+  uint32_t showRate;
+  char stateName[kStateCount][kNameSize];
+  uint32_t stateUser[kStateCount];
+  uint32_t stateAltMode[kStateCount];
+  uint32_t statePlayUpTo[kStateCount];
+  uint32_t stateMinRating[kStateCount];
+  uint32_t stateNoArtistRepeat[kStateCount];
+  uint32_t stateHistory[kStateCount];
+  uint32_t bufferMode;
+  uint32_t bufferSize;
+  int32_t localBufferCount;
+  uint32_t autoRate;
+  uint32_t shutdownAfterBuild;
+  uint32_t hashStat;
+  uint32_t autoRateSpeed;
+  uint32_t localDbFlag;
+  uint8_t reserved5746[28];
+  FillerSettings fillerSettings;
+  uint8_t reserved6774[226];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(WindowPlacement) == 44);
+static_assert(sizeof(FillerSettings) == 1000);
+static_assert(offsetof(FillerSettings, typeAll) == 36);
+static_assert(offsetof(FillerSettings, playUpTo) == 40);
+static_assert(offsetof(FillerSettings, userMode) == 52);
+static_assert(offsetof(FillerSettings, addNumber) == 60);
+static_assert(offsetof(FillerSettings, fillDirectory) == 80);
+static_assert(offsetof(FillerSettings, rebufferValue) == 684);
+
+static_assert(sizeof(SettingsRecord) == 7000);
+static_assert(offsetof(SettingsRecord, coverArt) == 0);
+static_assert(offsetof(SettingsRecord, currentState) == 4);
+static_assert(offsetof(SettingsRecord, prepareCount) == 8);
+static_assert(offsetof(SettingsRecord, typeAll) == 12);
+static_assert(offsetof(SettingsRecord, maximised) == 16);
+static_assert(offsetof(SettingsRecord, onTop) == 20);
+static_assert(offsetof(SettingsRecord, fullMovie) == 24);
+static_assert(offsetof(SettingsRecord, trayMinimise) == 28);
+static_assert(offsetof(SettingsRecord, databasePath) == 32);
+static_assert(offsetof(SettingsRecord, coverChoice) == 632);
+static_assert(offsetof(SettingsRecord, dbWindowOption) == 636);
+static_assert(offsetof(SettingsRecord, oldStateUser) == 652);
+static_assert(offsetof(SettingsRecord, autoPlay) == 660);
+static_assert(offsetof(SettingsRecord, autoMini) == 664);
+static_assert(offsetof(SettingsRecord, typeMp3) == 672);
+static_assert(offsetof(SettingsRecord, typeAvi) == 676);
+static_assert(offsetof(SettingsRecord, typeWav) == 680);
+static_assert(offsetof(SettingsRecord, typeMpeg) == 684);
+static_assert(offsetof(SettingsRecord, typeMidi) == 688);
+static_assert(offsetof(SettingsRecord, typeWma) == 692);
+static_assert(offsetof(SettingsRecord, typeAsf) == 696);
+static_assert(offsetof(SettingsRecord, typeWmv) == 700);
+static_assert(offsetof(SettingsRecord, oldStatePlayUpTo) == 728);
+static_assert(offsetof(SettingsRecord, columnWidth) == 732);
+static_assert(offsetof(SettingsRecord, userName) == 764);
+static_assert(offsetof(SettingsRecord, altModeName) == 1264);
+static_assert(offsetof(SettingsRecord, altModePattern) == 1814);
+static_assert(offsetof(SettingsRecord, ratingValue) == 2314);
+static_assert(offsetof(SettingsRecord, targetValue) == 2354);
+static_assert(offsetof(SettingsRecord, defaultImportValue) == 2358);
+static_assert(offsetof(SettingsRecord, dirToId) == 2366);
+static_assert(offsetof(SettingsRecord, oldStateMinRating) == 2370);
+static_assert(offsetof(SettingsRecord, oldStateNoArtistRepeat) == 2374);
+static_assert(offsetof(SettingsRecord, lastSongIndex) == 2378);
+static_assert(offsetof(SettingsRecord, recentSongs) == 2418);
+static_assert(offsetof(SettingsRecord, historySongs) == 2458);
+static_assert(offsetof(SettingsRecord, recentArtists) == 2858);
+static_assert(offsetof(SettingsRecord, windowPlacement) == 4298);
+static_assert(offsetof(SettingsRecord, randomState) == 4342);
+static_assert(offsetof(SettingsRecord, networkMode) == 4346);
+static_assert(offsetof(SettingsRecord, buildTime) == 4350);
+static_assert(offsetof(SettingsRecord, quickLinkChoice) == 4354);
+static_assert(offsetof(SettingsRecord, autoBuild) == 4358);
+static_assert(offsetof(SettingsRecord, markVideo) == 4362);
+static_assert(offsetof(SettingsRecord, importSource) == 4366);
+static_assert(offsetof(SettingsRecord, lameCheck) == 4966);
+static_assert(offsetof(SettingsRecord, showRate) == 4970);
+static_assert(offsetof(SettingsRecord, stateName) == 4974);
+static_assert(offsetof(SettingsRecord, stateUser) == 5474);
+static_assert(offsetof(SettingsRecord, stateAltMode) == 5514);
+static_assert(offsetof(SettingsRecord, statePlayUpTo) == 5554);
+static_assert(offsetof(SettingsRecord, stateMinRating) == 5594);
+static_assert(offsetof(SettingsRecord, stateNoArtistRepeat) == 5634);
+static_assert(offsetof(SettingsRecord, stateHistory) == 5674);
+static_assert(offsetof(SettingsRecord, bufferMode) == 5714);
+static_assert(offsetof(SettingsRecord, bufferSize) == 5718);
+static_assert(offsetof(SettingsRecord, localBufferCount) == 5722);
+static_assert(offsetof(SettingsRecord, autoRate) == 5726);
+static_assert(offsetof(SettingsRecord, shutdownAfterBuild) == 5730);
+static_assert(offsetof(SettingsRecord, hashStat) == 5734);
+static_assert(offsetof(SettingsRecord, autoRateSpeed) == 5738);
+static_assert(offsetof(SettingsRecord, localDbFlag) == 5742);
+static_assert(offsetof(SettingsRecord, fillerSettings) == 5774);
+static_assert(offsetof(SettingsRecord, fillerSettings) + offsetof(FillerSettings, rebufferValue) == 6458);
+
+} // namespace plinka

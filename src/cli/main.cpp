@@ -1,2 +1,49 @@
+// plinkactl: the command-line companion. `plinkactl VERB ARGS...`; each verb
+// lives in a verbs file of its own area and is listed once below.
+#include "cli/library_verbs.h"
+#include "cli/table_verbs.h"
+#include "cli/verbs.h"
+
 #include <cstdio>
-int main() { std::puts("plinkactl"); return 0; }
+#include <cstring>
+
+namespace plinka::cli {
+
+int usage(const char* words) {
+  std::fprintf(stderr, "usage: plinkactl %s\n", words);
+  return 2;
+}
+
+}  // namespace plinka::cli
+
+namespace {
+
+using plinka::cli::Verb;
+
+const Verb kVerbs[] = {
+    {"create", plinka::cli::runCreateVerb, "create FILE        make a new, empty song table"},
+    {"info", plinka::cli::runInfoVerb, "info FILE          fields, slots, records and size of a table"},
+    {"dump", plinka::cli::runDumpVerb, "dump FILE          every record in use, one line each"},
+    {"find", plinka::cli::runFindVerb, "find FILE TEXT     the slots whose records match TEXT"},
+    {"checksum", plinka::cli::runChecksumVerb, "checksum FILE      the file's content checksum"},
+    {"tags", plinka::cli::runTagsVerb, "tags FILE          title, artist, album, comment and year from the file's tag"},
+};
+
+int listVerbs() {
+  std::fputs("usage: plinkactl VERB ARGS...\n", stderr);
+  for (const Verb& verb : kVerbs)
+    std::fprintf(stderr, "  plinkactl %s\n", verb.summary);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2)
+    return listVerbs();
+  for (const Verb& verb : kVerbs)
+    if (std::strcmp(argv[1], verb.name) == 0)
+      return verb.run(argc - 1, argv + 1);
+  std::fprintf(stderr, "plinkactl: unknown verb %s\n", argv[1]);
+  return listVerbs();
+}

@@ -21,11 +21,10 @@ uint32_t fileTimeHighWord() {
   // Seconds between 1601-01-01 and 1970-01-01.
   constexpr uint64_t epochGap = 11644473600ull;
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const uint64_t units =
-      (static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) +
-       epochGap * 1000000ull) *
-      10ull;
+  const uint64_t units = (static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) +
+                          epochGap * 1000000ull) *
+                         10ull;
   return static_cast<uint32_t>(units >> 32);
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

@@ -21,4 +21,4 @@ public:
 // FILETIME-style high word of the current time: (100 ns units since 1601) >> 32.
 uint32_t fileTimeHighWord();
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

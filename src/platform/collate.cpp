@@ -17,4 +17,4 @@ std::string collationKey(const char* text) {
   return key;
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

@@ -14,4 +14,4 @@ int collate(const char* a, const char* b);
 // sort can transform each text once and compare keys cheaply.
 std::string collationKey(const char* text);
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

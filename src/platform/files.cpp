@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +42,7 @@ bool writeAll(int fd, const char* data, size_t n) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
   if (!overwrite && fileExists(to))
@@ -82,6 +83,21 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
   return ok;
 }
 
+bool replaceFile(const std::string& path, const char* bytes, size_t n) {
+  const std::string temp = path + "." + std::to_string(getpid()) + ".tmp";
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return false;
+  bool ok = writeAll(fd, bytes, n) && fsync(fd) == 0;
+  if (close(fd) != 0)
+    ok = false;
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+    ok = false;
+  if (!ok)
+    unlink(temp.c_str());
+  return ok;
+}
+
 bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool makeFolder(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
@@ -100,4 +116,4 @@ bool readWholeFile(const std::string& path, std::string& out) {
   return ok;
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

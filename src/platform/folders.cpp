@@ -26,14 +26,13 @@ bool readFlag(const std::string& path) {
   return in && (in >> value) && value != 0;
 }
 
-} // namespace
+}  // namespace
 
 bool isOnRemovableDrive(const std::string& folder) {
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0)
     return false;
-  const std::string dev = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                          std::to_string(minor(st.st_dev));
+  const std::string dev = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
   // A partition reports its disk's flag one level up.
   return readFlag(dev + "/removable") || readFlag(dev + "/../removable");
 }
@@ -47,7 +46,7 @@ std::string envOr(const char* name, const std::string& fallback) {
 
 std::string home() { return envOr("HOME", "/tmp"); }
 
-} // namespace
+}  // namespace
 
 std::string userDataHome() { return envOr("XDG_DATA_HOME", home() + "/.local/share"); }
 
@@ -61,4 +60,4 @@ std::string runtimeFolder() {
   return "/tmp";
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

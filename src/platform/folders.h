@@ -19,4 +19,4 @@ std::string userCacheHome();
 // $XDG_RUNTIME_DIR when set and present, else /tmp; no trailing '/'.
 std::string runtimeFolder();
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

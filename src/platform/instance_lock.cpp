@@ -36,4 +36,4 @@ std::string instanceLockPath() {
   return dir + "/Plinka.exe.lock";
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

@@ -26,4 +26,4 @@ private:
 // "Plinka.exe.lock" in the runtime folder, or a per-user name in /tmp.
 std::string instanceLockPath();
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

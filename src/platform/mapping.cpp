@@ -39,4 +39,4 @@ void FileMapping::close() {
   fd_ = -1;
 }
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

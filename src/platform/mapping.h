@@ -30,4 +30,4 @@ private:
   size_t size_ = 0;
 };
 
-} // namespace plinka::platform
+}  // namespace plinka::platform

@@ -53,4 +53,4 @@ void UpcomingList::setObserver(std::function<void(const ListChange&)> observer) 
   observer_ = std::move(observer);
 }
 
-} // namespace plinka::play
+}  // namespace plinka::play

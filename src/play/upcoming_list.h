@@ -30,11 +30,11 @@ class UpcomingList {
 public:
   size_t size() const;
   bool empty() const { return size() == 0; }
-  ListRow row(size_t index) const;             // an empty row past the end
+  ListRow row(size_t index) const;  // an empty row past the end
   std::string text(size_t index, Column c) const;
   std::vector<ListRow> rows() const;
 
-  void insert(size_t index, const ListRow& row); // index past the end appends
+  void insert(size_t index, const ListRow& row);  // index past the end appends
   void append(const ListRow& row) { insert(static_cast<size_t>(-1), row); }
   bool remove(size_t index);
   void clear();
@@ -48,4 +48,4 @@ private:
   std::function<void(const ListChange&)> observer_;
 };
 
-} // namespace plinka::play
+}  // namespace plinka::play

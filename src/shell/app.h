@@ -4,11 +4,20 @@
 #pragma once
 
 #include "db/table.h"
+#include "library/tag_reader.h"
 #include "platform/clock.h"
+#include "platform/power.h"
+#include "play/random_source.h"
 #include "play/upcoming_list.h"
+#include "shell/jobs.h"
+#include "shell/prompt.h"
+#include "shell/run_state.h"
+#include "shell/scheduler.h"
 #include "shell/settings_record.h"
+#include "shell/status_texts.h"
 #include "shell/ui.h"
 
+#include <array>
 #include <string>
 
 namespace plinka {
@@ -35,9 +44,34 @@ struct App {
   // The upcoming list (internally locked).
   play::UpcomingList list;
 
-  // Set by "Quit but do not save playlist": the list file is left as it is.
-  // Written by the GUI thread, read when settings are saved.
-  bool listDoNotSave = false;
+  // The tag reader's result buffers and busy flag (taken by exchange).
+  library::TagReader tagReader;
+
+  // The command slot, busy code, locks and the other shared run values.
+  RunState run;
+  // Flags and values of the background jobs, and the hooks that start them.
+  JobFlags jobs;
+  JobHooks hooks;
+  // List commands 1-19, run by the list command processor. Filled before the
+  // scheduler starts.
+  std::array<CommandHandler, kCommandHandlerCount> commandHandlers{};
+  // The one-shot status message.
+  StatusState status;
+  // The dialog-open flag and the last prompt result.
+  PromptState prompts;
+  // The random source's state (randomState of the settings record while the
+  // program runs).
+  play::RandomState random;
+
+  // Powering off: the default only counts requests; main() points `power` at
+  // a platform::SystemPowerControl. Set once before any thread starts.
+  platform::RecordingPowerControl powerRecorder;
+  platform::PowerControl* power = &powerRecorder;
+
+  // Threads; joined when the App ends, while everything above still exists.
+  Scheduler scheduler;
+
+  ~App() { stopScheduler(*this); }
 };
 
-} // namespace plinka
+}  // namespace plinka

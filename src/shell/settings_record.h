@@ -35,19 +35,19 @@ struct WindowPlacement {
 // The Media Filler's 1000-byte settings block (also stored alone in
 // "dPkFill.dat").
 struct FillerSettings {
-  uint32_t fillSize;     // index 0..7 of the "Fill Size" list
+  uint32_t fillSize;  // index 0..7 of the "Fill Size" list
   uint32_t typeMp3, typeAvi, typeWav, typeMpeg, typeMidi, typeWma, typeAsf, typeWmv;
   uint32_t typeAll;
-  uint32_t playUpTo;     // O-Scale limit 0..3
-  uint32_t minRating;    // 0..10
-  uint32_t user;         // 0..9
-  uint32_t userMode;     // alt mode 0..9
+  uint32_t playUpTo;   // O-Scale limit 0..3
+  uint32_t minRating;  // 0..10
+  uint32_t user;       // 0..9
+  uint32_t userMode;   // alt mode 0..9
   uint32_t emptyDir;
   uint32_t addNumber;
   uint8_t reserved64[16];
   char fillDirectory[kPathSize];
   uint8_t reserved680[4];
-  uint32_t rebufferValue; // the buffer cache's re-buffer value, kept here
+  uint32_t rebufferValue;  // the buffer cache's re-buffer value, kept here
   uint8_t reserved688[312];
 };
 
@@ -196,4 +196,4 @@ static_assert(offsetof(SettingsRecord, localDbFlag) == 5742);
 static_assert(offsetof(SettingsRecord, fillerSettings) == 5774);
 static_assert(offsetof(SettingsRecord, fillerSettings) + offsetof(FillerSettings, rebufferValue) == 6458);
 
-} // namespace plinka
+}  // namespace plinka

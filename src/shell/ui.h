@@ -35,6 +35,24 @@ struct FileFilter {
 // Windows the engine may ask the front end to open.
 enum class WindowKind { Welcome, Options, SongDetails, Search, Database, Internals, Filler, About };
 
+// The four texts of the main window's status bar: activity, list, database,
+// listener.
+struct StatusTexts {
+  std::string part[4];
+};
+
+// Areas of the main window the engine asks to have painted again.
+enum class RepaintArea { Window, NowPlaying, Picture, LowerList, SeekBar };
+
+// Rating keypad results: a rating r (0-10) gives kKeypadRating + r, "D" gives
+// kKeypadDelete, "Cancel" gives kPromptSecond.
+constexpr uint32_t kKeypadRating = 1200;
+constexpr uint32_t kKeypadDelete = 1213;
+
+// Pictures of the toolbar's play button.
+constexpr int kPlayButtonStopped = 0;
+constexpr int kPlayButtonPlaying = 12;
+
 class Ui {
 public:
   virtual ~Ui() = default;
@@ -49,6 +67,41 @@ public:
   virtual void openHelp() = 0;
   // Opens a folder in the desktop's file manager.
   virtual void openFolder(const std::string& path) = 0;
+
+  // Shows the four status texts. Called from any thread.
+  virtual void showStatus(const StatusTexts& texts) = 0;
+  // The rating keypad: kKeypadRating + r, kKeypadDelete, or kPromptSecond for
+  // "Cancel". Blocks the calling thread until answered.
+  virtual uint32_t ratingKeypad() = 0;
+  // The folder chooser ("Choose Folder"): true and the folder, or false when
+  // cancelled.
+  virtual bool chooseFolder(std::string& path) = 0;
+  // File choosers: `selected` is the 1-based filter shown first; true and the
+  // chosen path, or false when cancelled.
+  virtual bool chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) = 0;
+  virtual bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) = 0;
+
+  // Asks for an area of the main window to be painted again. Any thread.
+  virtual void repaint(RepaintArea area) = 0;
+  // Switches the toolbar's play button picture (kPlayButtonStopped or
+  // kPlayButtonPlaying). Any thread.
+  virtual void setPlayButtonImage(int image) = 0;
+  // Rebuilds the program's items of the system menu. Any thread.
+  virtual void refreshSystemMenu() = 0;
+  // Opens a window; `argument` is the window's subject where it has one (the
+  // song's record for the song details, the mode for the search window).
+  virtual void openWindow(WindowKind window, uint32_t argument) = 0;
+  // Posts a command to the main window, as its menu would (2031 ends the run).
+  // Returns at once; the command runs later on the front end's thread. Any
+  // thread.
+  virtual void postCommand(uint32_t command, uint32_t parameter) = 0;
+  // Sets progress line `line` (0 = status line, 1 = detail line) of an open
+  // window. Any thread.
+  virtual void progressLine(WindowKind window, uint32_t line, const std::string& text) = 0;
+  // Sets the title of an open window. Any thread.
+  virtual void setWindowTitle(WindowKind window, const std::string& title) = 0;
+  // A plain message box with one "OK" button; blocks until closed.
+  virtual void messageBox(const std::string& text, const std::string& title) = 0;
 };
 
-} // namespace plinka
+}  // namespace plinka

@@ -121,4 +121,4 @@ size_t lastComponent(char* dst, size_t cap, const char* path) {
   return len;
 }
 
-} // namespace plinka::text
+}  // namespace plinka::text

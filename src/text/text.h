@@ -58,4 +58,4 @@ void copyMemory(void* dst, const void* src, size_t n);
 // Last component of a path; a trailing '/' is ignored ("a/b/" gives "b").
 size_t lastComponent(char* dst, size_t cap, const char* path);
 
-} // namespace plinka::text
+}  // namespace plinka::text

@@ -32,4 +32,4 @@ void writeFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-} // namespace plinka::test
+}  // namespace plinka::test

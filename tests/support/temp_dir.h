@@ -24,4 +24,4 @@ private:
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
-} // namespace plinka::test
+}  // namespace plinka::test

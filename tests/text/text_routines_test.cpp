@@ -12,7 +12,7 @@ TEST(TextRoutines, DecimalTextTakesEveryCharacterAsADigit) {
     const char* text;
     uint32_t value;
   } cases[] = {
-      {"", 0}, {"0", 0}, {"42", 42}, {"4294967295", 4294967295u},
+      {"", 0},           {"0", 0}, {"42", 42}, {"4294967295", 4294967295u},
       {"ab", 540},        // 49 * 10 + 50: letters count as digits too
       {"4294967296", 0},  // wraps like any unsigned word
   };
@@ -39,9 +39,9 @@ TEST(TextRoutines, PositionOfAPattern) {
     int32_t start;
     int32_t result;
   } cases[] = {
-      {"hello world", "world", 1, 7},  {"hello world", "o", 1, 5}, {"hello world", "o", 6, 8},
-      {"hello world", "x", 1, 0},      {"hello", "hello", 1, -1},  {"hi", "hello", 1, -1},
-      {"hello world", "o", 0, -2},     {"hello world", "o", 12, -2},
+      {"hello world", "world", 1, 7}, {"hello world", "o", 1, 5},   {"hello world", "o", 6, 8},
+      {"hello world", "x", 1, 0},     {"hello", "hello", 1, -1},    {"hi", "hello", 1, -1},
+      {"hello world", "o", 0, -2},    {"hello world", "o", 12, -2},
   };
   for (const auto& c : cases)
     EXPECT_EQ(text::position(c.text, c.pattern, c.start), c.result) << c.text << " / " << c.pattern << " @" << c.start;
@@ -72,16 +72,19 @@ TEST(TextRoutines, CopiesNeverPassTheBufferAndReportWhatWasCut) {
 }
 
 TEST(TextRoutines, LowerCaseTouchesOnlyAsciiLetters) {
-  char t[] = "AbC-Z\xC4" "9";
+  char t[] = "AbC-Z\xC4"
+             "9";
   text::lowerAscii(t);
-  EXPECT_STREQ(t, "abc-z\xC4" "9");
+  EXPECT_STREQ(t, "abc-z\xC4"
+                  "9");
 }
 
 TEST(TextRoutines, LastComponentOfAPath) {
   struct Case {
     const char* path;
     const char* last;
-  } cases[] = {{"/music/Artist/Album/", "Album"}, {"/music/song.mp3", "song.mp3"}, {"song", "song"}, {"/", ""}, {"", ""}};
+  } cases[] = {
+      {"/music/Artist/Album/", "Album"}, {"/music/song.mp3", "song.mp3"}, {"song", "song"}, {"/", ""}, {"", ""}};
   for (const auto& c : cases) {
     char out[64];
     text::lastComponent(out, sizeof out, c.path);

@@ -1,2 +1,0 @@
-#include <benchmark/benchmark.h>
-BENCHMARK_MAIN();

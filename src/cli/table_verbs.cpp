@@ -1,0 +1,106 @@
+#include "cli/table_verbs.h"
+
+#include "cli/verbs.h"
+#include "db/records.h"
+#include "db/search.h"
+#include "db/table_file.h"
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+namespace plinka::cli {
+
+namespace {
+
+// Opens FILE read-only into a new handle; on failure says why on standard
+// error and gives nothing.
+std::unique_ptr<db::TableHandle> openTable(const char* path) {
+  auto h = std::make_unique<db::TableHandle>();
+  if (std::strlen(path) >= sizeof h->path) {
+    std::fprintf(stderr, "plinkactl: cannot open song table %s: path too long\n", path);
+    return nullptr;
+  }
+  std::strcpy(h->path, path);
+  h->writable = 0;
+  if (db::openMapped(*h))
+    return h;
+  const char* reason = "not a table file";
+  if (access(path, R_OK) != 0)
+    reason = std::strerror(errno);
+  std::fprintf(stderr, "plinkactl: cannot open song table %s: %s\n", path, reason);
+  return nullptr;
+}
+
+}  // namespace
+
+int runCreateVerb(int argc, char** argv) {
+  if (argc != 2)
+    return usage("create FILE");
+  if (!db::createSongTable(argv[1])) {
+    std::fprintf(stderr, "plinkactl: cannot create song table %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
+
+int runInfoVerb(int argc, char** argv) {
+  if (argc != 2)
+    return usage("info FILE");
+  auto h = openTable(argv[1]);
+  if (!h)
+    return 1;
+  std::printf("fields=%u slots=%u inuse=%u occupied=%u bytes=%llu\n", h->fieldCount, h->slotCount, db::countInUse(*h),
+              db::countOccupied(*h), static_cast<unsigned long long>(h->map.size()));
+  db::closeTable(*h);
+  return 0;
+}
+
+int runDumpVerb(int argc, char** argv) {
+  if (argc != 2)
+    return usage("dump FILE");
+  auto h = openTable(argv[1]);
+  if (!h)
+    return 1;
+  for (uint32_t s = 0; s < h->slotCount; ++s) {
+    if (db::getStatus(*h, s) != static_cast<int32_t>(db::kStatusInUse))
+      continue;
+    std::printf("%u", s);
+    for (uint32_t f = 1; f <= h->fieldCount; ++f) {
+      const int32_t type = db::readField(*h, s, f);
+      if (db::isNumberType(static_cast<uint32_t>(type)))
+        std::printf("\t%u", h->value);
+      else
+        std::printf("\t%s", h->text);
+    }
+    std::putchar('\n');
+  }
+  db::closeTable(*h);
+  return 0;
+}
+
+int runFindVerb(int argc, char** argv) {
+  if (argc != 3)
+    return usage("find FILE TEXT");
+  auto h = openTable(argv[1]);
+  if (!h)
+    return 1;
+  if (std::strlen(argv[2]) >= sizeof h->searchText) {
+    std::fprintf(stderr, "plinkactl: search text longer than %zu characters\n", sizeof h->searchText - 1);
+    return 2;
+  }
+  std::strcpy(h->searchText, argv[2]);
+  // A search looks at the slots after the one it is given, so slot 0 is
+  // tested on its own first.
+  if (db::getStatus(*h, 0) == static_cast<int32_t>(db::kStatusInUse) && db::recordMatches(*h, 0))
+    std::printf("0\n");
+  for (int32_t s = db::findNextMatch(*h, 0); s >= 0; s = db::findNextMatch(*h, static_cast<uint32_t>(s)))
+    std::printf("%d\n", s);
+  db::closeTable(*h);
+  return 0;
+}
+
+}  // namespace plinka::cli

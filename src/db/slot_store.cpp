@@ -1,0 +1,83 @@
+#include "db/slot_store.h"
+
+namespace plinka::db::detail {
+
+namespace {
+
+uint32_t blockCountFor(uint32_t slots) { return (slots + (1u << kBlockShift) - 1) >> kBlockShift; }
+
+}  // namespace
+
+void noteStatusChange(TableHandle& h, uint32_t slot, uint32_t before, uint32_t after) {
+  if (isInUse(before) != isInUse(after)) {
+    if (isInUse(after)) {
+      ++h.inUseCount;
+      ++h.inUsePerBlock[slot >> kBlockShift];
+    } else {
+      --h.inUseCount;
+      --h.inUsePerBlock[slot >> kBlockShift];
+    }
+  }
+  if (isOccupied(before) != isOccupied(after)) {
+    if (isOccupied(after))
+      ++h.occupiedCount;
+    else
+      --h.occupiedCount;
+  }
+  if (isAllocatable(after) && slot < h.allocationHint)
+    h.allocationHint = slot;
+}
+
+void storeStatus(TableHandle& h, uint32_t slot, uint32_t status) {
+  uint8_t* p = slotAddress(h, slot);
+  const uint32_t before = readWord(p);
+  writeWord(p, status);
+  noteStatusChange(h, slot, before, status);
+}
+
+void storeSlot(TableHandle& h, uint32_t to, const uint8_t* source) {
+  uint8_t* p = slotAddress(h, to);
+  if (p == source)
+    return;
+  const uint32_t before = readWord(p);
+  std::memmove(p, source, h.slotSize);
+  noteStatusChange(h, to, before, readWord(p));
+}
+
+void recountAll(TableHandle& h) {
+  h.inUseCount = 0;
+  h.occupiedCount = 0;
+  h.allocationHint = h.slotCount;
+  h.inUsePerBlock.assign(blockCountFor(h.slotCount), 0);
+  for (uint32_t s = 0; s < h.slotCount; ++s) {
+    const uint32_t status = statusAt(h, s);
+    if (isInUse(status)) {
+      ++h.inUseCount;
+      ++h.inUsePerBlock[s >> kBlockShift];
+    }
+    if (isOccupied(status))
+      ++h.occupiedCount;
+    if (isAllocatable(status) && h.allocationHint == h.slotCount)
+      h.allocationHint = s;
+  }
+}
+
+void resizeBookkeeping(TableHandle& h, uint32_t oldCount) {
+  const uint32_t newCount = h.slotCount;
+  if (newCount >= oldCount) {
+    h.inUsePerBlock.resize(blockCountFor(newCount), 0);
+    const bool hintAtEnd = h.allocationHint >= oldCount;
+    if (hintAtEnd)
+      h.allocationHint = newCount;
+    for (uint32_t s = oldCount; s < newCount; ++s)
+      noteStatusChange(h, s, kNoSlot, statusAt(h, s));
+    return;
+  }
+  // Shrinking: the removed slots' bytes are still readable in the old
+  // mapping only, so callers account for them before the cut (see capacity).
+  h.inUsePerBlock.resize(blockCountFor(newCount));
+  if (h.allocationHint > newCount)
+    h.allocationHint = newCount;
+}
+
+}  // namespace plinka::db::detail

@@ -1,0 +1,42 @@
+// Media file types: from a file name's ending, whether the player handles the
+// file, whether it is audio or video, and whether the user's file-type filter
+// lets it through.
+#pragma once
+
+#include "shell/settings_record.h"
+#include "shell/ui.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace plinka::library {
+
+// Media type codes. 0 means unknown or switched off; 15 and above is video.
+constexpr uint32_t kMediaNone = 0;
+constexpr uint32_t kMediaMp3 = 1;
+constexpr uint32_t kMediaWav = 2;
+constexpr uint32_t kMediaMidi = 3;
+constexpr uint32_t kMediaWma = 4;
+constexpr uint32_t kMediaAsf = 5;
+constexpr uint32_t kMediaAvi = 16;
+constexpr uint32_t kMediaMpeg = 17;
+constexpr uint32_t kMediaWmv = 18;
+
+// The code for a file name or path, judged by its last three characters
+// (ASCII letters lower-cased) and, failing those, by "mpeg" as its last four.
+// The first ending that matches decides: its code when its own filter or
+// "All" is on, else 0. Only the ending counts, not a dot before it.
+uint32_t mediaType(const SettingsRecord& settings, const char* nameOrPath);
+
+// True for the video codes (15 and above).
+inline bool isVideo(uint32_t code) { return code >= 15; }
+
+// The file dialog's filter pairs, in the order the dialog offers them.
+std::vector<FileFilter> fileDialogFilters();
+
+// The 1-based filter pair a caller pre-selects in the file dialog.
+constexpr int kFilterMedia = 1;
+constexpr int kFilterPlaylists = 2;
+constexpr int kFilterDatabases = 3;
+
+}  // namespace plinka::library

@@ -1,0 +1,43 @@
+#include "play/shutdown_timer.h"
+
+#include "shell/app.h"
+
+namespace plinka::play {
+
+namespace {
+
+constexpr uint32_t kQuestionSmallFont = 11;
+
+}  // namespace
+
+bool startShutdownTimer(App& app) {
+  if (app.settings.shutdownAfterBuild == 0 || app.settings.autoBuild == 0 || app.run.playerRunning.load() != 0) {
+    return false;
+  }
+  // One prompt at a time: a second one would power off after its own 30
+  // seconds even though the first was aborted.
+  if (app.jobs.shutdownTimerRunning.exchange(1) != 0) {
+    return false;
+  }
+  if (!app.scheduler.jobThreads.start([&app] { runShutdownTimer(app); })) {
+    app.jobs.shutdownTimerRunning.store(0);
+    return false;
+  }
+  return true;
+}
+
+void runShutdownTimer(App& app) {
+  PromptRequest request;
+  request.message = kShutdownMessage;
+  request.firstCaption = kShutdownNow;
+  request.secondCaption = kShutdownAbort;
+  request.style = kQuestionSmallFont;
+  request.autoCloseSeconds = kShutdownSeconds;
+  const uint32_t answer = askPrompt(app, request);
+  if (answer == kPromptFirst && app.power) {
+    app.power->requestPowerOff();
+  }
+  app.jobs.shutdownTimerRunning.store(0);
+}
+
+}  // namespace plinka::play

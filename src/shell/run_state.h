@@ -1,0 +1,138 @@
+// The run state: the command slot through which every thread asks for work or
+// for exclusive use of the upcoming list and the song table, the busy code
+// that says who has that use now, and the two spin locks that keep them in
+// order. All values are 32-bit words shared by every thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace plinka {
+
+struct App;
+
+// Command slot codes: 1-19 are list commands, 20-39 requests for exclusive
+// access, then the codes of the end of the run.
+constexpr uint32_t kFirstAccessCode = 20;
+constexpr uint32_t kLastAccessCode = 39;
+constexpr uint32_t kQuitCode = 66;
+constexpr uint32_t kLeavingCode = 665;
+constexpr uint32_t kEndedCode = 666;
+// Number of list command handlers (index 1-19; 0 is unused).
+constexpr uint32_t kCommandHandlerCount = 20;
+
+// The main-window command that ends the run (stops the player, destroys the
+// window).
+constexpr uint32_t kEndRunCommand = 2031;
+
+// listCount value that marks the list as not to be saved at exit.
+constexpr int32_t kListNotSaved = 9999;
+
+// buildState values.
+constexpr uint32_t kBuildIdle = 0;
+constexpr uint32_t kBuildWanted = 10;
+constexpr uint32_t kOfflineFirst = 1000;
+constexpr uint32_t kOfflineLast = 1998;
+constexpr uint32_t kOfflineLocked = 1999;
+// Offline mode ends by itself once the counter passes this value.
+constexpr uint32_t kOfflineEnd = 1600;
+
+struct RunState {
+  // Code of the pending request, 0 = none. Written under slotLock by posters
+  // and the processor; written directly by the heartbeat (665, watchdog
+  // clearing), the end of the run (666) and the window close. Read by all.
+  std::atomic<uint32_t> commandSlot{0};
+  // Argument of the pending request. Written with commandSlot under slotLock;
+  // read by the processor.
+  std::atomic<uint32_t> commandArgument{0};
+  // Code of the job that owns the list and the song table, 0 = none. Set by
+  // the processor under slotLock; cleared by the owner (releaseExclusive) or
+  // by the heartbeat's watchdog. Read by all.
+  std::atomic<uint32_t> busyCode{0};
+  // Spin lock over commandSlot, commandArgument and every change of busyCode.
+  // Taken by exchange by posters, the processor and owners releasing; freed
+  // by the watchdog when left held.
+  std::atomic<uint32_t> slotLock{0};
+  // Held while a list command processor runs; at most one runs. Taken and
+  // freed by the processor, read by the heartbeat.
+  std::atomic<uint32_t> processorLock{0};
+  // Last non-zero code the processor took out of the slot. Written by the
+  // processor; read by the Internals window.
+  std::atomic<uint32_t> lastTakenCommand{0};
+  // Threads currently inside post(). Written by posters; read by the
+  // Internals window.
+  std::atomic<uint32_t> posterCount{0};
+  // Heartbeat ticks spent with a request pending or a job busy. Written by
+  // the heartbeat; read by the Internals window.
+  std::atomic<uint32_t> watchdogCounter{0};
+  // 1 while the player is started. Written by the main window's commands, the
+  // start-playing switch and the player thread; read by all.
+  std::atomic<uint32_t> playerRunning{0};
+  // Request to the player thread, 0 = none. Written by the main window's
+  // commands, the list commands and the player; read by the player.
+  std::atomic<uint32_t> playerRequest{0};
+  // Songs on the upcoming list; kListNotSaved = do not save the list at exit.
+  // Written by holders of the busy code and "Quit but do not save playlist";
+  // read by all.
+  std::atomic<int32_t> listCount{0};
+  // 0 idle; 1-999 list building (10 = build wanted); 1000-1998 database
+  // offline, counting up once a tick; 1999 offline locked. Written by the
+  // list builder, the background worker, the heartbeat and menu commands;
+  // read by all.
+  std::atomic<uint32_t> buildState{0};
+  // Diagnostics mode ("Test Functions"). Written by the main window; read by
+  // the heartbeat and the status texts.
+  std::atomic<uint32_t> diagnostics{0};
+  // Diagnostics tick counter 0-100. Written by the heartbeat; read by the
+  // status texts.
+  std::atomic<uint32_t> diagnosticsTick{0};
+  // Asks long jobs to stop early. Written by "Stop Building", a repeated
+  // window close and the windows that cancel work; cleared by the jobs when
+  // they start; read by every long job.
+  std::atomic<uint32_t> stopRequest{0};
+  // Step of the background worker. Written by the worker; read by the
+  // Internals window.
+  std::atomic<uint32_t> workPosition{0};
+  // Heartbeat ticks left during which a digit key chooses a user / an alt
+  // mode. Written by the keyboard handler and the heartbeat; read by the
+  // keyboard handler.
+  std::atomic<int32_t> userKeyWindow{0};
+  std::atomic<int32_t> altKeyWindow{0};
+  // Set when the App ends: every scheduler loop and waiting request gives up
+  // at once. Written by stopScheduler; read by every loop and wait.
+  std::atomic<uint32_t> appEnding{0};
+};
+
+// True for the codes of the end of the run (66, 665, 666).
+constexpr bool isClosingCode(uint32_t code) { return code == kQuitCode || code == kLeavingCode || code == kEndedCode; }
+
+// Sleeps ms clock milliseconds through app.clock in short slices; returns
+// false, early, once the App is ending.
+bool napMs(App& app, uint32_t ms);
+
+// Places a request in the command slot. patience below 5 keeps trying while
+// the slot lock cannot be taken; from 5 upwards one failure gives up. Each
+// wait for a taken slot lasts patience x 8 ms, at most 20 of them.
+// Returns 1 when the slot was dealt with under the lock (which does not mean
+// that this request is the one in it) or already held the code; -1 when the
+// run is ending, the code is the busy code, or the lock could not be had.
+int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience);
+
+// Asks for exclusive use of the list and the song table under code 20-39.
+// Returns 1 when the caller now owns them, 0 otherwise.
+uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t patience);
+
+// Gives exclusive use back. Owners call it on every path.
+void releaseExclusive(App& app);
+
+// Takes the pending code out of the slot (remembering it as the last taken
+// command) and returns it.
+uint32_t takePendingCommand(App& app);
+
+// One list command processor: moves the pending code into the busy code, then
+// either grants exclusive access (20-39) or runs list command 1-19 through
+// app.commandHandlers and frees the busy code. Returns -1 when another
+// processor holds the processor lock, else 0.
+int32_t runProcessor(App& app);
+
+}  // namespace plinka

@@ -1,0 +1,131 @@
+#include "shell/scheduler.h"
+
+#include "shell/app.h"
+#include "shell/background_worker.h"
+#include "shell/end_of_run.h"
+#include "shell/heartbeat.h"
+
+#include <system_error>
+#include <vector>
+
+namespace plinka {
+
+JobThreads::~JobThreads() {
+  close();
+  waitAll();
+}
+
+bool JobThreads::start(std::function<void()> body) {
+  std::vector<std::thread> finished;
+  bool started = false;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+      if (it->done->load()) {
+        finished.push_back(std::move(it->thread));
+        it = jobs_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (!closed_) {
+      auto done = std::make_shared<std::atomic<bool>>(false);
+      try {
+        std::thread thread([body = std::move(body), done] {
+          body();
+          done->store(true);
+        });
+        jobs_.push_back({std::move(thread), done});
+        started = true;
+      } catch (const std::system_error&) {
+        started = false;
+      }
+    }
+  }
+  for (auto& thread : finished) {
+    thread.join();
+  }
+  return started;
+}
+
+void JobThreads::waitAll() {
+  for (;;) {
+    std::list<Job> running;
+    {
+      std::lock_guard lock(mutex_);
+      if (jobs_.empty()) {
+        return;
+      }
+      running.swap(jobs_);
+    }
+    for (auto& job : running) {
+      job.thread.join();
+    }
+  }
+}
+
+void JobThreads::close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+}
+
+void heartbeatLoop(App& app) {
+  RunState& run = app.run;
+  refreshStatus(app);
+  for (;;) {
+    if (!napMs(app, heartbeatInterval(app))) {
+      return;
+    }
+    heartbeatTick(app);
+    // Ended (666) counts as well as leaving: a close while leaving sets it
+    // before the loop has seen 665.
+    const uint32_t slot = run.commandSlot.load();
+    if (slot == kLeavingCode || slot == kEndedCode) {
+      break;
+    }
+  }
+  finishRun(app);
+}
+
+void workerLoop(App& app) {
+  RunState& run = app.run;
+  for (;;) {
+    const uint32_t slot = run.commandSlot.load();
+    if (slot == kLeavingCode || slot == kEndedCode || run.appEnding.load() != 0) {
+      break;
+    }
+    workerPass(app);
+  }
+  run.workPosition.store(kWorkEnded);
+}
+
+void startHeartbeat(App& app) {
+  if (!app.scheduler.heartbeat.joinable()) {
+    app.scheduler.heartbeat = std::thread([&app] { heartbeatLoop(app); });
+  }
+}
+
+void startWorker(App& app) {
+  if (!app.scheduler.worker.joinable()) {
+    app.scheduler.worker = std::thread([&app] { workerLoop(app); });
+  }
+}
+
+void startScheduler(App& app) {
+  startHeartbeat(app);
+  startWorker(app);
+}
+
+void stopScheduler(App& app) {
+  app.run.appEnding.store(1);
+  app.scheduler.jobThreads.close();
+  if (app.scheduler.heartbeat.joinable()) {
+    app.scheduler.heartbeat.join();
+  }
+  if (app.scheduler.worker.joinable()) {
+    app.scheduler.worker.join();
+  }
+  app.scheduler.jobThreads.waitAll();
+}
+
+}  // namespace plinka

@@ -1,0 +1,140 @@
+// plinkactl's table verbs, run as the program itself.
+#include "db/table.h"
+#include "support/temp_dir.h"
+#include "table_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+using namespace plinka;
+using namespace plinka::db;
+using namespace plinka::db::testing;
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+Result plinkactl(const test::TempDir& dir, const std::vector<std::string>& args) {
+  std::string command = quoted(PLINKACTL_PATH);
+  for (const auto& a : args)
+    command += " " + quoted(a);
+  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
+  Result run;
+  const int status = std::system(command.c_str());
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = test::readFile(dir.file("out"));
+  run.err = test::readFile(dir.file("err"));
+  return run;
+}
+
+}  // namespace
+
+TEST(Plinkactl, CreateThenInfoAndDump) {
+  test::TempDir dir;
+  const std::string path = dir.file("Plinka.cvf");
+  Result run = plinkactl(dir, {"create", path});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = plinkactl(dir, {"info", path});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "fields=44 slots=10 inuse=1 occupied=1 bytes=26636\n");
+
+  TableHandle h;
+  std::strcpy(h.path, path.c_str());
+  h.writable = 1;
+  ASSERT_TRUE(openMapped(h));
+  const int32_t s = allocate(h);
+  writeText(h, s, FileName, "/music/Band/Album/01 Song.mp3");
+  writeText(h, s, Artist, "The Band");
+  writeNumber(h, s, PlayCount, 7);
+  writeNumber(h, s, scoreField(0), 0xFFFFFFFF);
+  allocate(h);
+  ASSERT_TRUE(setStatus(h, 2, 11));  // occupied, not in use: not dumped
+  closeTable(h);
+
+  run = plinkactl(dir, {"dump", path});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::string empty = "0", song = "1";
+  for (uint32_t f = 1; f <= 44; ++f) {
+    empty += f <= 9 ? "\t" : "\t0";
+    song += "\t";
+    song += f == 1    ? "/music/Band/Album/01 Song.mp3"
+            : f == 3  ? "The Band"
+            : f <= 9  ? ""
+            : f == 12 ? "4294967295"
+            : f == 44 ? "7"
+                      : "0";
+  }
+  EXPECT_EQ(run.out, empty + "\n" + song + "\n");
+  run = plinkactl(dir, {"info", path});
+  EXPECT_EQ(run.out, "fields=44 slots=20 inuse=2 occupied=3 bytes=43196\n");
+}
+
+TEST(Plinkactl, FindListsEveryMatchFromSlotZeroOn) {
+  test::TempDir dir;
+  const std::string path = dir.file("Plinka.cvf");
+  ASSERT_TRUE(createSongTable(path.c_str()));
+  TableHandle h;
+  std::strcpy(h.path, path.c_str());
+  h.writable = 1;
+  ASSERT_TRUE(openMapped(h));
+  writeText(h, 0, Artist, "Queen");
+  for (int i = 1; i <= 5; ++i)
+    writeText(h, allocate(h), Name, i % 2 ? "queen of hearts" : "king");
+  ASSERT_TRUE(setStatus(h, 3, kStatusFree));
+  closeTable(h);
+
+  struct Case {
+    const char* text;
+    const char* out;
+  } cases[] = {{"QUEEN", "0\n1\n5\n"}, {"king", "2\n4\n"}, {"nobody", ""}};
+  for (const auto& c : cases) {
+    const Result run = plinkactl(dir, {"find", path, c.text});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, c.out) << c.text;
+  }
+}
+
+TEST(Plinkactl, BadArgumentsAndUnusableFiles) {
+  test::TempDir dir;
+  const std::string notTable = dir.file("notes.txt");
+  test::writeFile(notTable, "DATA0000 not a table at all");
+  const std::string missing = dir.file("missing.cvf");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* err;
+  } cases[] = {
+      {{}, 2, "usage: plinkactl VERB"},
+      {{"frobnicate"}, 2, "unknown verb frobnicate"},
+      {{"info"}, 2, "usage: plinkactl info FILE\n"},
+      {{"dump", "a", "b"}, 2, "usage: plinkactl dump FILE\n"},
+      {{"find", notTable}, 2, "usage: plinkactl find FILE TEXT\n"},
+      {{"create"}, 2, "usage: plinkactl create FILE\n"},
+      {{"info", notTable}, 1, "plinkactl: cannot open song table "},
+      {{"dump", missing}, 1, "No such file or directory"},
+      {{"find", notTable, "x"}, 1, "not a table file"},
+      {{"create", dir.file("no/such/folder.cvf")}, 1, "plinkactl: cannot create song table "},
+  };
+  for (const auto& c : cases) {
+    const Result run = plinkactl(dir, c.args);
+    const std::string what = c.args.empty() ? "(no verb)" : c.args[0];
+    EXPECT_EQ(run.exitCode, c.exitCode) << what;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << what << ": " << run.err;
+    EXPECT_EQ(run.out, "") << what;
+  }
+}

@@ -1,0 +1,445 @@
+#include "play/random_source.h"
+#include "shell/settings_file.h"
+
+#include "db/table.h"
+#include "platform/files.h"
+#include "shell/settings_defaults.h"
+#include "support/fake_ui.h"
+#include "support/temp_dir.h"
+
+#include "record_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <vector>
+
+using namespace plinka;
+using namespace plinka::test;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+  SettingsFile() { app = freshApp(); }
+
+  std::unique_ptr<App> freshApp() {
+    auto a = std::make_unique<App>();
+    a->folders.program = programDir.path();
+    a->folders.data = dataDir.path();
+    a->ui = &ui;
+    return a;
+  }
+
+  std::string dataFile(const std::string& name) const { return dataDir.file(name); }
+  void writeSettings(const std::string& bytes) { writeFile(dataFile("dPlinka.dat"), bytes); }
+
+  SettingsRecord loadableRandom(uint32_t seed) {
+    SettingsRecord s = randomRecord(seed);
+    makeLoadable(s, app->folders);
+    return s;
+  }
+
+  SettingsRecord firstRun() {
+    SettingsRecord s;
+    firstRunDefaults(s, app->folders);
+    return s;
+  }
+
+  bool songTableOpens(const std::string& path) {
+    db::TableHandle table;
+    std::strcpy(table.path, path.c_str());
+    const bool opened = db::openMapped(table);
+    db::closeTable(table);
+    return opened;
+  }
+
+  TempDir programDir, dataDir;
+  FakeUi ui;
+  std::unique_ptr<App> app;
+};
+
+TEST_F(SettingsFile, SavedRecordLoadsBackByteForByte) {
+  app->settings = loadableRandom(1);
+  play::loadRandomState(*app);  // the running random source carries randomState
+  const SettingsRecord saved = app->settings;
+  ASSERT_TRUE(saveSettings(*app));
+  const std::string onDisk = readFile(dataFile("dPlinka.dat"));
+  EXPECT_EQ(onDisk, settingsFileBytes("PLIN1401", saved));
+
+  auto loaded = freshApp();
+  const LoadOutcome outcome = loadSettings(*loaded);
+  EXPECT_TRUE(outcome.fileFound);
+  EXPECT_EQ(outcome.version, kSettingsVersionCurrent);
+  EXPECT_FALSE(outcome.welcomeShown);
+  EXPECT_FALSE(outcome.mustEnd);
+  EXPECT_EQ(recordBytes(loaded->settings), recordBytes(saved)) << firstDifference(loaded->settings, saved);
+
+  ASSERT_TRUE(saveSettings(*loaded));
+  EXPECT_EQ(readFile(dataFile("dPlinka.dat")), onDisk);
+}
+
+TEST_F(SettingsFile, MissingFileStartsFromDefaultsWithWelcomeAndANewSongTable) {
+  struct Case {
+    uint32_t welcomeAnswer;
+    bool importRequested;
+  } cases[] = {{1, true}, {2, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.welcomeAnswer);
+    std::filesystem::remove(dataFile("Plinka.cvf"));
+    ui.welcomeShown = 0;
+    ui.welcomeAnswer = c.welcomeAnswer;
+    app = freshApp();
+    const LoadOutcome outcome = loadSettings(*app);
+    EXPECT_FALSE(outcome.fileFound);
+    EXPECT_TRUE(outcome.welcomeShown);
+    EXPECT_EQ(ui.welcomeShown, 1);
+    EXPECT_EQ(outcome.importRequested, c.importRequested);
+    EXPECT_FALSE(outcome.mustEnd);
+    EXPECT_EQ(recordBytes(app->settings), recordBytes(firstRun())) << firstDifference(app->settings, firstRun());
+    EXPECT_STREQ(app->settings.databasePath, dataFile("Plinka.cvf").c_str());
+    EXPECT_TRUE(outcome.songTableCreated);
+    EXPECT_TRUE(songTableOpens(dataFile("Plinka.cvf")));
+    EXPECT_FALSE(app->songTable.isOpen());
+  }
+  EXPECT_TRUE(ui.prompts.empty());
+}
+
+TEST_F(SettingsFile, SettingsLeftBesideTheProgramAreTakenOverAndSavedToTheDataFolder) {
+  const SettingsRecord old = loadableRandom(2);
+  writeFile(programDir.file("dPlinka.dat"), settingsFileBytes("PLIN1401", old));
+  const LoadOutcome outcome = loadSettings(*app);
+  EXPECT_TRUE(outcome.fileFound);
+  EXPECT_FALSE(outcome.welcomeShown);
+  EXPECT_EQ(recordBytes(app->settings), recordBytes(old));
+
+  ASSERT_TRUE(saveSettings(*app));
+  EXPECT_EQ(readFile(dataFile("dPlinka.dat")), settingsFileBytes("PLIN1401", old));
+}
+
+TEST_F(SettingsFile, Version400GainsTheFieldsItLacked) {
+  writeFile(programDir.file("Cover.jpg"), "cover picture");
+  const SettingsRecord old = loadableRandom(3);
+  writeSettings(settingsFileBytes("PLIN1400", old));
+
+  const LoadOutcome outcome = loadSettings(*app);
+  EXPECT_EQ(outcome.version, 400u);
+  EXPECT_FALSE(outcome.welcomeShown);
+  EXPECT_FALSE(outcome.mustEnd);
+  SettingsRecord expected = old;
+  expected.bufferMode = 1;
+  expected.bufferSize = 150;
+  expected.localBufferCount = -1;
+  expected.autoRateSpeed = 1;
+  expected.autoRate = 0;
+  expected.shutdownAfterBuild = 0;
+  EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+  EXPECT_EQ(readFile(dataFile("Cover.jpg")), "cover picture");
+}
+
+TEST_F(SettingsFile, Versions3xxMoveTheirSingleChoicesIntoTheFirstStateAndKeepTheirList) {
+  SettingsRecord old = loadableRandom(4);
+  old.oldStateUser = 4;
+  old.oldStatePlayUpTo = 2;
+  old.oldStateMinRating = 7;
+  old.oldStateNoArtistRepeat = 0;
+  writeSettings(settingsFileBytes("PLIN1350", old));
+  writeFile(dataFile("Playlist.m3u"), "/music/a.mp3\r\n");
+  writeFile(dataFile("PL1.m3u"), "/music/older list.mp3\r\n");
+
+  const LoadOutcome outcome = loadSettings(*app);
+  EXPECT_EQ(outcome.version, 350u);
+  EXPECT_FALSE(outcome.welcomeShown);
+  SettingsRecord expected = old;
+  stateReset(expected);
+  expected.stateUser[0] = 4;
+  expected.statePlayUpTo[0] = 2;
+  expected.stateMinRating[0] = 7;
+  expected.stateNoArtistRepeat[0] = 0;
+  EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+  EXPECT_EQ(readFile(dataFile("PL1.m3u")), "/music/a.mp3\r\n");
+}
+
+TEST_F(SettingsFile, VersionsBelow300AskForTheUpgradeAndEnd) {
+  struct Case {
+    const char* magic;
+    uint32_t answer;
+    int helpOpened;
+  } cases[] = {{"PLIN1299", kPromptFirst, 0}, {"PLIN1299", kPromptSecond, 1}, {"PLIN1130", kPromptSecond, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.magic) + " answered " + std::to_string(c.answer));
+    FakeUi fresh;
+    fresh.promptAnswers = {c.answer};
+    app = freshApp();
+    app->ui = &fresh;
+    writeSettings(settingsFileBytes(c.magic, loadableRandom(5)));
+
+    const LoadOutcome outcome = loadSettings(*app);
+    EXPECT_TRUE(outcome.mustEnd);
+    ASSERT_EQ(fresh.prompts.size(), 1u);
+    EXPECT_EQ(fresh.prompts[0].message, "Sorry, you need to install version 1.3 first to upgrade your database");
+    EXPECT_EQ(fresh.prompts[0].firstCaption, "OK");
+    EXPECT_EQ(fresh.prompts[0].secondCaption, "View ReadMe");
+    EXPECT_EQ(fresh.prompts[0].style, 11u);
+    EXPECT_EQ(fresh.helpOpened, c.helpOpened);
+    EXPECT_EQ(fresh.welcomeShown, 0);
+    EXPECT_FALSE(platform::fileExists(dataFile("Plinka.cvf")));
+  }
+}
+
+TEST_F(SettingsFile, ForeignAndNewerFilesKeepTheirRecordButGetDefaultStates) {
+  struct Case {
+    const char* magic;
+    uint32_t version;
+  } cases[] = {
+      {"XYZW0001", kSettingsVersionForeign},
+      {"PLIN2401", kSettingsVersionForeign},
+      {"PLIN14x1", kSettingsVersionForeign},  // not three digits: not a version
+      {"PLIN1402", 402},
+      {"PLIN1999", 999},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.magic);
+    const SettingsRecord held = loadableRandom(6);
+    writeSettings(settingsFileBytes(c.magic, held));
+    ui.welcomeShown = 0;
+    app = freshApp();
+
+    const LoadOutcome outcome = loadSettings(*app);
+    EXPECT_EQ(outcome.version, c.version);
+    EXPECT_EQ(ui.welcomeShown, 1);
+    EXPECT_FALSE(outcome.mustEnd);
+    SettingsRecord expected = held;
+    stateReset(expected);
+    EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+  }
+}
+
+TEST_F(SettingsFile, ShortFilesKeepFirstRunDefaultsBeyondTheirEnd) {
+  const SettingsRecord held = loadableRandom(7);
+  const std::string full = settingsFileBytes("PLIN1401", held);
+  struct Case {
+    size_t length;
+    uint32_t version;
+    bool welcome;
+  } cases[] = {
+      {0, kSettingsVersionForeign, true},        {4, kSettingsVersionForeign, true},
+      {5, kSettingsVersionForeign, true},  // cut before its digits: not "too old"
+      {7, kSettingsVersionForeign, true},        {8, kSettingsVersionCurrent, false},
+      {8 + 640, kSettingsVersionCurrent, false}, {full.size() - 1, kSettingsVersionCurrent, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    writeSettings(full.substr(0, c.length));
+    ui.welcomeShown = 0;
+    app = freshApp();
+
+    const LoadOutcome outcome = loadSettings(*app);
+    EXPECT_TRUE(outcome.fileFound);
+    EXPECT_EQ(outcome.version, c.version);
+    EXPECT_EQ(ui.welcomeShown, c.welcome ? 1 : 0);
+    EXPECT_FALSE(outcome.mustEnd);
+    SettingsRecord expected = firstRun();
+    const size_t recordPart = c.length > kSettingsMagicSize ? c.length - kSettingsMagicSize : 0;
+    std::memcpy(&expected, &held, recordPart);
+    EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+  }
+}
+
+TEST_F(SettingsFile, IndexesOutsideTheirArraysAndUnendedTextsAreMadeSafe) {
+  SettingsRecord held = loadableRandom(8);
+  held.currentState = 10;
+  held.stateUser[0] = 10;
+  held.stateUser[9] = 0xFFFFFFFF;
+  held.stateAltMode[0] = 10;  // kept: the keyboard can choose it
+  held.stateAltMode[3] = 11;
+  held.localBufferCount = 12;
+  held.localDbFlag = 0;
+  std::memset(held.userName[9], 'n', kNameSize);
+  std::memset(held.recentArtists[19], 'a', 70);
+  std::memset(held.importSource, 'i', kPathSize);
+  std::memset(held.fillerSettings.fillDirectory, 'd', kPathSize);
+  writeSettings(settingsFileBytes("PLIN1401", held));
+
+  loadSettings(*app);
+  SettingsRecord expected = held;
+  expected.currentState = 0;
+  expected.stateUser[0] = 0;
+  expected.stateUser[9] = 0;
+  expected.stateAltMode[3] = 0;
+  expected.localBufferCount = -1;
+  expected.localDbFlag = 1;
+  expected.userName[9][kNameSize - 1] = 0;
+  expected.recentArtists[19][69] = 0;
+  expected.importSource[kPathSize - 1] = 0;
+  expected.fillerSettings.fillDirectory[kPathSize - 1] = 0;
+  EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+}
+
+TEST_F(SettingsFile, ASongTableThatCannotBeOpenedIsNeverReplaced) {
+  struct Case {
+    const char* content;
+    uint32_t answer;
+    bool prompted;
+    int helpOpened;
+  } cases[] = {
+      {"this is not a song table, but it is somebody's data", kPromptFirst, true, 0},
+      {"this is not a song table, but it is somebody's data", kPromptSecond, true, 1},
+      {"", kPromptFirst, false, 0},  // an empty file holds nothing to lose
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    writeFile(dataFile("Plinka.cvf"), c.content);
+    FakeUi fresh;
+    fresh.promptAnswers = {c.answer};
+    app = freshApp();
+    app->ui = &fresh;
+
+    const LoadOutcome outcome = loadSettings(*app);
+    EXPECT_EQ(outcome.songTableUnreadable, c.prompted);
+    if (c.prompted) {
+      EXPECT_EQ(readFile(dataFile("Plinka.cvf")), c.content);
+      ASSERT_EQ(fresh.prompts.size(), 1u);
+      EXPECT_EQ(fresh.prompts[0].message, "The song database could not be opened: " + dataFile("Plinka.cvf"));
+      EXPECT_EQ(fresh.prompts[0].firstCaption, "OK");
+      EXPECT_EQ(fresh.prompts[0].secondCaption, "View ReadMe");
+      EXPECT_EQ(fresh.prompts[0].style, 11u);
+    } else {
+      EXPECT_TRUE(fresh.prompts.empty());
+      EXPECT_TRUE(songTableOpens(dataFile("Plinka.cvf")));
+    }
+    EXPECT_EQ(fresh.helpOpened, c.helpOpened);
+  }
+}
+
+TEST_F(SettingsFile, ADefaultCoverInTheDataFolderIsKept) {
+  writeFile(programDir.file("Cover.jpg"), "factory cover");
+  writeFile(dataFile("Cover.jpg"), "the user's own cover");
+  loadSettings(*app);  // first run
+  EXPECT_EQ(readFile(dataFile("Cover.jpg")), "the user's own cover");
+}
+
+TEST_F(SettingsFile, QuittingWritesOrDeletesTheStateListFile) {
+  struct Case {
+    std::vector<std::string> rows;
+    bool doNotSave;
+    bool fileBefore;
+    bool fileAfter;
+    std::string content;
+  } cases[] = {
+      {{"/music/a.mp3", "/music/b c.mp3"}, false, true, true, "/music/a.mp3\r\n/music/b c.mp3\r\n"},
+      {{"/music/a.mp3"}, false, false, true, "/music/a.mp3\r\n"},
+      {{}, false, true, false, ""},
+      {{}, false, false, false, ""},
+      {{}, true, true, true, "/music/kept.mp3\r\n"},
+      {{"/music/a.mp3"}, true, true, true, "/music/kept.mp3\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.rows.size() << " rows, doNotSave " << c.doNotSave);
+    app = freshApp();
+    firstRunDefaults(app->settings, app->folders);
+    app->settings.currentState = 2;
+    app->run.listCount = c.doNotSave ? kListNotSaved : static_cast<int32_t>(c.rows.size());
+    for (const auto& name : c.rows) {
+      play::ListRow row;
+      row.column[play::FileName] = name;
+      app->list.append(row);
+    }
+    std::filesystem::remove(dataFile("PL3.m3u"));
+    if (c.fileBefore)
+      writeFile(dataFile("PL3.m3u"), "/music/kept.mp3\r\n");
+
+    EXPECT_TRUE(saveSettings(*app));
+    EXPECT_EQ(platform::fileExists(dataFile("PL3.m3u")), c.fileAfter);
+    if (c.fileAfter) {
+      EXPECT_EQ(readFile(dataFile("PL3.m3u")), c.content);
+    }
+    EXPECT_FALSE(platform::fileExists(dataFile("PL1.m3u")));
+  }
+}
+
+TEST_F(SettingsFile, ASaveThatCannotBeFinishedLeavesEverythingAsItWas) {
+  // A folder where the settings file belongs: the new file cannot take its place.
+  std::filesystem::create_directory(dataFile("dPlinka.dat"));
+  writeFile(dataFile("PL1.m3u"), "/music/kept.mp3\r\n");
+  firstRunDefaults(app->settings, app->folders);
+
+  EXPECT_FALSE(saveSettings(*app));
+  EXPECT_TRUE(platform::folderExists(dataFile("dPlinka.dat")));
+  EXPECT_EQ(readFile(dataFile("PL1.m3u")), "/music/kept.mp3\r\n");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dataDir.path()))
+    ++entries;
+  EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
+
+  app->folders.data = dataDir.file("missing/");
+  EXPECT_FALSE(saveSettings(*app));
+}
+
+// Damaged files of every kind load without harm and leave every index the
+// record holds inside the array it selects.
+TEST_F(SettingsFile, DamagedFilesLoadSafely) {
+  std::mt19937 rng(2024);
+  const SettingsRecord base = loadableRandom(9);
+  const std::string good = dataFile("Plinka.cvf");
+  const size_t pathAt = kSettingsMagicSize + offsetof(SettingsRecord, databasePath);
+  const char* magics[] = {"PLIN1401", "PLIN1400", "PLIN1350", "PLIN1299", "PLIN1402", "XYZW0001"};
+
+  for (int round = 0; round < 600; ++round) {
+    std::string bytes = settingsFileBytes(magics[rng() % std::size(magics)], base);
+    switch (round % 3) {
+    case 0:  // cut anywhere
+      bytes.resize(rng() % (bytes.size() + 1));
+      break;
+    case 1:  // a few bits flipped anywhere, the magic included
+      for (int flips = 1 + rng() % 24; flips > 0; --flips)
+        bytes[rng() % bytes.size()] ^= static_cast<char>(1 << (rng() % 8));
+      break;
+    default:  // random content behind a magic
+      for (size_t i = kSettingsMagicSize; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(rng());
+      bytes.resize(kSettingsMagicSize + rng() % (sizeof(SettingsRecord) + 1));
+      break;
+    }
+    // Keep the song table inside the test's folder, wherever the damage fell.
+    if (bytes.size() > pathAt)
+      bytes.replace(pathAt, std::min(good.size() + 1, bytes.size() - pathAt), good.c_str(),
+                    std::min(good.size() + 1, bytes.size() - pathAt));
+    writeSettings(bytes);
+    FakeUi quiet;
+    app = freshApp();
+    app->ui = &quiet;
+
+    const LoadOutcome outcome = loadSettings(*app);
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", version " << outcome.version);
+    const SettingsRecord& s = app->settings;
+    ASSERT_LT(s.currentState, 10u);
+    for (int i = 0; i < kStateCount; ++i) {
+      ASSERT_LT(s.stateUser[i], 10u);
+      ASSERT_LE(s.stateAltMode[i], 10u);
+      ASSERT_EQ(s.stateName[i][kNameSize - 1], 0);
+    }
+    for (const auto& name : s.userName)
+      ASSERT_EQ(name[kNameSize - 1], 0);
+    for (const auto& name : s.altModeName)
+      ASSERT_EQ(name[kNameSize - 1], 0);
+    for (const auto& pattern : s.altModePattern)
+      ASSERT_EQ(pattern[kNameSize - 1], 0);
+    for (const auto& artist : s.recentArtists)
+      ASSERT_EQ(artist[69], 0);
+    ASSERT_EQ(s.databasePath[kPathSize - 1], 0);
+    ASSERT_EQ(s.importSource[kPathSize - 1], 0);
+    ASSERT_EQ(s.fillerSettings.fillDirectory[kPathSize - 1], 0);
+    ASSERT_EQ(s.localBufferCount, -1);
+    ASSERT_EQ(s.localDbFlag, 1u);
+    ASSERT_EQ(outcome.mustEnd, outcome.version < 300);
+    ASSERT_FALSE(app->songTable.isOpen());
+  }
+}
+
+}  // namespace

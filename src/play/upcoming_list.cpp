@@ -27,8 +27,7 @@ void UpcomingList::insert(size_t index, const ListRow& row) {
   if (index > rows_.size())
     index = rows_.size();
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), row);
-  if (observer_)
-    observer_(ListChange{ListChange::Insert, index, row});
+  changed(ListChange{ListChange::Insert, index, row});
 }
 
 bool UpcomingList::remove(size_t index) {
@@ -36,21 +35,37 @@ bool UpcomingList::remove(size_t index) {
   if (index >= rows_.size())
     return false;
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
-  if (observer_)
-    observer_(ListChange{ListChange::Remove, index, {}});
+  changed(ListChange{ListChange::Remove, index, {}});
   return true;
 }
 
 void UpcomingList::clear() {
   std::lock_guard lock(mutex_);
   rows_.clear();
-  if (observer_)
-    observer_(ListChange{ListChange::Clear, 0, {}});
+  changed(ListChange{ListChange::Clear, 0, {}});
 }
 
 void UpcomingList::setObserver(std::function<void(const ListChange&)> observer) {
   std::lock_guard lock(mutex_);
   observer_ = std::move(observer);
+}
+
+}  // namespace plinka::play
+
+namespace plinka::play {
+
+void UpcomingList::mirrorCountInto(std::atomic<int32_t>* count) {
+  std::lock_guard lock(mutex_);
+  count_ = count;
+  if (count_)
+    count_->store(static_cast<int32_t>(rows_.size()));
+}
+
+void UpcomingList::changed(const ListChange& change) {
+  if (count_)
+    count_->store(static_cast<int32_t>(rows_.size()));
+  if (observer_)
+    observer_(change);
 }
 
 }  // namespace plinka::play

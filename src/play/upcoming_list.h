@@ -7,6 +7,8 @@
 // observer is called under it so that notifications arrive in order.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -39,6 +41,11 @@ public:
   bool remove(size_t index);
   void clear();
 
+  // Every change stores the new length into *count (the run state's
+  // listCount), so threads that only need the count read one word. Set once
+  // when the App is made.
+  void mirrorCountInto(std::atomic<int32_t>* count);
+
   // Set once by a front end before threads start; called for every change.
   void setObserver(std::function<void(const ListChange&)> observer);
 
@@ -46,6 +53,9 @@ private:
   mutable std::mutex mutex_;
   std::vector<ListRow> rows_;
   std::function<void(const ListChange&)> observer_;
+  std::atomic<int32_t>* count_ = nullptr;
+
+  void changed(const ListChange& change);  // called with mutex_ held
 };
 
 }  // namespace plinka::play

@@ -3,11 +3,13 @@
 // one process. Areas add their runtime state here as plain members.
 #pragma once
 
+#include "db/copies.h"
 #include "db/table.h"
 #include "library/tag_reader.h"
 #include "platform/clock.h"
 #include "platform/power.h"
 #include "play/random_source.h"
+#include "play/song_details.h"
 #include "play/upcoming_list.h"
 #include "shell/jobs.h"
 #include "shell/prompt.h"
@@ -40,12 +42,17 @@ struct App {
   // busy code (see the run state), never by two threads at once.
   db::TableHandle songTable;
   db::TableHandle bufferIndexTable;
+  // The local and network copies of the song table.
+  db::CopiesState copies;
 
   // The upcoming list (internally locked).
   play::UpcomingList list;
 
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;
+
+  // Details of the song loaded last, the current song and the next song.
+  play::DetailsState details;
 
   // The command slot, busy code, locks and the other shared run values.
   RunState run;
@@ -71,6 +78,10 @@ struct App {
   // Threads; joined when the App ends, while everything above still exists.
   Scheduler scheduler;
 
+  // The run state's listCount follows the upcoming list's length.
+  App() { list.mirrorCountInto(&run.listCount); }
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
   ~App() { stopScheduler(*this); }
 };
 

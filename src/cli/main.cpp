@@ -1,5 +1,6 @@
 // plinkactl: the command-line companion. `plinkactl VERB ARGS...`; each verb
 // lives in a verbs file of its own area and is listed once below.
+#include "cli/data_folder.h"
 #include "cli/library_verbs.h"
 #include "cli/table_verbs.h"
 #include "cli/verbs.h"
@@ -30,7 +31,7 @@ const Verb kVerbs[] = {
 };
 
 int listVerbs() {
-  std::fputs("usage: plinkactl VERB ARGS...\n", stderr);
+  std::fputs("usage: plinkactl [--data DIR] VERB ARGS...\n", stderr);
   for (const Verb& verb : kVerbs)
     std::fprintf(stderr, "  plinkactl %s\n", verb.summary);
   return 2;
@@ -39,6 +40,13 @@ int listVerbs() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Global option: --data DIR names the data folder the verbs work in.
+  if (argc >= 3 && std::strcmp(argv[1], "--data") == 0) {
+    plinka::cli::setDataFolderOption(argv[2]);
+    argv[2] = argv[0];
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 2)
     return listVerbs();
   for (const Verb& verb : kVerbs)

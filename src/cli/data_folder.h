@@ -1,0 +1,25 @@
+// The data folder plinkactl's verbs work in: the one named by the global
+// option --data DIR, else the player's own. Opening it loads the settings as
+// the player does (a first use creates the settings and the song table).
+#pragma once
+
+#include <string>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::cli {
+
+// Set by main() from --data; empty when not given.
+void setDataFolderOption(const std::string& folder);
+
+// Settles app.folders, sets app.ui to the given front end and loads the
+// settings. 0 when the settings and the song table can be used, else 1 with
+// a message on standard error.
+int openDataFolder(App& app);
+
+// Saves the settings record (and the State's list file) back. 0 or 1.
+int saveDataFolder(App& app);
+
+}  // namespace plinka::cli

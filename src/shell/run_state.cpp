@@ -153,6 +153,17 @@ void releaseExclusive(App& app) {
   unlockSlot(app);
 }
 
+uint32_t grantExclusiveNow(App& app, uint32_t code) {
+  RunState& run = app.run;
+  if (isClosingCode(run.commandSlot.load()))
+    return 0;
+  lockSlotSleeping(app);
+  uint32_t expected = 0;
+  const bool granted = run.busyCode.compare_exchange_strong(expected, code) || expected == code;
+  unlockSlot(app);
+  return granted ? 1 : 0;
+}
+
 uint32_t takePendingCommand(App& app) {
   RunState& run = app.run;
   lockSlotSleeping(app);

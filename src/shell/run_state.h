@@ -122,6 +122,10 @@ int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience);
 // Returns 1 when the caller now owns them, 0 otherwise.
 uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t patience);
 
+// For a program that runs one job alone, with no processor thread (the
+// command-line verbs): makes `code` the busy code at once when no job holds
+// it. Returns 1 when the caller now owns the list and the song table.
+uint32_t grantExclusiveNow(App& app, uint32_t code);
 // Gives exclusive use back. Owners call it on every path.
 void releaseExclusive(App& app);
 

@@ -1,6 +1,8 @@
 // plinkactl: the command-line companion. `plinkactl VERB ARGS...`; each verb
 // lives in a verbs file of its own area and is listed once below.
+#include "cli/build_verb.h"
 #include "cli/data_folder.h"
+#include "cli/data_verbs.h"
 #include "cli/library_verbs.h"
 #include "cli/table_verbs.h"
 #include "cli/verbs.h"
@@ -23,11 +25,13 @@ using plinka::cli::Verb;
 
 const Verb kVerbs[] = {
     {"create", plinka::cli::runCreateVerb, "create FILE        make a new, empty song table"},
-    {"info", plinka::cli::runInfoVerb, "info FILE          fields, slots, records and size of a table"},
-    {"dump", plinka::cli::runDumpVerb, "dump FILE          every record in use, one line each"},
+    {"info", plinka::cli::runInfoVerb, "info [FILE]        fields, slots, records and size of a table"},
+    {"dump", plinka::cli::runDumpVerb, "dump [FILE]        every record in use, one line each"},
     {"find", plinka::cli::runFindVerb, "find FILE TEXT     the slots whose records match TEXT"},
     {"checksum", plinka::cli::runChecksumVerb, "checksum FILE      the file's content checksum"},
     {"tags", plinka::cli::runTagsVerb, "tags FILE          title, artist, album, comment and year from the file's tag"},
+    {"import", plinka::cli::runImportVerb, "import SOURCE      import a folder or playlist into the song table"},
+    {"build", plinka::cli::runBuildVerb, "build [--state N] [--count N]  build State N's list (N 1-10), a song a line"},
 };
 
 int listVerbs() {

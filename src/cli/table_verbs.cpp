@@ -1,5 +1,6 @@
 #include "cli/table_verbs.h"
 
+#include "cli/data_verbs.h"
 #include "cli/verbs.h"
 #include "db/records.h"
 #include "db/search.h"
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <unistd.h>
 
 namespace plinka::cli {
@@ -35,6 +37,16 @@ std::unique_ptr<db::TableHandle> openTable(const char* path) {
   return nullptr;
 }
 
+// The table a verb works on: FILE when given, else the data folder's song
+// table. False when the data folder cannot be used (message given).
+bool tablePathOf(int argc, char** argv, std::string& path) {
+  if (argc == 2) {
+    path = argv[1];
+    return true;
+  }
+  return dataFolderSongTable(path) == 0;
+}
+
 }  // namespace
 
 int runCreateVerb(int argc, char** argv) {
@@ -48,9 +60,12 @@ int runCreateVerb(int argc, char** argv) {
 }
 
 int runInfoVerb(int argc, char** argv) {
-  if (argc != 2)
-    return usage("info FILE");
-  auto h = openTable(argv[1]);
+  if (argc > 2)
+    return usage("info [FILE]");
+  std::string path;
+  if (!tablePathOf(argc, argv, path))
+    return 1;
+  auto h = openTable(path.c_str());
   if (!h)
     return 1;
   std::printf("fields=%u slots=%u inuse=%u occupied=%u bytes=%llu\n", h->fieldCount, h->slotCount, db::countInUse(*h),
@@ -60,9 +75,12 @@ int runInfoVerb(int argc, char** argv) {
 }
 
 int runDumpVerb(int argc, char** argv) {
-  if (argc != 2)
-    return usage("dump FILE");
-  auto h = openTable(argv[1]);
+  if (argc > 2)
+    return usage("dump [FILE]");
+  std::string path;
+  if (!tablePathOf(argc, argv, path))
+    return 1;
+  auto h = openTable(path.c_str());
   if (!h)
     return 1;
   for (uint32_t s = 0; s < h->slotCount; ++s) {

@@ -1,6 +1,7 @@
 #include "db/copies.h"
 
 #include "db/table.h"
+#include "platform/files.h"
 #include "shell/app.h"
 #include "text/text.h"
 
@@ -8,19 +9,174 @@ namespace plinka::db {
 
 namespace {
 
+constexpr uint32_t kQuestionSmallFont = 11;
+constexpr char kOkCaption[] = "OK";
+constexpr char kViewReadMeCaption[] = "View ReadMe";
+
 bool openAt(App& app, const char* path, bool writable) {
   TableHandle& table = app.songTable;
-  text::copy(table.path, path);
+  if (text::copy(table.path, path) >= sizeof table.path)
+    return false;  // cut to fit, it would name some other file
   table.writable = writable ? 1 : 0;
   return openMapped(table);
 }
 
+bool openAt(App& app, const std::string& path, bool writable) { return openAt(app, path.c_str(), writable); }
+
+bool networkMode(const App& app) { return app.settings.networkMode != 0; }
+
+bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOfflineLocked; }
+
+// Takes the database offline, unless it already is: a state counting towards
+// its end, or one the user has locked, is kept.
+void goOffline(App& app) {
+  uint32_t build = app.run.buildState.load();
+  while (!isOffline(build) && !app.run.buildState.compare_exchange_weak(build, kOfflineFirst)) {
+  }
+}
+
+bool copyWhole(App& app, const std::string& from, const std::string& to) {
+  if (app.copies.copyFile)
+    return app.copies.copyFile(from, to);
+  return platform::copyFile(from, to, true);
+}
+
+uint32_t ask(App& app, const char* message, const char* first, const char* second) {
+  PromptRequest request;
+  request.message = message;
+  request.firstCaption = first;
+  request.secondCaption = second;
+  request.style = kQuestionSmallFont;
+  return askPrompt(app, request);
+}
+
+// The size a copy learns of a file: -1 when it is not there to be opened.
+int64_t sizeOf(const std::string& path) { return platform::fileSize(path); }
+
 }  // namespace
 
-bool openSongTableForReading(App& app) { return openAt(app, app.settings.databasePath, false); }
+void prepareCopies(App& app) {
+  app.copies.localCopyRefreshCounter = kRefreshCounterAtStart;
+  app.copies.localPath = app.folders.data + kLocalCopyName;
+}
 
-void openSongTableForWriting(App& app) { openAt(app, app.settings.databasePath, true); }
+uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination,
+                          CopyDirection direction) {
+  const bool pull = direction == CopyDirection::Pull;
+  // The network file is shared with other instances. Unless this instance
+  // already holds it locked for writing, a pull reads it under a shared lock
+  // and a push replaces it under an exclusive one; a holder elsewhere makes
+  // the copy fail as if the file could not be opened.
+  platform::FileLock shareGuard;
+  const bool guarded = !app.copies.networkLock.held();
 
-void closeSongTableAfterWriting(App& app) { closeTable(app.songTable); }
+  if (pull && guarded && shareGuard.acquire(source, platform::LockKind::Shared) != platform::LockResult::Taken)
+    return 0;
+  const int64_t sourceSize = sizeOf(source);
+  if (sourceSize < 0)
+    return 0;
+
+  int64_t destinationSize = -1;
+  if (sourceSize != 0) {
+    if (!pull && guarded &&
+        shareGuard.acquire(destination, platform::LockKind::Exclusive) == platform::LockResult::HeldElsewhere)
+      return 0;
+    destinationSize = sizeOf(destination);
+  }
+
+  if (sourceSize == 0) {
+    // An empty local copy is never pushed; the user may have it replaced by
+    // the network file instead. An empty network file is never pulled.
+    if (!pull && ask(app, kNetworkDamagedText, kReplaceWithLocalCaption, kDoNothingCaption) == kPromptFirst)
+      copyWhole(app, destination, source);
+    return 0;
+  }
+
+  // A destination that is not there yet (the first refresh makes the local
+  // copy) has no size to compare, so nothing is asked.
+  if (destinationSize >= 0 && destinationSize != sourceSize && app.settings.localDbFlag != 0 &&
+      ask(app, kSizesDifferText, kUseNetworkCaption, kUseLocalCaption) == kPromptSecond)
+    return 0;
+
+  const std::string backup = destination + kBackupSuffix;
+  bool backedUp = false;
+  if (pull && destinationSize >= 0)
+    backedUp = copyWhole(app, destination, backup);
+
+  int64_t copiedSize = 0;
+  for (uint32_t attempt = 0; attempt < kCopyTries; ++attempt) {
+    copyWhole(app, source, destination);
+    copiedSize = sizeOf(destination);
+    if (copiedSize < 0)
+      copiedSize = 0;
+    if (copiedSize == sourceSize)
+      return static_cast<uint64_t>(copiedSize);
+  }
+  // Only a backup made by this copy is put back; an older one would undo
+  // more than this copy did.
+  if (backedUp)
+    copyWhole(app, backup, destination);
+  return 0;
+}
+
+bool openSongTableForReading(App& app) {
+  if (!networkMode(app))
+    return openAt(app, app.settings.databasePath, false);
+
+  CopiesState& copies = app.copies;
+  if (copies.localCopyRefreshCounter < kRefreshThreshold || isOffline(app.run.buildState.load())) {
+    ++copies.localCopyRefreshCounter;
+  } else if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull) != 0) {
+    copies.localCopyRefreshCounter = 0;
+  } else {
+    goOffline(app);
+  }
+
+  if (openAt(app, copies.localPath, false) || openAt(app, app.settings.databasePath, false))
+    return true;
+
+  PromptRequest request;
+  request.message = kBothUnopenableText;
+  request.firstCaption = kOkCaption;
+  request.secondCaption = kViewReadMeCaption;
+  request.style = kQuestionSmallFont;
+  if (askPrompt(app, request) == kPromptSecond && app.ui)
+    app.ui->openHelp();
+  return false;
+}
+
+void openSongTableForWriting(App& app) {
+  if (!networkMode(app)) {
+    openAt(app, app.settings.databasePath, true);
+    return;
+  }
+
+  CopiesState& copies = app.copies;
+  if (!isOffline(app.run.buildState.load())) {
+    // The lock comes first and the refresh after it: between a refresh and
+    // the lock another instance could push a change that the push of this
+    // one would then overwrite.
+    if (copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive) ==
+        platform::LockResult::Taken) {
+      if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull) != 0)
+        copies.localCopyRefreshCounter = 0;
+      if (!openAt(app, copies.localPath, true))
+        copies.networkLock.release();
+    }
+  }
+  if (!copies.networkLock.held())
+    goOffline(app);
+}
+
+void closeSongTableAfterWriting(App& app) {
+  closeTable(app.songTable);
+  CopiesState& copies = app.copies;
+  if (!copies.networkLock.held())
+    return;
+  // Pushed while still locked, so no other instance can refresh from, or
+  // write over, the network file before the change has reached it.
+  copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push);
+  copies.networkLock.release();
+}
 
 }  // namespace plinka::db

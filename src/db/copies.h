@@ -5,7 +5,10 @@
 // when done; when the share cannot be reached the database goes offline.
 #pragma once
 
+#include "platform/file_lock.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace plinka {
@@ -14,14 +17,49 @@ struct App;
 
 namespace plinka::db {
 
-// Run-time state of the copies. Used only by the holder of the busy code.
+// The local copy's file name in the data folder, and what its backup adds.
+constexpr char kLocalCopyName[] = "Local.cvf";
+constexpr char kBackupSuffix[] = ".bak";
+// The refresh counter at start: above the threshold, so the first read-open
+// refreshes the local copy.
+constexpr uint32_t kRefreshCounterAtStart = 200;
+// A read-open refreshes the local copy once the counter has reached this.
+constexpr uint32_t kRefreshThreshold = 51;
+// Tries of one copy before it counts as failed.
+constexpr uint32_t kCopyTries = 3;
+
+// The user-visible texts of the copies.
+constexpr char kBothUnopenableText[] = "The local and remote databases cannot be opened";
+constexpr char kNetworkDamagedText[] = "The network Database is damaged";
+constexpr char kReplaceWithLocalCaption[] = "Replace with local";
+constexpr char kDoNothingCaption[] = "Don't do anything";
+constexpr char kSizesDifferText[] = "The Local and Network databases are not the same size";
+constexpr char kUseNetworkCaption[] = "Use the Network database";
+constexpr char kUseLocalCaption[] = "Use the Local database";
+
+// Pull: the network file over the local copy. Push: the local copy over the
+// network file.
+enum class CopyDirection { Pull, Push };
+
+// Run-time state of the copies. Used only by the holder of the busy code
+// (and by start-up before any thread runs).
 struct CopiesState {
-  // Read-opens since the local copy was last refreshed; 200 at start so the
-  // first read-open refreshes.
-  uint32_t localCopyRefreshCounter = 200;
+  // Read-opens since the local copy was last refreshed.
+  uint32_t localCopyRefreshCounter = kRefreshCounterAtStart;
   // data folder + "Local.cvf"
   std::string localPath;
+  // Held from a successful open for writing until the matching close after
+  // writing; while held, no other instance can read or replace the network
+  // file.
+  platform::FileLock networkLock;
+  // Copies a whole file over another (platform::copyFile when empty). Tests
+  // put a stand-in here to play a share that fails part-way.
+  std::function<bool(const std::string& from, const std::string& to)> copyFile;
 };
+
+// Sets the refresh counter to its start value and the local copy's path from
+// the data folder. Called when the settings are loaded.
+void prepareCopies(App& app);
 
 // Opens the song handle read-only; true when it is open.
 bool openSongTableForReading(App& app);
@@ -30,5 +68,11 @@ void openSongTableForWriting(App& app);
 // Closes the song handle after writing (and, in network mode, pushes the
 // local copy back to the share).
 void closeSongTableAfterWriting(App& app);
+
+// Copies one database file over another, asking the user where the sizes
+// say something is wrong. In a pull the destination is first kept as a
+// backup, which comes back when every try fails. The destination's new size
+// (never 0) on success, 0 on failure.
+uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction);
 
 }  // namespace plinka::db

@@ -1,8 +1,216 @@
 #include "library/edit_queue.h"
 
+#include "db/copies.h"
+#include "db/table.h"
+#include "shell/app.h"
+
+#include <cstring>
+
 namespace plinka::library {
 
-// Placeholder until the queue and its writer exist: the edit is dropped.
-void enqueueEdit(App&, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+namespace {
+
+// Sleeps of the queue's two sides.
+constexpr uint32_t kEnqueueWaitMs = 1000;
+constexpr uint32_t kWriterBackOffMs = 10000;
+constexpr uint32_t kRefusedWaitMs = 30000;
+constexpr uint32_t kLockRetryMs = 1;
+constexpr uint32_t kExitWaitMs = 100;
+
+// Steps of a writer run, shown in diagnostics.
+constexpr uint32_t kStepStarted = 10;
+constexpr uint32_t kStepBackingOff = 21;
+constexpr uint32_t kStepRequesting = 22;
+constexpr uint32_t kStepWriting = 23;
+constexpr uint32_t kStepReleasing = 24;
+constexpr uint32_t kStepFreeing = 30;
+constexpr uint32_t kStepDone = 40;
+
+bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOfflineLocked; }
+
+// The settings record carries the count for the background worker, the end
+// of the run and the Internals window. Called with the queue lock held.
+void publishCount(App& app) { app.settings.localBufferCount = app.editQueue.count.load(); }
+
+// An enqueuer that finds the lock taken says so through the waiter flag and
+// sleeps until the writer has noticed (it clears the flag) or the lock is
+// free again (its holder was another enqueuer). False when the App ends
+// meanwhile.
+bool lockAsEnqueuer(App& app) {
+  EditQueue& queue = app.editQueue;
+  while (queue.lock.exchange(1) != 0) {
+    queue.waiter.store(1);
+    while (queue.waiter.load() != 0 && queue.lock.load() != 0) {
+      if (!napMs(app, kEnqueueWaitMs))
+        return false;
+    }
+  }
+  return true;
+}
+
+// The writer's side holds the lock only for moments (an enqueuer shifts at
+// most 200 entries), so it just tries again.
+bool lockAsWriter(App& app) {
+  while (app.editQueue.lock.exchange(1) != 0) {
+    if (!napMs(app, kLockRetryMs))
+      return false;
+  }
+  return true;
+}
+
+void unlock(App& app) { app.editQueue.lock.store(0); }
+
+bool quitting(const App& app) { return isClosingCode(app.run.commandSlot.load()); }
+
+// Applies queued edits from the oldest, under the queue lock. An edit is
+// written only while its record still holds the song it was made for.
+void applyEdits(App& app, bool leaving) {
+  if (!lockAsWriter(app))
+    return;
+  EditQueue& queue = app.editQueue;
+  db::TableHandle& table = app.songTable;
+  for (;;) {
+    const int32_t count = queue.count.load();
+    if (count <= 0 || queue.waiter.load() != 0 || app.run.stopRequest.load() != 0 || (!leaving && quitting(app)))
+      break;
+    const QueuedEdit edit = queue.entries[static_cast<size_t>(count - 1)];
+    const bool numberField =
+        edit.field >= 1 && edit.field <= table.fieldCount && db::isNumberType(table.fields[edit.field - 1].type);
+    if (numberField && db::readField(table, edit.record, db::ID) >= 0 && table.value == edit.identity) {
+      table.value = edit.newValue;
+      db::writeField(table, edit.record, edit.field);
+    }
+    queue.count.store(count - 1);
+    publishCount(app);
+  }
+  unlock(app);
+}
+
+// An emptied queue gives its array back, unless an enqueuer is about to add
+// to it.
+void freeIfEmpty(App& app) {
+  if (!lockAsWriter(app))
+    return;
+  EditQueue& queue = app.editQueue;
+  if (queue.count.load() == 0 && queue.waiter.load() == 0) {
+    queue.entries.reset();
+    queue.count.store(-1);
+    publishCount(app);
+  }
+  unlock(app);
+}
+
+}  // namespace
+
+void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue, uint32_t id) {
+  EditQueue& queue = app.editQueue;
+  if (!lockAsEnqueuer(app))
+    return;
+  if (!queue.entries) {
+    queue.entries = std::make_unique<QueuedEdit[]>(kEditQueueRoom);
+    queue.count.store(0);
+  }
+  const int32_t count = queue.count.load();
+  bool startWriter = false;
+  if (count < kEditQueueRoom) {
+    std::memmove(&queue.entries[1], &queue.entries[0], static_cast<size_t>(count) * sizeof(QueuedEdit));
+    queue.entries[0] = QueuedEdit{id, record, field, newValue, oldValue};
+    queue.count.store(count + 1);
+    startWriter = count + 1 >= kEditsStartingWriter && app.jobs.cacheWriterRunning.load() == 0 &&
+                  app.run.buildState.load() == kBuildIdle;
+  }
+  publishCount(app);
+  unlock(app);
+  if (startWriter)
+    startCacheWriter(app);
+}
+
+int32_t editsWaiting(const App& app) { return app.editQueue.count.load(); }
+
+void startCacheWriter(App& app) {
+  if (app.jobs.cacheWriterRunning.load() != 0)
+    return;
+  app.scheduler.jobThreads.start([&app] { runCacheWriter(app); });
+}
+
+void runCacheWriter(App& app) {
+  JobFlags& jobs = app.jobs;
+  RunState& run = app.run;
+  EditQueue& queue = app.editQueue;
+  if (jobs.cacheWriterRunning.exchange(1) != 0)
+    return;
+  jobs.cacheWriterStep.store(kStepStarted);
+  refreshStatus(app);
+  // At the end of the run no other job is left and exclusive access is no
+  // longer granted: the writer then writes without it.
+  const bool leaving = run.commandSlot.load() == kLeavingCode;
+
+  for (;;) {
+    jobs.cacheWriterStep.store(kStepBackingOff);
+    bool ending = false;
+    while (queue.lock.load() != 0 || queue.waiter.load() != 0) {
+      queue.waiter.store(0);
+      if (!napMs(app, kWriterBackOffMs)) {
+        ending = true;
+        break;
+      }
+    }
+    if (ending)
+      break;
+
+    jobs.cacheWriterStep.store(kStepRequesting);
+    const bool granted = requestExclusive(app, kCacheWriterCode, 0, kCacheWriterPatience) == 1;
+    bool wait = false;
+    bool giveUp = false;
+    if (!granted && !leaving) {
+      // Once the run is closing, the end of the run writes what is left.
+      giveUp = quitting(app);
+      wait = true;
+    } else {
+      jobs.cacheWriterStep.store(kStepWriting);
+      db::openSongTableForWriting(app);
+      if (app.songTable.isOpen()) {
+        applyEdits(app, leaving);
+        db::closeSongTableAfterWriting(app);
+      } else if (leaving) {
+        // Nothing can be written, and the run must still end.
+        giveUp = true;
+      } else {
+        // Not offline (that ends the run below), but the table does not
+        // open: try again after a while rather than at once.
+        wait = true;
+      }
+    }
+    jobs.cacheWriterStep.store(kStepReleasing);
+    if (granted && run.busyCode.load() == kCacheWriterCode)
+      releaseExclusive(app);
+
+    if (giveUp || queue.count.load() <= 0 || run.stopRequest.load() != 0 || isOffline(run.buildState.load()) ||
+        (!leaving && quitting(app)))
+      break;
+    if (wait && !napMs(app, kRefusedWaitMs))
+      break;
+  }
+
+  jobs.cacheWriterStep.store(kStepFreeing);
+  freeIfEmpty(app);
+  jobs.cacheWriterStep.store(kStepDone);
+  jobs.cacheWriterRunning.store(0);
+  refreshStatus(app);
+}
+
+void writeCachedEditsAtExit(App& app) {
+  // A writer that is still running gives way soon, as the run is closing.
+  while (app.jobs.cacheWriterRunning.load() != 0) {
+    if (!napMs(app, kExitWaitMs))
+      return;
+  }
+  runCacheWriter(app);
+}
+
+void installEditQueue(App& app) {
+  app.hooks.cacheWriter = runCacheWriter;
+  app.hooks.writeCachedEditsAtExit = writeCachedEditsAtExit;
+}
 
 }  // namespace plinka::library

@@ -4,7 +4,9 @@
 // another song (another ID) is dropped.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace plinka {
 struct App;
@@ -12,8 +14,64 @@ struct App;
 
 namespace plinka::library {
 
+// Room in the queue; further edits are dropped.
+constexpr int32_t kEditQueueRoom = 200;
+// The edit that brings the queue to this many starts the writer (when no list
+// is being built).
+constexpr int32_t kEditsStartingWriter = 151;
+// The background worker runs the writer when more than this many wait.
+constexpr int32_t kEditsForWorker = 50;
+// Busy code and patience of the writer's requests for exclusive access.
+constexpr uint32_t kCacheWriterCode = 27;
+constexpr uint32_t kCacheWriterPatience = 20;
+
+// One queued change, in the order the queue keeps its words.
+struct QueuedEdit {
+  uint32_t identity = 0;       // the song's ID when queued (0: it had none yet)
+  uint32_t record = 0;         // slot of the record in the song table
+  uint32_t field = 0;          // field to change
+  uint32_t newValue = 0;       // number to write
+  uint32_t expectedValue = 0;  // what the producer saw; carried, never tested
+};
+
+struct EditQueue {
+  // The entries, newest first; allocated zero-filled by the first edit and
+  // freed by a writer run that empties the queue. Guarded by `lock`.
+  std::unique_ptr<QueuedEdit[]> entries;
+  // Entries in use, -1 while no array exists. Written under `lock` by
+  // enqueuers and the writer; read by anyone (the background worker, the end
+  // of the run and the Internals window through the settings record's
+  // localBufferCount, which follows it).
+  std::atomic<int32_t> count{-1};
+  // Queue lock, taken by exchange. Taken by enqueuers and the writer.
+  std::atomic<uint32_t> lock{0};
+  // Set by an enqueuer that found the lock taken; cleared by the writer,
+  // which stops applying entries as soon as it sees it set. Read by both.
+  std::atomic<uint32_t> waiter{0};
+};
+
 // Queues a change of `field` of record `record` to `newValue`; `id` is the
-// song's ID when the change was made.
+// song's ID when the change was made. Dropped when the queue is full.
 void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue, uint32_t id);
+
+// Edits waiting, -1 when no queue exists.
+int32_t editsWaiting(const App& app);
+
+// Starts the writer on a thread of its own, unless one is running.
+void startCacheWriter(App& app);
+
+// One writer run on the calling thread: writes the queued edits under busy
+// code 27 until the queue is empty, offline mode is set or the run is asked
+// to stop. Returns at once when a writer is already running.
+void runCacheWriter(App& app);
+
+// The end of the run: waits for a writer that is still running to give up,
+// then writes what is queued without asking for exclusive access (no other
+// job runs any more). Does not end the run itself.
+void writeCachedEditsAtExit(App& app);
+
+// Puts the writer into the background worker's and the end of the run's
+// hooks.
+void installEditQueue(App& app);
 
 }  // namespace plinka::library

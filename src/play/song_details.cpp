@@ -1,15 +1,23 @@
 #include "play/song_details.h"
 
+#include "db/copies.h"
+#include "db/search.h"
 #include "db/table.h"
+#include "library/edit_queue.h"
 #include "library/media_types.h"
+#include "play/current_state.h"
 #include "shell/app.h"
 #include "text/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace plinka::play {
 
 namespace {
+
+// hashStat falls by this much for each loaded song that has no ID yet.
+constexpr uint32_t kHashStatStep = 10;
 
 uint32_t readNumber(db::TableHandle& table, uint32_t slot, uint32_t field) {
   return db::readField(table, slot, field) >= 0 ? table.value : 0;
@@ -18,6 +26,50 @@ uint32_t readNumber(db::TableHandle& table, uint32_t slot, uint32_t field) {
 void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, size_t cap) {
   if (db::readField(table, slot, field) >= 0)
     text::copy(out, cap, table.text);
+}
+
+// The loader's work once detailsLoaderBusy is held.
+int32_t loadWithFlagHeld(App& app) {
+  DetailsState& d = app.details;
+  const uint32_t user = currentUser(app.settings);
+  const bool preload = app.run.busyCode.load() != kPlayerAccessCode;
+  char file[sizeof d.currentSongFile];
+  if (preload) {
+    readRowFileName(app, 0, d.nextSongFile, sizeof d.nextSongFile);
+    if (requestExclusive(app, kPreloadAccessCode, 0, kPreloadPatience) != 1)
+      return -1;
+    text::copy(file, d.nextSongFile);
+  } else {
+    text::copy(file, d.currentSongFile);
+  }
+
+  int32_t record = -1;
+  for (int attempt = 0; attempt < kLookupTries && record < 0; ++attempt) {
+    if (attempt >= kQuickLookupTries && !napMs(app, kLookupPauseMs))
+      break;
+    record = findAndLoadSong(app, file, user);
+  }
+
+  // A song not found keeps whatever the buffers held last.
+  if (preload) {
+    d.next = d.loaded;
+    d.nextSongRecord = record;
+    app.jobs.nextDetailsReady.store(1);
+  } else {
+    d.current = d.loaded;
+    d.currentSongRecord = record;
+    d.currentSongScore = d.loaded.score;
+  }
+
+  // A song without its checksum: the buffer cache goes back to computing them.
+  if (d.loaded.id == 0) {
+    const uint32_t hashStat = app.settings.hashStat;
+    app.settings.hashStat = hashStat > kHashStatStep ? hashStat - kHashStatStep : 0;
+  }
+
+  if (app.run.busyCode.load() == kPreloadAccessCode)
+    releaseExclusive(app);
+  return 1;
 }
 
 }  // namespace
@@ -42,6 +94,25 @@ void loadSongDetails(App& app, uint32_t slot, uint32_t user) {
   std::memcpy(table.text, kept, sizeof kept);
 }
 
+int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
+  DetailsState& d = app.details;
+  if (d.lookupLock.exchange(1) != 0)
+    return -1;
+  int32_t record = -1;
+  if (db::openSongTableForReading(app)) {
+    db::TableHandle& table = app.songTable;
+    app.jobs.songsInUse.store(db::countInUse(table));
+    // A name too long for the search text could only match some other file.
+    if (text::copy(table.searchText, fileName) < sizeof table.searchText)
+      record = db::findByFieldBackwards(table, db::FileName);
+    if (record >= 0)
+      loadSongDetails(app, static_cast<uint32_t>(record), user);
+    db::closeTable(table);
+  }
+  d.lookupLock.store(0);
+  return record;
+}
+
 void readRowFileName(const App& app, size_t row, char* out, size_t cap) {
   text::copy(out, cap, app.list.text(row, FileName).c_str());
 }
@@ -54,6 +125,53 @@ void putListRow(App& app, size_t row, const char* fileName, const SongDetails& d
   r.column[FileName] = fileName;
   r.column[Type] = library::isVideo(library::mediaType(app.settings, fileName)) ? "Video" : "Audio";
   app.list.insert(row, r);
+}
+
+int32_t runDetailsLoader(App& app) {
+  if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
+    return -1;
+  const int32_t result = loadWithFlagHeld(app);
+  app.jobs.detailsLoaderBusy.store(0);
+  return result;
+}
+
+void startDetailsLoader(App& app) {
+  if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
+    return;
+  const bool started = app.scheduler.jobThreads.start([&app] {
+    loadWithFlagHeld(app);
+    app.jobs.detailsLoaderBusy.store(0);
+  });
+  if (!started)
+    app.jobs.detailsLoaderBusy.store(0);
+}
+
+std::optional<uint32_t> autoRatedScore(uint32_t v, bool heardToEnd, uint32_t speed, uint32_t top) {
+  const uint32_t divisor = speed == kAutoRateSlow ? 8 : speed == kAutoRateNormal ? 4 : 2;
+  const uint32_t step = std::max<uint32_t>(v / divisor, 1);
+  if (!heardToEnd) {
+    if (v == 0)
+      return std::nullopt;
+    return v > step ? v - step : 1;
+  }
+  if (v > top)
+    return std::nullopt;
+  // Raised by the step, but never above the Score of rating 10.
+  return step > top - v ? top : v + step;
+}
+
+void adjustRating(App& app, bool heardToEnd) {
+  const SettingsRecord& s = app.settings;
+  const uint32_t state = currentStateIndex(s);
+  if (s.stateAltMode[state] != 0)
+    return;
+  const DetailsState& d = app.details;
+  const uint32_t v = d.currentSongScore;
+  const std::optional<uint32_t> score = autoRatedScore(v, heardToEnd, s.autoRateSpeed, s.ratingValue[9]);
+  if (!score || d.currentSongRecord < 0)
+    return;
+  library::enqueueEdit(app, static_cast<uint32_t>(d.currentSongRecord), db::scoreField(s.stateUser[state]), *score, v,
+                       d.current.id);
 }
 
 }  // namespace plinka::play

@@ -5,9 +5,11 @@
 
 #include "db/copies.h"
 #include "db/table.h"
+#include "library/edit_queue.h"
 #include "library/tag_reader.h"
 #include "platform/clock.h"
 #include "platform/power.h"
+#include "play/list_builder.h"
 #include "play/random_source.h"
 #include "play/song_details.h"
 #include "play/upcoming_list.h"
@@ -20,6 +22,7 @@
 #include "shell/ui.h"
 
 #include <array>
+#include <atomic>
 #include <string>
 
 namespace plinka {
@@ -48,11 +51,24 @@ struct App {
   // The upcoming list (internally locked).
   play::UpcomingList list;
 
+  // The deferred edit queue. Written by its enqueuers (Auto Rate, the ID
+  // worker) and the cache writer under the queue's own lock; its count is
+  // read by anyone (see EditQueue).
+  library::EditQueue editQueue;
+
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;
 
   // Details of the song loaded last, the current song and the next song.
   play::DetailsState details;
+  // The list builder's runtime state (each member says who writes and reads it).
+  play::BuilderState builder;
+  // Focused row of the upcoming list, -1 none. Written by the front end (GUI
+  // thread); read by the list commands.
+  std::atomic<int32_t> focusedRow{-1};
+  // 1: the player plays details.currentSongRecord next instead of the top
+  // row. Written by "Play Now" and the player; read by the player.
+  std::atomic<uint32_t> playNowFlag{0};
 
   // The command slot, busy code, locks and the other shared run values.
   RunState run;

@@ -1,5 +1,6 @@
 #include "shell/background_worker.h"
 
+#include "library/edit_queue.h"
 #include "shell/app.h"
 
 namespace plinka {
@@ -30,7 +31,7 @@ void workerPass(App& app) {
   const uint32_t build = run.buildState.load();
   const int32_t listCount = run.listCount.load();
   // Edits waiting in the deferred queue; -1 (all bits set) means none kept.
-  const uint32_t editsWaiting = static_cast<uint32_t>(settings.localBufferCount);
+  const uint32_t editsWaiting = static_cast<uint32_t>(library::editsWaiting(app));
   const uint32_t rebufferValue = settings.fillerSettings.rebufferValue;
 
   if (build >= 1 && build <= kBuildWanted) {

@@ -1,5 +1,6 @@
 #include "shell/end_of_run.h"
 
+#include "library/edit_queue.h"
 #include "shell/app.h"
 
 namespace plinka {
@@ -33,7 +34,7 @@ void requestClose(App& app) {
 }
 
 void finishRun(App& app) {
-  const uint32_t editsWaiting = static_cast<uint32_t>(app.settings.localBufferCount);
+  const uint32_t editsWaiting = static_cast<uint32_t>(library::editsWaiting(app));
   if (editsWaiting > kEditsAtExitAbove && editsWaiting != 0xFFFFFFFFu && app.hooks.writeCachedEditsAtExit) {
     app.hooks.writeCachedEditsAtExit(app);
   }

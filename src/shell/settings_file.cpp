@@ -1,5 +1,6 @@
 #include "shell/settings_file.h"
 
+#include "db/copies.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
@@ -148,22 +149,23 @@ bool somethingAt(const std::string& path) {
   return true;
 }
 
-// The song table must exist: open it, and make a new one only where there
-// is none. One that exists but cannot be opened is left as it is.
+// The song table must exist: open it (in network mode this also brings the
+// local copy up to date), and make a new one only where there is none. One
+// that exists but cannot be opened is left as it is.
 void ensureSongTable(App& app, LoadOutcome& outcome) {
-  db::TableHandle& table = app.songTable;
-  text::copy(table.path, app.settings.databasePath);
-  table.writable = 0;
-  if (db::openMapped(table)) {
-    db::closeTable(table);
+  db::prepareCopies(app);
+  if (db::openSongTableForReading(app)) {
+    db::closeTable(app.songTable);
     return;
   }
-  const std::string path = table.path;
+  const std::string path = app.settings.databasePath;
   if (path.empty())
     return;
   if (somethingAt(path)) {
     outcome.songTableUnreadable = true;
-    tellWithHelp(app, kSongTableMessage + path);
+    // In network mode the failed open has told the user already.
+    if (app.settings.networkMode == 0)
+      tellWithHelp(app, kSongTableMessage + path);
     return;
   }
   outcome.songTableCreated = db::createSongTable(path.c_str());

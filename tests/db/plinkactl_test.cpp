@@ -119,10 +119,10 @@ TEST(Plinkactl, BadArgumentsAndUnusableFiles) {
     int exitCode;
     const char* err;
   } cases[] = {
-      {{}, 2, "usage: plinkactl VERB"},
+      {{}, 2, "usage: plinkactl [--data DIR] VERB"},
       {{"frobnicate"}, 2, "unknown verb frobnicate"},
-      {{"info"}, 2, "usage: plinkactl info FILE\n"},
-      {{"dump", "a", "b"}, 2, "usage: plinkactl dump FILE\n"},
+      {{"info", "a", "b"}, 2, "usage: plinkactl info [FILE]\n"},
+      {{"dump", "a", "b"}, 2, "usage: plinkactl dump [FILE]\n"},
       {{"find", notTable}, 2, "usage: plinkactl find FILE TEXT\n"},
       {{"create"}, 2, "usage: plinkactl create FILE\n"},
       {{"info", notTable}, 1, "plinkactl: cannot open song table "},

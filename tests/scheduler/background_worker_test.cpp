@@ -50,14 +50,14 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
        "", 0, 0, true},
       {"writing cached edits",
        [](App& a) {
-         a.settings.localBufferCount = 51;
+         a.editQueue.count = 51;
          a.run.listCount = 30;
          a.settings.hashStat = 1;
        },
        "edits", kWorkWritingEdits, 0, false},
       {"writer already running",
        [](App& a) {
-         a.settings.localBufferCount = 51;
+         a.editQueue.count = 51;
          a.jobs.cacheWriterRunning = 1;
          a.run.listCount = 30;
          a.settings.hashStat = 1;
@@ -65,14 +65,14 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
        "", 0, 0, true},
       {"no edits kept",
        [](App& a) {
-         a.settings.localBufferCount = -1;
+         a.editQueue.count = -1;
          a.run.listCount = 30;
          a.settings.hashStat = 1;
        },
        "", 0, 0, true},
       {"no edits written while offline",
        [](App& a) {
-         a.settings.localBufferCount = 51;
+         a.editQueue.count = 51;
          a.run.buildState = kOfflineFirst;
          a.run.listCount = 30;
        },

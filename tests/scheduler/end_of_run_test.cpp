@@ -56,7 +56,7 @@ TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWhenMoreThanFiveWait) {
     FakeUi front;
     auto fresh = std::make_unique<App>();
     fresh->ui = &front;
-    fresh->settings.localBufferCount = c.editsWaiting;
+    fresh->editQueue.count = c.editsWaiting;
     fresh->run.commandSlot = kLeavingCode;
     std::vector<uint32_t> slotWhileWriting;
     size_t postedWhileWriting = 0;

@@ -1,0 +1,110 @@
+#include "cli/data_verbs.h"
+
+#include "cli/data_folder.h"
+#include "cli/verbs.h"
+#include "library/import.h"
+#include "shell/app.h"
+#include "shell/run_state.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+namespace plinka::cli {
+
+namespace {
+
+bool endsWithPlaylistType(const std::string& path) {
+  if (path.size() < 3)
+    return false;
+  std::string ending = path.substr(path.size() - 3);
+  for (char& c : ending)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return ending == "m3u" || ending == "txt";
+}
+
+// The source as the import needs it: an absolute path (records keep full
+// paths), a folder ending in '/' so that the folder itself is walked rather
+// than the one above it. False, with a message, when it is neither an
+// existing folder nor an existing playlist.
+bool settleSource(const char* given, std::string& source) {
+  struct stat st {};
+  if (given[0] == 0 || stat(given, &st) != 0) {
+    std::fprintf(stderr, "plinkactl: no such folder or playlist: %s\n", given);
+    return false;
+  }
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
+  if (ec) {
+    std::fprintf(stderr, "plinkactl: cannot use %s: %s\n", given, ec.message().c_str());
+    return false;
+  }
+  source = absolute.lexically_normal().string();
+  if (S_ISDIR(st.st_mode)) {
+    if (source.back() != '/')
+      source += '/';
+  } else if (!S_ISREG(st.st_mode) || !endsWithPlaylistType(source)) {
+    std::fprintf(stderr, "plinkactl: %s is neither a folder nor a playlist (.m3u or .txt)\n", given);
+    return false;
+  }
+  if (source.size() > library::kImportPathMax) {
+    std::fprintf(stderr, "plinkactl: path longer than %zu characters: %s\n", library::kImportPathMax, given);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int runImportVerb(int argc, char** argv) {
+  if (argc != 2)
+    return usage("import SOURCE");
+  std::string source;
+  if (!settleSource(argv[1], source))
+    return 1;
+  auto app = std::make_unique<App>();
+  if (openDataFolder(*app) != 0)
+    return 1;
+  // No processor thread runs here to grant the request: take the access now,
+  // so that the import's own request finds it held.
+  if (grantExclusiveNow(*app, library::kImportAccessCode) != 1) {
+    std::fprintf(stderr, "plinkactl: the song table is in use\n");
+    return 1;
+  }
+  const library::ImportResult result = library::runImport(*app, source);
+  if (result.outcome == library::ImportOutcome::NotStarted) {
+    std::fprintf(stderr, "plinkactl: the import could not start\n");
+    return 1;
+  }
+  if (!result.tableOpened) {
+    std::fprintf(stderr, "plinkactl: cannot open song table %s\n", app->settings.databasePath);
+    return 1;
+  }
+  if (result.outcome == library::ImportOutcome::Error) {
+    std::fprintf(stderr, "plinkactl: cannot read playlist %s\n", source.c_str());
+    return 1;
+  }
+  std::printf("added=%u skipped=%u\n", result.added, result.skipped);
+  std::fflush(stdout);
+  // The upcoming list was never loaded here: leave the State's list file as
+  // it is rather than have saving delete it as empty.
+  app->run.listCount.store(kListNotSaved);
+  return saveDataFolder(*app);
+}
+
+int dataFolderSongTable(std::string& path) {
+  auto app = std::make_unique<App>();
+  if (openDataFolder(*app) != 0)
+    return 1;
+  path.assign(app->settings.databasePath, strnlen(app->settings.databasePath, sizeof app->settings.databasePath));
+  if (path.empty()) {
+    std::fprintf(stderr, "plinkactl: no song table is set in %s\n", app->folders.data.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace plinka::cli

@@ -1,0 +1,256 @@
+#include "library/import.h"
+
+#include "db/search.h"
+#include "db/table.h"
+#include "library/file_checksum.h"
+#include "library/folder_names.h"
+#include "library/lame_scan.h"
+#include "library/media_types.h"
+#include "library/playlist_file.h"
+#include "library/tag_reader.h"
+#include "shell/app.h"
+#include "shell/run_state.h"
+#include "shell/status_texts.h"
+#include "text/text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace plinka::library {
+
+namespace {
+
+// The progress lines of the Database window.
+constexpr uint32_t kStatusLine = 0;
+constexpr uint32_t kDetailLine = 1;
+
+// The refresh counter value that makes the next read-open in network mode
+// take a fresh local copy.
+constexpr uint32_t kRefreshLocalCopySoon = 100;
+
+void showProgress(App& app, uint32_t line, const std::string& text) {
+  if (app.ui)
+    app.ui->progressLine(WindowKind::Database, line, text);
+}
+
+void writeNumber(db::TableHandle& table, uint32_t slot, uint32_t field, uint32_t value) {
+  table.value = value;
+  db::writeField(table, slot, field);
+}
+
+// Writes a text into a text field, cut to what the field holds without
+// splitting a UTF-8 character.
+void writeText(db::TableHandle& table, uint32_t slot, uint32_t field, const char* text) {
+  size_t cap = sizeof table.text;
+  if (field >= 1 && field <= table.fields.size())
+    cap = std::min<size_t>(cap, table.fields[field - 1].width);
+  keepText(table.text, cap, text, std::strlen(text));
+  db::writeField(table, slot, field);
+}
+
+// The LAME scan, then the texts of the tag (or of the folders) into the
+// record. A file whose tag cannot be read leaves the four texts empty, also
+// in a reused slot that still held a deleted record's texts.
+void loadTagDetails(App& app, uint32_t slot, const char* path) {
+  db::TableHandle& table = app.songTable;
+  if (app.settings.lameCheck != 0 && lameMarkerFound(path)) {
+    const uint32_t current = db::readField(table, slot, db::StartPoint) >= 0 ? table.value : 0;
+    const uint32_t start = startPointAfterLameScan(true, current);
+    if (start != current)
+      writeNumber(table, slot, db::StartPoint, start);
+  }
+  RecordTexts texts{};
+  if (readTag(app.tagReader, path) == 1) {
+    // The result is shared: take a copy at once.
+    const TagResult tag = app.tagReader.result;
+    applyRecordRules(app.settings, path, tag, texts);
+  }
+  writeText(table, slot, db::Album, texts.album);
+  writeText(table, slot, db::Artist, texts.artist);
+  writeText(table, slot, db::Name, texts.name);
+  writeText(table, slot, db::Comment, texts.comment);
+}
+
+// True once the walk or the reading must end: a stop was asked for, or the
+// import no longer holds the song table.
+bool importMustStop(const App& app) {
+  return app.run.stopRequest.load() != 0 || app.run.busyCode.load() != kImportAccessCode;
+}
+
+enum class EntryKind { Folder, File, Other };
+
+// What a folder entry is. Links count as what they point to, except that a
+// link to a folder is never walked: a link back up the tree would make the
+// walk endless. Pipes, devices and sockets are no media files.
+EntryKind kindOf(const std::string& path, unsigned char type) {
+  if (type == DT_DIR)
+    return EntryKind::Folder;
+  if (type == DT_REG)
+    return EntryKind::File;
+  struct stat st {};
+  if (type == DT_UNKNOWN) {
+    if (lstat(path.c_str(), &st) != 0)
+      return EntryKind::Other;
+    if (S_ISDIR(st.st_mode))
+      return EntryKind::Folder;
+    if (S_ISREG(st.st_mode))
+      return EntryKind::File;
+    if (!S_ISLNK(st.st_mode))
+      return EntryKind::Other;
+  } else if (type != DT_LNK) {
+    return EntryKind::Other;
+  }
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
+}
+
+bool isPlaylistSource(const std::string& source) {
+  if (source.size() < 3)
+    return false;
+  char ending[4];
+  for (size_t i = 0; i < 3; ++i) {
+    const char c = source[source.size() - 3 + i];
+    ending[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  ending[3] = 0;
+  return std::strcmp(ending, "txt") == 0 || std::strcmp(ending, "m3u") == 0;
+}
+
+void importPlaylist(App& app, const std::string& source, ImportResult& result) {
+  const int32_t refused = readPlaylistLines(app, source.c_str(), [&](const char* line) {
+    if (importMustStop(app))
+      return false;
+    if (addOneFile(app, line) >= 0)
+      ++result.added;
+    else
+      ++result.skipped;
+    return true;
+  });
+  if (refused < 0)
+    app.status.messagePending.store(1);
+  else
+    result.skipped += static_cast<uint32_t>(refused);
+}
+
+}  // namespace
+
+int32_t addOneFile(App& app, const char* path) {
+  const size_t length = strnlen(path, kImportPathMax + 1);
+  if (length == 0 || length > kImportPathMax)
+    return -1;
+  db::TableHandle& table = app.songTable;
+  std::memcpy(table.searchText, path, length + 1);
+  if (db::findByFieldBackwards(table, db::FileName) >= 0)
+    return -1;
+  const int32_t found = db::allocate(table);
+  if (found < 0)
+    return -1;
+  const auto slot = static_cast<uint32_t>(found);
+
+  writeText(table, slot, db::FileName, path);
+  for (uint32_t field :
+       {uint32_t{db::Flags}, uint32_t{db::StartPoint}, uint32_t{db::EndPoint}, uint32_t{db::PlayCount}, uint32_t{10}})
+    writeNumber(table, slot, field, 0);
+  loadTagDetails(app, slot, path);
+  for (uint32_t u = 0; u < kUserCount; ++u) {
+    writeNumber(table, slot, db::scoreField(u), app.settings.defaultImportValue);
+    writeNumber(table, slot, db::targetField(u), app.settings.targetValue);
+  }
+  // Reading a whole large file takes a while: keep the watchdog from taking
+  // the busy code away meanwhile.
+  app.run.watchdogCounter.store(0);
+  const uint32_t id = fileChecksum(path);
+  app.run.watchdogCounter.store(0);
+  writeNumber(table, slot, db::ID, id);
+  return found;
+}
+
+void walkFolder(App& app, const std::string& folder, ImportResult* counts) {
+  if (importMustStop(app) || folder.size() > kImportPathMax)
+    return;
+  refreshStatus(app);
+  showProgress(app, kStatusLine, folder);
+  DIR* listing = opendir(folder.c_str());
+  if (!listing)
+    return;
+  while (!importMustStop(app)) {
+    const dirent* entry = readdir(listing);
+    if (!entry)
+      break;
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+      continue;
+    const std::string path = folder + name;
+    const EntryKind kind = kindOf(path, entry->d_type);
+    if (kind == EntryKind::Folder) {
+      walkFolder(app, path + "/", counts);
+      continue;
+    }
+    if (kind != EntryKind::File || mediaType(app.settings, name) == kMediaNone)
+      continue;
+    if (addOneFile(app, path.c_str()) >= 0) {
+      if (counts)
+        ++counts->added;
+      showProgress(app, kDetailLine, path);
+    } else if (counts) {
+      ++counts->skipped;
+    }
+  }
+  closedir(listing);
+}
+
+ImportResult runImport(App& app, const std::string& source) {
+  ImportResult result;
+  RunState& run = app.run;
+  if (run.buildState.load() >= kOfflineFirst)
+    return result;
+  if (requestExclusive(app, kImportAccessCode, 0, kImportPatience) != 1)
+    return result;
+  app.status.messagePending.store(0);
+  run.stopRequest.store(0);
+  const uint32_t build = run.buildState.load();
+  if (build != kBuildIdle && build < kOfflineFirst)
+    run.buildState.store(kBuildWanted);  // the list is built again from the changed table
+
+  // The table file itself, never a local copy, opened through the mapping
+  // since the import writes records.
+  const std::string databasePath(app.settings.databasePath, strnlen(app.settings.databasePath, kPathSize));
+  db::TableHandle& table = app.songTable;
+  if (databasePath.size() < sizeof table.path) {
+    text::copy(table.path, databasePath.c_str());
+    table.writable = 1;
+    result.tableOpened = db::openMapped(table);
+  }
+  if (result.tableOpened) {
+    if (isPlaylistSource(source)) {
+      importPlaylist(app, source, result);
+    } else {
+      // A source without a final '/' names the folder above its last part.
+      const size_t slash = source.rfind('/');
+      walkFolder(app, slash == std::string::npos ? std::string() : source.substr(0, slash + 1), &result);
+    }
+    app.jobs.songsInUse.store(db::countInUse(table));
+    db::closeTable(table);
+  }
+
+  if (app.status.messagePending.exchange(0) != 0) {
+    result.outcome = ImportOutcome::Error;
+    showProgress(app, kStatusLine, kImportError);
+  } else {
+    result.outcome = ImportOutcome::Complete;
+    app.copies.localCopyRefreshCounter = kRefreshLocalCopySoon;
+    showProgress(app, kStatusLine, kImportComplete);
+    showProgress(app, kDetailLine, databasePath);
+  }
+  if (run.busyCode.load() == kImportAccessCode)
+    releaseExclusive(app);
+  return result;
+}
+
+void importWorker(App& app) {
+  const std::string source(app.settings.importSource, strnlen(app.settings.importSource, kPathSize));
+  runImport(app, source);
+}
+
+}  // namespace plinka::library

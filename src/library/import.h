@@ -1,0 +1,66 @@
+// Import: bringing new songs into the song table, from every media file of a
+// folder tree or from every line of a playlist. Each new record gets the
+// file's path, the details of its tag (or of the folders holding it), a
+// starting score and target for each user and the file's checksum as its ID.
+// Files already in the table are skipped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::library {
+
+// The busy code an import holds, and the patience it asks with.
+constexpr uint32_t kImportAccessCode = 30;
+constexpr uint32_t kImportPatience = 10;
+
+// The longest path a song record keeps. A longer path is refused rather than
+// cut: a cut path would name another file.
+constexpr size_t kImportPathMax = 599;
+
+// The texts the import leaves in the Database window's status line.
+constexpr const char kImportComplete[] = "Import Complete";
+constexpr const char kImportError[] = "Error Importing";
+
+enum class ImportOutcome {
+  NotStarted,  // offline, or exclusive access was not granted: nothing shown
+  Complete,    // "Import Complete" (also when the song table could not be opened)
+  Error,       // "Error Importing": the playlist could not be opened
+};
+
+struct ImportResult {
+  ImportOutcome outcome = ImportOutcome::NotStarted;
+  bool tableOpened = false;  // the song table could be opened for writing
+  uint32_t added = 0;        // new records
+  uint32_t skipped = 0;      // files or lines looked at but not added
+};
+
+// Adds a record for the file at path and gives it its starting values.
+// Returns the new slot, or -1 when the path is longer than kImportPathMax,
+// already in the table (letter case ignored), or no slot can be had. Expects
+// app.songTable open for writing and the busy code held by the caller.
+int32_t addOneFile(App& app, const char* path);
+
+// Imports every media file of the folder (a path ending in '/') and, depth
+// first, of its sub-folders, in the order the file system lists them. Links
+// to folders are not followed. Stops early on stopRequest or once the busy
+// code is no longer the import's. Counts into `counts` when given.
+void walkFolder(App& app, const std::string& folder, ImportResult* counts = nullptr);
+
+// The whole import of one source, synchronously: takes exclusive access 30,
+// opens databasePath for writing, reads the playlist or walks the folder,
+// closes the table, writes the outcome into the Database window's progress
+// lines and gives the access back. A source whose last three characters are
+// "txt" or "m3u" (any letter case) is a playlist; any other is cut after its
+// last '/' and walked as a folder.
+ImportResult runImport(App& app, const std::string& source);
+
+// The import worker's thread body: runImport on the settings' importSource.
+void importWorker(App& app);
+
+}  // namespace plinka::library

@@ -1,0 +1,475 @@
+#include "platform/gst_playback.h"
+
+#include <gst/gst.h>
+#include <gst/video/videooverlay.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plinka::platform {
+
+namespace {
+
+// How long open() waits for a file to be readied before giving up on it.
+constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
+
+// GStreamer keeps one plugin registry per process; it is set up once, by
+// whichever thread gets here first.
+bool gstreamerReady() {
+  static std::once_flag once;
+  static bool ready = false;
+  std::call_once(once, [] { ready = gst_init_check(nullptr, nullptr, nullptr); });
+  return ready;
+}
+
+uint32_t toMs(gint64 ns) {
+  if (ns <= 0) {
+    return 0;
+  }
+  const gint64 ms = ns / GST_MSECOND;
+  return ms > gint64{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(ms);
+}
+
+bool envSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+bool displayAvailable() { return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY"); }
+
+// Takes ownership of a freshly made element (floating or not) so that the
+// caller holds exactly one plain reference.
+GstElement* owned(GstElement* element) {
+  if (element != nullptr) {
+    gst_object_ref_sink(element);
+  }
+  return element;
+}
+
+// A sink that throws the data away at the pace of the clock, so that the
+// position still runs as it would on a real output.
+GstElement* makePacedNullSink() {
+  GstElement* sink = owned(gst_element_factory_make("fakesink", nullptr));
+  if (sink != nullptr) {
+    g_object_set(sink, "sync", TRUE, nullptr);
+  }
+  return sink;
+}
+
+// The first X video sink that can reach the display, or null (the video is
+// then not shown). The scaling Xv sink comes first. A sink is tried twice:
+// opening the display now and then fails for no lasting reason.
+GstElement* makeScreenSink() {
+  for (const char* name : {"xvimagesink", "ximagesink"}) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      GstElement* sink = owned(gst_element_factory_make(name, nullptr));
+      if (sink == nullptr) {
+        break;
+      }
+      const bool usable = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+      gst_element_set_state(sink, GST_STATE_NULL);
+      if (usable) {
+        return sink;
+      }
+      gst_object_unref(sink);
+    }
+  }
+  return nullptr;
+}
+
+// Keeps the video to the target's rectangle, or lets it fill the whole
+// window in full screen (and while the front end gave no rectangle).
+void placeVideo(GstVideoOverlay* overlay, const VideoTarget& target, bool fullScreen) {
+  if (fullScreen || target.width <= 0 || target.height <= 0) {
+    gst_video_overlay_set_render_rectangle(overlay, 0, 0, -1, -1);
+  } else {
+    gst_video_overlay_set_render_rectangle(overlay, target.x, target.y, target.width, target.height);
+  }
+}
+
+// A stream without a container (an MP3 file, say) announces no length until
+// much of it has played. Its parser can still tell how long the bytes that
+// reach it last, going by the frames it has seen; this asks every parser in
+// the pipeline and takes the longest answer, in ms (0 when none can tell).
+uint32_t lengthFromParsers(GstElement* playbin) {
+  uint32_t longest = 0;
+  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(playbin));
+  GValue item = G_VALUE_INIT;
+  while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+    auto* element = GST_ELEMENT(g_value_get_object(&item));
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* kind =
+        factory != nullptr ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+    GstPad* in = nullptr;
+    GstPad* out = nullptr;
+    if (kind != nullptr && std::strstr(kind, "Parser") != nullptr) {
+      in = gst_element_get_static_pad(element, "sink");
+      out = gst_element_get_static_pad(element, "src");
+    }
+    gint64 bytes = 0;
+    gint64 ns = 0;
+    if (in != nullptr && out != nullptr && gst_pad_peer_query_duration(in, GST_FORMAT_BYTES, &bytes) && bytes > 0 &&
+        gst_pad_query_convert(out, GST_FORMAT_BYTES, bytes, GST_FORMAT_TIME, &ns) && toMs(ns) > longest) {
+      longest = toMs(ns);
+    }
+    if (in != nullptr) {
+      gst_object_unref(in);
+    }
+    if (out != nullptr) {
+      gst_object_unref(out);
+    }
+    g_value_reset(&item);
+  }
+  g_value_unset(&item);
+  gst_iterator_free(elements);
+  return longest;
+}
+
+}  // namespace
+
+bool silentOutputRequested() {
+  const char* value = std::getenv("PLINKA_SILENT");
+  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+struct GstPlayback::Impl {
+  // Held by every public call for its whole length, so calls never interleave.
+  std::mutex calls;
+
+  // Guards target, fullScreen and overlay. Written by the public calls; read
+  // by the GStreamer streaming thread when the video sink asks for a window.
+  std::mutex video;
+  VideoTarget target;
+  bool fullScreen = false;
+  GstVideoOverlay* overlay = nullptr;  // the sink drawing on screen, once it asked for a window
+  uintptr_t overlayWindow = 0;         // the window that sink was given
+
+  // The rest belongs to the thread holding `calls`.
+  GstElement* playbin = nullptr;
+  std::string path;
+  bool screenVideo = false;  // video of this playbin goes to the screen, not to a null sink
+  bool playing = false;      // play or playFrom was asked since the open
+  bool ended = false;        // end of stream or an error arrived
+  uint32_t lengthMs = 0;
+  uint32_t lastMs = 0;  // the last position reported to the caller
+
+  bool wantsScreenVideo() {
+    std::lock_guard lock(video);
+    return target.window != 0 && !silentOutputRequested() && displayAvailable();
+  }
+
+  static GstBusSyncReply onSyncMessage(GstBus*, GstMessage* message, gpointer data) {
+    if (!gst_is_video_overlay_prepare_window_handle_message(message)) {
+      return GST_BUS_PASS;
+    }
+    auto* self = static_cast<Impl*>(data);
+    GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
+    {
+      std::lock_guard lock(self->video);
+      if (self->overlay != overlay) {
+        if (self->overlay != nullptr) {
+          gst_object_unref(self->overlay);
+        }
+        self->overlay = GST_VIDEO_OVERLAY(gst_object_ref(overlay));
+      }
+      self->overlayWindow = self->target.window;
+      gst_video_overlay_set_window_handle(overlay, self->overlayWindow);
+      placeVideo(overlay, self->target, self->fullScreen);
+    }
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+  }
+
+  void closePipeline() {
+    if (playbin != nullptr) {
+      gst_element_set_state(playbin, GST_STATE_NULL);
+      GstBus* bus = gst_element_get_bus(playbin);
+      gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+      gst_object_unref(bus);
+      gst_object_unref(playbin);
+      playbin = nullptr;
+    }
+    {
+      std::lock_guard lock(video);
+      if (overlay != nullptr) {
+        gst_object_unref(overlay);
+        overlay = nullptr;
+      }
+      overlayWindow = 0;
+    }
+    path.clear();
+    screenVideo = false;
+    playing = false;
+    ended = false;
+    lengthMs = 0;
+    lastMs = 0;
+  }
+
+  // Learns the length while it is unknown, or when the pipeline announced a
+  // new one. The length never shrinks while a file is open: callers keep the
+  // first one they were told, and the end must still count as reached.
+  void queryLength(bool announced = false) {
+    if (lengthMs != 0 && !announced) {
+      return;
+    }
+    gint64 ns = 0;
+    uint32_t found = gst_element_query_duration(playbin, GST_FORMAT_TIME, &ns) ? toMs(ns) : 0;
+    if (found == 0) {
+      found = lengthFromParsers(playbin);
+    }
+    if (found > lengthMs) {
+      lengthMs = found;
+    }
+  }
+
+  // Takes what the pipeline reported since the last look: the end of the
+  // stream, a failure, or a newly known length.
+  void drainBus() {
+    GstBus* bus = gst_element_get_bus(playbin);
+    while (GstMessage* message = gst_bus_pop(bus)) {
+      switch (GST_MESSAGE_TYPE(message)) {
+      case GST_MESSAGE_EOS:
+      case GST_MESSAGE_ERROR:
+        ended = true;
+        break;
+      case GST_MESSAGE_DURATION_CHANGED:
+        queryLength(true);
+        break;
+      default:
+        break;
+      }
+      gst_message_unref(message);
+    }
+    gst_object_unref(bus);
+  }
+
+  bool openPipeline(const char* file) {
+    closePipeline();
+    if (file == nullptr || file[0] == '\0' || !gstreamerReady()) {
+      return false;
+    }
+    struct stat info {};
+    if (stat(file, &info) != 0 || !S_ISREG(info.st_mode) || access(file, R_OK) != 0) {
+      return false;
+    }
+    GError* error = nullptr;
+    gchar* uri = gst_filename_to_uri(file, &error);
+    if (uri == nullptr) {
+      g_clear_error(&error);
+      return false;
+    }
+    playbin = owned(gst_element_factory_make("playbin", nullptr));
+    if (playbin == nullptr) {
+      g_free(uri);
+      return false;
+    }
+    g_object_set(playbin, "uri", uri, nullptr);
+    g_free(uri);
+
+    if (silentOutputRequested()) {
+      GstElement* sink = makePacedNullSink();
+      g_object_set(playbin, "audio-sink", sink, nullptr);
+      gst_object_unref(sink);
+    }
+    GstElement* videoSink = wantsScreenVideo() ? makeScreenSink() : nullptr;
+    screenVideo = videoSink != nullptr;
+    if (videoSink == nullptr) {
+      videoSink = makePacedNullSink();
+    }
+    g_object_set(playbin, "video-sink", videoSink, nullptr);
+    gst_object_unref(videoSink);
+
+    GstBus* bus = gst_element_get_bus(playbin);
+    if (screenVideo) {
+      gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
+    }
+    bool ready = false;
+    switch (gst_element_set_state(playbin, GST_STATE_PAUSED)) {
+    case GST_STATE_CHANGE_FAILURE:
+      break;
+    case GST_STATE_CHANGE_ASYNC: {
+      const auto wanted = static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR | GST_MESSAGE_EOS);
+      GstMessage* message = gst_bus_timed_pop_filtered(bus, kOpenTimeout, wanted);
+      ready = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
+      if (message != nullptr) {
+        gst_message_unref(message);
+      }
+      break;
+    }
+    default:
+      ready = true;
+      break;
+    }
+    gst_object_unref(bus);
+    if (!ready) {
+      closePipeline();
+      return false;
+    }
+    path = file;
+    queryLength();
+    return true;
+  }
+
+  void start() {
+    playing = true;
+    gst_element_set_state(playbin, GST_STATE_PLAYING);
+  }
+
+  void seekAndStart(uint32_t ms) {
+    ended = false;
+    lastMs = lengthMs != 0 && ms > lengthMs ? lengthMs : ms;
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (!gst_element_seek_simple(playbin, GST_FORMAT_TIME, flags, gint64{ms} * GST_MSECOND)) {
+      // A stream that cannot seek only plays from its beginning; a position
+      // beyond its end still means the song is over.
+      queryLength();
+      if (lengthMs != 0 && ms >= lengthMs) {
+        ended = true;
+      }
+    }
+    start();
+  }
+
+  // The position never passes a known length, and once the stream is over
+  // it is the length itself: a stream may run a little past, or stop a
+  // little short of, the length it announced, and either way the caller sees
+  // the song reach its end. Without a known length, the end is where the
+  // stream stopped.
+  uint32_t currentPosition() {
+    drainBus();
+    queryLength();
+    if (ended) {
+      if (lengthMs == 0) {
+        lengthMs = lastMs;
+      }
+      lastMs = lengthMs;
+      return lastMs;
+    }
+    gint64 ns = 0;
+    if (gst_element_query_position(playbin, GST_FORMAT_TIME, &ns) && ns >= 0) {
+      lastMs = toMs(ns);
+    }
+    if (lengthMs != 0 && lastMs > lengthMs) {
+      lastMs = lengthMs;
+    }
+    return lastMs;
+  }
+
+  // Applies a new video target to the open file: redraws in place when the
+  // video already goes to the screen, or reopens at the same position when
+  // it has to move between the screen and the null sink.
+  void retarget() {
+    if (playbin == nullptr || ended) {
+      return;
+    }
+    if (wantsScreenVideo() != screenVideo) {
+      gint videoStreams = 0;
+      g_object_get(playbin, "n-video", &videoStreams, nullptr);
+      if (videoStreams == 0) {
+        return;  // sound only: nothing to show or hide
+      }
+      const std::string file = path;
+      const bool wasPlaying = playing;
+      const uint32_t at = currentPosition();
+      if (openPipeline(file.c_str()) && wasPlaying) {
+        seekAndStart(at);
+      }
+      return;
+    }
+    GstVideoOverlay* sink = nullptr;
+    VideoTarget where;
+    bool full = false;
+    bool moved = false;
+    {
+      std::lock_guard lock(video);
+      if (overlay != nullptr) {
+        sink = GST_VIDEO_OVERLAY(gst_object_ref(overlay));
+        moved = overlayWindow != target.window;
+        overlayWindow = target.window;
+      }
+      where = target;
+      full = fullScreen;
+    }
+    if (sink != nullptr) {
+      if (moved) {
+        gst_video_overlay_set_window_handle(sink, where.window);
+      }
+      placeVideo(sink, where, full);
+      gst_video_overlay_expose(sink);
+      gst_object_unref(sink);
+    }
+  }
+};
+
+GstPlayback::GstPlayback() : impl_(std::make_unique<Impl>()) {}
+
+GstPlayback::~GstPlayback() { impl_->closePipeline(); }
+
+bool GstPlayback::open(const char* path) {
+  std::lock_guard lock(impl_->calls);
+  return impl_->openPipeline(path);
+}
+
+void GstPlayback::play() {
+  std::lock_guard lock(impl_->calls);
+  if (impl_->playbin != nullptr) {
+    impl_->start();
+  }
+}
+
+void GstPlayback::playFrom(uint32_t ms) {
+  std::lock_guard lock(impl_->calls);
+  if (impl_->playbin != nullptr) {
+    impl_->seekAndStart(ms);
+  }
+}
+
+uint32_t GstPlayback::position() {
+  std::lock_guard lock(impl_->calls);
+  return impl_->playbin != nullptr ? impl_->currentPosition() : 0;
+}
+
+uint32_t GstPlayback::length() {
+  std::lock_guard lock(impl_->calls);
+  if (impl_->playbin == nullptr) {
+    return 0;
+  }
+  impl_->currentPosition();  // takes news from the pipeline and settles the end once over
+  return impl_->lengthMs;
+}
+
+void GstPlayback::close() {
+  std::lock_guard lock(impl_->calls);
+  impl_->closePipeline();
+}
+
+bool GstPlayback::isOpen() const {
+  std::lock_guard lock(impl_->calls);
+  return impl_->playbin != nullptr;
+}
+
+void GstPlayback::setVideoTarget(const VideoTarget& target) {
+  std::lock_guard lock(impl_->calls);
+  {
+    std::lock_guard videoLock(impl_->video);
+    impl_->target = target;
+  }
+  impl_->retarget();
+}
+
+void GstPlayback::setFullScreen(bool on) {
+  std::lock_guard lock(impl_->calls);
+  {
+    std::lock_guard videoLock(impl_->video);
+    impl_->fullScreen = on;
+  }
+  impl_->retarget();
+}
+
+std::unique_ptr<PlaybackService> makeSystemPlayback() { return std::make_unique<GstPlayback>(); }
+
+}  // namespace plinka::platform

@@ -1,0 +1,40 @@
+// The playback service over GStreamer: one playbin per open file. The
+// GStreamer types stay inside gst_playback.cpp.
+#pragma once
+
+#include <memory>
+
+#include "platform/playback.h"
+
+namespace plinka::platform {
+
+// Every public call may come from any thread; calls are serialised inside.
+// The player thread normally makes all of them.
+class GstPlayback : public PlaybackService {
+public:
+  GstPlayback();
+  ~GstPlayback() override;
+  GstPlayback(const GstPlayback&) = delete;
+  GstPlayback& operator=(const GstPlayback&) = delete;
+
+  bool open(const char* path) override;
+  void play() override;
+  void playFrom(uint32_t ms) override;
+  uint32_t position() override;
+  uint32_t length() override;
+  void close() override;
+  bool isOpen() const override;
+  void setVideoTarget(const VideoTarget& target) override;
+  void setFullScreen(bool on) override;
+
+  struct Impl;
+
+private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Whether the environment asks for the silent output (PLINKA_SILENT set to
+// anything but empty or "0").
+bool silentOutputRequested();
+
+}  // namespace plinka::platform

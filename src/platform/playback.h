@@ -1,0 +1,63 @@
+// Playing one media file at a time, audio or video: the seam between the
+// player thread and the system's media framework. The player opens a song,
+// starts it (from the beginning or from a position), polls the position until
+// it reaches the end, and closes it; pausing is closing and later opening
+// again and playing from the saved position. Tests substitute their own
+// implementation; the program uses makeSystemPlayback().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace plinka::platform {
+
+// Where a video is drawn: a native window of the front end (on X11 its window
+// id) and a rectangle inside it, in pixels. Window 0 means hidden: the video
+// is decoded in step with the sound but shown nowhere.
+struct VideoTarget {
+  uintptr_t window = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+class PlaybackService {
+public:
+  virtual ~PlaybackService() = default;
+
+  // Opens a media file by path, closing any file open before, and readies it
+  // at position 0 without playing. False when the file is missing, is not
+  // media, or no decoder for it is at hand; nothing is open then.
+  virtual bool open(const char* path) = 0;
+  // Starts (or continues) playing from the current position.
+  virtual void play() = 0;
+  // Plays from a position in milliseconds; a position at or past the end ends
+  // the song.
+  virtual void playFrom(uint32_t ms) = 0;
+  // The current position in milliseconds; 0 when nothing is open. It never
+  // passes a known length(), and once the file has played to its end, or
+  // failed while playing, it equals length(), so a caller that polls sees the
+  // song as over.
+  virtual uint32_t position() = 0;
+  // The end position in milliseconds; 0 while unknown or when nothing is open.
+  virtual uint32_t length() = 0;
+  // Stops and releases the file. Harmless when nothing is open.
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+
+  // Where video goes, for the file open now and the ones opened later. Audio
+  // files ignore it.
+  virtual void setVideoTarget(const VideoTarget& target) = 0;
+  // Full screen: the video fills the whole target window, whose owner makes
+  // the window cover the screen; off: the video keeps to the target's
+  // rectangle.
+  virtual void setFullScreen(bool on) = 0;
+};
+
+// The system's playback, over GStreamer. Sound goes to the default output;
+// with the environment setting PLINKA_SILENT=1 sound and video go nowhere
+// while time still runs (tests, machines without sound or display).
+std::unique_ptr<PlaybackService> makeSystemPlayback();
+
+}  // namespace plinka::platform

@@ -1,0 +1,182 @@
+#include "play/list_commands.h"
+
+#include "db/copies.h"
+#include "db/search.h"
+#include "db/table.h"
+#include "library/media_types.h"
+#include "library/playlist_file.h"
+#include "platform/files.h"
+#include "play/current_state.h"
+#include "play/song_details.h"
+#include "shell/app.h"
+#include "text/text.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace plinka::play {
+
+namespace {
+
+constexpr uint32_t kQuestionSmallFont = 11;
+constexpr uint32_t kHighestRating = 10;
+constexpr size_t kNoRow = static_cast<size_t>(-1);
+
+// The focused row, or kNoRow when no row has the focus.
+size_t focusedRow(const App& app) {
+  const int32_t row = app.focusedRow.load();
+  if (row < 0 || static_cast<size_t>(row) >= app.list.size())
+    return kNoRow;
+  return static_cast<size_t>(row);
+}
+
+// The FileName of the focused row; false when there is none.
+bool focusedFileName(const App& app, size_t& row, char* out, size_t cap) {
+  row = focusedRow(app);
+  if (row == kNoRow)
+    return false;
+  readRowFileName(app, row, out, cap);
+  return out[0] != 0;
+}
+
+// Finds the focused row's song and loads its details for the State's user:
+// the record, or -1.
+int32_t findFocusedSong(App& app, size_t& row, char* file, size_t cap) {
+  if (!focusedFileName(app, row, file, cap))
+    return -1;
+  return findAndLoadSong(app, file, currentUser(app.settings));
+}
+
+// The highest record whose FileName matches, in a table that is open.
+int32_t findByFileName(db::TableHandle& table, const char* file) {
+  if (file[0] == 0 || text::copy(table.searchText, file) >= sizeof table.searchText)
+    return -1;
+  return db::findByFieldBackwards(table, db::FileName);
+}
+
+void removeTopRows(App& app, uint32_t count) {
+  for (uint32_t k = 0; k < count; ++k)
+    if (!app.list.remove(0))
+      break;
+}
+
+std::string documentsFolder() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home)
+    return std::string();
+  const std::string documents = std::string(home) + "/Documents/";
+  return platform::folderExists(documents) ? documents : std::string(home) + "/";
+}
+
+}  // namespace
+
+void commandDetails(App& app, uint32_t) {
+  char file[600] = {};
+  size_t row = kNoRow;
+  int32_t record = -1;
+  if (focusedFileName(app, row, file, sizeof file) && db::openSongTableForReading(app)) {
+    record = findByFileName(app.songTable, file);
+    db::closeTable(app.songTable);
+  }
+  releaseExclusive(app);
+  if (app.ui)
+    app.ui->postCommand(kWindowSongDetails, static_cast<uint32_t>(record));
+}
+
+void commandRate(App& app, uint32_t argument) {
+  const uint32_t answer = argument != 0 ? argument : app.prompts.result.load();
+  db::openSongTableForWriting(app);
+  db::TableHandle& table = app.songTable;
+  if (!table.isOpen()) {
+    releaseExclusive(app);
+    return;
+  }
+  DetailsState& d = app.details;
+  // A record that is not known (-1, or 0 for "not yet") is looked up by the
+  // current song's FileName.
+  const int32_t record = d.currentSongRecord > 0 ? d.currentSongRecord : findByFileName(table, d.currentSongFile);
+  if (record >= 0) {
+    const uint32_t slot = static_cast<uint32_t>(record);
+    if (answer == kKeypadDelete) {
+      PromptRequest question;
+      question.message = kDeleteQuestion;
+      question.firstCaption = kDeleteYes;
+      question.secondCaption = kDeleteNo;
+      question.style = kQuestionSmallFont;
+      if (askPrompt(app, question) == kPromptFirst && db::setStatus(table, slot, db::kStatusFree))
+        app.jobs.songsInUse.store(db::countInUse(table));
+    } else if (answer >= kKeypadRating && answer <= kKeypadRating + kHighestRating) {
+      const uint32_t score = db::scoreOfRating(app.settings, answer - kKeypadRating);
+      d.currentSongScore = score;
+      table.value = score;
+      db::writeField(table, slot, db::scoreField(currentUser(app.settings)));
+      app.copies.localCopyRefreshCounter = kRefreshLocalCopySoon;
+      if (app.ui)
+        app.ui->repaint(RepaintArea::Window);
+    }
+  }
+  db::closeSongTableAfterWriting(app);
+  releaseExclusive(app);
+}
+
+void commandPlayFromRow(App& app, uint32_t argument) {
+  removeTopRows(app, argument);
+  releaseExclusive(app);
+  if (app.run.playerRunning.load() != 0)
+    app.run.playerRequest.store(1);
+  else if (app.ui)
+    app.ui->postCommand(kWindowPlay, 0);
+}
+
+void commandClearList(App& app, uint32_t argument) {
+  removeTopRows(app, argument);
+  releaseExclusive(app);
+}
+
+void commandRemove(App& app, uint32_t) {
+  const size_t row = focusedRow(app);
+  if (row != kNoRow)
+    app.list.remove(row);
+  releaseExclusive(app);
+  refreshStatus(app);
+}
+
+void commandSaveAsPlaylist(App& app, uint32_t) {
+  std::string path = app.folders.data + kSaveListStartName;
+  if (!platform::fileExists(path))
+    path = documentsFolder();
+  if (app.ui && app.ui->chooseSaveFile(library::fileDialogFilters(), library::kFilterPlaylists, path))
+    library::writeList(app.list, path);
+  releaseExclusive(app);
+}
+
+void commandPlayNow(App& app, uint32_t) {
+  char file[600] = {};
+  size_t row = kNoRow;
+  const int32_t record = findFocusedSong(app, row, file, sizeof file);
+  if (record >= 0) {
+    app.details.currentSongRecord = record;
+    app.playNowFlag.store(1);
+    app.run.playerRequest.store(1);
+  }
+  releaseExclusive(app);
+}
+
+void commandImportNow(App& app, uint32_t) {
+  napMs(app, kImportNowDelayMs);
+  if (app.ui)
+    app.ui->postCommand(kWindowDatabase, 0);
+  releaseExclusive(app);
+}
+
+void commandPlayNext(App& app, uint32_t) {
+  char file[600] = {};
+  size_t row = kNoRow;
+  if (findFocusedSong(app, row, file, sizeof file) >= 0) {
+    putListRow(app, 0, file, app.details.loaded);
+    app.list.remove(row + 1);
+  }
+  releaseExclusive(app);
+}
+
+}  // namespace plinka::play

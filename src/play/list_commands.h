@@ -1,0 +1,67 @@
+// The list commands: the user's interventions on the upcoming list and the
+// current song. The window posts a command code; a list command processor
+// runs it on its own thread with the busy code set to that code, so the
+// command owns the list and the song table while it works. Each command
+// gives exclusive access back as soon as it no longer needs them.
+#pragma once
+
+#include <cstdint>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::play {
+
+// Command codes.
+constexpr uint32_t kCommandDetails = 1;
+constexpr uint32_t kCommandRate = 2;
+constexpr uint32_t kCommandPlayFromRow = 3;
+constexpr uint32_t kCommandClearList = 4;
+constexpr uint32_t kCommandRemove = 10;
+constexpr uint32_t kCommandSaveAsPlaylist = 11;
+constexpr uint32_t kCommandPlayNow = 12;
+constexpr uint32_t kCommandImportNow = 13;
+constexpr uint32_t kCommandPlayNext = 14;
+
+// Main-window commands the list commands post.
+constexpr uint32_t kWindowPlay = 1;
+constexpr uint32_t kWindowDatabase = 9;
+constexpr uint32_t kWindowSongDetails = 2032;
+
+// The question before a song is deleted.
+constexpr const char* kDeleteQuestion = "This will delete the song and it cannot be undone.";
+constexpr const char* kDeleteYes = "Sure, delete please";
+constexpr const char* kDeleteNo = "No, don't delete";
+
+// The local copy of the song table is refreshed at its next read-open.
+constexpr uint32_t kRefreshLocalCopySoon = 100;
+// "Import music now" waits this long before the Database window opens.
+constexpr uint32_t kImportNowDelayMs = 1000;
+// The file name the save dialog starts from.
+constexpr const char* kSaveListStartName = "PL1.m3u";
+
+// 1: posts main-window command 2032 with the focused row's record (-1 when
+// there is none), which opens the Song details window on it.
+void commandDetails(App& app, uint32_t argument);
+// 2: rates or deletes the current song by the rating keypad's answer: the
+// argument when it is a keypad answer (1200 + rating, or 1213 for "D"),
+// else the last prompt result, where the keypad leaves its answer.
+void commandRate(App& app, uint32_t argument);
+// 3: removes the `argument` rows above the double-clicked one, so that it is
+// the next to play, and moves on to it.
+void commandPlayFromRow(App& app, uint32_t argument);
+// 4: removes `argument` rows from the top.
+void commandClearList(App& app, uint32_t argument);
+// 10: removes the focused row.
+void commandRemove(App& app, uint32_t argument);
+// 11: saves the list as a playlist file the user chooses.
+void commandSaveAsPlaylist(App& app, uint32_t argument);
+// 12: plays the focused row's song at once; its row stays in the list.
+void commandPlayNow(App& app, uint32_t argument);
+// 13: after a moment, opens the Database window for an import.
+void commandImportNow(App& app, uint32_t argument);
+// 14: moves the focused row's song to the top.
+void commandPlayNext(App& app, uint32_t argument);
+
+}  // namespace plinka::play

@@ -1,0 +1,277 @@
+#include "db/search.h"
+#include "db/table.h"
+#include "import_fixture.h"
+#include "library/import.h"
+#include "library/playlist_file.h"
+#include "play/song_details.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace plinka;
+using namespace plinka::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct Reading {
+  int32_t refused = 0;
+  std::vector<std::string> lines;
+};
+
+Reading readLines(App& app, const std::string& path) {
+  Reading r;
+  r.refused = library::readPlaylistLines(app, path.c_str(), [&](const char* line) {
+    r.lines.push_back(line);
+    return true;
+  });
+  return r;
+}
+
+TEST(PlaylistReader, SplitsLinesAtCarriageReturnsAndIgnoresWhatCannotBeAPath) {
+  const std::string longest = "/" + std::string(598, 'a');  // 599 characters: the most a line holds
+  const std::string tooLong = "/" + std::string(599, 'b');
+  std::string manyLines;
+  std::vector<std::string> manyPaths;
+  for (int i = 0; i < 2000; ++i) {  // well beyond one read block
+    manyPaths.push_back("/music/song " + std::to_string(i) + ".mp3");
+    manyLines += manyPaths.back() + "\r\n";
+  }
+  struct Case {
+    const char* label;
+    std::string bytes;
+    std::vector<std::string> lines;
+    int32_t refused;
+  } cases[] = {
+      {"extended playlist", "#EXTM3U\r\n#EXTINF:215,Band - Song\r\n/music/a.mp3\r\n", {"/music/a.mp3"}, 0},
+      {"a '#' anywhere", "/music/#1 Hits/a.mp3\r\n/music/b.mp3#\r\n/music/c.mp3\r\n", {"/music/c.mp3"}, 0},
+      {"LF only", "/music/a.mp3\n/music/b.mp3\n", {}, 0},
+      {"LF anywhere", "\n/mus\nic/a.mp3\n\r\n", {"/music/a.mp3"}, 0},
+      {"CR only", "/music/a.mp3\r/music/b.mp3\r", {"/music/a.mp3", "/music/b.mp3"}, 0},
+      {"last line without an end", "/music/a.mp3\r\n/music/b.mp3", {"/music/a.mp3"}, 0},
+      {"short lines", "ab\r\n\r\nabc\r\n", {"abc"}, 0},
+      {"longest line", longest + "\r\n", {longest}, 0},
+      {"too long a line", tooLong + "\r\n/music/a.mp3\r\n", {"/music/a.mp3"}, 1},
+      {"too long a comment", "#" + tooLong + "\r\n", {}, 0},
+      {"zero byte", std::string("/music/a\0.mp3\r\n/music/b.mp3\r\n", 28), {"/music/b.mp3"}, 1},
+      {"many lines", manyLines, manyPaths, 0},
+      {"empty file", "", {}, 0},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    writeFile(dir.file("list.m3u"), c.bytes);
+    App app;
+    const Reading r = readLines(app, dir.file("list.m3u"));
+    EXPECT_EQ(r.lines, c.lines) << c.label;
+    EXPECT_EQ(r.refused, c.refused) << c.label;
+  }
+}
+
+TEST(PlaylistReader, StopsWhenAskedAndReportsAFileItCannotOpen) {
+  TempDir dir;
+  writeFile(dir.file("list.m3u"), "/music/a.mp3\r\n/music/b.mp3\r\n/music/c.mp3\r\n");
+  App app;
+  std::vector<std::string> lines;
+  library::readPlaylistLines(app, dir.file("list.m3u").c_str(), [&](const char* line) {
+    lines.push_back(line);
+    app.run.stopRequest.store(1);
+    return true;
+  });
+  EXPECT_THAT(lines, ElementsAre("/music/a.mp3"));
+
+  app.run.stopRequest.store(0);
+  lines.clear();
+  library::readPlaylistLines(app, dir.file("list.m3u").c_str(), [&](const char* line) {
+    lines.push_back(line);
+    return false;
+  });
+  EXPECT_THAT(lines, ElementsAre("/music/a.mp3"));
+
+  for (const std::string& unopenable : {dir.file("missing.m3u"), dir.path()}) {
+    App fresh;
+    EXPECT_EQ(readLines(fresh, unopenable).refused, -1) << unopenable;
+    library::readPlaylist(fresh, unopenable.c_str(), library::kPlaylistLoad);
+    EXPECT_EQ(fresh.status.messagePending.load(), 1u) << unopenable;
+    EXPECT_TRUE(fresh.list.empty());
+  }
+}
+
+TEST(PlaylistReader, ImportModeAddsEachLineOnce) {
+  ImportFixture f;
+  put(f.music("a.mp3"), mp3Bytes("A"));
+  put(f.music("b.mp3"), mp3Bytes("B"));
+  put(f.music("list.m3u"), "#EXTM3U\r\n" + f.music("a.mp3") + "\r\n" + f.music("b.mp3") + "\r\n" + f.music("A.MP3") +
+                               "\r\n" + f.music("a.mp3") + "\r\n");
+  f.openForImport();
+  library::readPlaylist(*f.app, f.music("list.m3u").c_str(), library::kPlaylistImport);
+  db::closeTable(f.app->songTable);
+  EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3"), f.music("b.mp3")));
+  EXPECT_EQ(f.app->status.messagePending.load(), 0u);
+}
+
+// A player whose song table holds a few imported songs (so it has grown past
+// 10 slots), open for reading, with the current State's listener user 2.
+struct LoadedTable : ImportFixture {
+  LoadedTable() {
+    put(music("a.mp3"), mp3Bytes("Title A", "Artist A", "Album A"));
+    put(music("b.mp3"), mp3Bytes("Title B", "Artist B", "Album B"));
+    put(music("clip.avi"), "RIFF....AVI ");
+    put(music("gone.mp3"), mp3Bytes("Gone Title", "Gone Artist"));
+    openForImport();
+    for (const char* name : {"a.mp3", "b.mp3", "clip.avi", "gone.mp3"})
+      EXPECT_GE(library::addOneFile(*app, music(name).c_str()), 0);
+    db::TableHandle& t = app->songTable;
+    // A record edited since: rows must show the record, not the tag.
+    slotB = slotOf(music("b.mp3"));
+    text::copy(t.text, "Edited B");
+    db::writeField(t, slotB, db::Name);
+    t.value = 99;
+    db::writeField(t, slotB, db::scoreField(2));
+    db::setStatus(t, slotOf(music("gone.mp3")), db::kStatusFree);  // deleted, file still there
+    db::closeTable(t);
+    app->run.busyCode.store(0);
+    app->settings.currentState = 3;
+    app->settings.stateUser[3] = 2;
+    openTable(false);
+    EXPECT_GT(app->songTable.slotCount, 10u);
+  }
+  uint32_t slotOf(const std::string& path) {
+    text::copy(app->songTable.searchText, path.c_str());
+    return static_cast<uint32_t>(db::findByFieldBackwards(app->songTable, db::FileName));
+  }
+  uint32_t slotB = 0;
+};
+
+// A list row as its five texts, so rows compare and print as they are.
+using Row = std::vector<std::string>;
+
+Row row(const std::string& title, const std::string& artist, const std::string& album, const std::string& fileName,
+        const std::string& type = "Audio") {
+  return {title, artist, album, fileName, type};
+}
+
+std::vector<Row> rowsOf(const play::UpcomingList& list) {
+  std::vector<Row> out;
+  for (const play::ListRow& r : list.rows())
+    out.push_back(Row(std::begin(r.column), std::end(r.column)));
+  return out;
+}
+
+TEST(PlaylistReader, AListWrittenAndReadBackIsTheSameList) {
+  LoadedTable f;
+  App& app = *f.app;
+  for (const char* name : {"clip.avi", "b.mp3", "a.mp3", "b.mp3"}) {
+    const std::string path = f.music(name);
+    play::loadSongDetails(app, f.slotOf(path), 2);
+    play::putListRow(app, app.list.size(), path.c_str(), app.details.loaded);
+  }
+  const std::vector<Row> written = rowsOf(app.list);
+  ASSERT_TRUE(library::writeList(app.list, f.music("PL4.m3u")));
+  app.list.clear();
+
+  library::readPlaylist(app, f.music("PL4.m3u").c_str(), library::kPlaylistLoad);
+  EXPECT_EQ(rowsOf(app.list), written);
+  EXPECT_EQ(written[1][play::Title], "Edited B");
+  EXPECT_EQ(written[0][play::Type], "Video");
+}
+
+TEST(PlaylistReader, LoadModeTakesTheRecordOrElseTheFileItself) {
+  LoadedTable f;
+  put(f.music("new.mp3"), mp3Bytes("New Title", "New Artist"));
+  put(f.music("untagged.mp3"), std::string(100, '\x44'));
+  struct Case {
+    const char* label;
+    std::string line;
+    std::vector<Row> rows;
+  } cases[] = {
+      {"in the table", f.music("b.mp3"), {row("Edited B", "Artist B", "Album B", f.music("b.mp3"))}},
+      {"in the table, other letter case", f.music("B.MP3"), {row("Edited B", "Artist B", "Album B", f.music("B.MP3"))}},
+      {"not in the table", f.music("new.mp3"), {row("New Title", "New Artist", "No Data", f.music("new.mp3"))}},
+      {"not in the table, no tag",
+       f.music("untagged.mp3"),
+       {row("untagged.mp3", "No Data", "No Data", f.music("untagged.mp3"))}},
+      {"deleted record", f.music("gone.mp3"), {row("Gone Title", "Gone Artist", "No Data", f.music("gone.mp3"))}},
+      {"no such file", f.music("missing.mp3"), {}},
+      {"a folder", f.music(""), {}},
+  };
+  for (const Case& c : cases) {
+    f.app->list.clear();
+    put(f.music("one.m3u"), c.line + "\r\n");
+    library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+    EXPECT_EQ(rowsOf(f.app->list), c.rows) << c.label;
+  }
+  // The details come from the current State's listener.
+  f.app->list.clear();
+  put(f.music("one.m3u"), f.music("b.mp3") + "\r\n");
+  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  EXPECT_EQ(f.app->details.loaded.score, 99u);
+}
+
+TEST(PlaylistReader, ASmallOrClosedTableIsNotSearched) {
+  ImportFixture f;
+  put(f.music("a.mp3"), mp3Bytes("Title A", "Artist A"));
+  put(f.music("one.m3u"), f.music("a.mp3") + "\r\n" + f.music("missing.mp3") + "\r\n");
+  const std::vector<Row> bare = {row("Title A", "Artist A", "No Data", f.music("a.mp3"))};
+
+  f.openTable(false);  // a new table: 10 slots
+  ASSERT_EQ(f.app->songTable.slotCount, 10u);
+  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  EXPECT_EQ(rowsOf(f.app->list), bare);
+
+  db::closeTable(f.app->songTable);
+  f.app->list.clear();
+  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  EXPECT_EQ(rowsOf(f.app->list), bare);
+}
+
+// Random and damaged playlists: the reader must neither crash nor hand on a
+// line that cannot be a path, in either mode.
+TEST(PlaylistReader, RandomAndTruncatedPlaylistsAreReadSafely) {
+  LoadedTable f;
+  std::mt19937 random(20240611);
+  const char kAlphabet[] = "\r\n#/ab.mp3\xC3\xA9";
+  const std::string alphabet(kAlphabet, sizeof kAlphabet);  // with its zero byte
+  const std::string valid = "#EXTM3U\r\n" + f.music("a.mp3") + "\r\n" + f.music("b.mp3") + "\r\n";
+  auto randomBytes = [&](size_t n, bool fromAlphabet) {
+    std::string s(n, '\0');
+    for (char& c : s)
+      c = fromAlphabet ? alphabet[random() % alphabet.size()] : static_cast<char>(random());
+    return s;
+  };
+  std::vector<std::string> playlists;
+  for (size_t cut = 0; cut <= valid.size(); ++cut)
+    playlists.push_back(valid.substr(0, cut));
+  for (int i = 0; i < 60; ++i) {
+    playlists.push_back(randomBytes(random() % 3000, i % 2 == 0));
+    playlists.push_back(randomBytes(500 + random() % 1500, false) + "\r" + valid);  // a long garbage line first
+  }
+
+  for (size_t i = 0; i < playlists.size(); ++i) {
+    const std::string path = f.music("fuzz.m3u");
+    writeFile(path, playlists[i]);
+    for (const std::string& line : readLines(*f.app, path).lines) {
+      EXPECT_GE(line.size(), 3u) << i;
+      EXPECT_LE(line.size(), library::kPlaylistLineMax) << i;
+      EXPECT_EQ(line.find_first_of(std::string("\r\n#\0", 4)), std::string::npos) << i;
+    }
+    library::readPlaylist(*f.app, path.c_str(), library::kPlaylistLoad);
+    f.app->list.clear();
+  }
+
+  // Import mode, on a table open for writing.
+  db::closeTable(f.app->songTable);
+  f.openForImport();
+  for (const std::string& bytes : playlists) {
+    writeFile(f.music("fuzz.m3u"), bytes);
+    library::readPlaylist(*f.app, f.music("fuzz.m3u").c_str(), library::kPlaylistImport);
+  }
+  db::closeTable(f.app->songTable);
+  for (const Record& r : f.records())
+    EXPECT_EQ(r.fileName.find_first_of(std::string("\r\n#", 3)), std::string::npos);
+}
+
+}  // namespace

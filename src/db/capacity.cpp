@@ -19,6 +19,8 @@ bool reopenPlainForWriting(TableHandle& h) {
   const uint32_t writable = h.writable;
   const uint32_t inUse = h.inUseCount, occupied = h.occupiedCount, hint = h.allocationHint;
   auto blocks = std::move(h.inUsePerBlock);
+  auto flags = std::move(h.inUseFlags);
+  auto tree = std::move(h.inUseTree);
   h.writable = 1;
   const bool plain = openPlain(h);
   if (!plain) {
@@ -32,6 +34,8 @@ bool reopenPlainForWriting(TableHandle& h) {
   h.occupiedCount = occupied;
   h.allocationHint = hint;
   h.inUsePerBlock = std::move(blocks);
+  h.inUseFlags = std::move(flags);
+  h.inUseTree = std::move(tree);
   return true;
 }
 

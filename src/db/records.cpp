@@ -175,14 +175,21 @@ int32_t lastInUse(const TableHandle& h) {
 int32_t nthInUse(const TableHandle& h, uint32_t n) {
   if (!recordsReachable(h) || n == 0 || n > h.inUseCount)
     return -1;
+  // Descend the prefix-count tree: the largest prefix holding fewer than n
+  // records in use ends just before the n-th one.
+  const size_t size = h.inUseTree.size() - 1;
+  size_t step = 1;
+  while (step * 2 <= size)
+    step *= 2;
+  size_t position = 0;
   uint32_t left = n;
-  uint32_t block = 0;
-  while (block < h.inUsePerBlock.size() && h.inUsePerBlock[block] < left)
-    left -= h.inUsePerBlock[block++];
-  for (uint32_t s = block << kBlockShift; s < h.slotCount; ++s)
-    if (isInUse(statusAt(h, s)) && --left == 0)
-      return static_cast<int32_t>(s);
-  return -1;
+  for (; step > 0; step /= 2) {
+    if (position + step <= size && h.inUseTree[position + step] < left) {
+      position += step;
+      left -= h.inUseTree[position];
+    }
+  }
+  return position < h.slotCount ? static_cast<int32_t>(position) : -1;
 }
 
 int32_t copySlot(TableHandle& h, uint32_t from, uint32_t to) {

@@ -6,6 +6,25 @@ namespace {
 
 uint32_t blockCountFor(uint32_t slots) { return (slots + (1u << kBlockShift) - 1) >> kBlockShift; }
 
+// The prefix-count tree answers "which slot holds the n-th record in use"
+// without reading any status word from the mapping.
+void treeAdd(TableHandle& h, uint32_t slot, int32_t delta) {
+  const size_t size = h.inUseTree.size() - 1;
+  for (size_t i = static_cast<size_t>(slot) + 1; i <= size; i += i & (~i + 1))
+    h.inUseTree[i] += static_cast<uint32_t>(delta);
+}
+
+void rebuildTree(TableHandle& h) {
+  const size_t size = h.inUseFlags.size();
+  h.inUseTree.assign(size + 1, 0);
+  for (size_t i = 1; i <= size; ++i) {
+    h.inUseTree[i] += h.inUseFlags[i - 1];
+    const size_t parent = i + (i & (~i + 1));
+    if (parent <= size)
+      h.inUseTree[parent] += h.inUseTree[i];
+  }
+}
+
 }  // namespace
 
 void noteStatusChange(TableHandle& h, uint32_t slot, uint32_t before, uint32_t after) {
@@ -17,6 +36,8 @@ void noteStatusChange(TableHandle& h, uint32_t slot, uint32_t before, uint32_t a
       --h.inUseCount;
       --h.inUsePerBlock[slot >> kBlockShift];
     }
+    h.inUseFlags[slot] = isInUse(after) ? 1 : 0;
+    treeAdd(h, slot, isInUse(after) ? 1 : -1);
   }
   if (isOccupied(before) != isOccupied(after)) {
     if (isOccupied(after))
@@ -49,23 +70,28 @@ void recountAll(TableHandle& h) {
   h.occupiedCount = 0;
   h.allocationHint = h.slotCount;
   h.inUsePerBlock.assign(blockCountFor(h.slotCount), 0);
+  h.inUseFlags.assign(h.slotCount, 0);
   for (uint32_t s = 0; s < h.slotCount; ++s) {
     const uint32_t status = statusAt(h, s);
     if (isInUse(status)) {
       ++h.inUseCount;
       ++h.inUsePerBlock[s >> kBlockShift];
+      h.inUseFlags[s] = 1;
     }
     if (isOccupied(status))
       ++h.occupiedCount;
     if (isAllocatable(status) && h.allocationHint == h.slotCount)
       h.allocationHint = s;
   }
+  rebuildTree(h);
 }
 
 void resizeBookkeeping(TableHandle& h, uint32_t oldCount) {
   const uint32_t newCount = h.slotCount;
   if (newCount >= oldCount) {
     h.inUsePerBlock.resize(blockCountFor(newCount), 0);
+    h.inUseFlags.resize(newCount, 0);
+    rebuildTree(h);
     const bool hintAtEnd = h.allocationHint >= oldCount;
     if (hintAtEnd)
       h.allocationHint = newCount;
@@ -76,6 +102,8 @@ void resizeBookkeeping(TableHandle& h, uint32_t oldCount) {
   // Shrinking: the removed slots' bytes are still readable in the old
   // mapping only, so callers account for them before the cut (see capacity).
   h.inUsePerBlock.resize(blockCountFor(newCount));
+  h.inUseFlags.resize(newCount);
+  rebuildTree(h);
   if (h.allocationHint > newCount)
     h.allocationHint = newCount;
 }

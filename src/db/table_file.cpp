@@ -106,6 +106,8 @@ bool headerLooksRight(const uint8_t* header) {
 void forgetGeometry(TableHandle& h) {
   h.fields.clear();
   h.inUsePerBlock.clear();
+  h.inUseFlags.clear();
+  h.inUseTree.clear();
   h.slotSize = 0;
   h.inUseCount = 0;
   h.occupiedCount = 0;

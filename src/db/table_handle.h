@@ -127,6 +127,8 @@ struct TableHandle {
   bool openForWriting = false;          // the mode the file is really open in
   std::vector<FieldLayout> fields;      // entry f - 1 describes field f
   std::vector<uint32_t> inUsePerBlock;  // in-use count of each run of 2^kBlockShift slots
+  std::vector<uint8_t> inUseFlags;      // 1 for each slot whose status is exactly 10
+  std::vector<uint32_t> inUseTree;      // prefix counts of inUseFlags (a Fenwick tree, 1-based)
   uint32_t allocationHint = 0;          // no slot below it has status 0 or 5
 
   bool isOpen() const { return map.isOpen() || plainFd >= 0; }

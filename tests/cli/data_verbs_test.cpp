@@ -1,5 +1,6 @@
 // plinkactl's verbs over a data folder, run as the program itself.
 #include "library/tag_bytes.h"
+#include "support/run_plinkactl.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,32 +15,6 @@ using namespace plinka;
 using plinka::test::TempDir;
 
 namespace {
-
-struct Result {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs plinkactl in `cwd` with the given words.
-Result plinkactl(const TempDir& dir, const std::vector<std::string>& args, const std::string& cwd = "/") {
-  std::string command = "cd " + quoted(cwd) + " && " + quoted(PLINKACTL_PATH);
-  for (const auto& a : args)
-    command += " " + quoted(a);
-  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
-  Result run;
-  const int status = std::system(command.c_str());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = test::readFile(dir.file("out"));
-  run.err = test::readFile(dir.file("err"));
-  return run;
-}
 
 std::string mp3(const std::string& title) {
   using namespace test::tags;
@@ -72,9 +47,9 @@ struct DataFolder {
   TempDir dir;
   std::string data() const { return dir.file("data/"); }
   std::string music(const std::string& rest = "") const { return dir.file("music/") + rest; }
-  Result run(std::vector<std::string> args, const std::string& cwd = "/") const {
+  test::ProgramResult run(std::vector<std::string> args, const std::string& cwd = "/") const {
     args.insert(args.begin(), {"--data", data()});
-    return plinkactl(dir, args, cwd);
+    return test::runPlinkactl(dir, args, cwd);
   }
 };
 
@@ -84,7 +59,7 @@ TEST(DataVerbs, ImportFillsTheDataFolderSongTableOnce) {
   put(f.music("Band/two.mp3"), mp3("Two"));
   put(f.music("cover.jpg"), "not music");
 
-  Result run = f.run({"import", f.music()});
+  test::ProgramResult run = f.run({"import", f.music()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "added=2 skipped=0\n");
   EXPECT_NE(run.err.find("Import Complete"), std::string::npos) << run.err;
@@ -123,7 +98,7 @@ TEST(DataVerbs, TheSourceIsTakenAsTheUserNamesIt) {
     put(f.music("Band/one.mp3"), mp3("One"));
     put(f.music("loose.mp3"), mp3("Loose"));
     put(f.music("list.m3u"), "#EXTM3U\r\n" + f.music("loose.mp3") + "\r\n");
-    const Result run = f.run({"import", c.source}, f.dir.path() + c.cwd);
+    const test::ProgramResult run = f.run({"import", c.source}, f.dir.path() + c.cwd);
     ASSERT_EQ(run.exitCode, 0) << c.label << ": " << run.err;
     std::vector<std::string> expected;
     for (const std::string& name : c.imported)
@@ -162,7 +137,7 @@ TEST(DataVerbs, BadSourcesAndArgumentsAreRefused) {
       {{"info", "a", "b"}, 2, "usage: plinkactl info [FILE]\n"},
   };
   for (const Case& c : cases) {
-    const Result run = f.run(c.args);
+    const test::ProgramResult run = f.run(c.args);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0];
     EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args[0] << ": " << run.err;
     EXPECT_EQ(run.out, "") << c.args[0];
@@ -176,7 +151,7 @@ TEST(DataVerbs, AnUnusableSongTableIsReported) {
   put(f.music("one.mp3"), mp3("One"));
   put(f.data() + "Plinka.cvf", "DATA0000 damaged");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"import", f.music()}, {"dump"}, {"info"}}) {
-    const Result run = f.run(args);
+    const test::ProgramResult run = f.run(args);
     EXPECT_EQ(run.exitCode, 1) << args[0];
     EXPECT_NE(run.err.find("cannot open song table"), std::string::npos) << args[0] << ": " << run.err;
     EXPECT_EQ(run.out, "") << args[0];

@@ -1,5 +1,6 @@
 // plinkactl's table verbs, run as the program itself.
 #include "db/table.h"
+#include "support/run_plinkactl.h"
 #include "support/temp_dir.h"
 #include "table_fixture.h"
 
@@ -15,41 +16,12 @@ using namespace plinka;
 using namespace plinka::db;
 using namespace plinka::db::testing;
 
-namespace {
-
-struct Result {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-Result plinkactl(const test::TempDir& dir, const std::vector<std::string>& args) {
-  std::string command = quoted(PLINKACTL_PATH);
-  for (const auto& a : args)
-    command += " " + quoted(a);
-  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
-  Result run;
-  const int status = std::system(command.c_str());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = test::readFile(dir.file("out"));
-  run.err = test::readFile(dir.file("err"));
-  return run;
-}
-
-}  // namespace
-
 TEST(Plinkactl, CreateThenInfoAndDump) {
   test::TempDir dir;
   const std::string path = dir.file("Plinka.cvf");
-  Result run = plinkactl(dir, {"create", path});
+  test::ProgramResult run = test::runPlinkactl(dir, {"create", path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  run = plinkactl(dir, {"info", path});
+  run = test::runPlinkactl(dir, {"info", path});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "fields=44 slots=10 inuse=1 occupied=1 bytes=26636\n");
 
@@ -66,7 +38,7 @@ TEST(Plinkactl, CreateThenInfoAndDump) {
   ASSERT_TRUE(setStatus(h, 2, 11));  // occupied, not in use: not dumped
   closeTable(h);
 
-  run = plinkactl(dir, {"dump", path});
+  run = test::runPlinkactl(dir, {"dump", path});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   std::string empty = "0", song = "1";
   for (uint32_t f = 1; f <= 44; ++f) {
@@ -80,7 +52,7 @@ TEST(Plinkactl, CreateThenInfoAndDump) {
                       : "0";
   }
   EXPECT_EQ(run.out, empty + "\n" + song + "\n");
-  run = plinkactl(dir, {"info", path});
+  run = test::runPlinkactl(dir, {"info", path});
   EXPECT_EQ(run.out, "fields=44 slots=20 inuse=2 occupied=3 bytes=43196\n");
 }
 
@@ -103,7 +75,7 @@ TEST(Plinkactl, FindListsEveryMatchFromSlotZeroOn) {
     const char* out;
   } cases[] = {{"QUEEN", "0\n1\n5\n"}, {"king", "2\n4\n"}, {"nobody", ""}};
   for (const auto& c : cases) {
-    const Result run = plinkactl(dir, {"find", path, c.text});
+    const test::ProgramResult run = test::runPlinkactl(dir, {"find", path, c.text});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, c.out) << c.text;
   }
@@ -131,7 +103,7 @@ TEST(Plinkactl, BadArgumentsAndUnusableFiles) {
       {{"create", dir.file("no/such/folder.cvf")}, 1, "plinkactl: cannot create song table "},
   };
   for (const auto& c : cases) {
-    const Result run = plinkactl(dir, c.args);
+    const test::ProgramResult run = test::runPlinkactl(dir, c.args);
     const std::string what = c.args.empty() ? "(no verb)" : c.args[0];
     EXPECT_EQ(run.exitCode, c.exitCode) << what;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << what << ": " << run.err;

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "play/play_fixture.h"
 #include "shell/settings_file.h"
+#include "support/run_plinkactl.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,42 +13,11 @@
 namespace plinka::test {
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    out.push_back(line);
-  }
-  return out;
-}
-
 class BuildVerbTest : public PlayTest {
 protected:
-  Result plinkactl(const std::vector<std::string>& args) {
-    std::string command = quoted(PLINKACTL_PATH) + " --data " + quoted(dir.path());
-    for (const auto& a : args)
-      command += " " + quoted(a);
-    command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
-    Result run;
-    const int status = std::system(command.c_str());
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readFile(dir.file("out"));
-    run.err = readFile(dir.file("err"));
-    return run;
+  ProgramResult plinkactl(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", dir.path()});
+    return runPlinkactl(dir, args);
   }
 
   // The settings record as saved in the data folder.
@@ -71,7 +41,7 @@ protected:
 
 TEST_F(BuildVerbTest, PrintsEachChosenSongAndWritesTheStatesList) {
   makeTable(songs());
-  const Result run = plinkactl({"build", "--count", "10"});
+  const ProgramResult run = plinkactl({"build", "--count", "10"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> printed = lines(run.out);
   ASSERT_EQ(printed.size(), 10u);
@@ -95,7 +65,7 @@ TEST_F(BuildVerbTest, PrintsEachChosenSongAndWritesTheStatesList) {
 
 TEST_F(BuildVerbTest, BuildsTheListOfTheStateAsked) {
   makeTable(songs());
-  const Result run = plinkactl({"build", "--state", "3", "--count", "4"});
+  const ProgramResult run = plinkactl({"build", "--state", "3", "--count", "4"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(lines(readFile(dir.file("PL3.m3u"))).size(), 4u);
   EXPECT_FALSE(platform::fileExists(dir.file("PL1.m3u")));
@@ -120,7 +90,7 @@ TEST_F(BuildVerbTest, GivesUpClearlyWhenNoListCanBeBuilt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     makeTable(c.songs);
-    const Result run = plinkactl({"build", "--count", "5"});
+    const ProgramResult run = plinkactl({"build", "--count", "5"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
@@ -138,7 +108,7 @@ TEST_F(BuildVerbTest, RefusesBadArguments) {
            {"build", "--count"},
            {"build", "extra"},
        }) {
-    const Result run = plinkactl(args);
+    const ProgramResult run = plinkactl(args);
     EXPECT_EQ(run.exitCode, 2) << args.back();
     EXPECT_NE(run.err.find("usage: plinkactl build"), std::string::npos);
   }

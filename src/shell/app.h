@@ -5,11 +5,13 @@
 
 #include "db/copies.h"
 #include "db/table.h"
+#include "library/cover_art.h"
 #include "library/edit_queue.h"
 #include "library/tag_reader.h"
 #include "platform/clock.h"
 #include "platform/power.h"
 #include "play/list_builder.h"
+#include "play/player.h"
 #include "play/random_source.h"
 #include "play/song_details.h"
 #include "play/upcoming_list.h"
@@ -58,6 +60,8 @@ struct App {
 
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;
+  // The cover picture of the current song and what its search found.
+  library::CoverState cover;
 
   // Details of the song loaded last, the current song and the next song.
   play::DetailsState details;
@@ -69,6 +73,9 @@ struct App {
   // 1: the player plays details.currentSongRecord next instead of the top
   // row. Written by "Play Now" and the player; read by the player.
   std::atomic<uint32_t> playNowFlag{0};
+  // The player thread's state and its playback service (each member says
+  // who writes and reads it).
+  play::PlayerState player;
 
   // The command slot, busy code, locks and the other shared run values.
   RunState run;

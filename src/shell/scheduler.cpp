@@ -1,5 +1,6 @@
 #include "shell/scheduler.h"
 
+#include "play/player.h"
 #include "shell/app.h"
 #include "shell/background_worker.h"
 #include "shell/end_of_run.h"
@@ -111,6 +112,12 @@ void startWorker(App& app) {
   }
 }
 
+void startPlayer(App& app) {
+  if (!app.scheduler.player.joinable()) {
+    app.scheduler.player = std::thread([&app] { play::playerLoop(app); });
+  }
+}
+
 void startScheduler(App& app) {
   startHeartbeat(app);
   startWorker(app);
@@ -124,6 +131,9 @@ void stopScheduler(App& app) {
   }
   if (app.scheduler.worker.joinable()) {
     app.scheduler.worker.join();
+  }
+  if (app.scheduler.player.joinable()) {
+    app.scheduler.player.join();
   }
   app.scheduler.jobThreads.waitAll();
 }

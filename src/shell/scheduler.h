@@ -44,6 +44,7 @@ private:
 struct Scheduler {
   std::thread heartbeat;
   std::thread worker;
+  std::thread player;
   JobThreads jobThreads;
 };
 
@@ -58,6 +59,9 @@ void workerLoop(App& app);
 void startScheduler(App& app);
 void startHeartbeat(App& app);
 void startWorker(App& app);
+// Starts the player thread (separately: a program without playback runs the
+// scheduler alone). The playback service must be set before.
+void startPlayer(App& app);
 
 // Tells every loop and wait that the App is ending and joins every thread.
 // Safe to call more than once.

@@ -1,0 +1,65 @@
+// The front end of `plinkactl play`: the status texts and a now-playing line
+// on standard output, prompts asked on the terminal, and the keys the user
+// types handed to the engine by the play verb.
+#pragma once
+
+#include "shell/ui.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::cli {
+
+class TerminalUi : public Ui {
+public:
+  explicit TerminalUi(App& app) : app_(app) {}
+
+  uint32_t prompt(const PromptRequest& request, std::string* entered) override;
+  uint32_t showWelcome() override { return kPromptSecond; }
+  void openHelp() override {}
+  void openFolder(const std::string&) override {}
+  void showStatus(const StatusTexts& texts) override;
+  uint32_t ratingKeypad() override { return kPromptSecond; }
+  bool chooseFolder(std::string&) override { return false; }
+  bool chooseOpenFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
+  bool chooseSaveFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
+  void repaint(RepaintArea area) override;
+  void setPlayButtonImage(int) override {}
+  void refreshSystemMenu() override {}
+  void openWindow(WindowKind, uint32_t) override {}
+  void postCommand(uint32_t command, uint32_t parameter) override;
+  void progressLine(WindowKind, uint32_t, const std::string&) override {}
+  void setWindowTitle(WindowKind, const std::string&) override {}
+  void messageBox(const std::string& text, const std::string& title) override;
+
+  // A prompt waits for its answer: the key loop hands it a typed '1' or '2'
+  // through answerPrompt. Called by the key loop.
+  bool promptWaiting();
+  void answerPrompt(uint32_t answer);
+  // Ends a waiting prompt with its second button (the input has ended).
+  void cancelPrompts();
+
+  // Set once command 2031 (the end of the run) arrives. Written by the
+  // heartbeat's end of the run; read by the key loop.
+  std::atomic<uint32_t> runEnded{0};
+
+private:
+  void printLine(const std::string& line);
+
+  App& app_;
+  std::mutex mutex_;  // guards output, the last texts and the prompt below
+  StatusTexts last_;
+  std::condition_variable answered_;
+  bool promptOpen_ = false;
+  bool cancelled_ = false;
+  uint32_t answer_ = kPromptNone;
+};
+
+}  // namespace plinka::cli

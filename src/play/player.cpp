@@ -1,0 +1,363 @@
+#include "play/player.h"
+
+#include "db/copies.h"
+#include "db/table.h"
+#include "library/cover_art.h"
+#include "library/media_types.h"
+#include "play/current_state.h"
+#include "play/song_details.h"
+#include "shell/app.h"
+#include "shell/status_texts.h"
+#include "text/text.h"
+
+#include <cstring>
+
+namespace plinka::play {
+
+namespace {
+
+platform::PlaybackService* playbackOf(App& app) { return app.player.playback.get(); }
+
+void closeMedia(App& app) {
+  if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
+    p->close();
+  app.player.endPosition.store(0);
+}
+
+void setPlayPosition(App& app, int32_t position) {
+  app.player.playPosition.store(position);
+  app.jobs.playPosition.store(static_cast<uint32_t>(position));
+}
+
+void moveSeekBar(App& app, uint32_t value) {
+  app.player.seekBar.store(value);
+  if (app.ui)
+    app.ui->repaint(RepaintArea::SeekBar);
+}
+
+bool fullScreenWanted(const App& app) {
+  return app.jobs.currentMediaType.load() >= kFirstVideoType && app.settings.fullMovie != 0 &&
+         app.player.inTray.load() == 0;
+}
+
+// With Auto Build on and the list short of prepareCount, ask for a build.
+void askForListBuild(App& app) {
+  const SettingsRecord& s = app.settings;
+  if (s.autoBuild != 0 && app.run.listCount.load() < static_cast<int32_t>(s.prepareCount) &&
+      app.run.buildState.load() < kOfflineFirst)
+    app.run.buildState.store(kBuildWanted);
+}
+
+// The stack of recently played records: entry 0 is the newest, -1 marks the
+// end of what was pushed.
+void pushLastSong(App& app, int32_t record) {
+  SettingsRecord& s = app.settings;
+  for (int k = kLastSongDepth - 1; k > 0; --k)
+    s.lastSongIndex[k] = s.lastSongIndex[k - 1];
+  s.lastSongIndex[0] = record;
+}
+
+int32_t popLastSong(App& app) {
+  SettingsRecord& s = app.settings;
+  const int32_t record = s.lastSongIndex[0];
+  for (int k = 0; k < kLastSongDepth - 1; ++k)
+    s.lastSongIndex[k] = s.lastSongIndex[k + 1];
+  // The emptied bottom entry reads as "nothing more", never as record 0.
+  s.lastSongIndex[kLastSongDepth - 1] = -1;
+  return record;
+}
+
+// Reads the FileName of a record into the current song's file name; an empty
+// name when the table does not open or the record cannot be read.
+void readRecordFileName(App& app, int32_t record) {
+  DetailsState& d = app.details;
+  d.currentSongFile[0] = '\0';
+  if (record < 0 || !db::openSongTableForReading(app))
+    return;
+  if (db::readField(app.songTable, static_cast<uint32_t>(record), db::FileName) >= 0)
+    text::copy(d.currentSongFile, sizeof d.currentSongFile, app.songTable.text);
+  db::closeTable(app.songTable);
+}
+
+// The current song's details, loaded under busy code 20: through the details
+// loader, or (when its preload is under way) by one lookup of our own.
+void loadCurrentDetails(App& app) {
+  if (runDetailsLoader(app) == 1)
+    return;
+  DetailsState& d = app.details;
+  const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app.settings));
+  d.current = d.loaded;
+  d.currentSongRecord = record;
+  d.currentSongScore = d.loaded.score;
+}
+
+// Requests 1, 4 and 8.
+void startSong(App& app, uint32_t request) {
+  PlayerState& ps = app.player;
+  DetailsState& d = app.details;
+  SettingsRecord& s = app.settings;
+  if (request == kPlayerSkip && s.autoRate != 0)
+    adjustRating(app, false);
+
+  app.run.playerRunning.store(1);
+  setPlayPosition(app, -1);
+  closeMedia(app);
+
+  if (requestExclusive(app, kPlayerAccessCode, 0, kPlayerPatience) != 1) {
+    // Tried again next round, unless a newer request came meanwhile. A skip
+    // has been rated already, so it comes back as a plain start.
+    uint32_t expected = 0;
+    app.run.playerRequest.compare_exchange_strong(expected, request == kPlayerSkip ? kPlayerStart : request);
+    return;
+  }
+
+  const uint32_t build = app.run.buildState.load();
+  if (build >= 1 && build < kOfflineFirst)
+    app.run.buildState.store(kBuildWanted);
+
+  // A paused song resumes on a plain Play; a Play Now, a skip or "last song
+  // again" choose a song afresh.
+  const bool playNow = app.playNowFlag.load() != 0;
+  const bool resuming = ps.pausePosition.load() != 0 && request == kPlayerStart && !playNow;
+  bool keepRow = playNow || request == kPlayerLastSong;
+  bool nextValid = false;
+  if (!resuming) {
+    ps.pausePosition.store(0);
+    ps.videoShowing.store(0);
+    library::releaseCover(app);  // the new song's picture is loaded afresh
+    app.jobs.quickLinksReady.store(0);
+    if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
+      app.jobs.nextDetailsReady.store(0);
+      if (request == kPlayerLastSong && !playNow)
+        d.currentSongRecord = popLastSong(app);
+      readRecordFileName(app, d.currentSongRecord);
+      d.currentSongScore = d.loaded.score;
+    } else {
+      readRowFileName(app, 0, d.currentSongFile, sizeof d.currentSongFile);
+      if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, d.currentSongFile) != 0)
+        app.jobs.nextDetailsReady.store(0);
+      if (request != kPlayerLastSong && d.currentSongRecord != -1 && d.currentSongRecord != s.lastSongIndex[0])
+        pushLastSong(app, d.currentSongRecord);
+      app.playNowFlag.store(0);
+    }
+    app.jobs.currentMediaType.store(library::mediaType(s, d.currentSongFile));
+
+    // The details: the preloaded ones when they belong to this song, else
+    // loaded now (this also sets the record and its Score).
+    nextValid = app.jobs.nextDetailsReady.load() == 1;
+    if (nextValid) {
+      d.current = d.next;
+      d.currentSongRecord = d.nextSongRecord;
+      d.currentSongScore = d.next.score;
+      app.jobs.nextDetailsReady.store(0);
+    } else {
+      loadCurrentDetails(app);
+    }
+  }
+
+  const bool video = app.jobs.currentMediaType.load() >= kFirstVideoType;
+  platform::PlaybackService* p = playbackOf(app);
+  bool opened = false;
+  if (p != nullptr) {
+    // The video waits off screen until the layout places it (request 6).
+    const uint32_t w = ps.windowWidth.load();
+    const uint32_t h = ps.windowHeight.load();
+    platform::VideoTarget target;
+    target.window = video ? ps.videoWindow.load() : 0;
+    target.x = kOffScreen;
+    target.y = kOffScreen;
+    target.width = static_cast<int32_t>(w > kSmallestVideo ? w / 2 : kSmallestVideo);
+    target.height = static_cast<int32_t>(w > kSmallestVideo ? h / 2 : kSmallestVideo);
+    p->setVideoTarget(target);
+    p->setFullScreen(false);
+    opened = d.currentSongFile[0] != '\0' && p->open(d.currentSongFile);
+  }
+  if (opened) {
+    ps.endPosition.store(d.current.endPoint != 0 ? d.current.endPoint : p->length());
+    if (video && fullScreenWanted(app)) {
+      p->setFullScreen(true);
+      p->play();
+    } else if (resuming) {
+      p->playFrom(ps.pausePosition.load());
+    } else if (d.current.startPoint != 0) {
+      p->playFrom(d.current.startPoint);
+    } else {
+      p->play();
+    }
+  } else {
+    ps.endPosition.store(0);
+    if (app.run.diagnostics.load() != 0 && app.ui)
+      app.ui->messageBox("Plinka 1.4", "Plinka.exe");
+  }
+
+  if (!resuming && !keepRow)
+    app.list.remove(0);
+  releaseExclusive(app);
+
+  ps.songOver.store(0);
+  if (video) {
+    ps.videoShowing.store(1);
+    if (app.ui)
+      app.ui->repaint(RepaintArea::Window);
+  } else if (app.ui) {
+    app.ui->repaint(RepaintArea::NowPlaying);
+  }
+  ps.pausePosition.store(0);
+  moveSeekBar(app, 0);
+}
+
+void pauseSong(App& app) {
+  PlayerState& ps = app.player;
+  if (app.run.playerRunning.load() == 0)
+    return;
+  app.run.playerRunning.store(0);
+  platform::PlaybackService* p = playbackOf(app);
+  const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
+  // Paused at the very start still counts as paused (0 would mean "not
+  // paused", and the next Play would pass the song by).
+  ps.pausePosition.store(position != 0 ? position : 1);
+  closeMedia(app);
+  if (app.ui)
+    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  askForListBuild(app);
+}
+
+void stopSong(App& app) {
+  app.run.playerRunning.store(0);
+  closeMedia(app);
+  app.player.pausePosition.store(0);
+  if (app.ui)
+    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  askForListBuild(app);
+}
+
+void restartSong(App& app) {
+  platform::PlaybackService* p = playbackOf(app);
+  if (p != nullptr && p->isOpen()) {
+    p->playFrom(app.details.current.startPoint);
+    if (fullScreenWanted(app)) {
+      p->setFullScreen(true);
+      p->play();
+    }
+  }
+  moveSeekBar(app, 0);
+}
+
+void placeVideo(App& app) {
+  PlayerState& ps = app.player;
+  platform::PlaybackService* p = playbackOf(app);
+  if (p == nullptr)
+    return;
+  platform::VideoTarget target;
+  target.window = ps.videoWindow.load();
+  target.x = static_cast<int32_t>(ps.videoWidth.load());
+  target.y = kVideoTop;
+  target.width = static_cast<int32_t>(ps.videoWidth.load());
+  target.height = static_cast<int32_t>(ps.videoHeight.load());
+  p->setVideoTarget(target);
+}
+
+void handleRequest(App& app, uint32_t request) {
+  switch (request) {
+  case kPlayerStart:
+  case kPlayerSkip:
+  case kPlayerLastSong:
+    startSong(app, request);
+    break;
+  case kPlayerPause:
+    pauseSong(app);
+    break;
+  case kPlayerStop:
+    stopSong(app);
+    break;
+  case kPlayerSeek:
+    if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
+      p->playFrom(app.player.seekPosition.load());
+    break;
+  case kPlayerPlaceVideo:
+    placeVideo(app);
+    break;
+  case kPlayerRestart:
+    restartSong(app);
+    break;
+  default:
+    break;
+  }
+}
+
+bool startsSong(uint32_t request) {
+  return request == kPlayerStart || request == kPlayerSkip || request == kPlayerLastSong;
+}
+
+}  // namespace
+
+void pollPlayer(App& app) {
+  PlayerState& ps = app.player;
+  platform::PlaybackService* p = playbackOf(app);
+  const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
+  const uint32_t previous = app.jobs.previousPlayPosition.load();
+  setPlayPosition(app, static_cast<int32_t>(position));
+  const uint32_t end = ps.endPosition.load();
+
+  // Reached or passed the end (a set EndPoint, or a backend that stops a
+  // little short of or past the length it announced), or stalled.
+  if (ps.stallCount.load() > kStallLimit || position >= end) {
+    if (ps.songOver.exchange(1) == 0) {
+      app.run.playerRequest.store(kPlayerStart);
+      // A file that never opened was not heard: it keeps its Score.
+      if (app.settings.autoRate != 0 && end != 0)
+        adjustRating(app, true);
+    }
+  } else if (position == previous || position == 0) {
+    ps.stallCount.fetch_add(1);
+  } else {
+    ps.stallCount.store(0);
+  }
+
+  if (position != 0 && end != 0) {
+    const uint64_t f64 = static_cast<uint64_t>(position) * kSeekBarRange / end;
+    const uint32_t f = f64 > kSeekBarRange ? kSeekBarRange : static_cast<uint32_t>(f64);
+    const uint32_t c = ps.seekBar.load();
+    // The bar moves forward only: one pulled back waits for the song.
+    if (c < kSeekBarRange ? c < f : f < kSeekBarRange)
+      moveSeekBar(app, f);
+  }
+}
+
+uint32_t playerRound(App& app) {
+  const uint32_t request = app.run.playerRequest.load();
+  // A start waits until the list holds two rows; the others are taken at once.
+  if (request != 0 && (!startsSong(request) || app.list.size() >= 2)) {
+    app.run.playerRequest.store(0);
+    handleRequest(app, request);
+    app.playNowFlag.store(0);
+    if (app.ui)
+      app.ui->refreshSystemMenu();
+    refreshStatus(app);
+    app.player.stallCount.store(0);
+    app.player.seekPosition.store(0);
+  }
+  if (app.run.playerRunning.load() != 0) {
+    pollPlayer(app);
+    return kPlayerPollMs;
+  }
+  return kPlayerIdleMs;
+}
+
+void playerLoop(App& app) {
+  for (;;) {
+    if (isClosingCode(app.run.commandSlot.load()) || app.run.appEnding.load() != 0)
+      break;
+    if (!napMs(app, playerRound(app)))
+      break;
+  }
+  setPlayPosition(app, -1);
+  closeMedia(app);
+}
+
+void installPlayer(App& app) {
+  if (!app.hooks.startDetailsLoader)
+    app.hooks.startDetailsLoader = startDetailsLoader;
+}
+
+}  // namespace plinka::play

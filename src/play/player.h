@@ -1,0 +1,118 @@
+// The player: one thread that plays the songs of the upcoming list one after
+// another through the playback service. Other threads never touch the
+// playback; they set the player request (run state) and the player acts on
+// it within half a second while playing and within a second while stopped.
+//
+// A start takes the top row, removes it and plays the song; the position is
+// then polled twice a second until the song ends, stalls or is interrupted.
+// The database part of every start holds busy code 20, so playing and list
+// building never use the song table at once.
+#pragma once
+
+#include "platform/playback.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::play {
+
+// Player requests (the run state's playerRequest).
+constexpr uint32_t kPlayerStart = 1;       // next song, or resume a paused one
+constexpr uint32_t kPlayerPause = 2;       // pause (while playing)
+constexpr uint32_t kPlayerStop = 3;        // stop
+constexpr uint32_t kPlayerSkip = 4;        // skip to the next song (Auto Rate: a skip)
+constexpr uint32_t kPlayerSeek = 5;        // play from seekPosition
+constexpr uint32_t kPlayerPlaceVideo = 6;  // move the video to its place
+constexpr uint32_t kPlayerRestart = 7;     // back to the start of the current song
+constexpr uint32_t kPlayerLastSong = 8;    // play the last song again
+
+// Poll period while playing, and the sleep while stopped (clock ms).
+constexpr uint32_t kPlayerPollMs = 500;
+constexpr uint32_t kPlayerIdleMs = 1000;
+// Polls in a row without progress after which a song counts as over.
+constexpr uint32_t kStallLimit = 24;
+// Patience of the player's request for exclusive access.
+constexpr uint32_t kPlayerPatience = 2;
+// The seek bar runs from 0 to this value.
+constexpr uint32_t kSeekBarRange = 1000;
+// Entries of the "last song again" stack in the settings record.
+constexpr int kLastSongDepth = 10;
+// Where a video waits until the layout places it, and the smallest size it
+// is given.
+constexpr int32_t kOffScreen = 9999;
+constexpr uint32_t kSmallestVideo = 400;
+constexpr int32_t kVideoTop = 30;
+
+struct PlayerState {
+  // The playback service. Set once before the player thread starts (main:
+  // the system playback; tests: a fake); used only by the player thread.
+  std::unique_ptr<platform::PlaybackService> playback;
+
+  // The position at which the song counts as over: its EndPoint when set,
+  // else the media's length; 0 while nothing is open. Written by the player;
+  // read by the front end (the seek bar turns its value into a position).
+  std::atomic<uint32_t> endPosition{0};
+  // The last polled position; -1 while a song is being started and after the
+  // thread ended. Written by the player; read by the front end. (The
+  // heartbeat reads its copy in app.jobs.playPosition.)
+  std::atomic<int32_t> playPosition{-1};
+  // Polls in a row without progress. Written by the player and by "Play the
+  // last song again" of the main window (which resets it); read by the
+  // player.
+  std::atomic<uint32_t> stallCount{0};
+  // 0 = not paused, else the position at which the song was paused. Written
+  // and read by the player.
+  std::atomic<uint32_t> pausePosition{0};
+  // Target of a seek request. Written by the seek bar (front end) before it
+  // sets request 5, and cleared by the player after every request; read by
+  // the player.
+  std::atomic<uint32_t> seekPosition{0};
+  // Size of the video's place, for request 6. Written by the main window's
+  // layout (front end); read by the player.
+  std::atomic<uint32_t> videoWidth{0};
+  std::atomic<uint32_t> videoHeight{0};
+  // Client area of the main window, and the native window that shows video
+  // (0: none). Written by the front end; read by the player at a start.
+  std::atomic<uint32_t> windowWidth{0};
+  std::atomic<uint32_t> windowHeight{0};
+  std::atomic<uintptr_t> videoWindow{0};
+  // 1 while the main window is hidden in the tray (no full-screen video
+  // then). Written by the front end; read by the player.
+  std::atomic<uint32_t> inTray{0};
+  // 1 while a video is shown in the main window. Written by the player;
+  // read by the front end's painting.
+  std::atomic<uint32_t> videoShowing{0};
+  // The seek bar's value, 0-1000. Written by the player (it only moves the
+  // bar forward, or to 0 at a start) and by the front end when the user
+  // drags it; read by both. The player asks for RepaintArea::SeekBar after
+  // every change.
+  std::atomic<uint32_t> seekBar{0};
+  // 1 once the current song was found over, so the end is handled once: one
+  // next-song request, one Auto Rate. Cleared at every start. Written and
+  // read by the player.
+  std::atomic<uint32_t> songOver{0};
+};
+
+// One pass of the player thread: takes a pending request (only while the
+// list holds at least two rows for the requests that start a song) and
+// handles it, then polls while the player runs. Returns how long to sleep
+// before the next pass.
+uint32_t playerRound(App& app);
+
+// One poll of the playing song: position, end and stall test, seek bar.
+void pollPlayer(App& app);
+
+// The thread body: passes until the command slot holds 66, 665 or 666 (or
+// the App ends), then closes the playback.
+void playerLoop(App& app);
+
+// Installs the details loader's start for the heartbeat unless it is there
+// already. Called before the scheduler starts.
+void installPlayer(App& app);
+
+}  // namespace plinka::play

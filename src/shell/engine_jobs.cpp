@@ -1,0 +1,18 @@
+#include "shell/engine_jobs.h"
+
+#include "library/cover_art.h"
+#include "library/edit_queue.h"
+#include "play/install.h"
+#include "play/player.h"
+#include "shell/app.h"
+
+namespace plinka {
+
+void installEngineJobs(App& app) {
+  play::installSongChoosing(app);
+  library::installEditQueue(app);
+  play::installPlayer(app);
+  app.hooks.startCoverLoader = library::startCoverLoader;
+}
+
+}  // namespace plinka

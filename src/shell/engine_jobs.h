@@ -1,0 +1,12 @@
+// Puts every background job of the engine into an App before its threads
+// start: list building, the details loader and the list commands, the
+// deferred edit queue's writer, the player's hooks and the cover loader.
+#pragma once
+
+namespace plinka {
+
+struct App;
+
+void installEngineJobs(App& app);
+
+}  // namespace plinka

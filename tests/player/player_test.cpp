@@ -1,0 +1,592 @@
+// The player thread against a fake playback whose position the test moves:
+// requests, the start of a song, the end and stall tests, Auto Rate, the
+// "last song again" stack, and a short run on the real thread.
+#include "db/copies.h"
+#include "db/table.h"
+#include "play/player.h"
+#include "play/song_details.h"
+#include "shell/app.h"
+#include "shell/settings_defaults.h"
+#include "support/fake_ui.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace plinka::test {
+namespace {
+
+// Files "open" when the test gave them a length; the position stays where
+// the test or the last playFrom put it.
+class FakePlayback : public platform::PlaybackService {
+public:
+  bool open(const char* path) override {
+    std::lock_guard lock(mutex);
+    open_ = false;
+    opened.push_back(path);
+    const auto it = lengths.find(path);
+    if (it == lengths.end())
+      return false;
+    open_ = true;
+    length_ = it->second;
+    position_ = 0;
+    return true;
+  }
+  void play() override {
+    std::lock_guard lock(mutex);
+    starts.push_back(kPlainPlay);
+  }
+  void playFrom(uint32_t ms) override {
+    std::lock_guard lock(mutex);
+    starts.push_back(ms);
+    position_ = ms;
+  }
+  uint32_t position() override {
+    std::lock_guard lock(mutex);
+    return open_ ? position_ : 0;
+  }
+  uint32_t length() override {
+    std::lock_guard lock(mutex);
+    return open_ ? length_ : 0;
+  }
+  void close() override {
+    std::lock_guard lock(mutex);
+    open_ = false;
+  }
+  bool isOpen() const override {
+    std::lock_guard lock(mutex);
+    return open_;
+  }
+  void setVideoTarget(const platform::VideoTarget& target) override {
+    std::lock_guard lock(mutex);
+    lastTarget = target;
+  }
+  void setFullScreen(bool on) override {
+    std::lock_guard lock(mutex);
+    fullScreen = on;
+  }
+
+  void moveTo(uint32_t ms) {
+    std::lock_guard lock(mutex);
+    position_ = ms;
+  }
+  std::vector<std::string> openedFiles() {
+    std::lock_guard lock(mutex);
+    return opened;
+  }
+  uint32_t lastStart() {
+    std::lock_guard lock(mutex);
+    return starts.empty() ? 0 : starts.back();
+  }
+
+  static constexpr uint32_t kPlainPlay = 0xFFFFFFFFu;
+  mutable std::mutex mutex;
+  std::map<std::string, uint32_t> lengths;
+  std::vector<std::string> opened;
+  std::vector<uint32_t> starts;
+  platform::VideoTarget lastTarget;
+  bool fullScreen = false;
+
+private:
+  bool open_ = false;
+  uint32_t length_ = 0;
+  uint32_t position_ = 0;
+};
+
+constexpr uint32_t kSongLength = 200000;
+constexpr uint32_t kScore = 100;  // below the Score of rating 10, so it can rise
+
+std::string songFile(uint32_t k, const char* ending = "mp3") {
+  return "/music/song" + std::to_string(k) + "." + ending;
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+  PlayerTest() { freshApp(); }
+
+  // A new App over the same data folder, with no song table yet.
+  void freshApp() {
+    app.reset();
+    app = std::make_unique<App>();
+    app->ui = &ui;
+    app->folders.data = dir.path();
+    app->folders.program = dir.path();
+    firstRunDefaults(app->settings, app->folders);
+    std::remove(app->settings.databasePath);
+    app->settings.autoBuild = 0;
+    app->settings.autoRate = 0;
+    auto owned = std::make_unique<FakePlayback>();
+    fake = owned.get();
+    app->player.playback = std::move(owned);
+    files_.clear();
+  }
+
+  // Song k in slot k, each with the given file name, Score kScore for every
+  // user; every file plays for kSongLength unless the test says otherwise.
+  void makeSongs(const std::vector<std::string>& files) {
+    const std::string path = app->settings.databasePath;
+    ASSERT_TRUE(db::createSongTable(path.c_str()));
+    db::TableHandle& h = app->songTable;
+    std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
+    h.writable = 1;
+    ASSERT_TRUE(db::openMapped(h));
+    for (uint32_t k = 0; k < files.size(); ++k) {
+      if (k > 0) {
+        ASSERT_EQ(db::allocate(h), static_cast<int32_t>(k));
+      }
+      putText(k, db::FileName, files[k]);
+      putText(k, db::Name, "Title " + std::to_string(k));
+      putNumber(k, db::ID, 100 + k);
+      for (uint32_t u = 0; u < 10; ++u)
+        putNumber(k, db::scoreField(u), kScore);
+      fake->lengths[files[k]] = kSongLength;
+    }
+    db::closeTable(h);
+    files_ = files;
+  }
+  void makeSongs(uint32_t count) {
+    std::vector<std::string> files;
+    for (uint32_t k = 0; k < count; ++k)
+      files.push_back(songFile(k));
+    makeSongs(files);
+  }
+
+  void putText(uint32_t slot, uint32_t field, const std::string& value) {
+    std::snprintf(app->songTable.text, sizeof app->songTable.text, "%s", value.c_str());
+    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
+  }
+  void putNumber(uint32_t slot, uint32_t field, uint32_t value) {
+    app->songTable.value = value;
+    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
+  }
+
+  // List rows for the given slots, as the builder makes them.
+  void listSlots(const std::vector<uint32_t>& slots) {
+    ASSERT_TRUE(db::openSongTableForReading(*app));
+    for (const uint32_t slot : slots) {
+      play::loadSongDetails(*app, slot, 0);
+      play::putListRow(*app, app->list.size(), files_[slot].c_str(), app->details.loaded);
+    }
+    db::closeTable(app->songTable);
+  }
+
+  // One player pass with exclusive access at hand, as the processor would
+  // grant it.
+  void round() {
+    grantExclusiveNow(*app, play::kPlayerAccessCode);
+    play::playerRound(*app);
+    if (app->run.busyCode.load() == play::kPlayerAccessCode)
+      releaseExclusive(*app);
+  }
+  void request(uint32_t r) {
+    app->run.playerRequest.store(r);
+    round();
+  }
+
+  std::string lastOpened() {
+    const auto files = fake->openedFiles();
+    return files.empty() ? "" : files.back();
+  }
+  std::vector<std::string> listedFiles() const {
+    std::vector<std::string> files;
+    for (const play::ListRow& row : app->list.rows())
+      files.push_back(row.column[play::FileName]);
+    return files;
+  }
+  int32_t editsQueued() const {
+    const int32_t count = app->editQueue.count.load();
+    return count < 0 ? 0 : count;
+  }
+
+  TempDir dir;
+  FakeUi ui;
+  std::unique_ptr<App> app;
+  FakePlayback* fake = nullptr;
+  std::vector<std::string> files_;
+};
+
+TEST_F(PlayerTest, AStartWaitsForASecondRowThenTakesTheTopRow) {
+  makeSongs(3);
+  listSlots({0});
+  request(play::kPlayerStart);
+  EXPECT_TRUE(fake->openedFiles().empty());
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+
+  listSlots({1});
+  round();
+  EXPECT_EQ(lastOpened(), songFile(0));
+  EXPECT_EQ(listedFiles(), std::vector<std::string>{songFile(1)});
+  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRunning.load(), 1u);
+  EXPECT_EQ(app->details.currentSongRecord, 0);
+  EXPECT_STREQ(app->details.current.title, "Title 0");
+  EXPECT_EQ(app->player.endPosition.load(), kSongLength);
+  EXPECT_EQ(app->run.busyCode.load(), 0u);
+}
+
+TEST_F(PlayerTest, PauseAndStopAreTakenEvenWithAShortList) {
+  makeSongs(3);
+  listSlots({0, 1});
+  request(play::kPlayerStart);
+  ASSERT_EQ(app->list.size(), 1u);
+  request(play::kPlayerPause);
+  EXPECT_EQ(app->run.playerRunning.load(), 0u);
+  EXPECT_FALSE(fake->isOpen());
+}
+
+TEST_F(PlayerTest, PauseThenPlayResumesWhereItWas) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  request(play::kPlayerStart);
+  fake->moveTo(30000);
+  round();
+  request(play::kPlayerPause);
+  EXPECT_EQ(app->run.playerRunning.load(), 0u);
+  EXPECT_EQ(app->player.pausePosition.load(), 30000u);
+  EXPECT_FALSE(fake->isOpen());
+  EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
+
+  request(play::kPlayerStart);
+  EXPECT_EQ(lastOpened(), songFile(0));
+  EXPECT_EQ(fake->lastStart(), 30000u);
+  EXPECT_EQ(app->player.pausePosition.load(), 0u);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(1), songFile(2), songFile(3)}));
+}
+
+TEST_F(PlayerTest, StopThenPlayStartsTheNextRowFromItsStart) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  request(play::kPlayerStart);
+  fake->moveTo(30000);
+  round();
+  request(play::kPlayerStop);
+  EXPECT_EQ(app->run.playerRunning.load(), 0u);
+  EXPECT_EQ(app->player.pausePosition.load(), 0u);
+  EXPECT_EQ(app->player.endPosition.load(), 0u);
+  EXPECT_FALSE(fake->isOpen());
+
+  request(play::kPlayerStart);
+  EXPECT_EQ(lastOpened(), songFile(1));
+  EXPECT_EQ(fake->lastStart(), FakePlayback::kPlainPlay);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
+}
+
+TEST_F(PlayerTest, LastSongAgainWithAnEmptyStackPlaysTheTopRowAndKeepsIt) {
+  makeSongs(3);
+  listSlots({0, 1, 2});
+  ASSERT_EQ(app->settings.lastSongIndex[0], -1);
+  request(play::kPlayerLastSong);
+  EXPECT_EQ(lastOpened(), songFile(0));
+  EXPECT_EQ(app->list.size(), 3u);
+  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+}
+
+TEST_F(PlayerTest, LastSongAgainPlaysThePreviousSongAndPopsIt) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  request(play::kPlayerStart);  // song 0
+  request(play::kPlayerSkip);   // song 1; song 0 goes onto the stack
+  EXPECT_EQ(app->settings.lastSongIndex[0], 0);
+  EXPECT_EQ(app->settings.lastSongIndex[1], -1);
+
+  request(play::kPlayerLastSong);
+  EXPECT_EQ(lastOpened(), songFile(0));
+  EXPECT_EQ(app->details.currentSongRecord, 0);
+  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
+}
+
+TEST_F(PlayerTest, AFullStackPoppedEmptiesFromTheBottomAndNeverOffersRecordZero) {
+  makeSongs(4);
+  listSlots({0, 1, 2});
+  for (int k = 0; k < play::kLastSongDepth; ++k)
+    app->settings.lastSongIndex[k] = 3;
+  request(play::kPlayerLastSong);
+  EXPECT_EQ(lastOpened(), songFile(3));
+  EXPECT_EQ(app->settings.lastSongIndex[8], 3);
+  EXPECT_EQ(app->settings.lastSongIndex[9], -1);
+}
+
+TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
+  makeSongs(5);
+  listSlots({0, 1, 2, 3});
+  app->settings.autoRate = 1;
+  request(play::kPlayerStart);  // song 0
+  app->details.currentSongRecord = 3;
+  app->playNowFlag.store(1);
+  request(play::kPlayerStart);
+  EXPECT_EQ(lastOpened(), songFile(3));
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(1), songFile(2), songFile(3)}));
+  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+  EXPECT_EQ(app->playNowFlag.load(), 0u);
+  EXPECT_EQ(editsQueued(), 0);
+}
+
+TEST_F(PlayerTest, PlayNowWhilePausedPlaysTheChosenSong) {
+  makeSongs(4);
+  listSlots({0, 1, 2});
+  request(play::kPlayerStart);
+  fake->moveTo(30000);
+  request(play::kPlayerPause);
+  app->details.currentSongRecord = 3;
+  app->playNowFlag.store(1);
+  request(play::kPlayerStart);
+  EXPECT_EQ(lastOpened(), songFile(3));
+  EXPECT_EQ(fake->lastStart(), FakePlayback::kPlainPlay);
+  EXPECT_EQ(app->player.pausePosition.load(), 0u);
+}
+
+TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
+  struct Case {
+    const char* ending;
+    uint32_t fullMovie;
+    uint32_t inTray;
+    bool fullScreen;
+  };
+  const Case cases[] = {
+      {"mpg", 1, 0, true},
+      {"mpg", 1, 1, false},
+      {"mpg", 0, 0, false},
+      {"mp3", 1, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.ending) + " fullMovie " + std::to_string(c.fullMovie) + " tray " +
+                 std::to_string(c.inTray));
+    freshApp();
+    makeSongs({songFile(0, c.ending), songFile(1, c.ending), songFile(2, c.ending)});
+    listSlots({0, 1, 2});
+    app->settings.fullMovie = c.fullMovie;
+    app->player.inTray.store(c.inTray);
+    request(play::kPlayerStart);
+    EXPECT_EQ(fake->fullScreen, c.fullScreen);
+    EXPECT_EQ(app->player.videoShowing.load(), std::string(c.ending) == "mpg" ? 1u : 0u);
+  }
+}
+
+TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
+  struct Case {
+    const char* name;
+    std::vector<uint32_t> requests;  // after the first start
+    bool playToEnd;
+    int edits;
+    bool raised;
+  };
+  const Case cases[] = {
+      {"skip", {play::kPlayerSkip}, false, 1, false},
+      {"heard to the end", {}, true, 1, true},
+      {"stop", {play::kPlayerStop, play::kPlayerStart}, false, 0, false},
+      {"pause", {play::kPlayerPause, play::kPlayerStart}, false, 0, false},
+      {"back to the start", {play::kPlayerRestart}, false, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    freshApp();
+    makeSongs(4);
+    listSlots({0, 1, 2, 3});
+    app->settings.autoRate = 1;
+    request(play::kPlayerStart);
+    fake->moveTo(40000);
+    round();
+    for (const uint32_t r : c.requests)
+      request(r);
+    if (c.playToEnd) {
+      fake->moveTo(kSongLength);
+      round();
+      round();  // a second poll at the end rates nothing more
+    }
+    ASSERT_EQ(editsQueued(), c.edits);
+    if (c.edits > 0) {
+      const library::QueuedEdit& e = app->editQueue.entries[0];
+      EXPECT_EQ(e.record, 0u);
+      EXPECT_EQ(e.field, db::scoreField(0));
+      EXPECT_EQ(e.newValue > kScore, c.raised);
+    }
+  }
+}
+
+TEST_F(PlayerTest, ARefusedStartIsPutBackAndASkipIsRatedOnce) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  app->settings.autoRate = 1;
+  request(play::kPlayerStart);
+  fake->moveTo(40000);
+  round();
+
+  // Another command waits in the slot and no processor runs: refused.
+  app->run.commandSlot.store(5);
+  app->run.playerRequest.store(play::kPlayerSkip);
+  play::playerRound(*app);
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(editsQueued(), 1);
+  EXPECT_EQ(app->list.size(), 3u);
+
+  app->run.commandSlot.store(0);
+  round();
+  EXPECT_EQ(lastOpened(), songFile(1));
+  EXPECT_EQ(editsQueued(), 1);
+}
+
+TEST_F(PlayerTest, TheEndIsReachedAtOrPastTheEndPosition) {
+  struct Case {
+    const char* name;
+    uint32_t endPoint;
+    uint32_t position;
+    bool over;
+  };
+  const Case cases[] = {
+      {"before the end", 0, kSongLength - 1, false}, {"at the end", 0, kSongLength, true},
+      {"past the end", 0, kSongLength + 40, true},   {"before the EndPoint", 60000, 59999, false},
+      {"past the EndPoint", 60000, 60480, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    freshApp();
+    makeSongs(3);
+    if (c.endPoint != 0) {
+      db::openSongTableForWriting(*app);
+      ASSERT_TRUE(app->songTable.isOpen());
+      putNumber(0, db::EndPoint, c.endPoint);
+      db::closeSongTableAfterWriting(*app);
+    }
+    listSlots({0, 1, 2});
+    request(play::kPlayerStart);
+    EXPECT_EQ(app->player.endPosition.load(), c.endPoint != 0 ? c.endPoint : kSongLength);
+    fake->moveTo(c.position);
+    play::pollPlayer(*app);
+    EXPECT_EQ(app->run.playerRequest.load(), c.over ? play::kPlayerStart : 0u);
+  }
+}
+
+TEST_F(PlayerTest, AnUnplayableFileEndsAtTheFirstPollWithoutAutoRate) {
+  makeSongs(3);
+  fake->lengths.erase(songFile(0));
+  listSlots({0, 1, 2});
+  app->settings.autoRate = 1;
+  request(play::kPlayerStart);
+  EXPECT_EQ(app->player.endPosition.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(editsQueued(), 0);
+  round();
+  EXPECT_EQ(lastOpened(), songFile(1));
+}
+
+TEST_F(PlayerTest, ASongWithoutProgressEndsAfter25Polls) {
+  struct Case {
+    const char* name;
+    uint32_t position;
+  };
+  const Case cases[] = {{"stuck at 0", 0}, {"stuck mid-song", 50000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    app->run.playerRequest.store(0);
+    app->list.clear();
+    app->details.currentSongRecord = -1;
+    if (files_.empty())
+      makeSongs(3);
+    listSlots({0, 1, 2});
+    request(play::kPlayerStart);
+    fake->moveTo(c.position);
+    app->jobs.previousPlayPosition.store(c.position);
+    app->player.stallCount.store(0);
+    for (int poll = 1; poll <= 25; ++poll) {
+      play::pollPlayer(*app);
+      ASSERT_EQ(app->run.playerRequest.load(), 0u) << "poll " << poll;
+    }
+    play::pollPlayer(*app);
+    EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  }
+}
+
+TEST_F(PlayerTest, TheSeekBarFollowsTheSongForwardOnly) {
+  makeSongs(3);
+  listSlots({0, 1, 2});
+  request(play::kPlayerStart);
+  EXPECT_EQ(app->player.seekBar.load(), 0u);
+  fake->moveTo(kSongLength / 2);
+  play::pollPlayer(*app);
+  EXPECT_EQ(app->player.seekBar.load(), 500u);
+
+  app->player.seekBar.store(800);  // the user pulled it ahead
+  fake->moveTo(kSongLength * 6 / 10);
+  play::pollPlayer(*app);
+  EXPECT_EQ(app->player.seekBar.load(), 800u);
+  fake->moveTo(kSongLength * 9 / 10);
+  play::pollPlayer(*app);
+  EXPECT_EQ(app->player.seekBar.load(), 900u);
+
+  app->player.seekPosition.store(1000);
+  request(play::kPlayerSeek);
+  EXPECT_EQ(fake->lastStart(), 1000u);
+  EXPECT_EQ(app->player.seekPosition.load(), 0u);
+  request(play::kPlayerRestart);
+  EXPECT_EQ(fake->lastStart(), 0u);
+  EXPECT_EQ(app->player.seekBar.load(), 0u);
+}
+
+TEST_F(PlayerTest, APositionPastFourBillionPerThousandStillGivesTheRightBar) {
+  // A long video: position x 1000 no longer fits 32 bits.
+  makeSongs(3);
+  const uint32_t length = 3u * 3600u * 1000u;  // three hours
+  fake->lengths[songFile(0)] = length;
+  listSlots({0, 1, 2});
+  request(play::kPlayerStart);
+  fake->moveTo(length / 4 * 3);
+  play::pollPlayer(*app);
+  EXPECT_EQ(app->player.seekBar.load(), 750u);
+}
+
+TEST_F(PlayerTest, AStartAsksForAListBuildWhileOneRuns) {
+  makeSongs(3);
+  listSlots({0, 1, 2});
+  app->run.buildState.store(5);
+  request(play::kPlayerStart);
+  EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
+
+  app->settings.autoBuild = 1;
+  app->settings.prepareCount = 100;
+  app->run.buildState.store(0);
+  request(play::kPlayerStop);
+  EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
+}
+
+TEST_F(PlayerTest, ThePlayerThreadPlaysSongAfterSongAndEndsWithTheRun) {
+  makeSongs(5);
+  listSlots({0, 1, 2, 3, 4});
+  app->clock.speed.store(50);
+  startScheduler(*app);
+  startPlayer(*app);
+  app->run.playerRequest.store(play::kPlayerStart);
+
+  const auto waitFor = [&](auto condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline)
+        return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  };
+  ASSERT_TRUE(waitFor([&] { return fake->openedFiles().size() == 1; }));
+  fake->moveTo(kSongLength);
+  ASSERT_TRUE(waitFor([&] { return fake->openedFiles().size() == 2; }));
+  EXPECT_EQ(fake->openedFiles()[1], songFile(1));
+
+  app->run.commandSlot.store(kQuitCode);
+  ASSERT_TRUE(waitFor([&] { return app->player.playPosition.load() == -1 && !fake->isOpen(); }));
+  ASSERT_TRUE(waitFor([&] {
+    const auto posted = ui.commandsPosted();
+    return !posted.empty() && posted.back() == kEndRunCommand;
+  }));
+  stopScheduler(*app);
+}
+
+}  // namespace
+}  // namespace plinka::test

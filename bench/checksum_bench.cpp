@@ -5,6 +5,8 @@
 // import of files not read before). Prints both times and their ratio.
 #include "library/file_checksum.h"
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -96,29 +98,13 @@ bool makeFile(const std::string& path, size_t size) {
   return ok;
 }
 
-// Keeps the mean real time of every run by name, besides the usual output.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        seconds[run.run_name.function_name] = run.GetAdjustedRealTime() / 1e3;  // reported in ms
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/plinka-checksum-bench-XXXXXX";
-  if (!mkdtemp(dir.data())) {
-    std::fprintf(stderr, "cannot make a temporary folder\n");
+  const std::string dir = plinka::bench::makeScratchFolder("plinka-checksum-bench");
+  if (dir.empty())
     return 1;
-  }
   struct Sample {
     std::string label;
     size_t size;
@@ -158,7 +144,7 @@ int main(int argc, char** argv) {
           b->Iterations(s.size > (50u << 20) ? 3 : 5);
       }
 
-  RatioReporter reporter;
+  plinka::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   std::printf("\n%-14s %12s %12s %8s\n", "file", "whole ms", "prefix ms", "ratio");

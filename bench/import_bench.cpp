@@ -9,6 +9,8 @@
 #include "shell/settings_defaults.h"
 #include "text/text.h"
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -123,28 +125,13 @@ std::unique_ptr<App> freshPlayer(const std::string& dataFolder) {
   return app;
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        seconds[run.run_name.function_name] = run.GetAdjustedRealTime() / 1e3;  // reported in ms
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/plinka-import-bench-XXXXXX";
-  if (!mkdtemp(dir.data())) {
-    std::fprintf(stderr, "cannot make a temporary folder\n");
+  const std::string dir = bench::makeScratchFolder("plinka-import-bench");
+  if (dir.empty())
     return 1;
-  }
   const std::string music = dir + "/music/";
   const std::string data = dir + "/data/";
   std::filesystem::create_directories(data);
@@ -194,7 +181,7 @@ int main(int argc, char** argv) {
         ->Iterations(3);
   }
 
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   if (!allAdded)
     std::printf("IMPORT INCOMPLETE: not every file was added\n");

@@ -1,0 +1,96 @@
+// The `plinka` program: the desktop player with its main window.
+#include "db/copies.h"
+#include "db/table.h"
+#include "gui/main_window.h"
+#include "gui/qt_ui.h"
+#include "library/playlist_file.h"
+#include "platform/instance_lock.h"
+#include "platform/playback.h"
+#include "platform/power.h"
+#include "play/list_commands.h"
+#include "play/player.h"
+#include "shell/app.h"
+#include "shell/command_line.h"
+#include "shell/data_folders.h"
+#include "shell/engine_jobs.h"
+#include "shell/scheduler.h"
+#include "shell/settings_file.h"
+#include "shell/single_instance.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace plinka;
+
+// Patience of the import request posted at start-up.
+constexpr uint32_t kImportPatience = 2;
+
+// The current State's list file into the list.
+void loadList(App& app) {
+  if (!db::openSongTableForReading(app))
+    return;
+  const std::string listFile = library::stateListFileName(app);
+  library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
+  db::closeTable(app.songTable);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication qtApp(argc, argv);
+  QApplication::setApplicationName("Plinka");
+
+  // The power control outlives the App, whose threads may use it until the
+  // App ends.
+  platform::SystemPowerControl power;
+  auto app = std::make_unique<App>();
+  gui::QtUi ui(*app);
+  app->ui = &ui;
+  app->folders = settleFoldersForThisProcess();
+
+  const LoadOutcome outcome = loadSettings(*app);
+  if (outcome.mustEnd)
+    return 1;
+
+  const Switches switches = readSwitches(commandLineOf(argc, argv));
+  if (switches.filler) {
+    std::puts("The Media Filler is not available yet");
+    return 0;
+  }
+  if (switches.startPlaying)
+    app->run.playerRunning.store(1);
+
+  platform::InstanceLock instance;
+  if (!claimSingleInstance(instance, platform::instanceLockPath()))
+    return 0;
+
+  installEngineJobs(*app);
+  app->player.playback = platform::makeSystemPlayback();
+  app->power = &power;
+  loadList(*app);
+
+  int result = 0;
+  {
+    gui::MainWindow window(*app);
+    ui.attachWindow(&window);
+    startScheduler(*app);
+    startPlayer(*app);
+    if (outcome.importRequested) {
+      // Posted from a job thread: the slot may be busy for a while, and the
+      // GUI thread does not wait for it.
+      App* running = app.get();
+      app->scheduler.jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, kImportPatience); });
+    }
+    window.show();
+    result = QApplication::exec();
+    // Threads stop before the window they report to goes away.
+    stopScheduler(*app);
+    ui.attachWindow(nullptr);
+  }
+  app->player.playback.reset();
+  return result;
+}

@@ -1,0 +1,76 @@
+// The engine's front-end interface for the Qt program. Everything the engine
+// shows or asks is done on the GUI thread: calls from worker threads are
+// handed over as queued invocations, and questions block the asking worker
+// until the GUI thread has the answer.
+#pragma once
+
+#include "shell/ui.h"
+
+#include <QObject>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::gui {
+
+class MainWindow;
+
+class QtUi : public QObject, public Ui {
+  Q_OBJECT
+
+public:
+  // Must be made on the GUI thread, after the QApplication.
+  explicit QtUi(App& app);
+
+  // The main window that shows the status texts and runs posted commands.
+  // Set on the GUI thread before any worker thread starts; the last status
+  // texts shown before it was attached are handed to it at once.
+  void attachWindow(MainWindow* window);
+
+  uint32_t prompt(const PromptRequest& request, std::string* entered) override;
+  uint32_t showWelcome() override;
+  void openHelp() override;
+  void openFolder(const std::string& path) override;
+  void showStatus(const StatusTexts& texts) override;
+  uint32_t ratingKeypad() override;
+  bool chooseFolder(std::string& path) override;
+  bool chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
+  bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
+  void repaint(RepaintArea area) override;
+  void setPlayButtonImage(int image) override;
+  void refreshSystemMenu() override {}
+  void openWindow(WindowKind, uint32_t) override {}
+  void postCommand(uint32_t command, uint32_t parameter) override;
+  void progressLine(WindowKind, uint32_t, const std::string&) override {}
+  void setWindowTitle(WindowKind, const std::string&) override {}
+  void messageBox(const std::string& text, const std::string& title) override;
+
+private:
+  // Runs `body` on the GUI thread and returns its result: directly when
+  // already there, otherwise by a blocking queued invocation.
+  uint32_t onGuiThread(const std::function<uint32_t()>& body);
+  // Runs `body` later on the GUI thread, in the order of the calls.
+  void later(std::function<void()> body);
+
+  App& app_;
+  // Set once on the GUI thread before worker threads start; read by every
+  // queued invocation (which runs on the GUI thread).
+  MainWindow* window_ = nullptr;
+  // The texts of the last showStatus before a window was attached. Written
+  // by any thread and read by attachWindow, under statusMutex_.
+  std::mutex statusMutex_;
+  StatusTexts early_;
+  bool earlyPending_ = false;
+};
+
+// The prompt dialog itself, on the GUI thread: the message, an entry for a
+// text prompt, the two buttons and the auto-close timer. Returns 1 or 2.
+uint32_t runPromptDialog(const PromptRequest& request, std::string* entered);
+
+}  // namespace plinka::gui

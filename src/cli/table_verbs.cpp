@@ -47,6 +47,14 @@ bool tablePathOf(int argc, char** argv, std::string& path) {
   return dataFolderSongTable(path) == 0;
 }
 
+// Opens the table of an info or dump verb (FILE, else the data folder's).
+std::unique_ptr<db::TableHandle> openVerbTable(int argc, char** argv) {
+  std::string path;
+  if (!tablePathOf(argc, argv, path))
+    return nullptr;
+  return openTable(path.c_str());
+}
+
 }  // namespace
 
 int runCreateVerb(int argc, char** argv) {
@@ -62,10 +70,7 @@ int runCreateVerb(int argc, char** argv) {
 int runInfoVerb(int argc, char** argv) {
   if (argc > 2)
     return usage("info [FILE]");
-  std::string path;
-  if (!tablePathOf(argc, argv, path))
-    return 1;
-  auto h = openTable(path.c_str());
+  auto h = openVerbTable(argc, argv);
   if (!h)
     return 1;
   std::printf("fields=%u slots=%u inuse=%u occupied=%u bytes=%llu\n", h->fieldCount, h->slotCount, db::countInUse(*h),
@@ -77,10 +82,7 @@ int runInfoVerb(int argc, char** argv) {
 int runDumpVerb(int argc, char** argv) {
   if (argc > 2)
     return usage("dump [FILE]");
-  std::string path;
-  if (!tablePathOf(argc, argv, path))
-    return 1;
-  auto h = openTable(path.c_str());
+  auto h = openVerbTable(argc, argv);
   if (!h)
     return 1;
   for (uint32_t s = 0; s < h->slotCount; ++s) {

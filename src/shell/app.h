@@ -22,6 +22,7 @@
 #include "shell/settings_record.h"
 #include "shell/status_texts.h"
 #include "shell/ui.h"
+#include "shell/window_state.h"
 
 #include <array>
 #include <atomic>
@@ -89,6 +90,8 @@ struct App {
   StatusState status;
   // The dialog-open flag and the last prompt result.
   PromptState prompts;
+  // The main window's own flags (each member says who writes and reads it).
+  MainWindowState mainWindow;
   // The random source's state (randomState of the settings record while the
   // program runs).
   play::RandomState random;

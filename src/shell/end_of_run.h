@@ -13,6 +13,17 @@ struct App;
 // the run, and one after the end posts command 2031 again.
 void requestClose(App& app);
 
+// "Exit" from the tray menu: while a quit waits for a busy job, frees the
+// busy code (and asks long jobs to stop) so that the quit goes ahead; while
+// leaving, ends the run; otherwise asks to quit. Refreshes the status texts.
+void requestExit(App& app);
+
+// Puts the quit code into the command slot for a window command without
+// keeping the calling (GUI) thread: the slot lock is tried for a moment, and
+// when another thread holds it meanwhile the post is finished on a job
+// thread. Does nothing once the run is ending.
+void postQuit(App& app);
+
 // Called by the heartbeat after its loop: writes the cached edits when more
 // than five wait, then sets the slot to ended and posts command 2031.
 void finishRun(App& app);

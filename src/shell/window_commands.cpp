@@ -1,0 +1,402 @@
+#include "shell/window_commands.h"
+
+#include "library/cover_art.h"
+#include "library/edit_queue.h"
+#include "platform/process.h"
+#include "play/current_state.h"
+#include "play/list_commands.h"
+#include "play/player.h"
+#include "shell/app.h"
+#include "shell/end_of_run.h"
+#include "shell/prompt.h"
+#include "shell/state_switch.h"
+#include "shell/status_texts.h"
+
+#include <cstring>
+
+namespace plinka {
+
+namespace {
+
+// The filler is this program started again with this argument.
+constexpr char kProgramFile[] = "plinka";
+constexpr char kFillerArgument[] = "/f";
+// The prompt style of small-font questions.
+constexpr uint32_t kSmallFontQuestion = 11;
+// Rating keypad answers that rate or delete the song.
+constexpr uint32_t kKeypadLast = 1249;
+// Windows at most this wide have no picture area.
+constexpr uint32_t kNarrowWidth = 400;
+// Quick-link rows: 16 pixels high, from 50 pixels down in the upper area and
+// from 200 pixels down in the lower one.
+constexpr int kQuickLinkRowHeight = 16;
+constexpr int kUpperRowsTop = 50;
+constexpr int kLowerRowsTop = 200;
+// Longest artist text handed to the search window, in bytes.
+constexpr size_t kSearchInputMax = 599;
+// Alt modes the keys and menus may choose (10 only through the keys).
+constexpr uint32_t kHighestAltMode = 10;
+
+std::string bufferText(const char* buffer, size_t capacity) { return std::string(buffer, strnlen(buffer, capacity)); }
+
+// Cuts a text to at most max bytes without leaving a broken UTF-8 sequence
+// at the end.
+std::string cutText(std::string text, size_t max) {
+  if (text.size() <= max)
+    return text;
+  size_t end = max;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;
+  text.resize(end);
+  return text;
+}
+
+// Posts a code to the command slot from a job thread, so the GUI thread
+// never waits for the slot.
+void postFromJob(App& app, uint32_t code, uint32_t argument) {
+  App* running = &app;
+  app.scheduler.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
+}
+
+void openWindow(App& app, WindowKind window, uint32_t argument) {
+  if (app.ui)
+    app.ui->openWindow(window, argument);
+}
+
+// The search window, unless it is open already. The mode travels in the
+// prompt result, the artist in the search input.
+void openSearch(App& app, uint32_t mode, const std::string& artist) {
+  if (app.jobs.searchWindowRunning.load() != 0)
+    return;
+  app.prompts.result.store(mode);
+  app.mainWindow.searchInput = cutText(artist, kSearchInputMax);
+  openWindow(app, WindowKind::Search, mode);
+}
+
+// The rating keypad, keeping the dialog-open flag and the prompt result as
+// every dialog does.
+uint32_t askRating(App& app) {
+  if (!app.ui)
+    return kPromptNone;
+  app.prompts.result.store(kPromptNone);
+  app.prompts.dialogOpen.store(1);
+  const uint32_t answer = app.ui->ratingKeypad();
+  app.prompts.result.store(answer);
+  app.prompts.dialogOpen.store(0);
+  return answer;
+}
+
+// Command 6: the details of the current song in a State that follows a
+// pattern of users, else the keypad (whose answer the list command rates
+// with), else word that the database is offline.
+void rateCurrentSong(App& app) {
+  if (app.run.commandSlot.load() != 0)
+    return;
+  const SettingsRecord& s = app.settings;
+  if (s.stateAltMode[play::currentStateIndex(s)] != 0) {
+    openWindow(app, WindowKind::SongDetails, static_cast<uint32_t>(app.details.currentSongRecord));
+    return;
+  }
+  App* running = &app;
+  if (app.run.buildState.load() < kOfflineFirst) {
+    app.scheduler.jobThreads.start([running] {
+      const uint32_t answer = askRating(*running);
+      if (answer >= kKeypadRating && answer <= kKeypadLast)
+        post(*running, play::kCommandRate, answer, kWindowPostPatience);
+    });
+    return;
+  }
+  app.scheduler.jobThreads.start([running] {
+    PromptRequest request;
+    request.message = kOfflineText;
+    request.firstCaption = kOfflineOk;
+    request.secondCaption = kOfflineHelp;
+    request.style = kSmallFontQuestion;
+    if (askPrompt(*running, request) == kPromptSecond && running->ui)
+      running->ui->openHelp();
+  });
+}
+
+void playOrPause(App& app, WindowEffects& effects) {
+  RunState& run = app.run;
+  if (run.playerRunning.load() != 0) {
+    run.playerRequest.store(play::kPlayerPause);
+    return;
+  }
+  const uint32_t build = run.buildState.load();
+  if (app.list.empty() && (build == kBuildIdle || build > kOfflineFirst))
+    run.buildState.store(kBuildWanted);
+  // The player thread takes the request, starts the top song and sets the
+  // running flag itself.
+  run.playerRequest.store(play::kPlayerStart);
+  effects.minimise = app.settings.autoMini != 0;
+  if (app.ui)
+    app.ui->setPlayButtonImage(kPlayButtonPlaying);
+}
+
+// Picture menu choices: a picture or a quick-link list for the area the menu
+// was opened on.
+void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
+  SettingsRecord& s = app.settings;
+  if (app.mainWindow.pictureArea == PictureArea::Lower)
+    s.quickLinkChoice = value;
+  else
+    s.coverChoice = value;
+  // One quick-link list at a time: while the lower area shows one, the upper
+  // area goes back to the cover. A picture chosen for it (cover or disc)
+  // stays.
+  if (s.quickLinkChoice != 0 && s.coverChoice >= library::kCoverChoiceQuickLinks)
+    s.coverChoice = library::kCoverChoiceCover;
+  app.jobs.quickLinksReady.store(0);
+  app.jobs.coverReady.store(0);
+  effects.repaint = true;
+}
+
+void chooseUser(App& app, uint32_t user) {
+  if (user >= static_cast<uint32_t>(kUserCount))
+    return;
+  SettingsRecord& s = app.settings;
+  s.stateUser[play::currentStateIndex(s)] = user;
+  refreshStatus(app);
+}
+
+void chooseAltMode(App& app, uint32_t mode) {
+  if (mode > kHighestAltMode)
+    return;
+  SettingsRecord& s = app.settings;
+  s.stateAltMode[play::currentStateIndex(s)] = mode;
+  refreshStatus(app);
+}
+
+void chooseState(App& app, uint32_t state) {
+  if (state >= static_cast<uint32_t>(kStateCount))
+    return;
+  App* running = &app;
+  app.scheduler.jobThreads.start([running, state] { switchState(*running, state); });
+}
+
+// Plays the song of a quick-link row, when the row exists.
+void playQuickLinkRow(App& app, uint32_t list, int row) {
+  const int32_t record = quickLinkRecord(app, list, static_cast<uint32_t>(row));
+  if (record < 0)
+    return;
+  app.details.currentSongRecord = record;
+  app.playNowFlag.store(1);
+  app.run.playerRequest.store(play::kPlayerStart);
+}
+
+}  // namespace
+
+WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
+  WindowEffects effects;
+  RunState& run = app.run;
+  SettingsRecord& s = app.settings;
+  MainWindowState& window = app.mainWindow;
+
+  if (id >= kCmdPictureFirst && id <= kCmdPictureLast) {
+    choosePicture(app, id - kCmdPictureBase, effects);
+    return effects;
+  }
+  if (id >= kCmdUserBase && id <= kCmdUserLast) {
+    chooseUser(app, id - kCmdUserBase);
+    return effects;
+  }
+  if (id >= kCmdModeBase && id <= kCmdModeLast) {
+    chooseAltMode(app, id - kCmdModeBase);
+    return effects;
+  }
+  if (id >= kCmdStateBase && id <= kCmdStateLast) {
+    chooseState(app, id - kCmdStateBase);
+    return effects;
+  }
+
+  switch (id) {
+  case kCmdPlayPause:
+    playOrPause(app, effects);
+    break;
+  case kCmdStop:
+    run.playerRequest.store(play::kPlayerStop);
+    break;
+  case kCmdRestart:
+    run.playerRequest.store(play::kPlayerRestart);
+    break;
+  case kCmdLastSong:
+    app.player.stallCount.store(0);
+    run.playerRequest.store(play::kPlayerLastSong);
+    break;
+  case kCmdSkip:
+    if (run.playerRunning.load() != 0)
+      run.playerRequest.store(play::kPlayerSkip);
+    break;
+  case kCmdRate:
+    rateCurrentSong(app);
+    break;
+  case kCmdSearch:
+    openSearch(app, kSearchNormal, std::string());
+    break;
+  case kCmdDatabase:
+    if (window.databaseOpen == 0)
+      openWindow(app, WindowKind::Database, 0);
+    break;
+  case kCmdOptions:
+    openWindow(app, WindowKind::Options, 0);
+    break;
+  case kCmdHelp:
+    if (app.ui)
+      app.ui->openHelp();
+    break;
+  case kCmdWriteCachedEdits:
+    if (app.jobs.cacheWriterRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
+      library::startCacheWriter(app);
+    break;
+  case kCmdMaximise:
+    effects.maximise = true;
+    break;
+  case kCmdAbout:
+    if (window.aboutOpen == 0)
+      openWindow(app, WindowKind::About, 0);
+    break;
+  case kCmdOnTop:
+    s.onTop = s.onTop != 0 ? 0 : 1;
+    effects.applyOnTop = true;
+    break;
+  case kCmdExit:
+    requestExit(app);
+    break;
+  case kCmdClearList:
+    postFromJob(app, play::kCommandClearList, 0);
+    break;
+  case kCmdListDetails:
+    // Only while the Song details window is not open.
+    if (app.jobs.detailsPendingAction.load() < 2)
+      postFromJob(app, play::kCommandDetails, 0);
+    break;
+  case kCmdPlayNext:
+    postFromJob(app, play::kCommandPlayNext, 0);
+    break;
+  case kCmdRemove:
+    postFromJob(app, play::kCommandRemove, 0);
+    break;
+  case kCmdSaveAsPlaylist:
+    postFromJob(app, play::kCommandSaveAsPlaylist, 0);
+    break;
+  case kCmdPlayNow:
+    postFromJob(app, play::kCommandPlayNow, 0);
+    break;
+  case kCmdBuildNow:
+    run.buildState.store(kBuildWanted);
+    break;
+  case kCmdStopBuilding:
+    run.stopRequest.store(1);
+    break;
+  case kCmdQuitWithoutSaving:
+    run.listCount.store(kListNotSaved);
+    postQuit(app);
+    refreshStatus(app);
+    break;
+  case kCmdRefreshNetworkCache:
+    // The next read-open of the song table refreshes the local copy.
+    app.copies.localCopyRefreshCounter = play::kRefreshLocalCopySoon;
+    break;
+  case kCmdSongsByArtist:
+    openSearch(app, kSearchByArtist, bufferText(app.details.current.artist, sizeof app.details.current.artist));
+    break;
+  case kCmdOpenFiller:
+    platform::startDetached(app.folders.program + kProgramFile, {kFillerArgument}, app.folders.program);
+    break;
+  case kCmdLockOffline:
+    run.buildState.store(run.buildState.load() == kOfflineLocked ? kBuildIdle : kOfflineLocked);
+    refreshStatus(app);
+    break;
+  case kCmdSetOffline:
+    run.buildState.store(run.buildState.load() >= kOfflineFirst ? kBuildIdle : kOfflineFirst);
+    refreshStatus(app);
+    break;
+  case kCmdNothing:
+    s.quickLinkChoice = 0;
+    app.jobs.quickLinksReady.store(0);
+    app.jobs.coverReady.store(0);
+    effects.repaint = true;
+    break;
+  case kCmdTopSongs:
+    openSearch(app, kSearchTopSongs, std::string());
+    break;
+  case kCmdEndRun:
+    run.playerRequest.store(play::kPlayerStop);
+    effects.endRun = true;
+    break;
+  case kCmdSongDetailsOf:
+    openWindow(app, WindowKind::SongDetails, parameter);
+    break;
+  case kCmdListSongsByArtist: {
+    const int32_t row = app.focusedRow.load();
+    const std::string artist = row >= 0 ? app.list.text(static_cast<size_t>(row), play::Artist) : std::string();
+    openSearch(app, kSearchByArtist, artist);
+    break;
+  }
+  case kCmdLastSongKey:
+    run.playerRequest.store(play::kPlayerLastSong);
+    break;
+  case kCmdCurrentSongDetails:
+    openWindow(app, WindowKind::SongDetails, static_cast<uint32_t>(app.details.currentSongRecord));
+    break;
+  case kCmdTestFunctions:
+    run.diagnostics.store(run.diagnostics.load() != 0 ? 0 : 1);
+    break;
+  default:
+    break;
+  }
+  return effects;
+}
+
+void seekFromBar(App& app, uint32_t barValue) {
+  play::PlayerState& ps = app.player;
+  const uint32_t bar = barValue < play::kSeekBarRange ? barValue : play::kSeekBarRange;
+  ps.seekBar.store(bar);
+  if (app.run.playerRequest.load() != 0 || ps.seekPosition.load() != 0)
+    return;
+  // In 64 bits: a song longer than about 71 minutes would overflow 32.
+  const uint64_t position = static_cast<uint64_t>(bar) * ps.endPosition.load() / play::kSeekBarRange;
+  ps.seekPosition.store(static_cast<uint32_t>(position));
+  uint32_t none = 0;
+  app.run.playerRequest.compare_exchange_strong(none, play::kPlayerSeek);
+}
+
+std::string trayTip(const App& app) {
+  std::string tip;
+  if (app.run.playerRunning.load() != 0)
+    tip = bufferText(app.details.current.title, sizeof app.details.current.title);
+  if (tip.empty())
+    tip = kProgramTitle;
+  return cutText(tip, kTrayTipMax);
+}
+
+bool pictureClick(App& app, int x, int y, uint32_t width) {
+  SettingsRecord& s = app.settings;
+  const int64_t half = width / 2;
+  if (x > half && width > kNarrowWidth) {
+    const uint32_t choice = s.coverChoice;
+    if (choice >= library::kCoverChoiceQuickLinks) {
+      if (y > kUpperRowsTop)
+        playQuickLinkRow(app, choice, (y - kUpperRowsTop) / kQuickLinkRowHeight);
+      return false;
+    }
+    if (choice == library::kCoverChoiceCover && app.cover.discFound.load() != 0) {
+      s.coverChoice = library::kCoverChoiceDisc;
+    } else if (choice == library::kCoverChoiceDisc && app.cover.coverFound.load() != 0) {
+      s.coverChoice = library::kCoverChoiceCover;
+    } else {
+      return false;
+    }
+    // The other picture is loaded in place of this one.
+    app.jobs.coverReady.store(0);
+    return true;
+  }
+  if (x < half && s.quickLinkChoice >= library::kCoverChoiceQuickLinks && y > kLowerRowsTop)
+    playQuickLinkRow(app, s.quickLinkChoice, (y - kLowerRowsTop) / kQuickLinkRowHeight);
+  return false;
+}
+
+int32_t quickLinkRecord(const App&, uint32_t, uint32_t) { return -1; }
+
+}  // namespace plinka

@@ -1,0 +1,77 @@
+// Changing the State: the old State's list goes to its list file and the new
+// State's saved list takes its place, under exclusive access.
+#include "window_fixture.h"
+
+#include "shell/scheduler.h"
+#include "shell/state_switch.h"
+#include "shell/window_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace plinka::test {
+namespace {
+
+class StateSwitchTest : public WindowTest {
+protected:
+  StateSwitchTest() {
+    makeSongs({"/music/a.mp3", "/music/b.mp3", "/music/c.mp3", "/music/d.mp3", "/music/e.mp3"});
+    writeFile(dir.file("PL1.m3u"), "/music/a.mp3\r\n/music/b.mp3\r\n");
+    writeFile(dir.file("PL4.m3u"), "/music/c.mp3\r\n/music/d.mp3\r\n");
+    listFile("/music/a.mp3");
+    listFile("/music/b.mp3");
+  }
+};
+
+TEST_F(StateSwitchTest, SwapsTheListWithTheSavedListFiles) {
+  startHeartbeat(*app);
+  // A song added in State 1 is kept in its list file.
+  listFile("/music/e.mp3");
+  app->settings.bufferMode = 1;
+  app->settings.fillerSettings.rebufferValue = 4;
+
+  switchState(*app, 3);
+  EXPECT_EQ(app->settings.currentState, 3u);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/c.mp3", "/music/d.mp3"}));
+  EXPECT_EQ(app->list.text(0, play::Title), "Title /music/c.mp3") << "rows carry the song's details";
+  EXPECT_EQ(readFile(dir.file("PL1.m3u")), "/music/a.mp3\r\n/music/b.mp3\r\n/music/e.mp3\r\n");
+  EXPECT_EQ(app->settings.fillerSettings.rebufferValue, 0u);
+  EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive access is given back";
+  EXPECT_EQ(ui.statuses.back().part[1].rfind("2 songs prepared", 0), 0u) << "the status is refreshed";
+
+  // Back again, through the "State" menu: the command returns at once and
+  // the change follows on a job thread.
+  runWindowCommand(*app, kCmdStateBase + 0, 0);
+  ASSERT_TRUE(eventually([&] { return app->settings.currentState == 0 && app->run.busyCode.load() == 0; }));
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3", "/music/e.mp3"}));
+  EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
+}
+
+TEST_F(StateSwitchTest, RefusedSwitchesChangeNothing) {
+  struct Case {
+    const char* name;
+    uint32_t state;
+    uint32_t slot;
+  };
+  const Case cases[] = {
+      {"the current State", 0, 0},
+      {"past the ten States", 10, 0},
+      {"while quitting", 3, kQuitCode},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    app->run.commandSlot = c.slot;
+    switchState(*app, c.state);
+    EXPECT_EQ(app->settings.currentState, 0u);
+    EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
+  }
+  app->run.commandSlot = 0;
+  runWindowCommand(*app, kCmdStateLast, 0);
+  finishJobs();
+  EXPECT_EQ(app->settings.currentState, 0u);
+}
+
+}  // namespace
+}  // namespace plinka::test

@@ -1,0 +1,98 @@
+// A fresh App with a scripted front end and first-run settings over a
+// temporary data folder, for the main window's commands, menus and keys, with
+// a small song table when a test needs one.
+#pragma once
+
+#include "db/table.h"
+#include "shell/app.h"
+#include "shell/settings_defaults.h"
+#include "support/fake_ui.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace plinka::test {
+
+// Polls until `done` holds or a generous deadline passes; returns whether it
+// held.
+inline bool eventually(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+  WindowTest() {
+    app->ui = &ui;
+    app->folders.data = dir.path();
+    app->folders.program = dir.path();
+    firstRunDefaults(app->settings, app->folders);
+    std::remove(app->settings.databasePath);
+    // Threads started by a test run fast: a clock tick is a tenth of a real
+    // millisecond.
+    app->clock.speed = 100;
+  }
+
+  // A song table holding these files, song k in slot k titled "Title <file>"
+  // by "Artist <k>"; left closed.
+  void makeSongs(const std::vector<std::string>& files) {
+    const std::string path = app->settings.databasePath;
+    ASSERT_TRUE(db::createSongTable(path.c_str()));
+    db::TableHandle& h = app->songTable;
+    std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
+    h.writable = 1;
+    ASSERT_TRUE(db::openMapped(h));
+    for (uint32_t k = 0; k < files.size(); ++k) {
+      if (k > 0) {
+        ASSERT_EQ(db::allocate(h), static_cast<int32_t>(k));
+      }
+      putText(k, db::FileName, files[k]);
+      putText(k, db::Name, "Title " + files[k]);
+      putText(k, db::Artist, "Artist " + std::to_string(k));
+    }
+    db::closeTable(h);
+  }
+
+  // A bare list row for a file.
+  void listFile(const std::string& file, const std::string& artist = "") {
+    play::ListRow row;
+    row.column[play::FileName] = file;
+    row.column[play::Artist] = artist;
+    app->list.append(row);
+  }
+
+  std::vector<std::string> listedFiles() const {
+    std::vector<std::string> files;
+    for (const play::ListRow& row : app->list.rows())
+      files.push_back(row.column[play::FileName]);
+    return files;
+  }
+
+  // Joins the job threads the commands started.
+  void finishJobs() { app->scheduler.jobThreads.waitAll(); }
+
+  TempDir dir;
+  FakeUi ui;  // outlives the App's threads
+  std::unique_ptr<App> app = std::make_unique<App>();
+
+private:
+  void putText(uint32_t slot, uint32_t field, const std::string& value) {
+    std::snprintf(app->songTable.text, sizeof app->songTable.text, "%s", value.c_str());
+    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
+  }
+};
+
+}  // namespace plinka::test

@@ -1,22 +1,15 @@
 #include "gui/qt_ui.h"
 
 #include "gui/main_window.h"
+#include "gui/prompt_dialogs.h"
 #include "shell/app.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDialog>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QThread>
-#include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace plinka::gui {
 
@@ -42,58 +35,6 @@ QString filterText(const std::vector<FileFilter>& filters, uint32_t selected, QS
 }
 
 }  // namespace
-
-uint32_t runPromptDialog(const PromptRequest& request, std::string* entered) {
-  QDialog dialog;
-  dialog.setWindowTitle("Plinka");
-  if (request.topMost != 0)
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
-  auto* layout = new QVBoxLayout(&dialog);
-  auto* message = new QLabel(toQ(request.message), &dialog);
-  message->setWordWrap(true);
-  if (request.style >= 10) {
-    QFont font = message->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    message->setFont(font);
-  }
-  layout->addWidget(message);
-
-  QLineEdit* entry = nullptr;
-  if (request.style % 10 == 4) {
-    entry = new QLineEdit(toQ(request.entryText), &dialog);
-    layout->addWidget(entry);
-  }
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* first = new QPushButton(toQ(request.firstCaption), &dialog);
-  first->setObjectName("first");
-  first->setDefault(true);
-  buttons->addWidget(first);
-  QObject::connect(first, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(kPromptFirst); });
-  if (!request.secondCaption.empty()) {
-    auto* second = new QPushButton(toQ(request.secondCaption), &dialog);
-    second->setObjectName("second");
-    buttons->addWidget(second);
-    QObject::connect(second, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(kPromptSecond); });
-  }
-  layout->addLayout(buttons);
-
-  QTimer autoClose;
-  if (request.autoCloseSeconds != 0) {
-    autoClose.setSingleShot(true);
-    autoClose.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&autoClose, &QTimer::timeout, &dialog, [&dialog] { dialog.done(kPromptFirst); });
-    autoClose.start(static_cast<int>(std::min<uint32_t>(request.autoCloseSeconds, 2000000u)) * 1000);
-  }
-
-  const int result = dialog.exec();
-  if (entry && entered)
-    *entered = fromQ(entry->text());
-  // Escape and the caption button reject the dialog: that is the second
-  // answer.
-  return result == static_cast<int>(kPromptFirst) ? kPromptFirst : kPromptSecond;
-}
 
 QtUi::QtUi(App& app) : app_(app) {}
 
@@ -123,24 +64,20 @@ uint32_t QtUi::onGuiThread(const std::function<uint32_t()>& body) {
 void QtUi::later(std::function<void()> body) { QMetaObject::invokeMethod(this, std::move(body), Qt::QueuedConnection); }
 
 uint32_t QtUi::prompt(const PromptRequest& request, std::string* entered) {
-  return onGuiThread([&] { return runPromptDialog(request, entered); });
+  const uint32_t clockSpeed = app_.clock.speed.load();
+  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed); });
 }
 
 uint32_t QtUi::showWelcome() {
-  return onGuiThread([] {
-    QMessageBox box;
-    box.setWindowTitle("Plinka");
-    box.setText("Welcome to Plinka");
-    QPushButton* import = box.addButton("Import music now", QMessageBox::AcceptRole);
-    box.addButton("No, I have other plans", QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == import ? kPromptFirst : kPromptSecond;
-  });
+  app_.prompts.dialogOpen.store(1);
+  const uint32_t answer = onGuiThread([] { return runWelcome(); });
+  app_.prompts.dialogOpen.store(0);
+  return answer;
 }
 
 void QtUi::openHelp() {
-  const QString path = toQ(app_.folders.program + "ReadMe.htm");
-  later([path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+  const std::string folder = app_.folders.program;
+  later([folder] { openHelpFile(folder); });
 }
 
 void QtUi::openFolder(const std::string& path) {
@@ -162,37 +99,23 @@ void QtUi::showStatus(const StatusTexts& texts) {
 }
 
 uint32_t QtUi::ratingKeypad() {
-  return onGuiThread([] {
-    QDialog dialog;
-    dialog.setWindowTitle("Plinka");
-    auto* grid = new QGridLayout(&dialog);
-    int place = 0;
-    auto addButton = [&](const QString& caption, uint32_t answer) {
-      auto* button = new QPushButton(caption, &dialog);
-      grid->addWidget(button, place / 4, place % 4);
-      ++place;
-      QObject::connect(button, &QPushButton::clicked, &dialog,
-                       [&dialog, answer] { dialog.done(static_cast<int>(answer)); });
-    };
-    for (int r = 10; r >= 0; --r)
-      addButton(QString::number(r), kKeypadRating + static_cast<uint32_t>(r));
-    addButton("D", kKeypadDelete);
-    addButton("Cancel", kPromptSecond);
-    const int result = dialog.exec();
-    return result >= static_cast<int>(kKeypadRating) ? static_cast<uint32_t>(result) : kPromptSecond;
-  });
+  // As with a prompt: the flag is up and the last answer cleared while the
+  // keypad is open, and its answer is kept for the list command that rates.
+  app_.prompts.result.store(kPromptNone);
+  app_.prompts.dialogOpen.store(1);
+  const uint32_t answer = onGuiThread([] { return runRatingKeypad(); });
+  app_.prompts.result.store(answer);
+  app_.prompts.dialogOpen.store(0);
+  return answer;
 }
 
 bool QtUi::chooseFolder(std::string& path) {
-  QString chosen;
+  bool chosen = false;
   onGuiThread([&] {
-    chosen = QFileDialog::getExistingDirectory(nullptr, "Choose Folder", toQ(path));
+    chosen = gui::chooseFolder(path);
     return 0u;
   });
-  if (chosen.isEmpty())
-    return false;
-  path = fromQ(chosen);
-  return true;
+  return chosen;
 }
 
 bool QtUi::chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) {
@@ -224,11 +147,27 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
 }
 
 void QtUi::repaint(RepaintArea area) {
-  if (area != RepaintArea::Window && area != RepaintArea::NowPlaying)
-    return;
+  later([this, area] {
+    if (!window_)
+      return;
+    if (area == RepaintArea::SeekBar)
+      window_->refreshSeekBar();
+    else
+      window_->refreshNowPlaying();
+  });
+}
+
+void QtUi::refreshSystemMenu() {
   later([this] {
     if (window_)
-      window_->refreshNowPlaying();
+      window_->refreshPlayerControls();
+  });
+}
+
+void QtUi::openWindow(WindowKind window, uint32_t argument) {
+  later([this, window, argument] {
+    if (window_)
+      window_->openWindow(window, argument);
   });
 }
 

@@ -44,8 +44,8 @@ public:
   bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
   void repaint(RepaintArea area) override;
   void setPlayButtonImage(int image) override;
-  void refreshSystemMenu() override {}
-  void openWindow(WindowKind, uint32_t) override {}
+  void refreshSystemMenu() override;
+  void openWindow(WindowKind window, uint32_t argument) override;
   void postCommand(uint32_t command, uint32_t parameter) override;
   void progressLine(WindowKind, uint32_t, const std::string&) override {}
   void setWindowTitle(WindowKind, const std::string&) override {}
@@ -68,9 +68,5 @@ private:
   StatusTexts early_;
   bool earlyPending_ = false;
 };
-
-// The prompt dialog itself, on the GUI thread: the message, an entry for a
-// text prompt, the two buttons and the auto-close timer. Returns 1 or 2.
-uint32_t runPromptDialog(const PromptRequest& request, std::string* entered);
 
 }  // namespace plinka::gui

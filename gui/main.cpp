@@ -3,16 +3,18 @@
 #include "db/table.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
+#include "gui/session_end.h"
+#include "gui/toolbar_images.h"
 #include "library/playlist_file.h"
 #include "platform/instance_lock.h"
 #include "platform/playback.h"
 #include "platform/power.h"
 #include "play/list_commands.h"
-#include "play/player.h"
 #include "shell/app.h"
 #include "shell/command_line.h"
 #include "shell/data_folders.h"
 #include "shell/engine_jobs.h"
+#include "shell/prompt.h"
 #include "shell/scheduler.h"
 #include "shell/settings_file.h"
 #include "shell/single_instance.h"
@@ -20,6 +22,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -28,6 +32,18 @@ using namespace plinka;
 
 // Patience of the import request posted at start-up.
 constexpr uint32_t kImportPatience = 2;
+
+// PLINKA_DATA names another data folder (a demo library, a test run).
+void takeDataFolderFromEnvironment(Folders& folders) {
+  const char* data = std::getenv("PLINKA_DATA");
+  if (data == nullptr || data[0] == '\0')
+    return;
+  std::error_code ignored;
+  std::filesystem::create_directories(data, ignored);
+  folders.data = data;
+  if (folders.data.back() != '/')
+    folders.data += '/';
+}
 
 // The current State's list file into the list.
 void loadList(App& app) {
@@ -38,11 +54,24 @@ void loadList(App& app) {
   db::closeTable(app.songTable);
 }
 
+// The toolbar's pictures are part of the program: without them the user is
+// told where they should be, and the program ends.
+void reportMissingToolbar(App& app) {
+  PromptRequest request;
+  request.message = "ToolBar not found in program directory";
+  request.firstCaption = "OK";
+  request.secondCaption = "Open directory";
+  request.style = 11;
+  if (askPrompt(app, request) == kPromptSecond)
+    app.ui->openFolder(app.folders.program);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
   QApplication::setApplicationName("Plinka");
+  QApplication::setQuitOnLastWindowClosed(false);
 
   // The power control outlives the App, whose threads may use it until the
   // App ends.
@@ -51,6 +80,7 @@ int main(int argc, char** argv) {
   gui::QtUi ui(*app);
   app->ui = &ui;
   app->folders = settleFoldersForThisProcess();
+  takeDataFolderFromEnvironment(app->folders);
 
   const LoadOutcome outcome = loadSettings(*app);
   if (outcome.mustEnd)
@@ -58,7 +88,7 @@ int main(int argc, char** argv) {
 
   const Switches switches = readSwitches(commandLineOf(argc, argv));
   if (switches.filler) {
-    std::puts("The Media Filler is not available yet");
+    std::fputs("Plinka: the Media Filler is not available yet\n", stderr);
     return 0;
   }
   if (switches.startPlaying)
@@ -67,6 +97,7 @@ int main(int argc, char** argv) {
   platform::InstanceLock instance;
   if (!claimSingleInstance(instance, platform::instanceLockPath()))
     return 0;
+  QApplication::setWindowIcon(gui::programIcon());
 
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
@@ -77,6 +108,18 @@ int main(int argc, char** argv) {
   {
     gui::MainWindow window(*app);
     ui.attachWindow(&window);
+    window.applyPlacement();
+    window.show();
+    if (!window.loadToolbarPictures()) {
+      reportMissingToolbar(*app);
+      ui.attachWindow(nullptr);
+      return 1;
+    }
+    if (app->settings.onTop != 0) {
+      window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      window.show();
+    }
+    gui::saveAtSessionEnd(*app);
     startScheduler(*app);
     startPlayer(*app);
     if (outcome.importRequested) {
@@ -85,7 +128,8 @@ int main(int argc, char** argv) {
       App* running = app.get();
       app->scheduler.jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, kImportPatience); });
     }
-    window.show();
+    window.raise();
+    window.activateWindow();
     result = QApplication::exec();
     // Threads stop before the window they report to goes away.
     stopScheduler(*app);

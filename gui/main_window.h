@@ -1,26 +1,38 @@
-// The main window: the upcoming list, the now-playing texts, the toolbar's
-// player buttons and the four status texts. It only shows what the engine
-// holds and hands the user's requests to it.
+// The main window: toolbar, now-playing area, seek bar, upcoming list and
+// status bar, placed by arithmetic on the client size; the popup menu, the
+// keyboard map and the tray icon. It shows what the engine holds and hands
+// every request to the engine's window commands.
 #pragma once
 
+#include "gui/window_layout.h"
 #include "play/upcoming_list.h"
 #include "shell/ui.h"
 
-#include <QMainWindow>
+#include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
-class QLabel;
-class QTreeWidget;
 class QAction;
+class QLabel;
+class QMenu;
+class QSlider;
+class QSystemTrayIcon;
+class QToolBar;
+class QTreeWidget;
 
 namespace plinka {
 struct App;
-}
+struct MenuEntry;
+}  // namespace plinka
 
 namespace plinka::gui {
 
-class MainWindow : public QMainWindow {
+class NowPlayingView;
+
+class MainWindow : public QWidget {
   Q_OBJECT
 
 public:
@@ -30,33 +42,84 @@ public:
   ~MainWindow() override;
 
   // Everything below runs on the GUI thread.
+
+  // Puts the toolbar's pictures from "ToolBar.bmp" of the program folder on
+  // its buttons. False when the picture file is missing or unreadable.
+  bool loadToolbarPictures();
   void applyListChange(const play::ListChange& change);
   void applyStatus(const StatusTexts& texts);
+  // Paints the now-playing area again and shows or hides the video.
   void refreshNowPlaying();
+  void refreshSeekBar();
+  // The player started, stopped or changed song: the play button's tooltip,
+  // the tray tip and whatever else follows the player (onPlayerChanged).
+  void refreshPlayerControls();
+  std::function<void()> onPlayerChanged;
   void setPlaying(bool playing);
-  // A command posted to the window: 1 starts playing, 2031 ends the run.
+  // Every command: toolbar, menus, keys, and commands posted by the engine
+  // (1 start playing, 2031 end the run, 2032 a song's details...).
   void runCommand(uint32_t command, uint32_t parameter);
-  // Writes the column widths into the settings.
+  // Opens one of the program's windows, when it exists.
+  void openWindow(WindowKind window, uint32_t argument);
+  // A key press as the keyboard map takes it; false when the key is not one
+  // of the map's.
+  bool takeKey(int key);
+  // The popup menu for a click at `at` (client coordinates), built afresh;
+  // the caller owns it. `listMenu` makes it the list's menu.
+  std::unique_ptr<QMenu> makePopupMenu(QPoint at, bool listMenu);
+  // Builds the popup menu, runs it at the cursor and carries out the choice.
+  void showPopupMenu(QPoint at, bool listMenu);
+  // The tray icon's two buttons.
+  void trayLeftClick();
+  void trayRightClick();
+  // Writes the column widths and the window's place into the settings.
   void storeColumnWidths();
+  void storePlacement();
+  void applyPlacement();
 
   // What the window shows, for checks.
+  const MainLayout& layout() const { return layout_; }
   int rowCount() const;
   std::string cellText(int row, int column) const;
   std::string statusText(int part) const;
-  std::string nowPlayingText() const;
+  int statusPartCount() const;
+  QRect listGeometry() const;
+  QRect seekBarGeometry() const;
+  NowPlayingView* nowPlayingView() const { return view_; }
+  QToolBar* toolbar() const { return toolbar_; }
+  std::string toolTipOf(uint32_t command) const;
+  bool inTray() const;
 
 protected:
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void playOrPause();
+  void applyLayout();
+  void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
+  void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
+  void refreshVideo();
+  void toTray();
   void endRun();
 
   App& app_;
-  QTreeWidget* list_ = nullptr;
-  QLabel* nowPlaying_ = nullptr;
-  QLabel* status_[4] = {};
+  MainLayout layout_;
+  NowPlayingView* view_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  std::vector<QAction*> buttons_;  // toolbar actions by position, null for separators
   QAction* playAction_ = nullptr;
+  QSlider* seekBar_ = nullptr;
+  QTreeWidget* list_ = nullptr;
+  QWidget* statusBar_ = nullptr;
+  QLabel* status_[4] = {};
+  QWidget* video_ = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;
+  std::vector<QPixmap> pictures_;
+  bool fullScreenVideo_ = false;
+  // The song last written to the run log (PLINKA_LOG).
+  std::string loggedSong_;
   bool ended_ = false;
 };
 

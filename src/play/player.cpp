@@ -250,8 +250,8 @@ void placeVideo(App& app) {
     return;
   platform::VideoTarget target;
   target.window = ps.videoWindow.load();
-  target.x = static_cast<int32_t>(ps.videoWidth.load());
-  target.y = kVideoTop;
+  target.x = static_cast<int32_t>(ps.videoWidth.load()) - ps.videoOriginX.load();
+  target.y = kVideoTop - ps.videoOriginY.load();
   target.width = static_cast<int32_t>(ps.videoWidth.load());
   target.height = static_cast<int32_t>(ps.videoHeight.load());
   p->setVideoTarget(target);

@@ -81,6 +81,11 @@ struct PlayerState {
   std::atomic<uint32_t> windowWidth{0};
   std::atomic<uint32_t> windowHeight{0};
   std::atomic<uintptr_t> videoWindow{0};
+  // Where that window lies in the main window's client area: the video's
+  // place is given in client coordinates and drawn relative to it. Written
+  // by the front end's layout; read by the player.
+  std::atomic<int32_t> videoOriginX{0};
+  std::atomic<int32_t> videoOriginY{0};
   // 1 while the main window is hidden in the tray (no full-screen video
   // then). Written by the front end; read by the player.
   std::atomic<uint32_t> inTray{0};

@@ -1,5 +1,9 @@
 #include "gui/main_window.h"
+#include "gui/now_playing_view.h"
+#include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
+#include "platform/picture.h"
+#include "play/player.h"
 #include "shell/app.h"
 #include "shell/scheduler.h"
 #include "shell/settings_file.h"
@@ -8,11 +12,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -23,34 +30,6 @@
 
 namespace plinka::gui {
 namespace {
-
-// The one QApplication of the suite: made before the first test and ended
-// after the last, while Qt's own statics still exist.
-class QtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-  void TearDown() override { app_.reset(); }
-
-private:
-  int argc_ = 1;
-  char name_[10] = "gui_tests";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Runs the event loop until `done` holds or five seconds have passed.
-bool processUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 5000)
-      return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 play::ListRow row(const std::string& title) {
   play::ListRow r;
@@ -78,6 +57,8 @@ protected:
   void makeWindow() {
     window = std::make_unique<MainWindow>(*app);
     ui->attachWindow(window.get());
+    // A hidden window is laid out only once it shows.
+    window->show();
   }
 
   std::vector<std::string> titles() const {
@@ -142,16 +123,6 @@ TEST_F(MainWindowTest, StatusTextsFromAnyThreadReachTheStatusBar) {
     EXPECT_EQ(window->statusText(part), texts.part[part]) << "part " << part;
 }
 
-TEST_F(MainWindowTest, NowPlayingShowsTheCurrentSong) {
-  makeWindow();
-  std::strcpy(app->details.current.title, "Tune");
-  std::strcpy(app->details.current.artist, "Band");
-  std::strcpy(app->details.current.album, "Record");
-  std::thread worker([this] { ui->repaint(RepaintArea::NowPlaying); });
-  worker.join();
-  ASSERT_TRUE(processUntil([this] { return window->nowPlayingText() == "Tune\nBand\nRecord"; }));
-}
-
 TEST_F(MainWindowTest, ColumnWidthsComeFromAndGoBackToTheSettings) {
   const uint32_t widths[5] = {210, 120, 0, 300, 60};
   std::memcpy(app->settings.columnWidth, widths, sizeof widths);
@@ -200,98 +171,180 @@ TEST_F(MainWindowTest, ClosingEndsTheRunSavesTheSettingsAndLeavesTheEventLoop) {
   EXPECT_GT(firstWidth, 0u);
 }
 
-TEST_F(MainWindowTest, SavesAScreenshot) {
-  for (const char* title : {"Morning Light", "Blue Hour", "Long Road"})
-    app->list.append(row(title));
-  std::strcpy(app->details.current.title, "Morning Light");
-  std::strcpy(app->details.current.artist, "Morning Light artist");
-  makeWindow();
-  StatusTexts texts;
-  texts.part[0] = "Ready";
-  texts.part[1] = "3 songs in the list";
-  ui->showStatus(texts);
-  window->show();
-  ASSERT_TRUE(processUntil([this] { return window->statusText(0) == "Ready"; }));
+// The program's own pictures, as the build puts them beside the program.
+const std::string kResources = std::string(PLINKA_TEST_FIXTURES) + "/../../resources/";
+
+bool hasSubmenu(const QMenu& menu, const QString& title) {
+  for (const QAction* action : menu.actions())
+    if (action->menu() && action->text() == title)
+      return true;
+  return false;
+}
+
+std::vector<std::string> paintedTexts(const NowPlayingView& view) {
+  std::vector<std::string> out;
+  for (const PaintStep& step : view.lastSteps())
+    if (step.kind == PaintStep::Text)
+      out.push_back(step.text);
+  return out;
+}
+
+void saveScreenshot(QWidget& widget, const char* name) {
   ASSERT_TRUE(QDir().mkpath(PLINKA_SCREENSHOT_DIR));
-  EXPECT_TRUE(window->grab().save(QString(PLINKA_SCREENSHOT_DIR) + "/main_window.png"));
+  EXPECT_TRUE(widget.grab().save(QString(PLINKA_SCREENSHOT_DIR) + "/" + name)) << name;
 }
 
-// Clicks the named button of the modal dialog once it is open; the flag
-// tells that it was clicked.
-std::shared_ptr<std::atomic<bool>> clickWhenShown(const char* button) {
-  auto clicked = std::make_shared<std::atomic<bool>>(false);
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, button, clicked] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal)
-      return;
-    if (auto* found = modal->findChild<QPushButton*>(button)) {
-      timer->stop();
-      timer->deleteLater();
-      clicked->store(true);
-      found->click();
-    }
-  });
-  timer->start(20);
-  return clicked;
-}
-
-struct PromptCase {
-  const char* name;
-  uint32_t style;
-  uint32_t autoCloseSeconds;
-  const char* button;  // the button clicked, or nullptr to let it close itself
-  uint32_t answer;
-};
-
-class PromptTest : public MainWindowTest, public ::testing::WithParamInterface<PromptCase> {};
-
-TEST_P(PromptTest, WorkerReceivesTheAnswerGivenOnTheGuiThread) {
-  const PromptCase& c = GetParam();
-  PromptRequest request;
-  request.message = "Go on?";
-  request.firstCaption = "Yes";
-  request.secondCaption = "No";
-  request.entryText = "typed";
-  request.style = c.style;
-  request.autoCloseSeconds = c.autoCloseSeconds;
-  std::shared_ptr<std::atomic<bool>> clicked;
-  if (c.button)
-    clicked = clickWhenShown(c.button);
-
-  QElapsedTimer elapsed;
-  elapsed.start();
-  std::atomic<uint32_t> answer{kPromptNone};
-  std::string entered;
-  std::thread worker([&] { answer.store(ui->prompt(request, &entered)); });
-  const bool answered = processUntil([&] { return answer.load() != kPromptNone; });
-  worker.join();
-  ASSERT_TRUE(answered);
-  EXPECT_EQ(answer.load(), c.answer);
-  if (clicked) {
-    EXPECT_TRUE(clicked->load()) << "answered without showing the dialog";
-  } else {
-    EXPECT_GE(elapsed.elapsed(), 900) << "closed before its time";
+TEST_F(MainWindowTest, LaysOutItsPartsByTheClientSize) {
+  makeWindow();
+  struct Case {
+    int width, height;
+    bool list;
+    int statusParts;
+    int seekWidth;
+  };
+  for (const Case& c : {Case{300, 200, false, 2, 300}, Case{400, 600, true, 2, 400}, Case{1000, 800, true, 4, 500}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    window->resize(c.width, c.height);
+    ASSERT_EQ(window->width(), c.width);
+    EXPECT_EQ(!window->listGeometry().isNull(), c.list);
+    EXPECT_EQ(window->statusPartCount(), c.statusParts);
+    EXPECT_EQ(window->seekBarGeometry().width(), c.seekWidth);
+    EXPECT_EQ(app->player.windowWidth.load(), static_cast<uint32_t>(c.width));
   }
-  if (c.style % 10 == 4) {
-    EXPECT_EQ(entered, "typed");
-  }
+  EXPECT_EQ(window->listGeometry(), QRect(0, 436, 1000, 342));
+  EXPECT_EQ(window->seekBarGeometry(), QRect(0, 414, 500, 20));
 }
 
-INSTANTIATE_TEST_SUITE_P(Prompts, PromptTest,
-                         ::testing::Values(PromptCase{"firstClicked", 1, 0, "first", kPromptFirst},
-                                           PromptCase{"secondClicked", 1, 30, "second", kPromptSecond},
-                                           PromptCase{"autoClosed", 1, 1, nullptr, kPromptFirst},
-                                           PromptCase{"textEntryClicked", 14, 0, "first", kPromptFirst}),
-                         [](const auto& info) { return std::string(info.param.name); });
+TEST_F(MainWindowTest, LongTextsAreCutToTheWindow) {
+  std::strcpy(app->details.current.title, "A Song");
+  std::memset(app->details.current.artist, 'q', 200);
+  std::string path = "/home/someone/Music/" + std::string(120, 'd') + "/last part.mp3";
+  std::strcpy(app->details.currentSongFile, path.c_str());
+  makeWindow();
+  window->resize(400, 600);
+  window->grab();  // paints
+  const std::vector<std::string> shown = paintedTexts(*window->nowPlayingView());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), std::string(50, 'q') + "..."), shown.end());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "..." + path.substr(path.size() - 22)), shown.end());
+}
 
-TEST_F(MainWindowTest, PromptOnTheGuiThreadAnswersDirectly) {
-  PromptRequest request;
-  request.message = "Now?";
-  request.firstCaption = "OK";
-  request.secondCaption = "Cancel";
-  request.autoCloseSeconds = 1;
-  EXPECT_EQ(ui->prompt(request, nullptr), kPromptFirst);
+TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
+  makeWindow();
+  window->runCommand(5, 0);  // skip while stopped
+  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  app->run.playerRunning.store(1);
+  window->runCommand(1, 0);  // play while playing
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerPause);
+}
+
+TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
+  makeWindow();
+  window->show();
+  app->settings.currentState = 2;
+  auto press = [this](int key) {
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(window->nowPlayingView(), &down);
+  };
+  press(Qt::Key_U);
+  press(Qt::Key_0);
+  EXPECT_EQ(app->settings.stateUser[2], 9u);
+  EXPECT_EQ(app->settings.stateAltMode[2], 0u);
+  press(Qt::Key_A);
+  press(Qt::Key_3);
+  EXPECT_EQ(app->settings.stateAltMode[2], 3u);
+  EXPECT_EQ(app->settings.stateUser[2], 0u);
+}
+
+TEST_F(MainWindowTest, PictureMenuOnTheLeftOnlyInTallWindows) {
+  makeWindow();
+  window->resize(800, 500);
+  std::unique_ptr<QMenu> left = window->makePopupMenu(QPoint(100, 100), false);
+  EXPECT_FALSE(hasSubmenu(*left, "View"));
+  std::unique_ptr<QMenu> right = window->makePopupMenu(QPoint(700, 100), false);
+  EXPECT_TRUE(hasSubmenu(*right, "View"));
+  window->resize(800, 501);
+  std::unique_ptr<QMenu> tall = window->makePopupMenu(QPoint(100, 100), false);
+  EXPECT_TRUE(hasSubmenu(*tall, "View"));
+}
+
+TEST_F(MainWindowTest, TrayExitFreesAJobThatHoldsUpTheQuit) {
+  makeWindow();
+  app->player.inTray.store(1);
+  std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(0, 0), false);
+  QAction* exit = nullptr;
+  for (QAction* action : menu->actions())
+    if (action->text() == "Exit")
+      exit = action;
+  ASSERT_NE(exit, nullptr);
+  app->run.commandSlot.store(kQuitCode);
+  app->run.busyCode.store(30);
+  window->runCommand(exit->data().toUInt(), 0);
+  EXPECT_EQ(app->run.busyCode.load(), 0u);
+  EXPECT_EQ(app->run.commandSlot.load(), kQuitCode);
+}
+
+TEST_F(MainWindowTest, ToolbarPicturesAndTooltips) {
+  app->folders.program = kResources;
+  makeWindow();
+  ASSERT_TRUE(window->loadToolbarPictures());
+  EXPECT_EQ(window->toolTipOf(1), "Start Plinka");
+  EXPECT_EQ(window->toolTipOf(5), "Skip to the next song on the list");
+  app->run.playerRunning.store(1);
+  window->setPlaying(true);
+  EXPECT_EQ(window->toolTipOf(1), "Pause song");
+
+  app->folders.program = "/nonexistent/";
+  EXPECT_FALSE(window->loadToolbarPictures());
+}
+
+// The window as a person sees it while a song of the demo library plays.
+TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
+  app->folders.program = kResources;
+  for (const char* title : {"Gull Song", "The Breakwater", "Paper Moon", "Kite String", "Attic Waltz"}) {
+    play::ListRow r = row(title);
+    r.column[play::Artist] = "Amber Coast";
+    r.column[play::Album] = "Tidelines";
+    r.column[play::Type] = "wav";
+    app->list.append(r);
+  }
+  std::strcpy(app->details.current.title, "Salt on the Sill");
+  std::strcpy(app->details.current.artist, "Amber Coast");
+  std::strcpy(app->details.current.album, "Tidelines");
+  std::strcpy(app->details.current.comment, "Synthesised for the demo library");
+  std::strcpy(app->details.currentSongFile, "/home/listener/Music/Amber Coast/Tidelines/02 Salt on the Sill.wav");
+  for (uint32_t k = 0; k < 10; ++k)
+    app->settings.ratingValue[k] = 100 * (k + 1);
+  app->details.currentSongScore = 750;  // seven icons
+  app->settings.coverChoice = 1;
+  ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
+  app->jobs.coverReady.store(1);
+  app->run.playerRunning.store(1);
+  app->player.seekBar.store(350);
+  makeWindow();
+  ASSERT_TRUE(window->loadToolbarPictures());
+  window->setPlaying(true);
+  window->refreshSeekBar();
+  StatusTexts texts;
+  texts.part[0] = "Plinka Playing";
+  texts.part[1] = "5 songs prepared";
+  texts.part[2] = "36 entries";
+  texts.part[3] = "User One";
+  window->applyStatus(texts);
+  window->show();
+
+  window->resize(1000, 800);
+  ASSERT_TRUE(processUntil([this] { return window->width() == 1000; }));
+  saveScreenshot(*window, "main_window_1000x800.png");
+  window->resize(400, 300);
+  ASSERT_TRUE(processUntil([this] { return window->width() == 400; }));
+  saveScreenshot(*window, "main_window_400x300.png");
+
+  window->resize(1000, 800);
+  std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(700, 200), false);
+  menu->popup(window->mapToGlobal(QPoint(700, 200)));
+  ASSERT_TRUE(processUntil([&menu] { return menu->isVisible(); }));
+  saveScreenshot(*menu, "popup_menu.png");
+  menu->close();
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+#include "gui/now_playing_view.h"
+
+#include "db/records.h"
+#include "gui/toolbar_images.h"
+#include "library/cover_art.h"
+#include "shell/app.h"
+
+#include <QFont>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cstring>
+#include <mutex>
+
+namespace plinka::gui {
+
+namespace {
+
+// A text of a fixed-size buffer another thread may be rewriting: never read
+// past its end even when its terminator is missing.
+std::string bufferText(const char* buffer, size_t capacity) { return std::string(buffer, strnlen(buffer, capacity)); }
+
+QFont arial(int pixelHeight) {
+  QFont font("Arial");
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelHeight > 0 ? pixelHeight : 1);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+QColor colourOf(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+}  // namespace
+
+NowPlayingView::NowPlayingView(App& app, QWidget* parent) : QWidget(parent), app_(app) {
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+NowPlayingFacts NowPlayingView::facts() const {
+  NowPlayingFacts f;
+  f.width = static_cast<uint32_t>(width());
+  f.height = static_cast<uint32_t>(height());
+  const play::DetailsState& d = app_.details;
+  f.title = bufferText(d.current.title, sizeof d.current.title);
+  f.artist = bufferText(d.current.artist, sizeof d.current.artist);
+  f.album = bufferText(d.current.album, sizeof d.current.album);
+  f.comment = bufferText(d.current.comment, sizeof d.current.comment);
+  f.path = bufferText(d.currentSongFile, sizeof d.currentSongFile);
+  f.ratingIcons = db::ratingOfScore(app_.settings, d.currentSongScore);
+  f.coverChoice = app_.settings.coverChoice;
+  f.quickLinkChoice = app_.settings.quickLinkChoice;
+  f.quickLinksReady = app_.jobs.quickLinksReady.load() == 1;
+  f.pictureReady = app_.jobs.coverReady.load() == 1;
+  f.audio = app_.jobs.currentMediaType.load() < kFirstVideoType;
+  return f;
+}
+
+void NowPlayingView::paintEvent(QPaintEvent*) {
+  if (app_.player.inTray.load() != 0)
+    return;
+  lastSteps_ = nowPlayingSteps(facts());
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::WindowText));
+  for (const PaintStep& step : lastSteps_) {
+    switch (step.kind) {
+    case PaintStep::Fill:
+      painter.fillRect(QRect(QPoint(step.x, step.y), QPoint(step.right - 1, step.bottom - 1)), colourOf(step.colour));
+      break;
+    case PaintStep::Text: {
+      painter.setFont(arial(step.fontHeight));
+      painter.setPen(Qt::black);
+      const QString text = QString::fromUtf8(step.text.data(), static_cast<qsizetype>(step.text.size()));
+      painter.drawText(QRect(step.x, step.y, width() - step.x, step.fontHeight + step.fontHeight / 2),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+      break;
+    }
+    case PaintStep::Icon:
+      painter.drawPixmap(step.x, step.y, programIcon().pixmap(16, 16));
+      break;
+    case PaintStep::Picture: {
+      std::lock_guard lock(app_.cover.pictureMutex);
+      const platform::PixelBlock& block = app_.cover.picture;
+      if (block.width <= 0 || block.height <= 0 ||
+          block.argb.size() != static_cast<size_t>(block.width) * static_cast<size_t>(block.height))
+        break;
+      const QImage image(reinterpret_cast<const uchar*>(block.argb.data()), block.width, block.height, block.width * 4,
+                         QImage::Format_ARGB32);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(QRect(step.x, step.y, step.right - step.x, step.bottom - step.y), image);
+      break;
+    }
+    }
+  }
+}
+
+void NowPlayingView::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (event->button() == Qt::LeftButton && onLeftClick)
+    onLeftClick(at);
+  else if (event->button() == Qt::RightButton && onRightClick)
+    onRightClick(at);
+}
+
+}  // namespace plinka::gui

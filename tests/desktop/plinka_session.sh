@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# A whole session of the desktop player on a real (virtual) X display: it
+# starts on a small library, plays, skips on the S key, and quits through the
+# window's close with its settings and the State's list saved.
+# usage: plinka_session.sh PLINKA PLINKACTL   (run under xvfb-run)
+set -euo pipefail
+plinka="$1"
+plinkactl="$2"
+here="$(cd "$(dirname "$0")" && pwd)"
+work="$(mktemp -d)"
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- player log:" >&2
+  cat "$work/log" >&2 || true
+  exit 1
+}
+
+# Twenty-four short songs by as many artists (a list needs twenty songs, and
+# keeps an artist from coming twice), imported into a fresh data folder.
+mkdir -p "$work/library" "$work/data" "$work/run"
+chmod 700 "$work/run"
+python3 - "$work/library" <<'PY'
+import array, math, os, sys, wave
+for n in range(24):
+    folder = os.path.join(sys.argv[1], "Artist %d" % (n + 1), "Album")
+    os.makedirs(folder)
+    samples = array.array("h", (int(8000 * math.sin(i * (0.05 + n * 0.005))) for i in range(8000 * 20)))
+    with wave.open(os.path.join(folder, "01 Song %d.wav" % (n + 1)), "wb") as w:
+        w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
+        w.writeframes(samples.tobytes())
+PY
+"$plinkactl" --data "$work/data" import "$work/library" >/dev/null 2>&1 || fail "import"
+
+export PLINKA_DATA="$work/data" PLINKA_SILENT=1 PLINKA_LOG=1 XDG_RUNTIME_DIR="$work/run"
+"$plinka" /s >"$work/log" 2>&1 &
+pid=$!
+
+wait_for() {  # wait_for SECONDS PATTERN
+  local until=$((SECONDS + $1))
+  while [ $SECONDS -lt $until ]; do
+    grep -q "$2" "$work/log" && return 0
+    kill -0 "$pid" 2>/dev/null || fail "the player ended early"
+    sleep 0.2
+  done
+  fail "no '$2' in the log after $1 s"
+}
+
+python3 "$here/x_driver.py" wait Plinka 30 || fail "no window"
+wait_for 30 "^playing: "
+first="$(grep -m1 "^playing: " "$work/log")"
+python3 "$here/x_driver.py" key Plinka s
+until=$((SECONDS + 20))
+while [ "$(grep -c "^playing: " "$work/log")" -lt 2 ]; do
+  [ $SECONDS -lt $until ] || fail "the S key did not skip"
+  sleep 0.2
+done
+second="$(grep "^playing: " "$work/log" | sed -n 2p)"
+[ "$first" != "$second" ] || fail "skipped to the same song"
+
+python3 "$here/x_driver.py" close Plinka
+until=$((SECONDS + 30))
+while kill -0 "$pid" 2>/dev/null; do
+  [ $SECONDS -lt $until ] || fail "the window's close did not end the player"
+  sleep 0.2
+done
+wait "$pid" || fail "the player ended with an error"
+pid=""
+
+[ -s "$work/data/dPlinka.dat" ] || fail "settings not saved"
+[ -s "$work/data/PL1.m3u" ] || fail "the State's list not saved"
+grep -q "Song" "$work/data/PL1.m3u" || fail "the saved list holds no songs"
+echo "desktop session: started, played '$first', skipped to '$second', closed and saved"

@@ -2,6 +2,7 @@
 #include "db/copies.h"
 #include "db/table.h"
 #include "gui/main_window.h"
+#include "gui/media_controls.h"
 #include "gui/qt_ui.h"
 #include "gui/session_end.h"
 #include "gui/toolbar_images.h"
@@ -20,6 +21,7 @@
 #include "shell/single_instance.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +121,23 @@ int main(int argc, char** argv) {
       window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
       window.show();
     }
+    // No more questions once the run ends: workers still asking get the
+    // second answer instead of waiting for a window that is going.
+    window.onEnding = [&ui] { ui.close(); };
+    // The desktop's media controls (panel, lock screen, media keys) stand in
+    // for the system menu's Play/Stop and Skip.
+    gui::MediaControls media(
+        *app, QDBusConnection::sessionBus(), [&window](uint32_t command) { window.runCommand(command, 0); },
+        [&window] {
+          if (window.inTray()) {
+            window.trayLeftClick();
+          } else {
+            window.showNormal();
+            window.raise();
+            window.activateWindow();
+          }
+        });
+    window.onPlayerChanged = [&media] { media.refresh(); };
     gui::saveAtSessionEnd(*app);
     startScheduler(*app);
     startPlayer(*app);
@@ -132,6 +151,8 @@ int main(int argc, char** argv) {
     window.activateWindow();
     result = QApplication::exec();
     // Threads stop before the window they report to goes away.
+    ui.close();
+    window.onPlayerChanged = nullptr;
     stopScheduler(*app);
     ui.attachWindow(nullptr);
   }

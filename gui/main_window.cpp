@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -492,7 +493,21 @@ void MainWindow::applyPlacement() {
 void MainWindow::endRun() {
   if (ended_)
     return;
+  // A question still on screen (a worker may be waiting for it) is answered
+  // with its second button first; the run ends once its loop has unwound.
+  if (QWidget* shown =
+          QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
+    if (auto* dialog = qobject_cast<QDialog*>(shown))
+      dialog->reject();
+    else
+      shown->close();
+    QMetaObject::invokeMethod(
+        this, [this] { endRun(); }, Qt::QueuedConnection);
+    return;
+  }
   ended_ = true;
+  if (onEnding)
+    onEnding();
   stopScheduler(app_);
   storeColumnWidths();
   storePlacement();

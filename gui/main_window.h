@@ -55,6 +55,8 @@ public:
   // the tray tip and whatever else follows the player (onPlayerChanged).
   void refreshPlayerControls();
   std::function<void()> onPlayerChanged;
+  // Called once when the run ends, before the worker threads are stopped.
+  std::function<void()> onEnding;
   void setPlaying(bool playing);
   // Every command: toolbar, menus, keys, and commands posted by the engine
   // (1 start playing, 2031 end the run, 2032 a song's details...).

@@ -11,6 +11,11 @@
 #include <QThread>
 #include <QUrl>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 namespace plinka::gui {
 
 namespace {
@@ -55,11 +60,47 @@ void QtUi::attachWindow(MainWindow* window) {
 uint32_t QtUi::onGuiThread(const std::function<uint32_t()>& body) {
   if (QThread::currentThread() == thread())
     return body();
-  uint32_t answer = kPromptSecond;
+  // Shared by the waiting worker and the queued call, which may outlive the
+  // worker's wait when the front end closes first; the body itself (which
+  // refers to the worker's stack) only runs while the worker still waits.
+  struct Call {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool started = false;
+    bool given = false;
+    bool abandoned = false;
+    uint32_t answer = kPromptSecond;
+  };
+  auto call = std::make_shared<Call>();
+  const std::function<uint32_t()>* job = &body;
   QMetaObject::invokeMethod(
-      this, [&body, &answer] { answer = body(); }, Qt::BlockingQueuedConnection);
-  return answer;
+      this,
+      [call, job] {
+        {
+          std::lock_guard lock(call->mutex);
+          if (call->abandoned)
+            return;
+          call->started = true;
+        }
+        const uint32_t answer = (*job)();
+        std::lock_guard lock(call->mutex);
+        call->answer = answer;
+        call->given = true;
+        call->answered.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(call->mutex);
+  while (!call->given) {
+    if (!call->started && closed_.load()) {
+      call->abandoned = true;
+      return kPromptSecond;
+    }
+    call->answered.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return call->answer;
 }
+
+void QtUi::close() { closed_.store(true); }
 
 void QtUi::later(std::function<void()> body) { QMetaObject::invokeMethod(this, std::move(body), Qt::QueuedConnection); }
 

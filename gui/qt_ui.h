@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -32,6 +33,11 @@ public:
   // Set on the GUI thread before any worker thread starts; the last status
   // texts shown before it was attached are handed to it at once.
   void attachWindow(MainWindow* window);
+  // The run is ending: questions asked from now on, and those not yet on
+  // screen, are answered with the second button at once, so no worker waits
+  // for a GUI thread that has stopped showing them. Called on the GUI thread
+  // before the worker threads are joined.
+  void close();
 
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
   uint32_t showWelcome() override;
@@ -53,7 +59,9 @@ public:
 
 private:
   // Runs `body` on the GUI thread and returns its result: directly when
-  // already there, otherwise by a blocking queued invocation.
+  // already there, otherwise by a queued invocation the caller waits for
+  // (given up, with kPromptSecond, when the front end closes before the
+  // body has started).
   uint32_t onGuiThread(const std::function<uint32_t()>& body);
   // Runs `body` later on the GUI thread, in the order of the calls.
   void later(std::function<void()> body);
@@ -67,6 +75,8 @@ private:
   std::mutex statusMutex_;
   StatusTexts early_;
   bool earlyPending_ = false;
+  // Set by close() on the GUI thread; read by workers waiting in onGuiThread.
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace plinka::gui

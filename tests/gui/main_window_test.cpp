@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -295,6 +296,41 @@ TEST_F(MainWindowTest, ToolbarPicturesAndTooltips) {
 
   app->folders.program = "/nonexistent/";
   EXPECT_FALSE(window->loadToolbarPictures());
+}
+
+TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
+  test::TempDir data;
+  app->folders.program = data.path();
+  app->folders.data = data.path();
+  makeWindow();
+  PromptRequest request;
+  request.message = "Delete?";
+  request.firstCaption = "Yes";
+  request.secondCaption = "No";
+  std::atomic<uint32_t> answer{kPromptNone};
+  // The run ends while the question is on screen.
+  QTimer poll;
+  bool ended = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!ended && QApplication::activeModalWidget() != nullptr) {
+      ended = true;
+      window->runCommand(kEndRunCommand, 0);
+    }
+  });
+  poll.start(20);
+  std::thread worker([&] { answer.store(ui->prompt(request, nullptr)); });
+  const bool answered = processUntil([&] { return answer.load() != kPromptNone; });
+  worker.join();
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(answer.load(), kPromptSecond);
+  EXPECT_TRUE(processUntil([&] { return std::ifstream(data.file(kSettingsFileName)).good(); }));
+
+  // Once closed, the front end answers at once instead of queueing.
+  ui->close();
+  std::thread late([&] { answer.store(ui->prompt(request, nullptr)); });
+  late.join();
+  EXPECT_EQ(answer.load(), kPromptSecond);
 }
 
 // The window as a person sees it while a song of the demo library plays.

@@ -1,0 +1,260 @@
+#include "gui/media_controls.h"
+#include "gui/qt_test_env.h"
+#include "shell/app.h"
+
+#include <QByteArray>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/prctl.h>
+
+namespace plinka::gui {
+namespace {
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.plinka");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+template <size_t N> void setText(char (&buffer)[N], const char* text) { std::snprintf(buffer, N, "%s", text); }
+
+// The suite runs a private bus of its own, started once for all tests: the
+// controls sit on one connection, the "desktop" calls them from another.
+class MediaControlsTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+      skipReason = "dbus-daemon is not installed (package dbus); the media controls cannot be tried";
+      return;
+    }
+    daemon = std::make_unique<QProcess>();
+    // The bus ends with the test program, even when a test crashes it.
+    daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    daemon->start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    QByteArray line;
+    while (!line.contains('\n') && daemon->waitForReadyRead(5000))
+      line += daemon->readAllStandardOutput();
+    address = QString::fromUtf8(line).trimmed();
+    if (address.isEmpty())
+      skipReason = "dbus-daemon started but gave no bus address";
+  }
+
+  static void TearDownTestSuite() {
+    QDBusConnection::disconnectFromBus(QStringLiteral("plinka-test"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("plinka-test-desktop"));
+    if (daemon) {
+      daemon->terminate();
+      daemon->waitForFinished(3000);
+      daemon.reset();
+    }
+  }
+
+  void SetUp() override {
+    if (!skipReason.empty())
+      GTEST_SKIP() << skipReason;
+    app = std::make_unique<App>();
+    controls = std::make_unique<MediaControls>(
+        *app, bus(), [this](uint32_t command) { commands.push_back(command); }, [this] { ++raised; });
+    ASSERT_TRUE(controls->registered());
+  }
+
+  static QDBusConnection bus() { return QDBusConnection::connectToBus(address, QStringLiteral("plinka-test")); }
+  static QDBusConnection desktop() {
+    return QDBusConnection::connectToBus(address, QStringLiteral("plinka-test-desktop"));
+  }
+
+  // Calls a method from the desktop's connection and waits for the answer
+  // with the event loop running (the controls answer on this same thread).
+  QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+    message.setArguments(arguments);
+    QDBusPendingCall pending = desktop().asyncCall(message);
+    EXPECT_TRUE(processUntil([&] { return pending.isFinished(); })) << method.toStdString();
+    return pending.reply();
+  }
+
+  QVariant property(const QString& interface, const QString& name) {
+    const QDBusMessage reply =
+        call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name});
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    if (reply.arguments().isEmpty())
+      return {};
+    return reply.arguments().at(0).value<QDBusVariant>().variant();
+  }
+
+  QVariantMap metadata() { return qdbus_cast<QVariantMap>(property(kPlayer, QStringLiteral("Metadata"))); }
+
+  inline static std::unique_ptr<QProcess> daemon;
+  inline static QString address;
+  inline static std::string skipReason;
+
+  std::unique_ptr<App> app;
+  std::vector<uint32_t> commands;
+  int raised = 0;
+  std::unique_ptr<MediaControls> controls;
+};
+
+TEST_F(MediaControlsTest, ButtonsBecomeMainWindowCommands) {
+  struct Case {
+    const char* method;
+    QVariantList arguments;
+    bool playing;
+    std::vector<uint32_t> expected;
+  };
+  const Case cases[] = {
+      {"PlayPause", {}, false, {1}},
+      {"PlayPause", {}, true, {1}},
+      {"Play", {}, false, {1}},
+      {"Play", {}, true, {}},
+      {"Pause", {}, true, {1}},
+      {"Pause", {}, false, {}},
+      {"Stop", {}, true, {2}},
+      {"Next", {}, true, {5}},
+      {"Previous", {}, true, {4}},
+      {"Seek", {qlonglong(5000000)}, true, {}},
+      {"OpenUri", {QStringLiteral("file:///elsewhere.mp3")}, true, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + (c.playing ? " while playing" : " while stopped"));
+    app->run.playerRunning.store(c.playing ? 1 : 0);
+    commands.clear();
+    const QDBusMessage reply = call(kPlayer, QString::fromLatin1(c.method), c.arguments);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(commands, c.expected);
+  }
+
+  call(kRoot, QStringLiteral("Raise"));
+  EXPECT_EQ(raised, 1);
+  call(kRoot, QStringLiteral("Quit"));
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(property(kRoot, QStringLiteral("CanQuit")).toBool(), false);
+  EXPECT_EQ(property(kRoot, QStringLiteral("Identity")).toString(), QStringLiteral("Plinka"));
+}
+
+TEST_F(MediaControlsTest, PlaybackStatusFollowsThePlayer) {
+  struct Case {
+    uint32_t running;
+    uint32_t pausedAt;
+    const char* status;
+  };
+  const Case cases[] = {{0, 0, "Stopped"}, {1, 0, "Playing"}, {0, 81234, "Paused"}, {1, 81234, "Playing"}};
+  for (const Case& c : cases) {
+    app->run.playerRunning.store(c.running);
+    app->player.pausePosition.store(c.pausedAt);
+    EXPECT_EQ(property(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QString::fromLatin1(c.status))
+        << "running " << c.running << ", paused at " << c.pausedAt;
+  }
+
+  app->player.playPosition.store(-1);
+  EXPECT_EQ(property(kPlayer, QStringLiteral("Position")).toLongLong(), 0);
+  app->player.playPosition.store(61500);
+  EXPECT_EQ(property(kPlayer, QStringLiteral("Position")).toLongLong(), 61500000);
+}
+
+TEST_F(MediaControlsTest, MetadataDescribesTheCurrentSong) {
+  EXPECT_EQ(metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
+            QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+
+  auto& details = app->details;
+  setText(details.current.title, "Blue Hour");
+  setText(details.current.artist, "M\xC3\xB8ller");
+  setText(details.current.album, "Dusk");
+  setText(details.currentSongFile, "/music/Dusk/01 Blue Hour & Co.mp3");
+  const QVariantMap first = metadata();
+  EXPECT_EQ(first.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Blue Hour"));
+  EXPECT_EQ(first.value(QStringLiteral("xesam:artist")).toStringList(),
+            QStringList{QString::fromUtf8("M\xC3\xB8ller")});
+  EXPECT_EQ(first.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Dusk"));
+  EXPECT_EQ(first.value(QStringLiteral("xesam:url")).toString(),
+            QStringLiteral("file:///music/Dusk/01%20Blue%20Hour%20%26%20Co.mp3"));
+  const QString firstTrack = first.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
+  EXPECT_TRUE(firstTrack.startsWith(QStringLiteral("/org/plinka/track/"))) << firstTrack.toStdString();
+  EXPECT_EQ(metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), firstTrack)
+      << "asking again is the same track";
+
+  // The next song: a new track id. Its title fills the whole buffer with no
+  // terminator, and is read only up to the buffer's end.
+  std::memset(details.current.title, 'x', sizeof details.current.title);
+  setText(details.currentSongFile, "/music/Dusk/02 Night.mp3");
+  const QVariantMap second = metadata();
+  EXPECT_NE(second.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), firstTrack);
+  EXPECT_EQ(second.value(QStringLiteral("xesam:title")).toString(), QString(sizeof details.current.title, 'x'));
+}
+
+TEST_F(MediaControlsTest, RefreshAnnouncesWhatChanged) {
+  if (QStandardPaths::findExecutable(QStringLiteral("dbus-monitor")).isEmpty())
+    GTEST_SKIP() << "dbus-monitor is not installed; the announcement cannot be watched";
+  QProcess monitor;
+  monitor.start(QStringLiteral("dbus-monitor"),
+                {"--address", address, "type='signal',interface='org.freedesktop.DBus.Properties'"});
+  QByteArray seen;
+  auto saw = [&](const char* text) {
+    return processUntil([&] {
+      seen += monitor.readAllStandardOutput();
+      return seen.contains(text);
+    });
+  };
+  // The monitor says it is watching once the bus took its name away.
+  ASSERT_TRUE(saw("NameLost")) << seen.toStdString();
+  seen.clear();
+
+  app->run.playerRunning.store(1);
+  controls->refresh();
+  ASSERT_TRUE(saw("string \"Playing\"")) << seen.toStdString();
+  EXPECT_TRUE(seen.contains("member=PropertiesChanged")) << seen.toStdString();
+  EXPECT_TRUE(seen.contains("string \"org.mpris.MediaPlayer2.Player\"")) << seen.toStdString();
+  EXPECT_TRUE(seen.contains("string \"PlaybackStatus\"")) << seen.toStdString();
+  EXPECT_FALSE(seen.contains("Metadata")) << "the song did not change: " << seen.toStdString();
+
+  seen.clear();
+  setText(app->details.current.title, "Blue Hour");
+  setText(app->details.currentSongFile, "/music/Blue Hour.mp3");
+  controls->refresh();
+  ASSERT_TRUE(saw("string \"Blue Hour\"")) << seen.toStdString();
+  EXPECT_TRUE(seen.contains("string \"Metadata\"")) << seen.toStdString();
+  EXPECT_FALSE(seen.contains("PlaybackStatus")) << "the status did not change: " << seen.toStdString();
+
+  monitor.terminate();
+  monitor.waitForFinished(3000);
+}
+
+TEST_F(MediaControlsTest, StaysOffTheBusWhenItCannotHaveTheName) {
+  // The name is held already, by another program or by another object of
+  // this one: the newcomer gives way, and leaves the first one's name and
+  // object alone when it goes.
+  for (QDBusConnection other : {desktop(), bus()}) {
+    {
+      MediaControls second(
+          *app, other, [](uint32_t) {}, [] {});
+      EXPECT_FALSE(second.registered());
+    }
+    EXPECT_EQ(desktop().interface()->serviceOwner(kService).value().toStdString(), bus().baseService().toStdString());
+    commands.clear();
+    call(kPlayer, QStringLiteral("Next"));
+    EXPECT_EQ(commands, std::vector<uint32_t>{5});
+  }
+
+  MediaControls offline(
+      *app, QDBusConnection(QStringLiteral("plinka-test-no-bus")), [](uint32_t) {}, [] {});
+  EXPECT_FALSE(offline.registered());
+}
+
+}  // namespace
+}  // namespace plinka::gui

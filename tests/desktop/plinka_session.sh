@@ -72,4 +72,21 @@ pid=""
 [ -s "$work/data/dPlinka.dat" ] || fail "settings not saved"
 [ -s "$work/data/PL1.m3u" ] || fail "the State's list not saved"
 grep -q "Song" "$work/data/PL1.m3u" || fail "the saved list holds no songs"
-echo "desktop session: started, played '$first', skipped to '$second', closed and saved"
+# A logout or a system shutdown ends the program by a signal: the settings
+# are saved at once, without the orderly end.
+sleep 1.1
+touch "$work/before-signal"
+"$plinka" >"$work/log" 2>&1 &
+pid=$!
+python3 "$here/x_driver.py" wait Plinka 30 || fail "no window on the second start"
+kill -TERM "$pid"
+until=$((SECONDS + 30))
+while kill -0 "$pid" 2>/dev/null; do
+  [ $SECONDS -lt $until ] || fail "SIGTERM did not end the player"
+  sleep 0.2
+done
+wait "$pid" || true
+pid=""
+[ "$work/data/dPlinka.dat" -nt "$work/before-signal" ] || fail "settings not saved at SIGTERM"
+
+echo "desktop session: started, played '$first', skipped to '$second', closed and saved; saved again at SIGTERM"

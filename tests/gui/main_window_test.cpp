@@ -333,6 +333,44 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
   EXPECT_EQ(answer.load(), kPromptSecond);
 }
 
+TEST_F(MainWindowTest, PlaceIsKeptInTheSettings) {
+  makeWindow();
+  window->setGeometry(100, 120, 700, 500);
+  ASSERT_TRUE(processUntil([this] { return window->width() == 700; }));
+  window->storePlacement();
+  ui->attachWindow(nullptr);
+  window.reset();
+  makeWindow();
+  window->applyPlacement();
+  ASSERT_TRUE(processUntil([this] { return window->width() == 700; }));
+  EXPECT_EQ(window->geometry().size(), QSize(700, 500));
+
+  // A place never stored leaves a usable first size, not a tiny window.
+  std::memset(&app->settings.windowPlacement, 0, sizeof app->settings.windowPlacement);
+  ui->attachWindow(nullptr);
+  window.reset();
+  makeWindow();
+  window->applyPlacement();
+  EXPECT_GE(window->width(), 600);
+}
+
+TEST_F(MainWindowTest, MinimisingGoesToTheTrayAndAClickBringsItBack) {
+  app->settings.trayMinimise = 1;
+  makeWindow();
+  window->showMinimized();
+  ASSERT_TRUE(processUntil([this] { return window->inTray(); }));
+  EXPECT_FALSE(window->isVisible());
+  std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(0, 0), false);
+  std::vector<std::string> items;
+  for (const QAction* action : menu->actions())
+    if (!action->isSeparator() && !action->menu())
+      items.push_back(action->text().toStdString());
+  EXPECT_EQ(std::vector<std::string>(items.end() - 3, items.end()), (std::vector<std::string>{"Play", "Skip", "Exit"}));
+  window->trayLeftClick();
+  EXPECT_FALSE(window->inTray());
+  EXPECT_TRUE(window->isVisible());
+}
+
 // The window as a person sees it while a song of the demo library plays.
 TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
   app->folders.program = kResources;

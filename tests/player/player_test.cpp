@@ -371,6 +371,26 @@ TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
   }
 }
 
+TEST_F(PlayerTest, AVideoWaitsOffScreenUntilTheLayoutPlacesItInItsWindow) {
+  makeSongs({songFile(0, "mpg"), songFile(1, "mpg"), songFile(2, "mpg")});
+  listSlots({0, 1, 2});
+  app->player.videoWindow.store(0x42);
+  request(play::kPlayerStart);
+  EXPECT_EQ(fake->lastTarget.x, play::kOffScreen);
+  // The right half under the toolbar of a 1000 x 800 window, drawn in a
+  // video window that itself lies at (500, 30) of the client area.
+  app->player.videoWidth.store(500);
+  app->player.videoHeight.store(400);
+  app->player.videoOriginX.store(500);
+  app->player.videoOriginY.store(30);
+  request(play::kPlayerPlaceVideo);
+  EXPECT_EQ(fake->lastTarget.window, 0x42u);
+  EXPECT_EQ(fake->lastTarget.x, 0);
+  EXPECT_EQ(fake->lastTarget.y, 0);
+  EXPECT_EQ(fake->lastTarget.width, 500);
+  EXPECT_EQ(fake->lastTarget.height, 400);
+}
+
 TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
   struct Case {
     const char* name;

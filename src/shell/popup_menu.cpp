@@ -106,27 +106,25 @@ std::vector<MenuEntry> pictureMenu(App& app, const PopupPlace& place) {
   return entries;
 }
 
-std::vector<MenuEntry> userMenu(const SettingsRecord& s) {
-  const uint32_t current = s.stateUser[play::currentStateIndex(s)];
+// One submenu of ten names (users, alt modes or States): choice k has the id
+// base + k and is checked when it is the current one.
+std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], uint32_t base, uint32_t current) {
   std::vector<MenuEntry> entries;
   for (uint32_t k = 0; k < kMenuChoices; ++k)
-    entries.push_back(item(slotText(s.userName[k]).c_str(), kCmdUserBase + k, current == k));
+    entries.push_back(item(slotText(names[k]).c_str(), base + k, current == k));
   return entries;
+}
+
+std::vector<MenuEntry> userMenu(const SettingsRecord& s) {
+  return namesMenu(s.userName, kCmdUserBase, s.stateUser[play::currentStateIndex(s)]);
 }
 
 std::vector<MenuEntry> modeMenu(const SettingsRecord& s) {
-  const uint32_t current = s.stateAltMode[play::currentStateIndex(s)];
-  std::vector<MenuEntry> entries;
-  for (uint32_t k = 0; k < kMenuChoices; ++k)
-    entries.push_back(item(slotText(s.altModeName[k]).c_str(), kCmdModeBase + k, current == k));
-  return entries;
+  return namesMenu(s.altModeName, kCmdModeBase, s.stateAltMode[play::currentStateIndex(s)]);
 }
 
 std::vector<MenuEntry> stateMenu(const SettingsRecord& s) {
-  std::vector<MenuEntry> entries;
-  for (uint32_t k = 0; k < kMenuChoices; ++k)
-    entries.push_back(item(slotText(s.stateName[k]).c_str(), kCmdStateBase + k, s.currentState == k));
-  return entries;
+  return namesMenu(s.stateName, kCmdStateBase, s.currentState);
 }
 
 }  // namespace

@@ -4,24 +4,11 @@
 #include "play/list_builder.h"
 #include "play/song_details.h"
 #include "shell/settings_defaults.h"
+#include "support/song_table.h"
 
 #include <cstdio>
 
 namespace plinka::test {
-
-namespace {
-
-void putText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& value) {
-  std::snprintf(h.text, sizeof h.text, "%s", value.c_str());
-  ASSERT_GE(db::writeField(h, slot, field), 0);
-}
-
-void putNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  ASSERT_GE(db::writeField(h, slot, field), 0);
-}
-
-}  // namespace
 
 std::vector<Song> plainSongs(uint32_t count) {
   std::vector<Song> songs(count);
@@ -55,34 +42,21 @@ void PlayTest::freshApp() {
 }
 
 void PlayTest::makeTable(const std::vector<Song>& songs) {
-  ASSERT_TRUE(db::createSongTable(tablePath.c_str()));
-  db::TableHandle& h = app->songTable;
-  std::snprintf(h.path, sizeof h.path, "%s", tablePath.c_str());
-  h.writable = 1;
-  ASSERT_TRUE(db::openMapped(h));
-  for (uint32_t k = 0; k < songs.size(); ++k) {
-    // Slot 0, the record every new table holds, takes the first song.
-    if (k > 0) {
-      ASSERT_EQ(db::allocate(h), static_cast<int32_t>(k));
-    }
-    const Song& s = songs[k];
-    putText(h, k, db::FileName, s.fileName);
-    putText(h, k, db::Name, s.title);
-    putText(h, k, db::Artist, s.artist);
-    putText(h, k, db::Album, "Album of " + s.title);
-    putNumber(h, k, db::Flags, s.flags);
-    putNumber(h, k, db::ID, s.id);
-    putNumber(h, k, db::PlayCount, 0);
-    for (uint32_t u = 0; u < 10; ++u) {
-      putNumber(h, k, db::scoreField(u), s.score + (s.perUserScores ? u : 0));
-      putNumber(h, k, db::targetField(u), s.target);
-    }
-  }
-  if (songs.empty()) {
-    ASSERT_TRUE(db::setStatus(h, 0, db::kStatusFree));
-  }
-  ASSERT_EQ(db::countInUse(h), songs.size());
-  db::closeTable(h);
+  makeSongTable(app->songTable, tablePath, static_cast<uint32_t>(songs.size()),
+                [&songs](db::TableHandle& h, uint32_t k) {
+                  const Song& s = songs[k];
+                  putText(h, k, db::FileName, s.fileName);
+                  putText(h, k, db::Name, s.title);
+                  putText(h, k, db::Artist, s.artist);
+                  putText(h, k, db::Album, "Album of " + s.title);
+                  putNumber(h, k, db::Flags, s.flags);
+                  putNumber(h, k, db::ID, s.id);
+                  putNumber(h, k, db::PlayCount, 0);
+                  for (uint32_t u = 0; u < 10; ++u) {
+                    putNumber(h, k, db::scoreField(u), s.score + (s.perUserScores ? u : 0));
+                    putNumber(h, k, db::targetField(u), s.target);
+                  }
+                });
 }
 
 void PlayTest::pass() {

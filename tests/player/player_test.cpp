@@ -8,6 +8,7 @@
 #include "shell/app.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
+#include "support/song_table.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -132,24 +133,15 @@ protected:
   // Song k in slot k, each with the given file name, Score kScore for every
   // user; every file plays for kSongLength unless the test says otherwise.
   void makeSongs(const std::vector<std::string>& files) {
-    const std::string path = app->settings.databasePath;
-    ASSERT_TRUE(db::createSongTable(path.c_str()));
-    db::TableHandle& h = app->songTable;
-    std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
-    h.writable = 1;
-    ASSERT_TRUE(db::openMapped(h));
-    for (uint32_t k = 0; k < files.size(); ++k) {
-      if (k > 0) {
-        ASSERT_EQ(db::allocate(h), static_cast<int32_t>(k));
-      }
-      putText(k, db::FileName, files[k]);
-      putText(k, db::Name, "Title " + std::to_string(k));
-      putNumber(k, db::ID, 100 + k);
-      for (uint32_t u = 0; u < 10; ++u)
-        putNumber(k, db::scoreField(u), kScore);
-      fake->lengths[files[k]] = kSongLength;
-    }
-    db::closeTable(h);
+    makeSongTable(app->songTable, app->settings.databasePath, static_cast<uint32_t>(files.size()),
+                  [this, &files](db::TableHandle& h, uint32_t k) {
+                    test::putText(h, k, db::FileName, files[k]);
+                    test::putText(h, k, db::Name, "Title " + std::to_string(k));
+                    test::putNumber(h, k, db::ID, 100 + k);
+                    for (uint32_t u = 0; u < 10; ++u)
+                      test::putNumber(h, k, db::scoreField(u), kScore);
+                    fake->lengths[files[k]] = kSongLength;
+                  });
     files_ = files;
   }
   void makeSongs(uint32_t count) {
@@ -160,13 +152,9 @@ protected:
   }
 
   void putText(uint32_t slot, uint32_t field, const std::string& value) {
-    std::snprintf(app->songTable.text, sizeof app->songTable.text, "%s", value.c_str());
-    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
+    test::putText(app->songTable, slot, field, value);
   }
-  void putNumber(uint32_t slot, uint32_t field, uint32_t value) {
-    app->songTable.value = value;
-    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
-  }
+  void putNumber(uint32_t slot, uint32_t field, uint32_t value) { test::putNumber(app->songTable, slot, field, value); }
 
   // List rows for the given slots, as the builder makes them.
   void listSlots(const std::vector<uint32_t>& slots) {

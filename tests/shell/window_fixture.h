@@ -7,6 +7,7 @@
 #include "shell/app.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
+#include "support/song_table.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -49,21 +50,12 @@ protected:
   // A song table holding these files, song k in slot k titled "Title <file>"
   // by "Artist <k>"; left closed.
   void makeSongs(const std::vector<std::string>& files) {
-    const std::string path = app->settings.databasePath;
-    ASSERT_TRUE(db::createSongTable(path.c_str()));
-    db::TableHandle& h = app->songTable;
-    std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
-    h.writable = 1;
-    ASSERT_TRUE(db::openMapped(h));
-    for (uint32_t k = 0; k < files.size(); ++k) {
-      if (k > 0) {
-        ASSERT_EQ(db::allocate(h), static_cast<int32_t>(k));
-      }
-      putText(k, db::FileName, files[k]);
-      putText(k, db::Name, "Title " + files[k]);
-      putText(k, db::Artist, "Artist " + std::to_string(k));
-    }
-    db::closeTable(h);
+    makeSongTable(app->songTable, app->settings.databasePath, static_cast<uint32_t>(files.size()),
+                  [&files](db::TableHandle& h, uint32_t k) {
+                    putText(h, k, db::FileName, files[k]);
+                    putText(h, k, db::Name, "Title " + files[k]);
+                    putText(h, k, db::Artist, "Artist " + std::to_string(k));
+                  });
   }
 
   // A bare list row for a file.
@@ -87,12 +79,6 @@ protected:
   TempDir dir;
   FakeUi ui;  // outlives the App's threads
   std::unique_ptr<App> app = std::make_unique<App>();
-
-private:
-  void putText(uint32_t slot, uint32_t field, const std::string& value) {
-    std::snprintf(app->songTable.text, sizeof app->songTable.text, "%s", value.c_str());
-    ASSERT_GE(db::writeField(app->songTable, slot, field), 0);
-  }
 };
 
 }  // namespace plinka::test

@@ -1,6 +1,7 @@
 #include "gui/prompt_dialogs.h"
 
 #include "gui/toolbar_images.h"
+#include "text/text.h"
 
 #include "ui_about.h"
 #include "ui_question.h"
@@ -43,15 +44,7 @@ QFont arial(int pixels) {
 
 // At most `limit` bytes of UTF-8 text, never ending inside a character.
 std::string cutUtf8(const QByteArray& text, size_t limit) {
-  const size_t size = static_cast<size_t>(text.size());
-  size_t end = std::min(size, limit);
-  if (end < size) {
-    // Step back over continuation bytes: the character they belong to does
-    // not fit whole.
-    while (end > 0 && (static_cast<unsigned char>(text[static_cast<qsizetype>(end)]) & 0xC0) == 0x80)
-      --end;
-  }
-  return std::string(text.constData(), end);
+  return std::string(text.constData(), text::utf8Fit(text.constData(), static_cast<size_t>(text.size()), limit));
 }
 
 // Milliseconds until an auto-close, at the clock's speed, within what a timer

@@ -2,6 +2,7 @@
 
 #include "library/file_access.h"
 #include "library/folder_names.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -436,10 +437,7 @@ void setDefaults(TagResult& r, const char* path) {
 size_t keepText(char* dst, size_t cap, const char* src, size_t n) {
   if (cap == 0)
     return 0;
-  size_t keep = std::min(n, cap - 1);
-  if (keep < n)
-    while (keep > 0 && (static_cast<uint8_t>(src[keep]) & 0xC0) == 0x80)
-      --keep;  // src[keep] continues a character: end before that character
+  const size_t keep = text::utf8Fit(src, n, cap - 1);
   std::memmove(dst, src, keep);
   dst[keep] = 0;
   return keep;

@@ -11,6 +11,7 @@
 #include "shell/prompt.h"
 #include "shell/state_switch.h"
 #include "shell/status_texts.h"
+#include "text/text.h"
 
 #include <cstring>
 
@@ -42,12 +43,7 @@ std::string bufferText(const char* buffer, size_t capacity) { return std::string
 // Cuts a text to at most max bytes without leaving a broken UTF-8 sequence
 // at the end.
 std::string cutText(std::string text, size_t max) {
-  if (text.size() <= max)
-    return text;
-  size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    --end;
-  text.resize(end);
+  text.resize(text::utf8Fit(text.data(), text.size(), max));
   return text;
 }
 

@@ -121,4 +121,14 @@ size_t lastComponent(char* dst, size_t cap, const char* path) {
   return len;
 }
 
+size_t utf8Fit(const char* text, size_t n, size_t max) {
+  if (n <= max)
+    return n;
+  size_t keep = max;
+  // text[keep] continues a character: end before that character.
+  while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+    --keep;
+  return keep;
+}
+
 }  // namespace plinka::text

@@ -58,4 +58,8 @@ void copyMemory(void* dst, const void* src, size_t n);
 // Last component of a path; a trailing '/' is ignored ("a/b/" gives "b").
 size_t lastComponent(char* dst, size_t cap, const char* path);
 
+// How many of the n bytes of UTF-8 text to keep so that at most max remain
+// and the kept part does not end inside a character.
+size_t utf8Fit(const char* text, size_t n, size_t max);
+
 }  // namespace plinka::text

@@ -91,3 +91,15 @@ TEST(TextRoutines, LastComponentOfAPath) {
     EXPECT_STREQ(out, c.last) << c.path;
   }
 }
+
+TEST(TextRoutines, Utf8FitNeverEndsInsideACharacter) {
+  const std::string text = "ab\xC3\xA9\xE2\x82\xAC";  // a, b, e-acute, euro: 1 + 1 + 2 + 3 bytes
+  struct Case {
+    size_t max;
+    size_t kept;
+  };
+  for (const Case& c : {Case{7, 7}, Case{100, 7}, Case{6, 4}, Case{5, 4}, Case{4, 4}, Case{3, 2}, Case{0, 0}}) {
+    SCOPED_TRACE(c.max);
+    EXPECT_EQ(text::utf8Fit(text.data(), text.size(), c.max), c.kept);
+  }
+}

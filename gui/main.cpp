@@ -138,7 +138,10 @@ int main(int argc, char** argv) {
           }
         });
     window.onPlayerChanged = [&media] { media.refresh(); };
-    gui::saveAtSessionEnd(*app);
+    gui::saveAtSessionEnd(*app, [&window] {
+      window.storeColumnWidths();
+      window.storePlacement();
+    });
     startScheduler(*app);
     startPlayer(*app);
     if (outcome.importRequested) {
@@ -150,10 +153,11 @@ int main(int argc, char** argv) {
     window.raise();
     window.activateWindow();
     result = QApplication::exec();
-    // Threads stop before the window they report to goes away.
-    ui.close();
+    // Threads stop before the window they report to goes away; after a
+    // SIGTERM this is where the run ends (the window's own end did it all
+    // otherwise).
     window.onPlayerChanged = nullptr;
-    stopScheduler(*app);
+    window.finishRun();
     ui.attachWindow(nullptr);
   }
   app->player.playback.reset();

@@ -3,6 +3,8 @@
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/toolbar_images.h"
+#include "gui/upcoming_model.h"
+#include "gui/window_availability.h"
 #include "play/list_commands.h"
 #include "play/player.h"
 #include "shell/app.h"
@@ -12,6 +14,7 @@
 #include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_file.h"
+#include "shell/status_texts.h"
 #include "shell/toolbar_buttons.h"
 #include "shell/window_commands.h"
 
@@ -19,19 +22,23 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDialog>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace plinka::gui {
 
@@ -47,11 +54,32 @@ constexpr uint32_t kDoubleClickPatience = 5;
 
 QString toQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-QTreeWidgetItem* makeItem(const play::ListRow& row) {
-  auto* item = new QTreeWidgetItem;
-  for (int c = 0; c < play::ColumnCount; ++c)
-    item->setText(c, toQ(row.column[c]));
-  return item;
+// The least part of a window, in pixels each way, that a screen must show
+// for the window to count as reachable there.
+constexpr int kReachableWidth = 100;
+constexpr int kReachableHeight = 40;
+
+// A window at `place` can be reached on some connected screen.
+bool onSomeScreen(const QRect& place) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect shown = screen->availableGeometry().intersected(place);
+    if (shown.width() >= std::min(kReachableWidth, place.width()) &&
+        shown.height() >= std::min(kReachableHeight, place.height()))
+      return true;
+  }
+  return false;
+}
+
+// `place` moved onto the primary screen: its size kept where the screen
+// holds it, centred.
+QRect onPrimaryScreen(const QRect& place) {
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary)
+    return place;
+  const QRect area = primary->availableGeometry();
+  QRect moved(QPoint(0, 0), place.size().boundedTo(area.size()));
+  moved.moveCenter(area.center());
+  return moved;
 }
 
 // The keyboard map's code for a Qt key, 0 for a key the map does not know.
@@ -66,6 +94,21 @@ int mapKey(const QKeyEvent& event) {
   if (key == Qt::Key_MediaPlay || key == Qt::Key_MediaTogglePlayPause || key == Qt::Key_Play)
     return kKeyPlay;
   return 0;
+}
+
+// Stops the engine's threads on a helper thread while this (the GUI) thread
+// keeps its event loop running: a thread that ends only after the GUI thread
+// has answered it (a question, a queued call) can still end, and the desktop
+// never sees a program that does not respond.
+void stopThreadsWithLoopRunning(App& app) {
+  QEventLoop loop;
+  std::thread stopper([&app, &loop] {
+    stopScheduler(app);
+    QMetaObject::invokeMethod(
+        &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+  });
+  loop.exec();
+  stopper.join();
 }
 
 }  // namespace
@@ -99,6 +142,7 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
     QAction* action = toolbar_->addAction(QString::number(id), this, [this, id] { runCommand(id, 0); });
     action->setData(id);
     action->setToolTip(toQ(toolbarTooltip(app_, id)));
+    action->setEnabled(commandAvailable(id));
     buttons_.push_back(action);
     if (id == play::kWindowPlay)
       playAction_ = action;
@@ -114,33 +158,39 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
       seekFromBar(app_, static_cast<uint32_t>(seekBar_->sliderPosition()));
   });
 
-  list_ = new QTreeWidget(this);
+  // The upcoming list: a view over the model that follows the engine's list
+  // from the rows it holds now on.
+  model_ = new UpcomingModel(app_.list, this);
+  list_ = new QTreeView(this);
+  list_->setModel(model_);
   list_->setRootIsDecorated(false);
+  list_->setItemsExpandable(false);
   list_->setUniformRowHeights(true);
   list_->setAllColumnsShowFocus(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setColumnCount(play::ColumnCount);
-  list_->setHeaderLabels({"Title", "Artist", "Album", "FileName", "Type"});
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Each column keeps the width the user gave it.
   list_->header()->setStretchLastSection(false);
   for (int c = 0; c < play::ColumnCount; ++c) {
     const uint32_t width = app_.settings.columnWidth[c];
     list_->setColumnWidth(c, width > 0 && width < 10000 ? static_cast<int>(width) : kDefaultColumnWidth);
   }
-  connect(list_, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) { app_.focusedRow.store(item ? list_->indexOfTopLevelItem(item) : -1); });
-  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-    const int row = list_->indexOfTopLevelItem(item);
-    if (row < 0)
-      return;
-    App* app = &app_;
-    app_.scheduler.jobThreads.start(
-        [app, row] { post(*app, play::kCommandPlayFromRow, static_cast<uint32_t>(row), kDoubleClickPatience); });
+  // A double click plays the row: the command names it by its id, so a song
+  // starting in between does not put another row in its place.
+  connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+    const uint32_t id = model_->rowId(index.row());
+    if (id != play::kNoRowId)
+      postRowCommand(play::kCommandPlayFromRow, id, kDoubleClickPatience);
   });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    if (app_.mainWindow.creating.load() == 0)
-      showPopupMenu(list_->viewport()->mapTo(this, at), true);
+    if (app_.mainWindow.creating.load() != 0)
+      return;
+    // The menu's row is the one clicked on, else the current one.
+    const QModelIndex clicked = list_->indexAt(at);
+    if (clicked.isValid())
+      list_->setCurrentIndex(clicked);
+    showPopupMenu(list_->viewport()->mapTo(this, at), true);
   });
 
   statusBar_ = new QWidget(this);
@@ -161,19 +211,16 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   black.setColor(QPalette::Window, Qt::black);
   video_->setPalette(black);
   video_->hide();
+  // The picture covers the window in full screen: the popup menu is there
+  // too (Escape, taken by the keyboard filter, leaves full screen).
+  video_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(video_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (app_.mainWindow.creating.load() == 0)
+      showPopupMenu(video_->mapTo(this, at), false);
+  });
   app_.player.videoWindow.store(static_cast<uintptr_t>(video_->winId()));
 
-  // The rows the list holds now, then every change in the order it was
-  // made. The observer runs on worker threads under the list's lock; each
-  // change travels to the GUI thread as a queued call with its own copy of
-  // the row texts, and calls queued to one object run in the order posted.
-  for (const play::ListRow& row : app_.list.rows())
-    list_->addTopLevelItem(makeItem(row));
-  app_.list.setObserver([this](const play::ListChange& change) {
-    QMetaObject::invokeMethod(
-        this, [this, change] { applyListChange(change); }, Qt::QueuedConnection);
-  });
-
+  trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   qApp->installEventFilter(this);
   setPlaying(app_.run.playerRunning.load() != 0);
   resize(kFirstWidth, kFirstHeight);
@@ -184,7 +231,6 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  app_.list.setObserver({});
   app_.player.videoWindow.store(0);
 }
 
@@ -241,13 +287,19 @@ void MainWindow::applyLayout() {
 void MainWindow::refreshVideo() {
   const bool show = app_.player.videoShowing.load() != 0 && app_.run.playerRunning.load() != 0 &&
                     app_.jobs.currentMediaType.load() >= kFirstVideoType && app_.player.inTray.load() == 0;
-  const bool full = show && app_.settings.fullMovie != 0;
+  const bool full = show && app_.settings.fullMovie != 0 && !fullScreenLeft_;
   if (full && !fullScreenVideo_) {
     fullScreenVideo_ = true;
+    maximisedBeforeFullScreen_ = isMaximized();
     showFullScreen();
   } else if (!full && fullScreenVideo_) {
+    // Back to the state the window had before: a maximised window stays
+    // maximised.
     fullScreenVideo_ = false;
-    showNormal();
+    if (maximisedBeforeFullScreen_)
+      showMaximized();
+    else
+      showNormal();
   }
   if (full) {
     video_->setGeometry(rect());
@@ -263,24 +315,6 @@ void MainWindow::refreshVideo() {
   video_->setVisible(show);
   if (show)
     video_->raise();
-}
-
-void MainWindow::applyListChange(const play::ListChange& change) {
-  switch (change.kind) {
-  case play::ListChange::Insert: {
-    const int count = list_->topLevelItemCount();
-    const int at = change.index > static_cast<size_t>(count) ? count : static_cast<int>(change.index);
-    list_->insertTopLevelItem(at, makeItem(change.row));
-    break;
-  }
-  case play::ListChange::Remove:
-    if (change.index < static_cast<size_t>(list_->topLevelItemCount()))
-      delete list_->takeTopLevelItem(static_cast<int>(change.index));
-    break;
-  case play::ListChange::Clear:
-    list_->clear();
-    break;
-  }
 }
 
 void MainWindow::applyStatus(const StatusTexts& texts) {
@@ -301,6 +335,11 @@ void MainWindow::refreshNowPlaying() {
   const std::string song(file, strnlen(file, sizeof app_.details.currentSongFile));
   if (song != loggedSong_) {
     loggedSong_ = song;
+    // Full screen, once left, stays left for the rest of a song only.
+    if (fullScreenLeft_) {
+      fullScreenLeft_ = false;
+      refreshVideo();
+    }
     // A video starts off screen; the layout gives it its place now rather
     // than at the next resize.
     if (app_.player.videoShowing.load() != 0)
@@ -344,6 +383,11 @@ void MainWindow::setPlaying(bool playing) {
 void MainWindow::runCommand(uint32_t command, uint32_t parameter) {
   if (ended_)
     return;
+  // A command for a window still to come says so rather than do nothing.
+  if (const std::optional<WindowKind> window = windowOpenedBy(command); window && !windowAvailable(*window)) {
+    openWindow(*window, parameter);
+    return;
+  }
   const WindowEffects e = runWindowCommand(app_, command, parameter);
   applyEffects(e.minimise, e.maximise, e.applyOnTop, e.endRun, e.repaint);
 }
@@ -366,10 +410,14 @@ void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, boo
 }
 
 void MainWindow::openWindow(WindowKind window, uint32_t) {
-  // The other windows arrive later; until then their commands show nothing.
+  if (!windowAvailable(window)) {
+    setOneShotMessage(app_, notAvailableMessage(window));
+    refreshStatus(app_);
+    return;
+  }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {
     app_.mainWindow.aboutOpen = 1;
-    runAbout();
+    runAbout(this);
     app_.mainWindow.aboutOpen = 0;
   }
 }
@@ -401,6 +449,7 @@ void MainWindow::fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries) {
     } else {
       QAction* action = menu->addAction(toQ(entry.text));
       action->setData(entry.id);
+      action->setEnabled(commandAvailable(entry.id));
       if (entry.checked) {
         action->setCheckable(true);
         action->setChecked(true);
@@ -411,6 +460,9 @@ void MainWindow::fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries) {
 
 std::unique_ptr<QMenu> MainWindow::makePopupMenu(QPoint at, bool listMenu) {
   app_.mainWindow.listMenu = listMenu ? 1 : 0;
+  // The row the list menu's row commands act on, named by its id: rows that
+  // come or go while the menu is open do not change it.
+  menuRowId_ = listMenu ? currentRowId() : play::kNoRowId;
   PopupPlace place;
   place.x = at.x();
   place.y = at.y();
@@ -426,7 +478,30 @@ void MainWindow::showPopupMenu(QPoint at, bool listMenu) {
   QAction* chosen = menu->exec(QCursor::pos());
   popupClosed(app_);
   if (chosen)
-    runCommand(chosen->data().toUInt(), 0);
+    chooseMenuEntry(chosen->data().toUInt());
+}
+
+void MainWindow::chooseMenuEntry(uint32_t command) { runCommand(command, menuRowId_); }
+
+uint32_t MainWindow::currentRowId() const {
+  const QModelIndex current = list_->currentIndex();
+  return current.isValid() ? model_->rowId(current.row()) : play::kNoRowId;
+}
+
+void MainWindow::setCurrentRow(int row) { list_->setCurrentIndex(model_->index(row, 0)); }
+
+void MainWindow::postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience) {
+  // From a job thread: the GUI thread does not wait for the command slot.
+  App* app = &app_;
+  app_.scheduler.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
+}
+
+void MainWindow::leaveFullScreen() {
+  if (!fullScreenVideo_)
+    return;
+  fullScreenLeft_ = true;
+  refreshVideo();
+  applyLayout();
 }
 
 void MainWindow::toTray() {
@@ -482,9 +557,13 @@ void MainWindow::applyPlacement() {
   std::memcpy(&p, &app_.settings.windowPlacement, sizeof p);
   const int w = p.right - p.left;
   const int h = p.bottom - p.top;
-  // A place never stored, or one no screen could show, leaves the first size.
-  if (p.length == static_cast<int32_t>(sizeof(WindowPlacement)) && w >= 100 && h >= 60 && w <= 20000 && h <= 20000)
-    setGeometry(p.left, p.top, w, h);
+  // A place never stored, or a size no screen could show, leaves the first
+  // size. A place that no connected screen shows (a screen since
+  // disconnected) opens on the primary screen.
+  if (p.length == static_cast<int32_t>(sizeof(WindowPlacement)) && w >= 100 && h >= 60 && w <= 20000 && h <= 20000) {
+    const QRect stored(p.left, p.top, w, h);
+    setGeometry(onSomeScreen(stored) ? stored : onPrimaryScreen(stored));
+  }
   if (app_.settings.maximised != 0)
     QMetaObject::invokeMethod(
         this, [this] { runCommand(kCmdMaximise, 0); }, Qt::QueuedConnection);
@@ -505,24 +584,38 @@ void MainWindow::endRun() {
         this, [this] { endRun(); }, Qt::QueuedConnection);
     return;
   }
+  finishRun();
+  QApplication::quit();
+}
+
+void MainWindow::finishRun() {
+  if (ended_)
+    return;
   ended_ = true;
   if (onEnding)
     onEnding();
-  stopScheduler(app_);
+  // The user sees the window go at once, and the settings, the list and the
+  // window's place are on disk before the threads are waited for (a player
+  // opening a file can take seconds).
   storeColumnWidths();
   storePlacement();
-  saveSettings(app_);
+  hide();
   if (tray_)
     tray_->hide();
-  QApplication::quit();
+  saveSettings(app_);
+  stopThreadsWithLoopRunning(app_);
+  // Saved again with what the threads did while they ended.
+  saveSettings(app_);
 }
 
 void MainWindow::resizeEvent(QResizeEvent*) { applyLayout(); }
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  // Into the tray only where the desktop shows one: without it the hidden
+  // window could not be brought back, so it stays minimised as usual.
   if (event->type() == QEvent::WindowStateChange && isMinimized() && app_.settings.trayMinimise != 0 &&
-      app_.player.inTray.load() == 0)
+      app_.player.inTray.load() == 0 && trayAvailable && trayAvailable())
     QMetaObject::invokeMethod(
         this, [this] { toTray(); }, Qt::QueuedConnection);
 }
@@ -534,7 +627,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   // dialog opened from here keeps its own keys.
   if (static_cast<QWidget*>(watched)->window() != this)
     return false;
-  const int key = mapKey(*static_cast<QKeyEvent*>(event));
+  const auto* press = static_cast<QKeyEvent*>(event);
+  if (press->key() == Qt::Key_Escape && fullScreenVideo_) {
+    leaveFullScreen();
+    return true;
+  }
+  const int key = mapKey(*press);
   return key != 0 && takeKey(key);
 }
 
@@ -549,11 +647,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-int MainWindow::rowCount() const { return list_->topLevelItemCount(); }
+int MainWindow::rowCount() const { return model_->rowCount(); }
 
 std::string MainWindow::cellText(int row, int column) const {
-  const QTreeWidgetItem* item = list_->topLevelItem(row);
-  return item ? item->text(column).toUtf8().toStdString() : std::string();
+  return model_->data(model_->index(row, column)).toString().toUtf8().toStdString();
 }
 
 std::string MainWindow::statusText(int part) const {

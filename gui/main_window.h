@@ -21,7 +21,7 @@ class QMenu;
 class QSlider;
 class QSystemTrayIcon;
 class QToolBar;
-class QTreeWidget;
+class QTreeView;
 
 namespace plinka {
 struct App;
@@ -31,6 +31,7 @@ struct MenuEntry;
 namespace plinka::gui {
 
 class NowPlayingView;
+class UpcomingModel;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -46,7 +47,6 @@ public:
   // Puts the toolbar's pictures from "ToolBar.bmp" of the program folder on
   // its buttons. False when the picture file is missing or unreadable.
   bool loadToolbarPictures();
-  void applyListChange(const play::ListChange& change);
   void applyStatus(const StatusTexts& texts);
   // Paints the now-playing area again and shows or hides the video.
   void refreshNowPlaying();
@@ -57,6 +57,9 @@ public:
   std::function<void()> onPlayerChanged;
   // Called once when the run ends, before the worker threads are stopped.
   std::function<void()> onEnding;
+  // Whether the desktop shows tray icons; minimising goes to the tray only
+  // then (tests stand in for the desktop here).
+  std::function<bool()> trayAvailable;
   void setPlaying(bool playing);
   // Every command: toolbar, menus, keys, and commands posted by the engine
   // (1 start playing, 2031 end the run, 2032 a song's details...).
@@ -67,8 +70,11 @@ public:
   // of the map's.
   bool takeKey(int key);
   // The popup menu for a click at `at` (client coordinates), built afresh;
-  // the caller owns it. `listMenu` makes it the list's menu.
+  // the caller owns it. `listMenu` makes it the list's menu, whose row
+  // commands act on the list's current row as it is now.
   std::unique_ptr<QMenu> makePopupMenu(QPoint at, bool listMenu);
+  // Carries out the entry `command` of the menu made last.
+  void chooseMenuEntry(uint32_t command);
   // Builds the popup menu, runs it at the cursor and carries out the choice.
   void showPopupMenu(QPoint at, bool listMenu);
   // The tray icon's two buttons.
@@ -77,7 +83,23 @@ public:
   // Writes the column widths and the window's place into the settings.
   void storeColumnWidths();
   void storePlacement();
+  // Puts the window at its stored place (on the primary screen when no
+  // connected screen shows that place).
   void applyPlacement();
+  // The end of the run: hides the window, saves the settings with the
+  // window's place and column widths, and stops the engine's threads with
+  // the event loop running. Once per run; later calls do nothing.
+  void finishRun();
+
+  // The list's current row (the one the user last clicked or moved to),
+  // which follows its song when rows above it come or go: its row id, or
+  // play::kNoRowId when no row is current.
+  uint32_t currentRowId() const;
+  void setCurrentRow(int row);
+  QTreeView* listView() const { return list_; }
+  // Full screen video: leaves full screen for the rest of the song.
+  void leaveFullScreen();
+  bool fullScreenVideo() const { return fullScreenVideo_; }
 
   // What the window shows, for checks.
   const MainLayout& layout() const { return layout_; }
@@ -105,6 +127,7 @@ private:
   void refreshVideo();
   void toTray();
   void endRun();
+  void postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience);
 
   App& app_;
   MainLayout layout_;
@@ -113,13 +136,20 @@ private:
   std::vector<QAction*> buttons_;  // toolbar actions by position, null for separators
   QAction* playAction_ = nullptr;
   QSlider* seekBar_ = nullptr;
-  QTreeWidget* list_ = nullptr;
+  QTreeView* list_ = nullptr;
+  UpcomingModel* model_ = nullptr;
+  // The row the list menu made last acts on (its id).
+  uint32_t menuRowId_ = 0;
   QWidget* statusBar_ = nullptr;
   QLabel* status_[4] = {};
   QWidget* video_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   std::vector<QPixmap> pictures_;
   bool fullScreenVideo_ = false;
+  // Whether the window was maximised when the video took the full screen.
+  bool maximisedBeforeFullScreen_ = false;
+  // The user left full screen (Escape, menu) during the current song.
+  bool fullScreenLeft_ = false;
   // The song last written to the run log (PLINKA_LOG).
   std::string loggedSong_;
   bool ended_ = false;

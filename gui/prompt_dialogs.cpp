@@ -56,13 +56,13 @@ int autoCloseMs(uint32_t seconds, uint32_t clockSpeed) {
 
 }  // namespace
 
-uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uint32_t clockSpeed) {
+uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uint32_t clockSpeed, QWidget* parent) {
   // The icon first: it makes the built-in pictures the forms show available.
   const QIcon icon = programIcon();
   const bool small = request.style >= kSmallFontStyles;
   const bool withEntry = (small ? request.style - kSmallFontStyles : request.style) == kTextEntryStyle;
 
-  QDialog dialog;
+  QDialog dialog(parent);
   ::Ui::QuestionDialog question;
   ::Ui::TextEntryDialog entryForm;
   QPlainTextEdit* message = nullptr;
@@ -110,8 +110,8 @@ uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uin
   return result == static_cast<int>(kPromptFirst) ? kPromptFirst : kPromptSecond;
 }
 
-uint32_t runRatingKeypad() {
-  QDialog dialog;
+uint32_t runRatingKeypad(QWidget* parent) {
+  QDialog dialog(parent);
   ::Ui::RatingKeypad form;
   form.setupUi(&dialog);
   dialog.setWindowIcon(programIcon());
@@ -129,9 +129,9 @@ uint32_t runRatingKeypad() {
   return result >= static_cast<int>(kKeypadRating) ? static_cast<uint32_t>(result) : kPromptSecond;
 }
 
-uint32_t runWelcome() {
+uint32_t runWelcome(QWidget* parent) {
   const QIcon icon = programIcon();
-  QDialog dialog;
+  QDialog dialog(parent);
   ::Ui::WelcomeDialog form;
   form.setupUi(&dialog);
   dialog.setWindowIcon(icon);
@@ -142,17 +142,17 @@ uint32_t runWelcome() {
   return dialog.exec() == static_cast<int>(kPromptFirst) ? kPromptFirst : kPromptSecond;
 }
 
-void runAbout() {
+void runAbout(QWidget* parent) {
   const QIcon icon = programIcon();
-  QDialog dialog;
+  QDialog dialog(parent);
   ::Ui::AboutDialog form;
   form.setupUi(&dialog);
   dialog.setWindowIcon(icon);
   dialog.exec();
 }
 
-bool chooseFolder(std::string& path) {
-  QFileDialog dialog(nullptr, "Choose Folder", path.empty() ? QDir::homePath() : toQ(path));
+bool chooseFolder(std::string& path, QWidget* parent) {
+  QFileDialog dialog(parent, "Choose Folder", path.empty() ? QDir::homePath() : toQ(path));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   if (dialog.exec() != QDialog::Accepted)

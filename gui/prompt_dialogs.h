@@ -2,7 +2,9 @@
 // rating keypad, the Welcome and About windows, the folder chooser and the
 // help file. Each runs on the GUI thread and returns when it is closed; they
 // do not touch the App, so the caller keeps the dialog-open flag and the
-// prompt result (QtUi does that for the engine).
+// prompt result (QtUi does that for the engine). Each takes the window it
+// belongs to (the main window once it exists): it stays above that window,
+// also when the window is kept on top, and opens centred on it.
 #pragma once
 
 #include "shell/ui.h"
@@ -10,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+class QWidget;
 
 namespace plinka::gui {
 
@@ -25,23 +29,24 @@ constexpr size_t kEntryCapacity = 600;
 // Escape, closing the window). For a text entry the typed text, cut to
 // kEntryCapacity bytes on a character boundary, is put into `entered`
 // whichever way the prompt ended.
-uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uint32_t clockSpeed = 1);
+uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uint32_t clockSpeed = 1,
+                         QWidget* parent = nullptr);
 
 // The rating keypad: kKeypadRating + r for the rating r, kKeypadDelete for
 // "D", kPromptSecond for "Cancel" or Escape.
-uint32_t runRatingKeypad();
+uint32_t runRatingKeypad(QWidget* parent = nullptr);
 
 // The Welcome window: 1 for "Import music now", 2 for "No, I have other
 // plans" (or Escape).
-uint32_t runWelcome();
+uint32_t runWelcome(QWidget* parent = nullptr);
 
 // The About window, until it is closed.
-void runAbout();
+void runAbout(QWidget* parent = nullptr);
 
 // The folder chooser titled "Choose Folder", opening at `path` (the home
 // folder when empty). True and the chosen folder in `path`, or false with
 // `path` unchanged when cancelled.
-bool chooseFolder(std::string& path);
+bool chooseFolder(std::string& path, QWidget* parent = nullptr);
 
 // Opens programFolder + "ReadMe.htm" (programFolder ends in '/') in the
 // desktop's viewer for it. A failure is not reported.

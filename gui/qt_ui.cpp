@@ -75,11 +75,17 @@ uint32_t QtUi::onGuiThread(const std::function<uint32_t()>& body) {
   const std::function<uint32_t()>* job = &body;
   QMetaObject::invokeMethod(
       this,
-      [call, job] {
+      [this, call, job] {
         {
           std::lock_guard lock(call->mutex);
           if (call->abandoned)
             return;
+          // Closed since it was asked: answered without showing anything.
+          if (closed_.load()) {
+            call->given = true;
+            call->answered.notify_all();
+            return;
+          }
           call->started = true;
         }
         const uint32_t answer = (*job)();
@@ -106,24 +112,32 @@ void QtUi::later(std::function<void()> body) { QMetaObject::invokeMethod(this, s
 
 uint32_t QtUi::prompt(const PromptRequest& request, std::string* entered) {
   const uint32_t clockSpeed = app_.clock.speed.load();
-  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed); });
+  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed, window_); });
 }
 
 uint32_t QtUi::showWelcome() {
   app_.prompts.dialogOpen.store(1);
-  const uint32_t answer = onGuiThread([] { return runWelcome(); });
+  const uint32_t answer = onGuiThread([this] { return runWelcome(window_); });
   app_.prompts.dialogOpen.store(0);
   return answer;
 }
 
+// On the GUI thread these act at once: the fatal start-up questions ask for
+// them just before the program ends, with no event loop to run a queued call.
 void QtUi::openHelp() {
   const std::string folder = app_.folders.program;
-  later([folder] { openHelpFile(folder); });
+  if (QThread::currentThread() == thread())
+    openHelpFile(folder);
+  else
+    later([folder] { openHelpFile(folder); });
 }
 
 void QtUi::openFolder(const std::string& path) {
-  const QString folder = toQ(path);
-  later([folder] { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
+  const QUrl folder = QUrl::fromLocalFile(toQ(path));
+  if (QThread::currentThread() == thread())
+    QDesktopServices::openUrl(folder);
+  else
+    later([folder] { QDesktopServices::openUrl(folder); });
 }
 
 void QtUi::showStatus(const StatusTexts& texts) {
@@ -144,7 +158,7 @@ uint32_t QtUi::ratingKeypad() {
   // keypad is open, and its answer is kept for the list command that rates.
   app_.prompts.result.store(kPromptNone);
   app_.prompts.dialogOpen.store(1);
-  const uint32_t answer = onGuiThread([] { return runRatingKeypad(); });
+  const uint32_t answer = onGuiThread([this] { return runRatingKeypad(window_); });
   app_.prompts.result.store(answer);
   app_.prompts.dialogOpen.store(0);
   return answer;
@@ -153,7 +167,7 @@ uint32_t QtUi::ratingKeypad() {
 bool QtUi::chooseFolder(std::string& path) {
   bool chosen = false;
   onGuiThread([&] {
-    chosen = gui::chooseFolder(path);
+    chosen = gui::chooseFolder(path, window_);
     return 0u;
   });
   return chosen;
@@ -164,7 +178,7 @@ bool QtUi::chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getOpenFileName(nullptr, QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getOpenFileName(window_, QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -178,7 +192,7 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getSaveFileName(nullptr, QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getSaveFileName(window_, QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -228,7 +242,7 @@ void QtUi::postCommand(uint32_t command, uint32_t parameter) {
 
 void QtUi::messageBox(const std::string& text, const std::string& title) {
   onGuiThread([&] {
-    QMessageBox::information(nullptr, toQ(title), toQ(text));
+    QMessageBox::information(window_, toQ(title), toQ(text));
     return 0u;
   });
 }

@@ -25,17 +25,22 @@ void onSignal(int) {
 
 }  // namespace
 
-void saveAtSessionEnd(App& app) {
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [&app](QSessionManager&) { saveSettings(app); });
+void saveAtSessionEnd(App& app, std::function<void()> storeWindow) {
+  auto save = [&app, storeWindow] {
+    if (storeWindow)
+      storeWindow();
+    saveSettings(app);
+  };
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [save](QSessionManager&) { save(); });
 
   if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
     return;
   auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, qApp);
-  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&app, notifier] {
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [save, notifier] {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
     notifier->setEnabled(false);
-    saveSettings(app);
+    save();
     QApplication::exit(0);
   });
   struct sigaction action {};

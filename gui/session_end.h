@@ -1,8 +1,10 @@
 // A logout or a system shutdown does not wait for the orderly end of the run:
-// the settings and the State's list are saved at once when the session
-// manager asks the program to save, or when the program is told to end by
-// SIGTERM or SIGHUP.
+// the settings and the State's list, with the main window's place and column
+// widths, are saved at once when the session manager asks the program to
+// save, or when the program is told to end by SIGTERM or SIGHUP.
 #pragma once
+
+#include <functional>
 
 namespace plinka {
 struct App;
@@ -11,7 +13,9 @@ struct App;
 namespace plinka::gui {
 
 // Installs the handlers; call once on the GUI thread after the QApplication
-// exists. A signal saves and then leaves the event loop.
-void saveAtSessionEnd(App& app);
+// exists. `storeWindow` writes the window's place and column widths into the
+// settings; it runs before each save. A signal saves and then leaves the
+// event loop.
+void saveAtSessionEnd(App& app, std::function<void()> storeWindow);
 
 }  // namespace plinka::gui

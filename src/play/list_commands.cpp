@@ -20,29 +20,20 @@ namespace {
 
 constexpr uint32_t kQuestionSmallFont = 11;
 constexpr uint32_t kHighestRating = 10;
-constexpr size_t kNoRow = static_cast<size_t>(-1);
-
-// The focused row, or kNoRow when no row has the focus.
-size_t focusedRow(const App& app) {
-  const int32_t row = app.focusedRow.load();
-  if (row < 0 || static_cast<size_t>(row) >= app.list.size())
-    return kNoRow;
-  return static_cast<size_t>(row);
-}
-
-// The FileName of the focused row; false when there is none.
-bool focusedFileName(const App& app, size_t& row, char* out, size_t cap) {
-  row = focusedRow(app);
-  if (row == kNoRow)
+// The FileName of the row with this id; false when the row is gone (or has
+// no FileName, or one too long for `out`).
+bool rowFileName(const App& app, uint32_t rowId, char* out, size_t cap) {
+  ListRow row;
+  if (!app.list.find(rowId, row))
     return false;
-  readRowFileName(app, row, out, cap);
-  return out[0] != 0;
+  const std::string& file = row.column[FileName];
+  return !file.empty() && text::copy(out, cap, file.c_str()) < cap;
 }
 
-// Finds the focused row's song and loads its details for the State's user:
-// the record, or -1.
-int32_t findFocusedSong(App& app, size_t& row, char* file, size_t cap) {
-  if (!focusedFileName(app, row, file, cap))
+// Finds the song of the row with this id and loads its details for the
+// State's user: the record, or -1.
+int32_t findRowSong(App& app, uint32_t rowId, char* file, size_t cap) {
+  if (!rowFileName(app, rowId, file, cap))
     return -1;
   return findAndLoadSong(app, file, currentUser(app.settings));
 }
@@ -55,6 +46,10 @@ int32_t findByFileName(db::TableHandle& table, const char* file) {
 }
 
 void removeTopRows(App& app, uint32_t count) {
+  if (count >= app.list.size()) {
+    app.list.clear();
+    return;
+  }
   for (uint32_t k = 0; k < count; ++k)
     if (!app.list.remove(0))
       break;
@@ -70,11 +65,10 @@ std::string documentsFolder() {
 
 }  // namespace
 
-void commandDetails(App& app, uint32_t) {
+void commandDetails(App& app, uint32_t rowId) {
   char file[600] = {};
-  size_t row = kNoRow;
   int32_t record = -1;
-  if (focusedFileName(app, row, file, sizeof file) && db::openSongTableForReading(app)) {
+  if (rowFileName(app, rowId, file, sizeof file) && db::openSongTableForReading(app)) {
     record = findByFileName(app.songTable, file);
     db::closeTable(app.songTable);
   }
@@ -119,9 +113,12 @@ void commandRate(App& app, uint32_t argument) {
   releaseExclusive(app);
 }
 
-void commandPlayFromRow(App& app, uint32_t argument) {
-  removeTopRows(app, argument);
+void commandPlayFromRow(App& app, uint32_t rowId) {
+  const bool found = app.list.removeAbove(rowId) != kNoIndex;
   releaseExclusive(app);
+  // A row removed since the double click is not played in its place.
+  if (!found)
+    return;
   if (app.run.playerRunning.load() != 0)
     app.run.playerRequest.store(1);
   else if (app.ui)
@@ -133,10 +130,8 @@ void commandClearList(App& app, uint32_t argument) {
   releaseExclusive(app);
 }
 
-void commandRemove(App& app, uint32_t) {
-  const size_t row = focusedRow(app);
-  if (row != kNoRow)
-    app.list.remove(row);
+void commandRemove(App& app, uint32_t rowId) {
+  app.list.removeId(rowId);
   releaseExclusive(app);
   refreshStatus(app);
 }
@@ -150,10 +145,9 @@ void commandSaveAsPlaylist(App& app, uint32_t) {
   releaseExclusive(app);
 }
 
-void commandPlayNow(App& app, uint32_t) {
+void commandPlayNow(App& app, uint32_t rowId) {
   char file[600] = {};
-  size_t row = kNoRow;
-  const int32_t record = findFocusedSong(app, row, file, sizeof file);
+  const int32_t record = findRowSong(app, rowId, file, sizeof file);
   if (record >= 0) {
     app.details.currentSongRecord = record;
     app.playNowFlag.store(1);
@@ -169,12 +163,11 @@ void commandImportNow(App& app, uint32_t) {
   releaseExclusive(app);
 }
 
-void commandPlayNext(App& app, uint32_t) {
+void commandPlayNext(App& app, uint32_t rowId) {
   char file[600] = {};
-  size_t row = kNoRow;
-  if (findFocusedSong(app, row, file, sizeof file) >= 0) {
+  if (findRowSong(app, rowId, file, sizeof file) >= 0) {
     putListRow(app, 0, file, app.details.loaded);
-    app.list.remove(row + 1);
+    app.list.removeId(rowId);
   }
   releaseExclusive(app);
 }

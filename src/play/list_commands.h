@@ -3,6 +3,11 @@
 // runs it on its own thread with the busy code set to that code, so the
 // command owns the list and the song table while it works. Each command
 // gives exclusive access back as soon as it no longer needs them.
+//
+// Commands on one row of the list take the row's id (see UpcomingList) as
+// their argument, given when the user chose the row; the row is looked up
+// when the command runs, so rows added or removed in between cannot shift
+// it, and a row that has gone meanwhile is left alone.
 #pragma once
 
 #include <cstdint>
@@ -36,32 +41,34 @@ constexpr const char* kDeleteNo = "No, don't delete";
 
 // The local copy of the song table is refreshed at its next read-open.
 constexpr uint32_t kRefreshLocalCopySoon = 100;
+// "Clear List" posts this count: the whole list.
+constexpr uint32_t kClearWholeList = 0xFFFFFFFF;
 // "Import music now" waits this long before the Database window opens.
 constexpr uint32_t kImportNowDelayMs = 1000;
 // The file name the save dialog starts from.
 constexpr const char* kSaveListStartName = "PL1.m3u";
 
-// 1: posts main-window command 2032 with the focused row's record (-1 when
-// there is none), which opens the Song details window on it.
-void commandDetails(App& app, uint32_t argument);
+// 1: posts main-window command 2032 with the record of the row `rowId` (-1
+// when there is none), which opens the Song details window on it.
+void commandDetails(App& app, uint32_t rowId);
 // 2: rates or deletes the current song by the rating keypad's answer: the
 // argument when it is a keypad answer (1200 + rating, or 1213 for "D"),
 // else the last prompt result, where the keypad leaves its answer.
 void commandRate(App& app, uint32_t argument);
-// 3: removes the `argument` rows above the double-clicked one, so that it is
+// 3: removes the rows above the double-clicked row `rowId`, so that it is
 // the next to play, and moves on to it.
-void commandPlayFromRow(App& app, uint32_t argument);
-// 4: removes `argument` rows from the top.
+void commandPlayFromRow(App& app, uint32_t rowId);
+// 4: removes `argument` rows from the top (kClearWholeList: all of them).
 void commandClearList(App& app, uint32_t argument);
-// 10: removes the focused row.
-void commandRemove(App& app, uint32_t argument);
+// 10: removes the row `rowId`.
+void commandRemove(App& app, uint32_t rowId);
 // 11: saves the list as a playlist file the user chooses.
 void commandSaveAsPlaylist(App& app, uint32_t argument);
-// 12: plays the focused row's song at once; its row stays in the list.
-void commandPlayNow(App& app, uint32_t argument);
+// 12: plays the song of the row `rowId` at once; its row stays in the list.
+void commandPlayNow(App& app, uint32_t rowId);
 // 13: after a moment, opens the Database window for an import.
 void commandImportNow(App& app, uint32_t argument);
-// 14: moves the focused row's song to the top.
-void commandPlayNext(App& app, uint32_t argument);
+// 14: moves the song of the row `rowId` to the top.
+void commandPlayNext(App& app, uint32_t rowId);
 
 }  // namespace plinka::play

@@ -22,12 +22,40 @@ std::vector<ListRow> UpcomingList::rows() const {
   return rows_;
 }
 
-void UpcomingList::insert(size_t index, const ListRow& row) {
+size_t UpcomingList::indexOfLocked(uint32_t id) const {
+  if (id == kNoRowId)
+    return kNoIndex;
+  for (size_t k = 0; k < rows_.size(); ++k)
+    if (rows_[k].id == id)
+      return k;
+  return kNoIndex;
+}
+
+size_t UpcomingList::indexOf(uint32_t id) const {
+  std::lock_guard lock(mutex_);
+  return indexOfLocked(id);
+}
+
+bool UpcomingList::find(uint32_t id, ListRow& out) const {
+  std::lock_guard lock(mutex_);
+  const size_t k = indexOfLocked(id);
+  if (k == kNoIndex)
+    return false;
+  out = rows_[k];
+  return true;
+}
+
+uint32_t UpcomingList::insert(size_t index, const ListRow& row) {
   std::lock_guard lock(mutex_);
   if (index > rows_.size())
     index = rows_.size();
-  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), row);
-  changed(ListChange{ListChange::Insert, index, row});
+  ListRow added = row;
+  added.id = nextId_++;
+  if (nextId_ == kNoRowId)
+    nextId_ = 1;
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), added);
+  changed(ListChange{ListChange::Insert, index, added});
+  return added.id;
 }
 
 bool UpcomingList::remove(size_t index) {
@@ -37,6 +65,28 @@ bool UpcomingList::remove(size_t index) {
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
   changed(ListChange{ListChange::Remove, index, {}});
   return true;
+}
+
+bool UpcomingList::removeId(uint32_t id) {
+  std::lock_guard lock(mutex_);
+  const size_t k = indexOfLocked(id);
+  if (k == kNoIndex)
+    return false;
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(k));
+  changed(ListChange{ListChange::Remove, k, {}});
+  return true;
+}
+
+size_t UpcomingList::removeAbove(uint32_t id) {
+  std::lock_guard lock(mutex_);
+  const size_t k = indexOfLocked(id);
+  if (k == kNoIndex)
+    return kNoIndex;
+  for (size_t n = 0; n < k; ++n) {
+    rows_.erase(rows_.begin());
+    changed(ListChange{ListChange::Remove, 0, {}});
+  }
+  return k;
 }
 
 void UpcomingList::clear() {
@@ -50,9 +100,11 @@ void UpcomingList::setObserver(std::function<void(const ListChange&)> observer) 
   observer_ = std::move(observer);
 }
 
-}  // namespace plinka::play
-
-namespace plinka::play {
+std::vector<ListRow> UpcomingList::observe(std::function<void(const ListChange&)> observer) {
+  std::lock_guard lock(mutex_);
+  observer_ = std::move(observer);
+  return rows_;
+}
 
 void UpcomingList::mirrorCountInto(std::atomic<int32_t>* count) {
   std::lock_guard lock(mutex_);

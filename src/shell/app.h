@@ -68,9 +68,6 @@ struct App {
   play::DetailsState details;
   // The list builder's runtime state (each member says who writes and reads it).
   play::BuilderState builder;
-  // Focused row of the upcoming list, -1 none. Written by the front end (GUI
-  // thread); read by the list commands.
-  std::atomic<int32_t> focusedRow{-1};
   // 1: the player plays details.currentSongRecord next instead of the top
   // row. Written by "Play Now" and the player; read by the player.
   std::atomic<uint32_t> playNowFlag{0};

@@ -260,24 +260,26 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     requestExit(app);
     break;
   case kCmdClearList:
-    postFromJob(app, play::kCommandClearList, 0);
+    postFromJob(app, play::kCommandClearList, play::kClearWholeList);
     break;
+  // The list's row commands: the parameter is the id of the row the user
+  // chose, which the list command looks up when it runs.
   case kCmdListDetails:
     // Only while the Song details window is not open.
     if (app.jobs.detailsPendingAction.load() < 2)
-      postFromJob(app, play::kCommandDetails, 0);
+      postFromJob(app, play::kCommandDetails, parameter);
     break;
   case kCmdPlayNext:
-    postFromJob(app, play::kCommandPlayNext, 0);
+    postFromJob(app, play::kCommandPlayNext, parameter);
     break;
   case kCmdRemove:
-    postFromJob(app, play::kCommandRemove, 0);
+    postFromJob(app, play::kCommandRemove, parameter);
     break;
   case kCmdSaveAsPlaylist:
     postFromJob(app, play::kCommandSaveAsPlaylist, 0);
     break;
   case kCmdPlayNow:
-    postFromJob(app, play::kCommandPlayNow, 0);
+    postFromJob(app, play::kCommandPlayNow, parameter);
     break;
   case kCmdBuildNow:
     run.buildState.store(kBuildWanted);
@@ -325,8 +327,8 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     openWindow(app, WindowKind::SongDetails, parameter);
     break;
   case kCmdListSongsByArtist: {
-    const int32_t row = app.focusedRow.load();
-    const std::string artist = row >= 0 ? app.list.text(static_cast<size_t>(row), play::Artist) : std::string();
+    play::ListRow row;
+    const std::string artist = app.list.find(parameter, row) ? row.column[play::Artist] : std::string();
     openSearch(app, kSearchByArtist, artist);
     break;
   }

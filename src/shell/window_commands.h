@@ -96,7 +96,8 @@ struct WindowEffects {
 };
 
 // Runs one main-window command; `parameter` is the command's second value
-// (the song's record for 2032). Unknown ids do nothing.
+// (the song's record for 2032; for the list menu's row commands 2015-2017,
+// 2019 and 2033 the id of the chosen row). Unknown ids do nothing.
 WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter);
 
 // The seek bar was moved to barValue (0-1000): asks the player to play from

@@ -3,19 +3,27 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "platform/picture.h"
+#include "play/list_commands.h"
 #include "play/player.h"
 #include "shell/app.h"
+#include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_file.h"
+#include "shell/window_commands.h"
+#include "shell/window_state.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -357,6 +365,7 @@ TEST_F(MainWindowTest, PlaceIsKeptInTheSettings) {
 TEST_F(MainWindowTest, MinimisingGoesToTheTrayAndAClickBringsItBack) {
   app->settings.trayMinimise = 1;
   makeWindow();
+  window->trayAvailable = [] { return true; };
   window->showMinimized();
   ASSERT_TRUE(processUntil([this] { return window->inTray(); }));
   EXPECT_FALSE(window->isVisible());
@@ -369,6 +378,209 @@ TEST_F(MainWindowTest, MinimisingGoesToTheTrayAndAClickBringsItBack) {
   window->trayLeftClick();
   EXPECT_FALSE(window->inTray());
   EXPECT_TRUE(window->isVisible());
+}
+
+// A desktop without a tray (the window would be hidden for good): the window
+// only minimises, and comes back as any minimised window does.
+TEST_F(MainWindowTest, MinimisingWithoutATrayLeavesTheWindowReachable) {
+  app->settings.trayMinimise = 1;
+  makeWindow();
+  window->trayAvailable = [] { return false; };
+  window->showMinimized();
+  ASSERT_TRUE(processUntil([this] { return window->isMinimized(); }));
+  processUntil([] { return false; }, 100);  // a tray move would be queued
+  EXPECT_FALSE(window->inTray());
+  EXPECT_TRUE(window->isVisible());
+  window->showNormal();
+  EXPECT_TRUE(processUntil([this] { return !window->isMinimized() && window->isVisible(); }));
+}
+
+// The list's commands act on the row the user chose, even when a song starts
+// (its row goes from the top) between the choice and the command.
+TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
+  for (int k = 0; k < 6; ++k)
+    app->list.append(row("song" + std::to_string(k)));
+  app->commandHandlers[play::kCommandRemove] = play::commandRemove;
+  app->commandHandlers[play::kCommandClearList] = play::commandClearList;
+  makeWindow();
+  window->resize(900, 640);
+  // The command the list menu gives its entry, the menu made as a right
+  // click makes it.
+  auto listMenuEntry = [this](const char* entry) {
+    std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(10, 500), true);
+    for (const QAction* action : menu->actions())
+      if (action->text() == entry)
+        return action->data().toUInt();
+    return 0u;
+  };
+  auto runPosted = [this](uint32_t code) {
+    ASSERT_TRUE(processUntil([&] { return app->run.commandSlot.load() == code; }));
+    runProcessor(*app);
+  };
+
+  // Row 3 (song3) has the focus; then a song starts.
+  window->setCurrentRow(3);
+  std::thread player([this] { app->list.remove(0); });
+  player.join();
+  ASSERT_TRUE(processUntil([this] { return window->rowCount() == 5; }));
+  EXPECT_EQ(window->cellText(window->listView()->currentIndex().row(), play::Title), "song3");
+  const uint32_t remove = listMenuEntry("Remove");
+  ASSERT_EQ(remove, kCmdRemove);
+  window->chooseMenuEntry(remove);
+  runPosted(play::kCommandRemove);
+  ASSERT_TRUE(processUntil([this] { return window->rowCount() == 4; }));
+  EXPECT_EQ(titles(), (std::vector<std::string>{"song1", "song2", "song4", "song5"}));
+
+  // The menu is open on song4 when the next song starts: still song4.
+  window->setCurrentRow(2);
+  std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(10, 500), true);
+  app->list.remove(0);
+  window->chooseMenuEntry(kCmdRemove);
+  runPosted(play::kCommandRemove);
+  ASSERT_TRUE(processUntil([this] { return window->rowCount() == 2; }));
+  EXPECT_EQ(titles(), (std::vector<std::string>{"song2", "song5"}));
+
+  // A double click names its row the same way.
+  const QModelIndex last = window->listView()->model()->index(1, 0);
+  emit window->listView()->doubleClicked(last);
+  ASSERT_TRUE(processUntil([this] { return app->run.commandSlot.load() == play::kCommandPlayFromRow; }));
+  EXPECT_EQ(app->list.row(1).id, app->run.commandArgument.load());
+  app->run.commandSlot.store(0);
+
+  // "Clear List" clears the whole list.
+  ASSERT_EQ(listMenuEntry("Clear List"), kCmdClearList);
+  window->chooseMenuEntry(kCmdClearList);
+  runPosted(play::kCommandClearList);
+  EXPECT_TRUE(processUntil([this] { return window->rowCount() == 0; }));
+  EXPECT_TRUE(app->list.empty());
+}
+
+// The windows still to come: their buttons and menu entries are disabled,
+// and a way in that cannot be disabled (a key) says they are not there yet.
+TEST_F(MainWindowTest, CommandsOfWindowsStillToComeDoNotLookDead) {
+  makeWindow();
+  auto buttonEnabled = [this](uint32_t command) {
+    for (const QAction* action : window->toolbar()->actions())
+      if (action->data().toUInt() == command)
+        return action->isEnabled();
+    return true;
+  };
+  for (const uint32_t command : {kCmdOptions, kCmdSearch, kCmdDatabase, kCmdCurrentSongDetails})
+    EXPECT_FALSE(buttonEnabled(command)) << command;
+  EXPECT_TRUE(buttonEnabled(kCmdSkip));
+  std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(0, 0), false);
+  for (const QAction* action : menu->actions()) {
+    const std::string text = action->text().toStdString();
+    const bool stillToCome = text == "Top Songs" || text == "Open Plinka media filler";
+    if (stillToCome || text == "About") {
+      EXPECT_EQ(action->isEnabled(), !stillToCome) << text;
+    }
+  }
+
+  QKeyEvent o(QEvent::KeyPress, Qt::Key_O, Qt::NoModifier);
+  QApplication::sendEvent(window->nowPlayingView(), &o);
+  EXPECT_TRUE(
+      processUntil([this] { return window->statusText(0).find("Options not available yet") != std::string::npos; }));
+}
+
+// A place stored on a screen since disconnected opens on the primary one.
+TEST_F(MainWindowTest, APlaceNoScreenShowsOpensOnThePrimaryScreen) {
+  WindowPlacement p{};
+  p.length = sizeof p;
+  p.showCommand = 1;
+  p.left = 40000;
+  p.top = 300;
+  p.right = p.left + 500;
+  p.bottom = p.top + 400;
+  std::memcpy(&app->settings.windowPlacement, &p, sizeof p);
+  makeWindow();
+  window->applyPlacement();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  ASSERT_TRUE(processUntil([&] { return screen.intersects(window->geometry()); }));
+  EXPECT_TRUE(screen.contains(window->geometry().center()));
+}
+
+// Full screen video: Escape leaves it for the state the window had before.
+TEST_F(MainWindowTest, LeavingFullScreenVideoRestoresAMaximisedWindow) {
+  makeWindow();
+  window->showMaximized();
+  ASSERT_TRUE(processUntil([this] { return window->isMaximized(); }));
+  app->settings.fullMovie = 1;
+  app->run.playerRunning.store(1);
+  app->player.videoShowing.store(1);
+  app->jobs.currentMediaType.store(kFirstVideoType);
+  std::strcpy(app->details.currentSongFile, "/music/clip.avi");
+  window->refreshNowPlaying();
+  ASSERT_TRUE(processUntil([this] { return window->isFullScreen(); }));
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(window->nowPlayingView(), &escape);
+  EXPECT_TRUE(processUntil([this] { return !window->isFullScreen() && window->isMaximized(); }));
+  // It stays left for the rest of this song.
+  window->refreshNowPlaying();
+  EXPECT_FALSE(window->isFullScreen());
+}
+
+// Prompts and the keypad belong to the main window once it exists, so they
+// stay above it and open over it.
+TEST_F(MainWindowTest, DialogsBelongToTheMainWindow) {
+  makeWindow();
+  QWidget* parentSeen = nullptr;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      parentSeen = dialog->parentWidget();
+      dialog->reject();
+    }
+  });
+  poll.start(20);
+  for (int kind = 0; kind < 2; ++kind) {
+    SCOPED_TRACE(kind);
+    parentSeen = nullptr;
+    std::atomic<bool> answered{false};
+    std::thread worker([&] {
+      PromptRequest request;
+      request.message = "Question";
+      if (kind == 0)
+        ui->prompt(request, nullptr);
+      else
+        ui->ratingKeypad();
+      answered = true;
+    });
+    const bool done = processUntil([&] { return answered.load(); });
+    worker.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(parentSeen, window.get());
+  }
+}
+
+// The end of the run waits for the threads with the event loop running: a
+// job that can only end once the GUI thread has done something still ends,
+// and the window has gone and the settings are saved before it.
+TEST_F(MainWindowTest, EndOfRunHidesSavesAndWaitsWithoutFreezing) {
+  test::TempDir data;
+  app->folders.program = data.path();
+  app->folders.data = data.path();
+  makeWindow();
+  std::atomic<bool> guiRan{false};
+  std::atomic<bool> savedFirst{false};
+  std::atomic<bool> hiddenFirst{false};
+  const std::string settingsFile = data.file(kSettingsFileName);
+  ASSERT_TRUE(app->scheduler.jobThreads.start([&] {
+    while (!guiRan.load())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    savedFirst = std::ifstream(settingsFile).good();
+  }));
+  QMetaObject::invokeMethod(
+      window.get(),
+      [&] {
+        hiddenFirst = !window->isVisible();
+        guiRan = true;
+      },
+      Qt::QueuedConnection);
+  window->runCommand(kEndRunCommand, 0);
+  EXPECT_TRUE(guiRan.load());
+  EXPECT_TRUE(hiddenFirst.load());
+  EXPECT_TRUE(savedFirst.load());
 }
 
 // The window as a person sees it while a song of the demo library plays.

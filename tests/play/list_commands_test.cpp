@@ -34,6 +34,9 @@ protected:
     EXPECT_EQ(app->run.busyCode.load(), 0u);
   }
 
+  // The id of the row now at `index` (kNoRowId past the end).
+  uint32_t idAt(size_t index) const { return app->list.row(index).id; }
+
   static std::vector<std::string> files(std::initializer_list<int> songs) {
     std::vector<std::string> out;
     for (const int k : songs)
@@ -49,7 +52,7 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
     ui.postedCommands.clear();
     prepare();
     app->run.playerRunning = playing;
-    run(kCommandPlayFromRow, 2);
+    run(kCommandPlayFromRow, idAt(2));
     EXPECT_EQ(listedFiles(), files({2, 3, 4}));
     EXPECT_EQ(app->run.listCount.load(), 3);
     if (playing) {
@@ -61,59 +64,100 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
   }
 }
 
+// A row command names its row by id: the rows that come or go between the
+// user's choice and the command (a song starts and its row goes, the builder
+// adds one) do not move it onto another song, and a row that has gone is
+// left alone rather than replaced by its neighbour.
+TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
+  struct Case {
+    const char* name;
+    uint32_t code;
+    std::vector<std::string> after;  // the list once song 3's row was chosen and song 0 has started
+  };
+  const Case cases[] = {
+      {"Remove", kCommandRemove, files({1, 2, 4})},
+      {"Play Next", kCommandPlayNext, files({3, 1, 2, 4})},
+      {"double click", kCommandPlayFromRow, files({3, 4})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    freshApp();
+    prepare();
+    const uint32_t chosen = idAt(3);
+    ASSERT_TRUE(app->list.remove(0));  // a song starts between the click and the command
+    run(c.code, chosen);
+    EXPECT_EQ(listedFiles(), c.after);
+  }
+
+  freshApp();
+  prepare();
+  const uint32_t playNow = idAt(3);
+  app->list.remove(0);
+  run(kCommandPlayNow, playNow);
+  EXPECT_EQ(app->details.currentSongRecord, 3);
+
+  // The chosen row itself has gone: nothing is removed, moved or played.
+  for (const uint32_t code : {kCommandRemove, kCommandPlayNext, kCommandPlayFromRow, kCommandPlayNow}) {
+    SCOPED_TRACE(code);
+    freshApp();
+    ui.postedCommands.clear();
+    prepare();
+    const uint32_t gone = idAt(0);
+    app->list.remove(0);
+    run(code, gone);
+    EXPECT_EQ(listedFiles(), files({1, 2, 3, 4}));
+    EXPECT_EQ(app->run.playerRequest.load(), 0u);
+    EXPECT_TRUE(ui.commandsPosted().empty());
+  }
+}
+
 TEST_F(ListCommandsTest, ClearListRemovesAsManyRowsAsItsArgumentSays) {
   run(kCommandClearList, 0);
   EXPECT_EQ(app->list.size(), 5u);
   run(kCommandClearList, 2);
   EXPECT_EQ(listedFiles(), files({2, 3, 4}));
-  run(kCommandClearList, 1000);
+  run(kCommandClearList, kClearWholeList);
   EXPECT_TRUE(app->list.empty());
   EXPECT_EQ(app->run.listCount.load(), 0);
 }
 
-TEST_F(ListCommandsTest, PlayNextMovesTheFocusedSongToTheTop) {
+TEST_F(ListCommandsTest, PlayNextMovesTheChosenSongToTheTop) {
   struct Case {
     const char* name;
-    int32_t focus;
+    size_t row;
     std::vector<std::string> after;
   };
   const Case cases[] = {
       {"the fourth row", 3, files({3, 0, 1, 2, 4})},
       {"the top row: the list is unchanged", 0, files({0, 1, 2, 3, 4})},
       {"the last row", 4, files({4, 0, 1, 2, 3})},
-      {"no focused row", -1, files({0, 1, 2, 3, 4})},
-      {"a focus past the end", 9, files({0, 1, 2, 3, 4})},
+      {"no row", 9, files({0, 1, 2, 3, 4})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     freshApp();
     prepare();
-    app->focusedRow = c.focus;
-    run(kCommandPlayNext);
+    run(kCommandPlayNext, idAt(c.row));
     EXPECT_EQ(listedFiles(), c.after);
     EXPECT_EQ(app->run.listCount.load(), 5);
   }
   freshApp();
   prepare();
-  app->focusedRow = 3;
-  run(kCommandPlayNext);
+  run(kCommandPlayNext, idAt(3));
   EXPECT_EQ(app->list.text(0, Title), "Title 3") << "the new top row carries the song's details";
 }
 
-TEST_F(ListCommandsTest, RemoveTakesOutTheFocusedRow) {
-  app->focusedRow = 1;
-  run(kCommandRemove);
+TEST_F(ListCommandsTest, RemoveTakesOutTheChosenRow) {
+  run(kCommandRemove, idAt(1));
   EXPECT_EQ(listedFiles(), files({0, 2, 3, 4}));
   EXPECT_EQ(app->run.listCount.load(), 4);
   EXPECT_FALSE(ui.statuses.empty()) << "the status line shows the new count";
-  app->focusedRow = -1;
-  run(kCommandRemove);
+  run(kCommandRemove, kNoRowId);
   EXPECT_EQ(app->list.size(), 4u);
 }
 
-TEST_F(ListCommandsTest, PlayNowPlaysTheFocusedSongAndLeavesItsRow) {
-  app->focusedRow = 3;
-  run(kCommandPlayNow);
+TEST_F(ListCommandsTest, PlayNowPlaysTheChosenSongAndLeavesItsRow) {
+  run(kCommandPlayNow, idAt(3));
   EXPECT_EQ(app->details.currentSongRecord, 3);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
   EXPECT_EQ(app->run.playerRequest.load(), 1u);
@@ -121,17 +165,14 @@ TEST_F(ListCommandsTest, PlayNowPlaysTheFocusedSongAndLeavesItsRow) {
 
   freshApp();
   prepare();
-  app->focusedRow = -1;
-  run(kCommandPlayNow);
+  run(kCommandPlayNow, kNoRowId);
   EXPECT_EQ(app->playNowFlag.load(), 0u);
   EXPECT_EQ(app->run.playerRequest.load(), 0u);
 }
 
-TEST_F(ListCommandsTest, DetailsOpensTheSongDetailsWindowOnTheFocusedSong) {
-  app->focusedRow = 2;
-  run(kCommandDetails);
-  app->focusedRow = -1;
-  run(kCommandDetails);
+TEST_F(ListCommandsTest, DetailsOpensTheSongDetailsWindowOnTheChosenSong) {
+  run(kCommandDetails, idAt(2));
+  run(kCommandDetails, kNoRowId);
   ASSERT_EQ(ui.postedCommands.size(), 2u);
   EXPECT_EQ(ui.postedCommands[0].command, kWindowSongDetails);
   EXPECT_EQ(ui.postedCommands[0].parameter, 2u);
@@ -250,13 +291,12 @@ TEST_F(ListCommandsTest, ImportNowOpensTheDatabaseWindowAfterAMoment) {
 // for the processor to do it.
 TEST_F(ListCommandsTest, EveryCommandReleasesExclusiveAccess) {
   app->clock.speed = 100;
-  app->focusedRow = 1;
   app->details.currentSongRecord = 2;
   for (const uint32_t code : {kCommandDetails, kCommandRate, kCommandPlayFromRow, kCommandClearList, kCommandRemove,
                               kCommandSaveAsPlaylist, kCommandPlayNow, kCommandImportNow, kCommandPlayNext}) {
     SCOPED_TRACE(code);
     ASSERT_EQ(grantExclusiveNow(*app, code), 1u);
-    app->commandHandlers[code](*app, 0);
+    app->commandHandlers[code](*app, idAt(1));
     EXPECT_EQ(app->run.busyCode.load(), 0u);
   }
 }

@@ -298,21 +298,26 @@ TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
 }
 
 TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
+  // The row commands carry the chosen row's id (the parameter); "Clear List"
+  // asks for the whole list.
+  constexpr uint32_t kRowId = 77;
   struct Case {
     uint32_t command;
     uint32_t code;
+    uint32_t argument;
   };
-  const Case cases[] = {{kCmdClearList, play::kCommandClearList},
-                        {kCmdListDetails, play::kCommandDetails},
-                        {kCmdPlayNext, play::kCommandPlayNext},
-                        {kCmdRemove, play::kCommandRemove},
-                        {kCmdSaveAsPlaylist, play::kCommandSaveAsPlaylist},
-                        {kCmdPlayNow, play::kCommandPlayNow}};
+  const Case cases[] = {{kCmdClearList, play::kCommandClearList, play::kClearWholeList},
+                        {kCmdListDetails, play::kCommandDetails, kRowId},
+                        {kCmdPlayNext, play::kCommandPlayNext, kRowId},
+                        {kCmdRemove, play::kCommandRemove, kRowId},
+                        {kCmdSaveAsPlaylist, play::kCommandSaveAsPlaylist, 0},
+                        {kCmdPlayNow, play::kCommandPlayNow, kRowId}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
     app->run.commandSlot = 0;
-    runWindowCommand(*app, c.command, 0);
+    runWindowCommand(*app, c.command, kRowId);
     EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == c.code; }));
+    EXPECT_EQ(app->run.commandArgument.load(), c.argument);
   }
 
   // The list's "Details" is not posted while the Song details window is open.
@@ -374,7 +379,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
   std::snprintf(app->details.current.artist, sizeof app->details.current.artist, "%s", "Now Artist");
   listFile("/music/a.mp3", "Row Artist A");
   listFile("/music/b.mp3", "Row Artist B");
-  app->focusedRow = 1;
+  const uint32_t rowB = app->list.row(1).id;
   struct Case {
     uint32_t command;
     uint32_t mode;
@@ -388,7 +393,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
     SCOPED_TRACE(c.command);
     ui.windowsOpened.clear();
     app->mainWindow.searchInput = "old";
-    runWindowCommand(*app, c.command, 0);
+    runWindowCommand(*app, c.command, rowB);
     ASSERT_EQ(ui.windowsOpened.size(), 1u);
     EXPECT_EQ(ui.windowsOpened[0].window, WindowKind::Search);
     EXPECT_EQ(ui.windowsOpened[0].argument, c.mode);

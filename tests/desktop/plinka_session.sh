@@ -73,7 +73,23 @@ pid=""
 [ -s "$work/data/PL1.m3u" ] || fail "the State's list not saved"
 grep -q "Song" "$work/data/PL1.m3u" || fail "the saved list holds no songs"
 # A logout or a system shutdown ends the program by a signal: the settings
-# are saved at once, without the orderly end.
+# are saved at once, without the orderly end, with the window's place and
+# the list's column widths (blanked here to see them written again).
+settings_field() {  # settings_field OFFSET LENGTH [blank]: the bytes after the 8-byte magic
+  python3 - "$work/data/dPlinka.dat" "$@" <<'PY'
+import sys
+path, offset, length = sys.argv[1], 8 + int(sys.argv[2]), int(sys.argv[3])
+data = bytearray(open(path, "rb").read())
+if len(sys.argv) > 4:
+    data[offset:offset + length] = bytes(length)
+    open(path, "wb").write(data)
+print(data[offset:offset + length].hex())
+PY
+}
+placement="4298 44"
+widths="732 20"
+settings_field $placement blank >/dev/null
+settings_field $widths blank >/dev/null
 sleep 1.1
 touch "$work/before-signal"
 "$plinka" >"$work/log" 2>&1 &
@@ -88,5 +104,7 @@ done
 wait "$pid" || true
 pid=""
 [ "$work/data/dPlinka.dat" -nt "$work/before-signal" ] || fail "settings not saved at SIGTERM"
+[ "$(settings_field $placement)" != "$(printf '0%.0s' {1..88})" ] || fail "window place not saved at SIGTERM"
+[ "$(settings_field $widths)" != "$(printf '0%.0s' {1..40})" ] || fail "column widths not saved at SIGTERM"
 
 echo "desktop session: started, played '$first', skipped to '$second', closed and saved; saved again at SIGTERM"

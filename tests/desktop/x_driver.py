@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Drives a program's window on an X display the way a person would: waits
-for the window, types a key into it and asks it to close through the window
-manager's close message. Uses only libX11 and libXtst through ctypes.
+for the window, types a key into it, clicks into it and asks it to close
+through the window manager's close message. Uses only libX11 and libXtst
+through ctypes.
 
 usage: x_driver.py wait TITLE SECONDS | key TITLE KEYNAME | close TITLE
+       | click TITLE X Y [BUTTON [COUNT]]   (X, Y inside the window; button 3 is the right one)
 """
 import ctypes
 import ctypes.util
@@ -37,6 +39,11 @@ x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 x11.XSendEvent.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
 x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.c_void_p]
 xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+x11.XTranslateCoordinates.argtypes = [ctypes.c_void_p, Window, Window, ctypes.c_int, ctypes.c_int,
+                                      ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
+                                      ctypes.POINTER(Window)]
 
 
 class WindowAttributes(ctypes.Structure):
@@ -115,6 +122,22 @@ def main():
         code = x11.XKeysymToKeycode(display, x11.XStringToKeysym(sys.argv[3].encode()))
         xtst.XTestFakeKeyEvent(display, code, 1, 0)
         xtst.XTestFakeKeyEvent(display, code, 0, 0)
+        x11.XFlush(display)
+    elif verb == "click":
+        x, y = int(sys.argv[3]), int(sys.argv[4])
+        button = int(sys.argv[5]) if len(sys.argv) > 5 else 1
+        count = int(sys.argv[6]) if len(sys.argv) > 6 else 1
+        root_x, root_y, child = ctypes.c_int(), ctypes.c_int(), Window()
+        x11.XTranslateCoordinates(display, window, x11.XDefaultRootWindow(display), x, y, ctypes.byref(root_x),
+                                  ctypes.byref(root_y), ctypes.byref(child))
+        xtst.XTestFakeMotionEvent(display, -1, root_x.value, root_y.value, 0)
+        x11.XSync(display, 0)
+        time.sleep(0.1)
+        for _ in range(count):
+            xtst.XTestFakeButtonEvent(display, button, 1, 0)
+            xtst.XTestFakeButtonEvent(display, button, 0, 0)
+            x11.XSync(display, 0)
+            time.sleep(0.05)
         x11.XFlush(display)
     elif verb == "close":
         event = Event()

@@ -496,6 +496,22 @@ TEST_F(DialogTest, HelpOpensTheReadMeOfTheProgramFolder) {
   EXPECT_TRUE(viewer.toPlainText().contains("Plinka"));
 }
 
+// The fatal start-up questions ask for the help file or the program folder
+// on the GUI thread just before the program ends, with no event loop to
+// come: both are opened before the call returns.
+TEST_F(DialogTest, HelpAndFolderOpenAtOnceOnTheGuiThread) {
+  app.folders.program = kResources;
+  QTextBrowser viewer;
+  QDesktopServices::setUrlHandler("file", &viewer, "setSource");
+  ui.openHelp();
+  const QUrl help = viewer.source();
+  ui.openFolder(kResources);
+  const QUrl folder = viewer.source();
+  QDesktopServices::unsetUrlHandler("file");
+  EXPECT_EQ(help, QUrl::fromLocalFile(QString::fromStdString(kResources + "ReadMe.htm")));
+  EXPECT_EQ(folder, QUrl::fromLocalFile(QString::fromStdString(kResources)));
+}
+
 // ---- toolbar pictures and the program icon ----
 
 TEST(ToolbarImagesTest, TheShippedStripHoldsThirteenPicturesInOrder) {

@@ -63,7 +63,7 @@ void reportMissingToolbar(App& app) {
   request.message = "ToolBar not found in program directory";
   request.firstCaption = "OK";
   request.secondCaption = "Open directory";
-  request.style = 11;
+  request.style = PromptStyle::SmallQuestion;
   if (askPrompt(app, request) == kPromptSecond)
     app.ui->openFolder(app.folders.program);
 }

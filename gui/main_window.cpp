@@ -2,6 +2,7 @@
 
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
+#include "gui/qt_text.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
 #include "gui/window_availability.h"
@@ -51,8 +52,6 @@ constexpr int kFirstWidth = 900;
 constexpr int kFirstHeight = 640;
 // Patience of a double click's play request.
 constexpr uint32_t kDoubleClickPatience = 5;
-
-QString toQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The least part of a window, in pixels each way, that a screen must show
 // for the window to count as reachable there.
@@ -144,7 +143,7 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
     action->setToolTip(toQ(toolbarTooltip(app_, id)));
     action->setEnabled(commandAvailable(id));
     buttons_.push_back(action);
-    if (id == play::kWindowPlay)
+    if (id == kCmdPlayPause)
       playAction_ = action;
   }
 
@@ -321,7 +320,7 @@ void MainWindow::applyStatus(const StatusTexts& texts) {
   for (int part = 0; part < 4; ++part)
     status_[part]->setText(toQ(texts.part[part]));
   if (playAction_)
-    playAction_->setToolTip(toQ(toolbarTooltip(app_, play::kWindowPlay)));
+    playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
   if (tray_)
     tray_->setToolTip(toQ(trayTip(app_)));
 }
@@ -354,7 +353,7 @@ void MainWindow::refreshNowPlaying() {
 
 void MainWindow::refreshPlayerControls() {
   if (playAction_)
-    playAction_->setToolTip(toQ(toolbarTooltip(app_, play::kWindowPlay)));
+    playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
   if (tray_)
     tray_->setToolTip(toQ(trayTip(app_)));
   if (onPlayerChanged)
@@ -376,7 +375,7 @@ void MainWindow::setPlaying(bool playing) {
     playAction_->setIcon(QIcon(pictures_[image]));
   else
     playAction_->setText(playing ? "Pause" : "Play");
-  playAction_->setToolTip(toQ(toolbarTooltip(app_, play::kWindowPlay)));
+  playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
   refreshVideo();
 }
 
@@ -650,11 +649,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 int MainWindow::rowCount() const { return model_->rowCount(); }
 
 std::string MainWindow::cellText(int row, int column) const {
-  return model_->data(model_->index(row, column)).toString().toUtf8().toStdString();
+  return fromQ(model_->data(model_->index(row, column)).toString());
 }
 
 std::string MainWindow::statusText(int part) const {
-  return part >= 0 && part < 4 ? status_[part]->text().toUtf8().toStdString() : std::string();
+  return part >= 0 && part < 4 ? fromQ(status_[part]->text()) : std::string();
 }
 
 int MainWindow::statusPartCount() const { return static_cast<int>(layout_.statusEdges.size()); }
@@ -666,7 +665,7 @@ QRect MainWindow::seekBarGeometry() const { return seekBar_->geometry(); }
 std::string MainWindow::toolTipOf(uint32_t command) const {
   for (QAction* action : buttons_)
     if (action && action->data().toUInt() == command)
-      return action->toolTip().toUtf8().toStdString();
+      return fromQ(action->toolTip());
   return {};
 }
 

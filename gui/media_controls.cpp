@@ -1,6 +1,8 @@
 #include "gui/media_controls.h"
 
+#include "gui/qt_text.h"
 #include "shell/app.h"
+#include "shell/window_command_ids.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -21,18 +23,6 @@ const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 // The track id of "no song".
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-
-// The main window's commands the controls use.
-constexpr uint32_t kCmdPlayPause = 1;
-constexpr uint32_t kCmdStop = 2;
-constexpr uint32_t kCmdLastSong = 4;
-constexpr uint32_t kCmdSkip = 5;
-
-// A text of a fixed-size buffer, read no further than the buffer's end even
-// when the player is rewriting it.
-template <size_t N> QString bufferText(const char (&text)[N]) {
-  return QString::fromUtf8(text, static_cast<qsizetype>(strnlen(text, N)));
-}
 
 // A file:// URL for a path, byte for byte: every byte outside the URL's plain
 // characters is percent-encoded, so a name that is not valid UTF-8 still
@@ -211,10 +201,10 @@ QVariantMap MediaControls::metadata() {
   }
   const QString trackId = QStringLiteral("/org/plinka/track/") + QString::number(trackNumber_);
   song.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId)));
-  song.insert(QStringLiteral("xesam:title"), bufferText(details.current.title));
-  const QString artist = bufferText(details.current.artist);
+  song.insert(QStringLiteral("xesam:title"), toQ(details.current.title));
+  const QString artist = toQ(details.current.artist);
   song.insert(QStringLiteral("xesam:artist"), artist.isEmpty() ? QStringList() : QStringList{artist});
-  song.insert(QStringLiteral("xesam:album"), bufferText(details.current.album));
+  song.insert(QStringLiteral("xesam:album"), toQ(details.current.album));
   const QString url = fileUrl(current);
   if (!url.isEmpty())
     song.insert(QStringLiteral("xesam:url"), url);

@@ -1,5 +1,6 @@
 #include "gui/prompt_dialogs.h"
 
+#include "gui/qt_text.h"
 #include "gui/toolbar_images.h"
 #include "text/text.h"
 
@@ -30,12 +31,6 @@ constexpr int kMessageFontPixels = 20;
 constexpr int kSmallMessageFontPixels = 16;
 constexpr int kWelcomeFontPixels = 25;
 
-// Styles from this value up use the small message font.
-constexpr uint32_t kSmallFontStyles = 10;
-constexpr uint32_t kTextEntryStyle = 4;
-
-QString toQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
 QFont arial(int pixels) {
   QFont font("Arial");
   font.setPixelSize(pixels);
@@ -59,8 +54,8 @@ int autoCloseMs(uint32_t seconds, uint32_t clockSpeed) {
 uint32_t runPromptDialog(const PromptRequest& request, std::string* entered, uint32_t clockSpeed, QWidget* parent) {
   // The icon first: it makes the built-in pictures the forms show available.
   const QIcon icon = programIcon();
-  const bool small = request.style >= kSmallFontStyles;
-  const bool withEntry = (small ? request.style - kSmallFontStyles : request.style) == kTextEntryStyle;
+  const bool small = isSmallFont(request.style);
+  const bool withEntry = hasTextEntry(request.style);
 
   QDialog dialog(parent);
   ::Ui::QuestionDialog question;
@@ -160,7 +155,7 @@ bool chooseFolder(std::string& path, QWidget* parent) {
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty())
     return false;
-  path = chosen.first().toUtf8().toStdString();
+  path = fromQ(chosen.first());
   return true;
 }
 

@@ -20,9 +20,9 @@ namespace plinka::gui {
 // The most bytes a text entry hands back.
 constexpr size_t kEntryCapacity = 600;
 
-// The question (style 1, 11) or text-entry (style 4, 14) prompt. The caller's
-// captions always replace the form's, so empty captions give empty buttons;
-// styles from 10 up show the message in the smaller font. With
+// The question or text-entry prompt. The caller's captions always replace
+// the form's, so empty captions give empty buttons; the small styles show
+// the message in the smaller font. With
 // autoCloseSeconds set the prompt answers 1 by itself after that long,
 // divided by `clockSpeed` (the App clock's speed factor). Returns 1 for the
 // first button (or OK, or the auto-close) and 2 for the second (or Cancel,

@@ -1,5 +1,7 @@
 #include "gui/upcoming_model.h"
 
+#include "gui/qt_text.h"
+
 namespace plinka::gui {
 
 UpcomingModel::UpcomingModel(play::UpcomingList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
@@ -25,8 +27,7 @@ UpcomingModel::Row UpcomingModel::toRow(const play::ListRow& row) {
   Row out;
   out.id = row.id;
   for (int c = 0; c < play::ColumnCount; ++c)
-    out.text[static_cast<size_t>(c)] =
-        QString::fromUtf8(row.column[c].data(), static_cast<qsizetype>(row.column[c].size()));
+    out.text[static_cast<size_t>(c)] = toQ(row.column[c]);
   return out;
 }
 

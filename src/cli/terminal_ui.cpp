@@ -4,6 +4,7 @@
 #include "play/list_commands.h"
 #include "play/player.h"
 #include "shell/app.h"
+#include "shell/window_command_ids.h"
 
 #include <cstdio>
 
@@ -79,9 +80,9 @@ void TerminalUi::repaint(RepaintArea area) {
 }
 
 void TerminalUi::postCommand(uint32_t command, uint32_t) {
-  if (command == kEndRunCommand) {
+  if (command == kCmdEndRun) {
     runEnded.store(1);
-  } else if (command == play::kWindowPlay) {
+  } else if (command == kCmdPlayPause) {
     app_.run.playerRunning.store(1);
     app_.run.playerRequest.store(play::kPlayerStart);
   }

@@ -9,7 +9,6 @@ namespace plinka::db {
 
 namespace {
 
-constexpr uint32_t kQuestionSmallFont = 11;
 constexpr char kOkCaption[] = "OK";
 constexpr char kViewReadMeCaption[] = "View ReadMe";
 
@@ -46,7 +45,7 @@ uint32_t ask(App& app, const char* message, const char* first, const char* secon
   request.message = message;
   request.firstCaption = first;
   request.secondCaption = second;
-  request.style = kQuestionSmallFont;
+  request.style = PromptStyle::SmallQuestion;
   return askPrompt(app, request);
 }
 
@@ -139,7 +138,7 @@ bool openSongTableForReading(App& app) {
   request.message = kBothUnopenableText;
   request.firstCaption = kOkCaption;
   request.secondCaption = kViewReadMeCaption;
-  request.style = kQuestionSmallFont;
+  request.style = PromptStyle::SmallQuestion;
   if (askPrompt(app, request) == kPromptSecond && app.ui)
     app.ui->openHelp();
   return false;

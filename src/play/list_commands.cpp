@@ -9,6 +9,7 @@
 #include "play/current_state.h"
 #include "play/song_details.h"
 #include "shell/app.h"
+#include "shell/window_command_ids.h"
 #include "text/text.h"
 
 #include <cstdlib>
@@ -18,7 +19,6 @@ namespace plinka::play {
 
 namespace {
 
-constexpr uint32_t kQuestionSmallFont = 11;
 constexpr uint32_t kHighestRating = 10;
 // The FileName of the row with this id; false when the row is gone (or has
 // no FileName, or one too long for `out`).
@@ -74,7 +74,7 @@ void commandDetails(App& app, uint32_t rowId) {
   }
   releaseExclusive(app);
   if (app.ui)
-    app.ui->postCommand(kWindowSongDetails, static_cast<uint32_t>(record));
+    app.ui->postCommand(kCmdSongDetailsOf, static_cast<uint32_t>(record));
 }
 
 void commandRate(App& app, uint32_t argument) {
@@ -96,7 +96,7 @@ void commandRate(App& app, uint32_t argument) {
       question.message = kDeleteQuestion;
       question.firstCaption = kDeleteYes;
       question.secondCaption = kDeleteNo;
-      question.style = kQuestionSmallFont;
+      question.style = PromptStyle::SmallQuestion;
       if (askPrompt(app, question) == kPromptFirst && db::setStatus(table, slot, db::kStatusFree))
         app.jobs.songsInUse.store(db::countInUse(table));
     } else if (answer >= kKeypadRating && answer <= kKeypadRating + kHighestRating) {
@@ -122,7 +122,7 @@ void commandPlayFromRow(App& app, uint32_t rowId) {
   if (app.run.playerRunning.load() != 0)
     app.run.playerRequest.store(1);
   else if (app.ui)
-    app.ui->postCommand(kWindowPlay, 0);
+    app.ui->postCommand(kCmdPlayPause, 0);
 }
 
 void commandClearList(App& app, uint32_t argument) {
@@ -159,7 +159,7 @@ void commandPlayNow(App& app, uint32_t rowId) {
 void commandImportNow(App& app, uint32_t) {
   napMs(app, kImportNowDelayMs);
   if (app.ui)
-    app.ui->postCommand(kWindowDatabase, 0);
+    app.ui->postCommand(kCmdDatabase, 0);
   releaseExclusive(app);
 }
 

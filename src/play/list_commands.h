@@ -29,11 +29,6 @@ constexpr uint32_t kCommandPlayNow = 12;
 constexpr uint32_t kCommandImportNow = 13;
 constexpr uint32_t kCommandPlayNext = 14;
 
-// Main-window commands the list commands post.
-constexpr uint32_t kWindowPlay = 1;
-constexpr uint32_t kWindowDatabase = 9;
-constexpr uint32_t kWindowSongDetails = 2032;
-
 // The question before a song is deleted.
 constexpr const char* kDeleteQuestion = "This will delete the song and it cannot be undone.";
 constexpr const char* kDeleteYes = "Sure, delete please";

@@ -4,11 +4,7 @@
 
 namespace plinka::play {
 
-namespace {
-
-constexpr uint32_t kQuestionSmallFont = 11;
-
-}  // namespace
+namespace {}  // namespace
 
 bool startShutdownTimer(App& app) {
   if (app.settings.shutdownAfterBuild == 0 || app.settings.autoBuild == 0 || app.run.playerRunning.load() != 0) {
@@ -31,7 +27,7 @@ void runShutdownTimer(App& app) {
   request.message = kShutdownMessage;
   request.firstCaption = kShutdownNow;
   request.secondCaption = kShutdownAbort;
-  request.style = kQuestionSmallFont;
+  request.style = PromptStyle::SmallQuestion;
   request.autoCloseSeconds = kShutdownSeconds;
   const uint32_t answer = askPrompt(app, request);
   if (answer == kPromptFirst && app.power) {

@@ -2,6 +2,7 @@
 
 #include "library/edit_queue.h"
 #include "shell/app.h"
+#include "shell/window_command_ids.h"
 
 #include <thread>
 
@@ -16,7 +17,7 @@ constexpr int kQuitLockTries = 100;
 
 void postEndCommand(App& app) {
   if (app.ui) {
-    app.ui->postCommand(kEndRunCommand, 0);
+    app.ui->postCommand(kCmdEndRun, 0);
   }
 }
 

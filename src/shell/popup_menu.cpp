@@ -4,6 +4,7 @@
 #include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/window_commands.h"
+#include "text/text.h"
 
 #include <cstring>
 
@@ -43,8 +44,6 @@ MenuEntry submenu(const char* text, std::vector<MenuEntry> entries) {
   entry.submenu = std::move(entries);
   return entry;
 }
-
-template <size_t N> std::string slotText(const char (&slot)[N]) { return std::string(slot, strnlen(slot, N)); }
 
 // The list's "Intervention" submenu: building, quitting, and the network
 // copy's controls in network mode.
@@ -111,7 +110,7 @@ std::vector<MenuEntry> pictureMenu(App& app, const PopupPlace& place) {
 std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], uint32_t base, uint32_t current) {
   std::vector<MenuEntry> entries;
   for (uint32_t k = 0; k < kMenuChoices; ++k)
-    entries.push_back(item(slotText(names[k]).c_str(), base + k, current == k));
+    entries.push_back(item(text::fixedText(names[k]).c_str(), base + k, current == k));
   return entries;
 }
 

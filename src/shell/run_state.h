@@ -21,10 +21,6 @@ constexpr uint32_t kEndedCode = 666;
 // Number of list command handlers (index 1-19; 0 is unused).
 constexpr uint32_t kCommandHandlerCount = 20;
 
-// The main-window command that ends the run (stops the player, destroys the
-// window).
-constexpr uint32_t kEndRunCommand = 2031;
-
 // listCount value that marks the list as not to be saved at exit.
 constexpr int32_t kListNotSaved = 9999;
 

@@ -22,7 +22,6 @@ constexpr char kFirstStateListName[] = "PL1.m3u";
 
 constexpr char kTooOldMessage[] = "Sorry, you need to install version 1.3 first to upgrade your database";
 constexpr char kSongTableMessage[] = "The song database could not be opened: ";
-constexpr uint32_t kSmallFontQuestion = 11;
 
 // The version a file's first bytes announce. Anything that is not this
 // program's magic followed by three digits counts as foreign, a file cut
@@ -107,7 +106,7 @@ void tellWithHelp(App& app, const std::string& message) {
   request.message = message;
   request.firstCaption = "OK";
   request.secondCaption = "View ReadMe";
-  request.style = kSmallFontQuestion;
+  request.style = PromptStyle::SmallQuestion;
   if (app.ui->prompt(request, nullptr) == kPromptSecond)
     app.ui->openHelp();
 }

@@ -2,6 +2,7 @@
 
 #include "play/random_source.h"
 #include "shell/app.h"
+#include "text/text.h"
 
 #include <cstring>
 
@@ -16,7 +17,6 @@ std::string number(uint32_t n) { return std::to_string(n); }
 
 // A name slot of the settings record, read up to its terminating zero but
 // never past the slot.
-std::string nameText(const char* slot) { return std::string(slot, strnlen(slot, kNameSize)); }
 
 std::string activityText(App& app) {
   RunState& run = app.run;
@@ -94,11 +94,11 @@ std::string listenerText(App& app) {
   if (state < static_cast<uint32_t>(kStateCount)) {
     const uint32_t user = settings.stateUser[state];
     if (user < static_cast<uint32_t>(kUserCount)) {
-      text += nameText(settings.userName[user]);
+      text += text::fixedText(settings.userName[user]);
     }
     const uint32_t altMode = settings.stateAltMode[state];
     if (altMode != 0 && altMode < sizeof(settings.altModeName) / sizeof(settings.altModeName[0])) {
-      text += ", " + nameText(settings.altModeName[altMode]) + " Mode";
+      text += ", " + text::fixedText(settings.altModeName[altMode]) + " Mode";
     }
   }
   if (app.run.diagnostics.load() != 0) {

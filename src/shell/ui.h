@@ -10,13 +10,30 @@
 
 namespace plinka {
 
+// What a prompt shows: a question with two buttons or a text entry, with the
+// message in the normal or the small font. The numbers are those stored and
+// handed between the windows.
+enum class PromptStyle : uint32_t {
+  Question = 1,
+  TextEntry = 4,
+  SmallQuestion = 11,   // a question whose message uses the small font
+  SmallTextEntry = 14,  // a text entry whose message uses the small font
+};
+
+constexpr bool isSmallFont(PromptStyle style) {
+  return style == PromptStyle::SmallQuestion || style == PromptStyle::SmallTextEntry;
+}
+constexpr bool hasTextEntry(PromptStyle style) {
+  return style == PromptStyle::TextEntry || style == PromptStyle::SmallTextEntry;
+}
+
 // A prompt's parameters, as the caller fills them.
 struct PromptRequest {
   std::string message;
   std::string firstCaption;
   std::string secondCaption;
-  std::string entryText;          // style 4/14: the initial text of the entry
-  uint32_t style = 0;             // 1 question, 4 text entry; +10 small message font
+  std::string entryText;  // a text entry's initial text
+  PromptStyle style = PromptStyle::Question;
   uint32_t autoCloseSeconds = 0;  // 0 = none; else answers 1 after that long
   uint32_t topMost = 1;
 };

@@ -22,8 +22,6 @@ namespace {
 // The filler is this program started again with this argument.
 constexpr char kProgramFile[] = "plinka";
 constexpr char kFillerArgument[] = "/f";
-// The prompt style of small-font questions.
-constexpr uint32_t kSmallFontQuestion = 11;
 // Rating keypad answers that rate or delete the song.
 constexpr uint32_t kKeypadLast = 1249;
 // Windows at most this wide have no picture area.
@@ -107,7 +105,7 @@ void rateCurrentSong(App& app) {
     request.message = kOfflineText;
     request.firstCaption = kOfflineOk;
     request.secondCaption = kOfflineHelp;
-    request.style = kSmallFontQuestion;
+    request.style = PromptStyle::SmallQuestion;
     if (askPrompt(*running, request) == kPromptSecond && running->ui)
       running->ui->openHelp();
   });

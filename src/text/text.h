@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace plinka::text {
 
@@ -61,5 +63,12 @@ size_t lastComponent(char* dst, size_t cap, const char* path);
 // How many of the n bytes of UTF-8 text to keep so that at most max remain
 // and the kept part does not end inside a character.
 size_t utf8Fit(const char* text, size_t n, size_t max);
+
+// The text held in a fixed-size buffer, read no further than the buffer's
+// end even when it holds no terminating zero.
+inline std::string fixedText(const char* buffer, size_t capacity) {
+  return std::string(buffer, strnlen(buffer, capacity));
+}
+template <size_t N> std::string fixedText(const char (&buffer)[N]) { return fixedText(buffer, N); }
 
 }  // namespace plinka::text

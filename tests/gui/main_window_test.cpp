@@ -322,7 +322,7 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (!ended && QApplication::activeModalWidget() != nullptr) {
       ended = true;
-      window->runCommand(kEndRunCommand, 0);
+      window->runCommand(kCmdEndRun, 0);
     }
   });
   poll.start(20);
@@ -577,7 +577,7 @@ TEST_F(MainWindowTest, EndOfRunHidesSavesAndWaitsWithoutFreezing) {
         guiRan = true;
       },
       Qt::QueuedConnection);
-  window->runCommand(kEndRunCommand, 0);
+  window->runCommand(kCmdEndRun, 0);
   EXPECT_TRUE(guiRan.load());
   EXPECT_TRUE(hiddenFirst.load());
   EXPECT_TRUE(savedFirst.load());

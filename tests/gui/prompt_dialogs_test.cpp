@@ -115,7 +115,7 @@ enum class Act { First, Second, Escape, CloseWindow, Nothing };
 
 struct AnswerCase {
   const char* name;
-  uint32_t style;
+  PromptStyle style;
   uint32_t autoCloseSeconds;
   uint32_t clockSpeed;
   Act act;
@@ -166,7 +166,7 @@ TEST_P(PromptAnswerTest, WorkerWaitsForTheAnswerGivenOnTheGuiThread) {
     const qint64 dueMs = qint64(c.autoCloseSeconds) * 1000 / c.clockSpeed;
     EXPECT_GE(elapsed.elapsed(), dueMs - 50) << "closed before its time";
   }
-  if (c.style % 10 == 4)
+  if (hasTextEntry(c.style))
     EXPECT_EQ(entered, c.typed ? c.typed : "given");
   else
     EXPECT_EQ(entered, "untouched");
@@ -174,21 +174,24 @@ TEST_P(PromptAnswerTest, WorkerWaitsForTheAnswerGivenOnTheGuiThread) {
 
 INSTANTIATE_TEST_SUITE_P(
     Prompts, PromptAnswerTest,
-    ::testing::Values(AnswerCase{"firstButton", 11, 0, 1, Act::First, nullptr, kPromptFirst},
-                      AnswerCase{"secondButtonBeforeTheAutoClose", 11, 30, 1, Act::Second, nullptr, kPromptSecond},
-                      AnswerCase{"escape", 1, 0, 1, Act::Escape, nullptr, kPromptSecond},
-                      AnswerCase{"windowClosed", 1, 0, 1, Act::CloseWindow, nullptr, kPromptSecond},
-                      // 30 seconds at a hundredfold speed: 0.3 s.
-                      AnswerCase{"unansweredAutoClose", 11, 30, 100, Act::Nothing, nullptr, kPromptFirst},
-                      AnswerCase{"entryOk", 14, 0, 1, Act::First, "Evening songs", kPromptFirst},
-                      AnswerCase{"entryCancelKeepsTheText", 14, 0, 1, Act::Second, "half typed", kPromptSecond},
-                      AnswerCase{"entryEscapeKeepsTheText", 4, 0, 1, Act::Escape, "half typed", kPromptSecond},
-                      AnswerCase{"entryAutoClose", 14, 30, 100, Act::Nothing, nullptr, kPromptFirst}),
+    ::testing::Values(
+        AnswerCase{"firstButton", PromptStyle::SmallQuestion, 0, 1, Act::First, nullptr, kPromptFirst},
+        AnswerCase{"secondButtonBeforeTheAutoClose", PromptStyle::SmallQuestion, 30, 1, Act::Second, nullptr,
+                   kPromptSecond},
+        AnswerCase{"escape", PromptStyle::Question, 0, 1, Act::Escape, nullptr, kPromptSecond},
+        AnswerCase{"windowClosed", PromptStyle::Question, 0, 1, Act::CloseWindow, nullptr, kPromptSecond},
+        // 30 seconds at a hundredfold speed: 0.3 s.
+        AnswerCase{"unansweredAutoClose", PromptStyle::SmallQuestion, 30, 100, Act::Nothing, nullptr, kPromptFirst},
+        AnswerCase{"entryOk", PromptStyle::SmallTextEntry, 0, 1, Act::First, "Evening songs", kPromptFirst},
+        AnswerCase{"entryCancelKeepsTheText", PromptStyle::SmallTextEntry, 0, 1, Act::Second, "half typed",
+                   kPromptSecond},
+        AnswerCase{"entryEscapeKeepsTheText", PromptStyle::TextEntry, 0, 1, Act::Escape, "half typed", kPromptSecond},
+        AnswerCase{"entryAutoClose", PromptStyle::SmallTextEntry, 30, 100, Act::Nothing, nullptr, kPromptFirst}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LookCase {
   const char* name;
-  uint32_t style;
+  PromptStyle style;
   uint32_t topMost;
   int messagePixels;
   bool entry;
@@ -229,9 +232,9 @@ TEST_P(PromptLookTest, ShowsTheCallersTextsInTheFormsPlaces) {
     if (entry) {
       EXPECT_EQ(entry->text(), "PL3.m3u");
     }
-    if (c.style == 11 && c.topMost == 1)
+    if (c.style == PromptStyle::SmallQuestion && c.topMost == 1)
       saveScreenshot(dialog, "question_prompt.png");
-    if (c.style == 14)
+    if (c.style == PromptStyle::SmallTextEntry)
       saveScreenshot(dialog, "text_entry_prompt.png");
     click(dialog, "second");
   });
@@ -240,22 +243,23 @@ TEST_P(PromptLookTest, ShowsTheCallersTextsInTheFormsPlaces) {
   EXPECT_TRUE(driver.acted());
 }
 
-INSTANTIATE_TEST_SUITE_P(Prompts, PromptLookTest,
-                         ::testing::Values(LookCase{"question", 1, 1, 20, false, "Yes, please reset to default",
-                                                    "No, cancel this"},
-                                           LookCase{"questionSmallFont", 11, 1, 16, false,
-                                                    "Yes, please reset to default", "No, cancel this"},
-                                           LookCase{"questionNotOnTop", 11, 0, 16, false, "OK", "View ReadMe"},
-                                           LookCase{"textEntry", 4, 1, 20, true, "OK", "Cancel"},
-                                           LookCase{"textEntrySmallFont", 14, 1, 16, true, "OK", "Cancel"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Prompts, PromptLookTest,
+    ::testing::Values(LookCase{"question", PromptStyle::Question, 1, 20, false, "Yes, please reset to default",
+                               "No, cancel this"},
+                      LookCase{"questionSmallFont", PromptStyle::SmallQuestion, 1, 16, false,
+                               "Yes, please reset to default", "No, cancel this"},
+                      LookCase{"questionNotOnTop", PromptStyle::SmallQuestion, 0, 16, false, "OK", "View ReadMe"},
+                      LookCase{"textEntry", PromptStyle::TextEntry, 1, 20, true, "OK", "Cancel"},
+                      LookCase{"textEntrySmallFont", PromptStyle::SmallTextEntry, 1, 16, true, "OK", "Cancel"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, APromptWithoutCaptionsShowsEmptyButtonsAfterOneWithCaptions) {
   PromptRequest first;
   first.message = "Database is currently Offline.";
   first.firstCaption = "OK";
   first.secondCaption = "View ReadMe";
-  first.style = 11;
+  first.style = PromptStyle::SmallQuestion;
   {
     DialogDriver driver([](QWidget* dialog) { click(dialog, "first"); });
     EXPECT_EQ(askFromWorker([&] { return ui.prompt(first, nullptr); }), kPromptFirst);
@@ -263,7 +267,7 @@ TEST_F(DialogTest, APromptWithoutCaptionsShowsEmptyButtonsAfterOneWithCaptions) 
 
   PromptRequest bare;
   bare.message = "No captions";
-  bare.style = 11;
+  bare.style = PromptStyle::SmallQuestion;
   QString captions[2] = {"unread", "unread"};
   DialogDriver driver([&captions](QWidget* dialog) {
     captions[0] = button(dialog, "first")->text();
@@ -298,7 +302,7 @@ TEST(PromptEntryTest, HandsBackAtMost600BytesEndingOnAWholeCharacter) {
     request.message = "Name of the playlist";
     request.firstCaption = "OK";
     request.secondCaption = "Cancel";
-    request.style = 14;
+    request.style = PromptStyle::SmallTextEntry;
     DialogDriver driver([&c](QWidget* dialog) {
       dialog->findChild<QLineEdit*>("entry")->setText(QString::fromStdString(c.typed));
       click(dialog, "first");

@@ -10,6 +10,7 @@
 #include "scheduler/scheduler_fixture.h"
 #include "shell/background_worker.h"
 #include "shell/end_of_run.h"
+#include "shell/window_command_ids.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -201,7 +202,7 @@ TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
       db::closeTable(h);
     }
     EXPECT_EQ(fresh.run.commandSlot.load(), kEndedCode);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kEndRunCommand}) << "the run ends once";
+    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kCmdEndRun}) << "the run ends once";
   }
 }
 

@@ -5,6 +5,7 @@
 #include "play/list_commands.h"
 #include "play/play_fixture.h"
 #include "play/song_details.h"
+#include "shell/window_command_ids.h"
 
 #include <cstring>
 
@@ -59,7 +60,7 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
       EXPECT_EQ(app->run.playerRequest.load(), 1u) << "the current song ends";
       EXPECT_TRUE(ui.commandsPosted().empty());
     } else {
-      EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kWindowPlay});
+      EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kCmdPlayPause});
     }
   }
 }
@@ -174,9 +175,9 @@ TEST_F(ListCommandsTest, DetailsOpensTheSongDetailsWindowOnTheChosenSong) {
   run(kCommandDetails, idAt(2));
   run(kCommandDetails, kNoRowId);
   ASSERT_EQ(ui.postedCommands.size(), 2u);
-  EXPECT_EQ(ui.postedCommands[0].command, kWindowSongDetails);
+  EXPECT_EQ(ui.postedCommands[0].command, kCmdSongDetailsOf);
   EXPECT_EQ(ui.postedCommands[0].parameter, 2u);
-  EXPECT_EQ(ui.postedCommands[1].command, kWindowSongDetails);
+  EXPECT_EQ(ui.postedCommands[1].command, kCmdSongDetailsOf);
   EXPECT_EQ(ui.postedCommands[1].parameter, 0xFFFFFFFFu) << "-1: no song";
 }
 
@@ -250,7 +251,7 @@ TEST_F(ListCommandsTest, DeletingAsksFirst) {
     EXPECT_EQ(ui.prompts[0].message, kDeleteQuestion);
     EXPECT_EQ(ui.prompts[0].firstCaption, kDeleteYes);
     EXPECT_EQ(ui.prompts[0].secondCaption, kDeleteNo);
-    EXPECT_EQ(ui.prompts[0].style, 11u);
+    EXPECT_EQ(ui.prompts[0].style, PromptStyle::SmallQuestion);
     EXPECT_EQ(status(3), c.status);
     EXPECT_EQ(number(3, db::scoreField(0)), 64u) << "deleting rates nothing";
     EXPECT_FALSE(app->songTable.isOpen());
@@ -284,7 +285,7 @@ TEST_F(ListCommandsTest, ImportNowOpensTheDatabaseWindowAfterAMoment) {
   const uint64_t start = app->clock.tickMs();
   run(kCommandImportNow);
   EXPECT_GE(app->clock.tickMs() - start, kImportNowDelayMs);
-  EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kWindowDatabase});
+  EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kCmdDatabase});
 }
 
 // Each command gives the list and the table back itself, without waiting

@@ -80,7 +80,7 @@ TEST_F(ShutdownTimerTest, PowersOffOnTheFirstButtonOrWhenNobodyAnswers) {
     EXPECT_EQ(asked.message, "Plinka will shutdown the computer in 30 seconds.");
     EXPECT_EQ(asked.firstCaption, "Don't wait; do it now!");
     EXPECT_EQ(asked.secondCaption, "Abort shutdown!");
-    EXPECT_EQ(asked.style, 11u);
+    EXPECT_EQ(asked.style, PromptStyle::SmallQuestion);
     EXPECT_EQ(asked.autoCloseSeconds, 30u);
     EXPECT_EQ(fresh->powerRecorder.requests.load(), c.powerOffs);
     EXPECT_EQ(fresh->prompts.dialogOpen.load(), 0u);

@@ -7,6 +7,7 @@
 #include "play/song_details.h"
 #include "shell/app.h"
 #include "shell/settings_defaults.h"
+#include "shell/window_command_ids.h"
 #include "support/fake_ui.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
@@ -591,7 +592,7 @@ TEST_F(PlayerTest, ThePlayerThreadPlaysSongAfterSongAndEndsWithTheRun) {
   ASSERT_TRUE(waitFor([&] { return app->player.playPosition.load() == -1 && !fake->isOpen(); }));
   ASSERT_TRUE(waitFor([&] {
     const auto posted = ui.commandsPosted();
-    return !posted.empty() && posted.back() == kEndRunCommand;
+    return !posted.empty() && posted.back() == kCmdEndRun;
   }));
   stopScheduler(*app);
 }

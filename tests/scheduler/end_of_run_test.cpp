@@ -4,6 +4,7 @@
 #include "scheduler_fixture.h"
 
 #include "shell/end_of_run.h"
+#include "shell/window_command_ids.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ TEST_F(EndOfRunTest, CloseRequestDependsOnWhereTheRunIs) {
     requestClose(*fresh);
     EXPECT_EQ(fresh->run.commandSlot.load(), c.slotAfter);
     EXPECT_EQ(fresh->run.stopRequest.load(), c.stopRequest);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>(c.endCommands, kEndRunCommand));
+    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>(c.endCommands, kCmdEndRun));
     ASSERT_EQ(front.statuses.size(), 1u) << "the status is refreshed";
     if (c.slotAfter == kQuitCode) {
       EXPECT_EQ(front.statuses[0].part[0], "Plinka Quiting");
@@ -68,7 +69,7 @@ TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWhenMoreThanFiveWait) {
     EXPECT_EQ(slotWhileWriting, c.written ? std::vector<uint32_t>{kLeavingCode} : std::vector<uint32_t>{});
     EXPECT_EQ(postedWhileWriting, 0u);
     EXPECT_EQ(fresh->run.commandSlot.load(), kEndedCode);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kEndRunCommand});
+    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kCmdEndRun});
   }
 }
 
@@ -97,7 +98,7 @@ TEST_F(EndOfRunTest, TwoClosesDuringShutdownStopTheLongJobAndAThirdAfterTheEndPo
   ASSERT_TRUE(waitUntil([&] { return ui.commandsPosted().size() == 1; }));
   EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
   requestClose(*app);
-  EXPECT_EQ(ui.commandsPosted(), (std::vector<uint32_t>{kEndRunCommand, kEndRunCommand}));
+  EXPECT_EQ(ui.commandsPosted(), (std::vector<uint32_t>{kCmdEndRun, kCmdEndRun}));
 }
 
 TEST_F(EndOfRunTest, RunEndedByACloseWhileLeavingIsNeverTakenAsACommand) {

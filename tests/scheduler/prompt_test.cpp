@@ -18,7 +18,7 @@ TEST_F(PromptTest, DialogIsMarkedOpenWhileAskingAndTheAnswerIsKept) {
   ui.entryAnswers = {"typed"};
   PromptRequest request;
   request.message = "Name?";
-  request.style = 14;
+  request.style = PromptStyle::SmallTextEntry;
   std::string entered;
   EXPECT_EQ(askPrompt(*app, request, &entered), kPromptSecond);
   EXPECT_EQ(openWhileAsking, 1u);

@@ -3,6 +3,7 @@
 #include "scheduler_fixture.h"
 
 #include "shell/run_state.h"
+#include "shell/window_command_ids.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -213,7 +214,7 @@ TEST_F(RunStateTest, QuitPostedWhileACommandIsPendingReplacesIt) {
   releaseExclusive(*app);
 
   ASSERT_TRUE(waitUntil([&] { return ui.commandsPosted().size() == 1; }));
-  EXPECT_EQ(ui.commandsPosted()[0], kEndRunCommand);
+  EXPECT_EQ(ui.commandsPosted()[0], kCmdEndRun);
   EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
   EXPECT_EQ(removed.load(), 0) << "the replaced command never ran";
 }

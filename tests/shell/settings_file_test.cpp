@@ -185,7 +185,7 @@ TEST_F(SettingsFile, VersionsBelow300AskForTheUpgradeAndEnd) {
     EXPECT_EQ(fresh.prompts[0].message, "Sorry, you need to install version 1.3 first to upgrade your database");
     EXPECT_EQ(fresh.prompts[0].firstCaption, "OK");
     EXPECT_EQ(fresh.prompts[0].secondCaption, "View ReadMe");
-    EXPECT_EQ(fresh.prompts[0].style, 11u);
+    EXPECT_EQ(fresh.prompts[0].style, PromptStyle::SmallQuestion);
     EXPECT_EQ(fresh.helpOpened, c.helpOpened);
     EXPECT_EQ(fresh.welcomeShown, 0);
     EXPECT_FALSE(platform::fileExists(dataFile("Plinka.cvf")));
@@ -308,7 +308,7 @@ TEST_F(SettingsFile, ASongTableThatCannotBeOpenedIsNeverReplaced) {
       EXPECT_EQ(fresh.prompts[0].message, "The song database could not be opened: " + dataFile("Plinka.cvf"));
       EXPECT_EQ(fresh.prompts[0].firstCaption, "OK");
       EXPECT_EQ(fresh.prompts[0].secondCaption, "View ReadMe");
-      EXPECT_EQ(fresh.prompts[0].style, 11u);
+      EXPECT_EQ(fresh.prompts[0].style, PromptStyle::SmallQuestion);
     } else {
       EXPECT_TRUE(fresh.prompts.empty());
       EXPECT_TRUE(songTableOpens(dataFile("Plinka.cvf")));

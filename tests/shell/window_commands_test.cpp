@@ -361,7 +361,7 @@ TEST_F(WindowCommandsTest, RateButtonUsesTheKeypadOnlyWhenItCan) {
   EXPECT_EQ(ui.prompts[0].message, "Database is currently Offline.");
   EXPECT_EQ(ui.prompts[0].firstCaption, "OK");
   EXPECT_EQ(ui.prompts[0].secondCaption, "View ReadMe");
-  EXPECT_EQ(ui.prompts[0].style, 11u);
+  EXPECT_EQ(ui.prompts[0].style, PromptStyle::SmallQuestion);
   EXPECT_EQ(ui.helpOpened, 1);
   EXPECT_EQ(ui.keypadsShown, 2);
 

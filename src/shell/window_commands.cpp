@@ -176,7 +176,7 @@ void playQuickLinkRow(App& app, uint32_t list, int row) {
   const int32_t record = quickLinkRecord(app, list, static_cast<uint32_t>(row));
   if (record < 0)
     return;
-  app.details.currentSongRecord = record;
+  app.details.playNowRecord.store(record);
   app.playNowFlag.store(1);
   app.run.playerRequest.store(play::kPlayerStart);
 }

@@ -114,7 +114,7 @@ TEST_F(ListCommandsTest, RemoveTakesOutTheFocusedRow) {
 TEST_F(ListCommandsTest, PlayNowPlaysTheFocusedSongAndLeavesItsRow) {
   app->focusedRow = 3;
   run(kCommandPlayNow);
-  EXPECT_EQ(app->details.currentSongRecord, 3);
+  EXPECT_EQ(app->details.playNowRecord.load(), 3);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
   EXPECT_EQ(app->run.playerRequest.load(), 1u);
   EXPECT_EQ(app->list.size(), 5u);

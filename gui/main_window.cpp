@@ -115,6 +115,7 @@ void stopThreadsWithLoopRunning(App& app) {
 MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   setWindowTitle("Plinka");
   setWindowIcon(programIcon());
+  // Made before the player thread starts: nothing else writes the details yet.
   if (app_.details.current.title[0] == '\0')
     std::strncpy(app_.details.current.title, kProgramTitle, sizeof app_.details.current.title - 1);
 
@@ -330,8 +331,7 @@ void MainWindow::refreshNowPlaying() {
   refreshVideo();
   // With PLINKA_LOG set, each song that starts is written to standard error,
   // so a run can be followed from outside.
-  const char* file = app_.details.currentSongFile;
-  const std::string song(file, strnlen(file, sizeof app_.details.currentSongFile));
+  const std::string song = play::copyCurrentSong(app_).file;
   if (song != loggedSong_) {
     loggedSong_ = song;
     // Full screen, once left, stays left for the rest of a song only.

@@ -187,9 +187,10 @@ QString MediaControls::playbackStatus() const {
 }
 
 QVariantMap MediaControls::metadata() {
-  const auto& details = app_.details;
-  // One copy of the file name, so the track id and the URL agree.
-  const std::string current(details.currentSongFile, strnlen(details.currentSongFile, sizeof details.currentSongFile));
+  // One consistent copy of the song, so the track id, the texts and the URL
+  // agree while the player starts the next song.
+  const play::CurrentSongTexts details = play::copyCurrentSong(app_);
+  const std::string& current = details.file;
   QVariantMap song;
   if (current.empty()) {
     song.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
@@ -201,10 +202,10 @@ QVariantMap MediaControls::metadata() {
   }
   const QString trackId = QStringLiteral("/org/plinka/track/") + QString::number(trackNumber_);
   song.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId)));
-  song.insert(QStringLiteral("xesam:title"), toQ(details.current.title));
-  const QString artist = toQ(details.current.artist);
+  song.insert(QStringLiteral("xesam:title"), toQ(details.title));
+  const QString artist = toQ(details.artist);
   song.insert(QStringLiteral("xesam:artist"), artist.isEmpty() ? QStringList() : QStringList{artist});
-  song.insert(QStringLiteral("xesam:album"), toQ(details.current.album));
+  song.insert(QStringLiteral("xesam:album"), toQ(details.album));
   const QString url = fileUrl(current);
   if (!url.isEmpty())
     song.insert(QStringLiteral("xesam:url"), url);

@@ -10,16 +10,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <cstring>
 #include <mutex>
 
 namespace plinka::gui {
 
 namespace {
-
-// A text of a fixed-size buffer another thread may be rewriting: never read
-// past its end even when its terminator is missing.
-std::string bufferText(const char* buffer, size_t capacity) { return std::string(buffer, strnlen(buffer, capacity)); }
 
 QFont arial(int pixelHeight) {
   QFont font("Arial");
@@ -41,13 +36,13 @@ NowPlayingFacts NowPlayingView::facts() const {
   NowPlayingFacts f;
   f.width = static_cast<uint32_t>(width());
   f.height = static_cast<uint32_t>(height());
-  const play::DetailsState& d = app_.details;
-  f.title = bufferText(d.current.title, sizeof d.current.title);
-  f.artist = bufferText(d.current.artist, sizeof d.current.artist);
-  f.album = bufferText(d.current.album, sizeof d.current.album);
-  f.comment = bufferText(d.current.comment, sizeof d.current.comment);
-  f.path = bufferText(d.currentSongFile, sizeof d.currentSongFile);
-  f.ratingIcons = db::ratingOfScore(app_.settings, d.currentSongScore);
+  const play::CurrentSongTexts song = play::copyCurrentSong(app_);
+  f.title = song.title;
+  f.artist = song.artist;
+  f.album = song.album;
+  f.comment = song.comment;
+  f.path = song.file;
+  f.ratingIcons = db::ratingOfScore(app_.settings, app_.details.currentSongScore.load());
   f.coverChoice = app_.settings.coverChoice;
   f.quickLinkChoice = app_.settings.quickLinkChoice;
   f.quickLinksReady = app_.jobs.quickLinksReady.load() == 1;

@@ -2,13 +2,12 @@
 
 #include "library/file_access.h"
 #include "play/random_source.h"
+#include "play/song_details.h"
 #include "shell/app.h"
 #include "shell/run_state.h"
 #include "shell/status_texts.h"
-#include "text/text.h"
 
 #include <algorithm>
-#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <vector>
@@ -97,8 +96,7 @@ bool findFile(const std::string& folder, const std::string& name, std::string& f
 
 // The folder of a song path, up to and including its last '/'; empty when
 // the path names no folder.
-std::string folderOf(const char* songFile) {
-  const std::string path = songFile;
+std::string folderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
@@ -143,8 +141,8 @@ CoverResult loadWithFlagHeld(App& app) {
   cover.defaultCover.store(0);
   releaseCover(app);
 
-  char songFile[sizeof app.details.currentSongFile];
-  text::copy(songFile, app.details.currentSongFile);
+  // The player may start the next song meanwhile: work on a copy.
+  const std::string songFile = play::copyCurrentSong(app).file;
   const std::string folder = folderOf(songFile);
 
   std::string pathA;  // cover, folder picture or default cover
@@ -193,7 +191,7 @@ CoverResult loadWithFlagHeld(App& app) {
       // A new song may have started while the picture was decoded: its
       // picture is not this one, so nothing is kept and the heartbeat loads
       // the right one next.
-      if (std::strncmp(songFile, app.details.currentSongFile, sizeof songFile) != 0) {
+      if (songFile != play::copyCurrentSong(app).file) {
         return CoverResult::Superseded;
       }
       cover.picture = std::move(picture);

@@ -85,7 +85,7 @@ bool findFolderPicture(App& app, const std::string& folder, std::string& found);
 uint32_t randomPicture(App& app, const std::string& folder, const char* ending, std::string& found);
 
 // One cover load on the calling thread: takes coverLoading, finds and decodes
-// the picture of app.details.currentSongFile, counts a failure (with the
+// the picture of the current song's file, counts a failure (with the
 // one-shot message on the second one running), and clears coverLoading.
 CoverResult loadCover(App& app);
 

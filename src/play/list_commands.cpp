@@ -88,7 +88,8 @@ void commandRate(App& app, uint32_t argument) {
   DetailsState& d = app.details;
   // A record that is not known (-1, or 0 for "not yet") is looked up by the
   // current song's FileName.
-  const int32_t record = d.currentSongRecord > 0 ? d.currentSongRecord : findByFileName(table, d.currentSongFile);
+  const int32_t current = d.currentSongRecord.load();
+  const int32_t record = current > 0 ? current : findByFileName(table, d.currentSongFile);
   if (record >= 0) {
     const uint32_t slot = static_cast<uint32_t>(record);
     if (answer == kKeypadDelete) {
@@ -149,7 +150,7 @@ void commandPlayNow(App& app, uint32_t rowId) {
   char file[600] = {};
   const int32_t record = findRowSong(app, rowId, file, sizeof file);
   if (record >= 0) {
-    app.details.currentSongRecord = record;
+    app.details.playNowRecord.store(record);
     app.playNowFlag.store(1);
     app.run.playerRequest.store(1);
   }

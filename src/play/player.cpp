@@ -67,15 +67,14 @@ int32_t popLastSong(App& app) {
   return record;
 }
 
-// Reads the FileName of a record into the current song's file name; an empty
-// name when the table does not open or the record cannot be read.
-void readRecordFileName(App& app, int32_t record) {
-  DetailsState& d = app.details;
-  d.currentSongFile[0] = '\0';
+// Reads the FileName of a record into `out`; an empty name when the table
+// does not open or the record cannot be read.
+void readRecordFileName(App& app, int32_t record, char* out, size_t cap) {
+  out[0] = '\0';
   if (record < 0 || !db::openSongTableForReading(app))
     return;
   if (db::readField(app.songTable, static_cast<uint32_t>(record), db::FileName) >= 0)
-    text::copy(d.currentSongFile, sizeof d.currentSongFile, app.songTable.text);
+    text::copy(out, cap, app.songTable.text);
   db::closeTable(app.songTable);
 }
 
@@ -86,9 +85,16 @@ void loadCurrentDetails(App& app) {
     return;
   DetailsState& d = app.details;
   const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app.settings));
-  d.current = d.loaded;
-  d.currentSongRecord = record;
-  d.currentSongScore = d.loaded.score;
+  const SongDetails found = detailsFound(app, record);
+  setCurrentDetails(app, found);
+  d.currentSongRecord.store(record);
+  d.currentSongScore.store(found.score);
+}
+
+// Where the open song counts as over: its EndPoint when it has one within
+// the media, else the media's length (0 while the backend does not know it).
+uint32_t songEnd(uint32_t endPoint, uint32_t length) {
+  return endPoint != 0 && (length == 0 || endPoint <= length) ? endPoint : length;
 }
 
 // Requests 1, 4 and 8.
@@ -96,7 +102,9 @@ void startSong(App& app, uint32_t request) {
   PlayerState& ps = app.player;
   DetailsState& d = app.details;
   SettingsRecord& s = app.settings;
-  if (request == kPlayerSkip && s.autoRate != 0)
+  // A skip of a song already over (its end was found, its Score raised) is
+  // only the way on to the next one.
+  if (request == kPlayerSkip && s.autoRate != 0 && ps.songOver.load() == 0)
     adjustRating(app, false);
 
   app.run.playerRunning.store(1);
@@ -117,38 +125,44 @@ void startSong(App& app, uint32_t request) {
 
   // A paused song resumes on a plain Play; a Play Now, a skip or "last song
   // again" choose a song afresh.
-  const bool playNow = app.playNowFlag.load() != 0;
+  // The flag is set after the record it names, so a set flag finds it.
+  const int32_t playNowRecord = app.playNowFlag.load() != 0 ? d.playNowRecord.exchange(-1) : -1;
+  const bool playNow = playNowRecord >= 0;
   const bool resuming = ps.pausePosition.load() != 0 && request == kPlayerStart && !playNow;
   bool keepRow = playNow || request == kPlayerLastSong;
   bool nextValid = false;
   if (!resuming) {
     ps.pausePosition.store(0);
     ps.videoShowing.store(0);
-    library::releaseCover(app);  // the new song's picture is loaded afresh
     app.jobs.quickLinksReady.store(0);
+    char file[sizeof d.currentSongFile];
     if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
       app.jobs.nextDetailsReady.store(0);
-      if (request == kPlayerLastSong && !playNow)
-        d.currentSongRecord = popLastSong(app);
-      readRecordFileName(app, d.currentSongRecord);
-      d.currentSongScore = d.loaded.score;
+      readRecordFileName(app, playNow ? playNowRecord : popLastSong(app), file, sizeof file);
     } else {
-      readRowFileName(app, 0, d.currentSongFile, sizeof d.currentSongFile);
-      if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, d.currentSongFile) != 0)
+      readRowFileName(app, 0, file, sizeof file);
+      if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
         app.jobs.nextDetailsReady.store(0);
-      if (request != kPlayerLastSong && d.currentSongRecord != -1 && d.currentSongRecord != s.lastSongIndex[0])
-        pushLastSong(app, d.currentSongRecord);
+      // The record still names the song that played before this one.
+      const int32_t previous = d.currentSongRecord.load();
+      if (request != kPlayerLastSong && previous != -1 && previous != s.lastSongIndex[0])
+        pushLastSong(app, previous);
       app.playNowFlag.store(0);
     }
+    setCurrentSongFile(app, file);
+    // Released once the name has changed: a cover loader that finishes now
+    // either sees the new name and drops its picture, or stored it before
+    // this release cleared it.
+    library::releaseCover(app);
     app.jobs.currentMediaType.store(library::mediaType(s, d.currentSongFile));
 
     // The details: the preloaded ones when they belong to this song, else
     // loaded now (this also sets the record and its Score).
     nextValid = app.jobs.nextDetailsReady.load() == 1;
     if (nextValid) {
-      d.current = d.next;
-      d.currentSongRecord = d.nextSongRecord;
-      d.currentSongScore = d.next.score;
+      setCurrentDetails(app, d.next);
+      d.currentSongRecord.store(d.nextSongRecord);
+      d.currentSongScore.store(d.next.score);
       app.jobs.nextDetailsReady.store(0);
     } else {
       loadCurrentDetails(app);
@@ -173,7 +187,7 @@ void startSong(App& app, uint32_t request) {
     opened = d.currentSongFile[0] != '\0' && p->open(d.currentSongFile);
   }
   if (opened) {
-    ps.endPosition.store(d.current.endPoint != 0 ? d.current.endPoint : p->length());
+    ps.endPosition.store(songEnd(d.current.endPoint, p->length()));
     if (video && fullScreenWanted(app)) {
       p->setFullScreen(true);
       p->play();
@@ -234,6 +248,8 @@ void stopSong(App& app) {
 void restartSong(App& app) {
   platform::PlaybackService* p = playbackOf(app);
   if (p != nullptr && p->isOpen()) {
+    // A song found over and played again ends (and is followed) once more.
+    app.player.songOver.store(0);
     p->playFrom(app.details.current.startPoint);
     if (fullScreenWanted(app)) {
       p->setFullScreen(true);
@@ -297,17 +313,25 @@ void pollPlayer(App& app) {
   const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
   const uint32_t previous = app.jobs.previousPlayPosition.load();
   setPlayPosition(app, static_cast<int32_t>(position));
-  const uint32_t end = ps.endPosition.load();
+  // The length may become known, or grow past a first estimate, only while
+  // the song plays: the end follows it. Asked after the position, so that a
+  // length learnt in between can only move the end away.
+  const bool open = p != nullptr && p->isOpen();
+  const uint32_t end = open ? songEnd(app.details.current.endPoint, p->length()) : 0;
+  ps.endPosition.store(end);
 
   // Reached or passed the end (a set EndPoint, or a backend that stops a
-  // little short of or past the length it announced), or stalled.
-  if (ps.stallCount.load() > kStallLimit || position >= end) {
-    if (ps.songOver.exchange(1) == 0) {
-      app.run.playerRequest.store(kPlayerStart);
-      // A file that never opened was not heard: it keeps its Score.
-      if (app.settings.autoRate != 0 && end != 0)
-        adjustRating(app, true);
-    }
+  // little short of or past the length it announced), or stalled. An open
+  // song whose length is not known yet is not over; one that did not open is.
+  if (ps.stallCount.load() > kStallLimit || (position >= end && (end != 0 || !open))) {
+    // Rated once; a file that never opened was not heard and keeps its Score.
+    if (ps.songOver.exchange(1) == 0 && app.settings.autoRate != 0 && end != 0)
+      adjustRating(app, true);
+    // The next song is asked for at every poll while this one is over, never
+    // over a request that waits: a request taken meanwhile that leaves the
+    // song at its end (the video's place, say) cannot leave the player there.
+    uint32_t none = 0;
+    app.run.playerRequest.compare_exchange_strong(none, kPlayerStart);
   } else if (position == previous || position == 0) {
     ps.stallCount.fetch_add(1);
   } else {

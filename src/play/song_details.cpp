@@ -50,19 +50,19 @@ int32_t loadWithFlagHeld(App& app) {
     record = findAndLoadSong(app, file, user);
   }
 
-  // A song not found keeps whatever the buffers held last.
+  const SongDetails found = detailsFound(app, record);
   if (preload) {
-    d.next = d.loaded;
+    d.next = found;
     d.nextSongRecord = record;
     app.jobs.nextDetailsReady.store(1);
   } else {
-    d.current = d.loaded;
-    d.currentSongRecord = record;
-    d.currentSongScore = d.loaded.score;
+    setCurrentDetails(app, found);
+    d.currentSongRecord.store(record);
+    d.currentSongScore.store(found.score);
   }
 
   // A song without its checksum: the buffer cache goes back to computing them.
-  if (d.loaded.id == 0) {
+  if (found.id == 0) {
     const uint32_t hashStat = app.settings.hashStat;
     app.settings.hashStat = hashStat > kHashStatStep ? hashStat - kHashStatStep : 0;
   }
@@ -92,6 +92,34 @@ void loadSongDetails(App& app, uint32_t slot, uint32_t user) {
   d.endPoint = readNumber(table, slot, db::EndPoint);
 
   std::memcpy(table.text, kept, sizeof kept);
+}
+
+SongDetails detailsFound(const App& app, int32_t record) { return record >= 0 ? app.details.loaded : SongDetails{}; }
+
+void setCurrentSongFile(App& app, const char* fileName) {
+  DetailsState& d = app.details;
+  std::lock_guard lock(d.currentMutex);
+  text::copy(d.currentSongFile, sizeof d.currentSongFile, fileName);
+}
+
+void setCurrentDetails(App& app, const SongDetails& details) {
+  DetailsState& d = app.details;
+  std::lock_guard lock(d.currentMutex);
+  d.current = details;
+}
+
+CurrentSongTexts copyCurrentSong(const App& app) {
+  const DetailsState& d = app.details;
+  // Bounded reads: a buffer filled to its end has no terminator.
+  const auto textOf = [](const char* buffer, size_t cap) { return std::string(buffer, strnlen(buffer, cap)); };
+  std::lock_guard lock(d.currentMutex);
+  CurrentSongTexts t;
+  t.title = textOf(d.current.title, sizeof d.current.title);
+  t.artist = textOf(d.current.artist, sizeof d.current.artist);
+  t.album = textOf(d.current.album, sizeof d.current.album);
+  t.comment = textOf(d.current.comment, sizeof d.current.comment);
+  t.file = textOf(d.currentSongFile, sizeof d.currentSongFile);
+  return t;
 }
 
 int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
@@ -166,12 +194,12 @@ void adjustRating(App& app, bool heardToEnd) {
   if (s.stateAltMode[state] != 0)
     return;
   const DetailsState& d = app.details;
-  const uint32_t v = d.currentSongScore;
+  const uint32_t v = d.currentSongScore.load();
+  const int32_t record = d.currentSongRecord.load();
   const std::optional<uint32_t> score = autoRatedScore(v, heardToEnd, s.autoRateSpeed, s.ratingValue[9]);
-  if (!score || d.currentSongRecord < 0)
+  if (!score || record < 0)
     return;
-  library::enqueueEdit(app, static_cast<uint32_t>(d.currentSongRecord), db::scoreField(s.stateUser[state]), *score, v,
-                       d.current.id);
+  library::enqueueEdit(app, static_cast<uint32_t>(record), db::scoreField(s.stateUser[state]), *score, v, d.current.id);
 }
 
 }  // namespace plinka::play

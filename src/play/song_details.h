@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <string>
 
 namespace plinka {
 struct App;
@@ -29,25 +31,52 @@ struct SongDetails {
   uint32_t endPoint = 0;
 };
 
-// The details of every song area. `loaded` is overwritten by every load; it
-// is used only by the holder of the busy code (or of lookupLock). `current`,
-// currentSongFile, currentSongRecord and currentSongScore are written by the
-// player (under busy code 20) and the rating command, and read by the front
-// end's painting and the commands. `next`, nextSongRecord and nextSongFile
-// are written by the details loader while nextDetailsReady is 0 and read by
-// the player once it is 1 (app.jobs.nextDetailsReady).
+// The details of every song area.
+//
+// `loaded` is overwritten by every load; it is used only by the holder of the
+// busy code (or of lookupLock).
+//
+// `current` and currentSongFile are written only on the player thread (its
+// start and its own details load), while it holds busy code 20, and under
+// currentMutex. The player and any holder of a busy code read them without
+// the lock; every other thread (the front end's painting, the cover loader)
+// copies them under currentMutex, see copyCurrentSong.
+//
+// `next`, nextSongRecord and nextSongFile are written by the details loader
+// while nextDetailsReady is 0 and read by the player once it is 1
+// (app.jobs.nextDetailsReady).
 struct DetailsState {
   SongDetails loaded;
+  mutable std::mutex currentMutex;
   SongDetails current;
   char currentSongFile[600] = {};
-  int32_t currentSongRecord = -1;
-  uint32_t currentSongScore = 0;
+  // The record of the song playing now, -1 when not known. Written by the
+  // player at a start; read by Auto Rate, the rating command and the front
+  // end (the details window).
+  std::atomic<int32_t> currentSongRecord{-1};
+  // The playing song's Score for the State's user. Written by the player at
+  // a start and by the rating command; read by Auto Rate and the painting.
+  std::atomic<uint32_t> currentSongScore{0};
+  // The record "Play Now" asks for. Written by the Play Now commands before
+  // they set playNowFlag; taken (and reset to -1) by the player's start. Kept
+  // apart from currentSongRecord so that the song still playing until then
+  // is rated and stacked as itself.
+  std::atomic<int32_t> playNowRecord{-1};
   SongDetails next;
   int32_t nextSongRecord = -1;
   char nextSongFile[600] = {};
   // 1 while a lookup runs. Taken by exchange by findAndLoadSong (any thread
   // that holds the busy code); a second lookup meanwhile fails at once.
   std::atomic<uint32_t> lookupLock{0};
+};
+
+// The current song's texts as another thread sees them: one consistent copy.
+struct CurrentSongTexts {
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string comment;
+  std::string file;
 };
 
 // Exclusive-access codes of the player and of the details loader's preload.
@@ -71,6 +100,10 @@ constexpr uint32_t kAutoRateFast = 2;
 // EndPoint. The song table must be open; the table's text buffer is kept.
 void loadSongDetails(App& app, uint32_t slot, uint32_t user);
 
+// The details a song gets from a lookup: what was loaded when the record
+// was found, else nothing at all.
+SongDetails detailsFound(const App& app, int32_t record);
+
 // Finds the song whose FileName matches (ASCII letters in either case),
 // searching from the last record down, and loads its details for user u.
 // Opens and closes the song table itself, so the caller holds the busy code.
@@ -87,12 +120,21 @@ void readRowFileName(const App& app, size_t row, char* out, size_t cap);
 // media type.
 void putListRow(App& app, size_t row, const char* fileName, const SongDetails& details);
 
+// Sets the current song's file name, or its details, under currentMutex.
+// Player thread only, while it holds busy code 20.
+void setCurrentSongFile(App& app, const char* fileName);
+void setCurrentDetails(App& app, const SongDetails& details);
+
+// A copy of the current song's texts, for threads other than the player.
+CurrentSongTexts copyCurrentSong(const App& app);
+
 // The details loader. Under busy code 20 (called by the player) it loads the
 // current song (currentSongFile) into the current details, setting
 // currentSongRecord and currentSongScore. Otherwise it preloads the top row's
 // song into the next details under exclusive access 21 and sets
 // nextDetailsReady. A song not found gets the record -1 after kLookupTries
-// lookups. Returns 1 when it ran, -1 when another loader runs or access 21
+// lookups, and empty details: no title, no StartPoint or EndPoint, nothing
+// left over from the song loaded before it. Returns 1 when it ran, -1 when another loader runs or access 21
 // was not granted.
 int32_t runDetailsLoader(App& app);
 // The heartbeat's start of the loader: takes detailsLoaderBusy and runs the

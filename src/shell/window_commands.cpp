@@ -36,8 +36,6 @@ constexpr size_t kSearchInputMax = 599;
 // Alt modes the keys and menus may choose (10 only through the keys).
 constexpr uint32_t kHighestAltMode = 10;
 
-std::string bufferText(const char* buffer, size_t capacity) { return std::string(buffer, strnlen(buffer, capacity)); }
-
 // Cuts a text to at most max bytes without leaving a broken UTF-8 sequence
 // at the end.
 std::string cutText(std::string text, size_t max) {
@@ -174,7 +172,7 @@ void playQuickLinkRow(App& app, uint32_t list, int row) {
   const int32_t record = quickLinkRecord(app, list, static_cast<uint32_t>(row));
   if (record < 0)
     return;
-  app.details.currentSongRecord = record;
+  app.details.playNowRecord.store(record);
   app.playNowFlag.store(1);
   app.run.playerRequest.store(play::kPlayerStart);
 }
@@ -295,7 +293,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     app.copies.localCopyRefreshCounter = play::kRefreshLocalCopySoon;
     break;
   case kCmdSongsByArtist:
-    openSearch(app, kSearchByArtist, bufferText(app.details.current.artist, sizeof app.details.current.artist));
+    openSearch(app, kSearchByArtist, play::copyCurrentSong(app).artist);
     break;
   case kCmdOpenFiller:
     platform::startDetached(app.folders.program + kProgramFile, {kFillerArgument}, app.folders.program);
@@ -361,7 +359,7 @@ void seekFromBar(App& app, uint32_t barValue) {
 std::string trayTip(const App& app) {
   std::string tip;
   if (app.run.playerRunning.load() != 0)
-    tip = bufferText(app.details.current.title, sizeof app.details.current.title);
+    tip = play::copyCurrentSong(app).title;
   if (tip.empty())
     tip = kProgramTitle;
   return cutText(tip, kTrayTipMax);

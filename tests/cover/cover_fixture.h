@@ -3,13 +3,13 @@
 #pragma once
 
 #include "library/cover_art.h"
+#include "play/song_details.h"
 #include "shell/app.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -51,9 +51,7 @@ protected:
     writeFile(music.file("song.mp3"), "not really music");
   }
 
-  void setSong(const std::string& path) {
-    std::snprintf(app->details.currentSongFile, sizeof app->details.currentSongFile, "%s", path.c_str());
-  }
+  void setSong(const std::string& path) { play::setCurrentSongFile(*app, path.c_str()); }
 
   // Copies the fixture picture that suits `name` to folder + name.
   static void place(const std::string& folder, const std::string& name) {

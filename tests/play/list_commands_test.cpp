@@ -95,7 +95,7 @@ TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
   const uint32_t playNow = idAt(3);
   app->list.remove(0);
   run(kCommandPlayNow, playNow);
-  EXPECT_EQ(app->details.currentSongRecord, 3);
+  EXPECT_EQ(app->details.playNowRecord.load(), 3);
 
   // The chosen row itself has gone: nothing is removed, moved or played.
   for (const uint32_t code : {kCommandRemove, kCommandPlayNext, kCommandPlayFromRow, kCommandPlayNow}) {
@@ -159,7 +159,7 @@ TEST_F(ListCommandsTest, RemoveTakesOutTheChosenRow) {
 
 TEST_F(ListCommandsTest, PlayNowPlaysTheChosenSongAndLeavesItsRow) {
   run(kCommandPlayNow, idAt(3));
-  EXPECT_EQ(app->details.currentSongRecord, 3);
+  EXPECT_EQ(app->details.playNowRecord.load(), 3);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
   EXPECT_EQ(app->run.playerRequest.load(), 1u);
   EXPECT_EQ(app->list.size(), 5u);

@@ -1,206 +1,16 @@
 // The player thread against a fake playback whose position the test moves:
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
-#include "db/copies.h"
-#include "db/table.h"
-#include "play/player.h"
-#include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
+#include "player/player_fixture.h"
 #include "shell/window_command_ids.h"
-#include "support/fake_ui.h"
-#include "support/song_table.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace plinka::test {
 namespace {
-
-// Files "open" when the test gave them a length; the position stays where
-// the test or the last playFrom put it.
-class FakePlayback : public platform::PlaybackService {
-public:
-  bool open(const char* path) override {
-    std::lock_guard lock(mutex);
-    open_ = false;
-    opened.push_back(path);
-    const auto it = lengths.find(path);
-    if (it == lengths.end())
-      return false;
-    open_ = true;
-    length_ = it->second;
-    position_ = 0;
-    return true;
-  }
-  void play() override {
-    std::lock_guard lock(mutex);
-    starts.push_back(kPlainPlay);
-  }
-  void playFrom(uint32_t ms) override {
-    std::lock_guard lock(mutex);
-    starts.push_back(ms);
-    position_ = ms;
-  }
-  uint32_t position() override {
-    std::lock_guard lock(mutex);
-    return open_ ? position_ : 0;
-  }
-  uint32_t length() override {
-    std::lock_guard lock(mutex);
-    return open_ ? length_ : 0;
-  }
-  void close() override {
-    std::lock_guard lock(mutex);
-    open_ = false;
-  }
-  bool isOpen() const override {
-    std::lock_guard lock(mutex);
-    return open_;
-  }
-  void setVideoTarget(const platform::VideoTarget& target) override {
-    std::lock_guard lock(mutex);
-    lastTarget = target;
-  }
-  void setFullScreen(bool on) override {
-    std::lock_guard lock(mutex);
-    fullScreen = on;
-  }
-
-  void moveTo(uint32_t ms) {
-    std::lock_guard lock(mutex);
-    position_ = ms;
-  }
-  std::vector<std::string> openedFiles() {
-    std::lock_guard lock(mutex);
-    return opened;
-  }
-  uint32_t lastStart() {
-    std::lock_guard lock(mutex);
-    return starts.empty() ? 0 : starts.back();
-  }
-
-  static constexpr uint32_t kPlainPlay = 0xFFFFFFFFu;
-  mutable std::mutex mutex;
-  std::map<std::string, uint32_t> lengths;
-  std::vector<std::string> opened;
-  std::vector<uint32_t> starts;
-  platform::VideoTarget lastTarget;
-  bool fullScreen = false;
-
-private:
-  bool open_ = false;
-  uint32_t length_ = 0;
-  uint32_t position_ = 0;
-};
-
-constexpr uint32_t kSongLength = 200000;
-constexpr uint32_t kScore = 100;  // below the Score of rating 10, so it can rise
-
-std::string songFile(uint32_t k, const char* ending = "mp3") {
-  return "/music/song" + std::to_string(k) + "." + ending;
-}
-
-class PlayerTest : public ::testing::Test {
-protected:
-  PlayerTest() { freshApp(); }
-
-  // A new App over the same data folder, with no song table yet.
-  void freshApp() {
-    app.reset();
-    app = std::make_unique<App>();
-    app->ui = &ui;
-    app->folders.data = dir.path();
-    app->folders.program = dir.path();
-    firstRunDefaults(app->settings, app->folders);
-    std::remove(app->settings.databasePath);
-    app->settings.autoBuild = 0;
-    app->settings.autoRate = 0;
-    auto owned = std::make_unique<FakePlayback>();
-    fake = owned.get();
-    app->player.playback = std::move(owned);
-    files_.clear();
-  }
-
-  // Song k in slot k, each with the given file name, Score kScore for every
-  // user; every file plays for kSongLength unless the test says otherwise.
-  void makeSongs(const std::vector<std::string>& files) {
-    makeSongTable(app->songTable, app->settings.databasePath, static_cast<uint32_t>(files.size()),
-                  [this, &files](db::TableHandle& h, uint32_t k) {
-                    test::putText(h, k, db::FileName, files[k]);
-                    test::putText(h, k, db::Name, "Title " + std::to_string(k));
-                    test::putNumber(h, k, db::ID, 100 + k);
-                    for (uint32_t u = 0; u < 10; ++u)
-                      test::putNumber(h, k, db::scoreField(u), kScore);
-                    fake->lengths[files[k]] = kSongLength;
-                  });
-    files_ = files;
-  }
-  void makeSongs(uint32_t count) {
-    std::vector<std::string> files;
-    for (uint32_t k = 0; k < count; ++k)
-      files.push_back(songFile(k));
-    makeSongs(files);
-  }
-
-  void putText(uint32_t slot, uint32_t field, const std::string& value) {
-    test::putText(app->songTable, slot, field, value);
-  }
-  void putNumber(uint32_t slot, uint32_t field, uint32_t value) { test::putNumber(app->songTable, slot, field, value); }
-
-  // List rows for the given slots, as the builder makes them.
-  void listSlots(const std::vector<uint32_t>& slots) {
-    ASSERT_TRUE(db::openSongTableForReading(*app));
-    for (const uint32_t slot : slots) {
-      play::loadSongDetails(*app, slot, 0);
-      play::putListRow(*app, app->list.size(), files_[slot].c_str(), app->details.loaded);
-    }
-    db::closeTable(app->songTable);
-  }
-
-  // One player pass with exclusive access at hand, as the processor would
-  // grant it.
-  void round() {
-    grantExclusiveNow(*app, play::kPlayerAccessCode);
-    play::playerRound(*app);
-    if (app->run.busyCode.load() == play::kPlayerAccessCode)
-      releaseExclusive(*app);
-  }
-  void request(uint32_t r) {
-    app->run.playerRequest.store(r);
-    round();
-  }
-
-  std::string lastOpened() {
-    const auto files = fake->openedFiles();
-    return files.empty() ? "" : files.back();
-  }
-  std::vector<std::string> listedFiles() const {
-    std::vector<std::string> files;
-    for (const play::ListRow& row : app->list.rows())
-      files.push_back(row.column[play::FileName]);
-    return files;
-  }
-  int32_t editsQueued() const {
-    const int32_t count = app->editQueue.count.load();
-    return count < 0 ? 0 : count;
-  }
-
-  TempDir dir;
-  FakeUi ui;
-  std::unique_ptr<App> app;
-  FakePlayback* fake = nullptr;
-  std::vector<std::string> files_;
-};
 
 TEST_F(PlayerTest, AStartWaitsForASecondRowThenTakesTheTopRow) {
   makeSongs(3);
@@ -309,7 +119,7 @@ TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
   listSlots({0, 1, 2, 3});
   app->settings.autoRate = 1;
   request(play::kPlayerStart);  // song 0
-  app->details.currentSongRecord = 3;
+  app->details.playNowRecord.store(3);
   app->playNowFlag.store(1);
   request(play::kPlayerStart);
   EXPECT_EQ(lastOpened(), songFile(3));
@@ -325,7 +135,7 @@ TEST_F(PlayerTest, PlayNowWhilePausedPlaysTheChosenSong) {
   request(play::kPlayerStart);
   fake->moveTo(30000);
   request(play::kPlayerPause);
-  app->details.currentSongRecord = 3;
+  app->details.playNowRecord.store(3);
   app->playNowFlag.store(1);
   request(play::kPlayerStart);
   EXPECT_EQ(lastOpened(), songFile(3));

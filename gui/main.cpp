@@ -1,5 +1,6 @@
 // The `plinka` program: the desktop player with its main window.
 #include "db/copies.h"
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "gui/main_window.h"
 #include "gui/media_controls.h"
@@ -49,11 +50,11 @@ void takeDataFolderFromEnvironment(Folders& folders) {
 
 // The current State's list file into the list.
 void loadList(App& app) {
-  if (!db::openSongTableForReading(app))
+  const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
+  if (!open)
     return;
   const std::string listFile = library::stateListFileName(app);
   library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
-  db::closeTable(app.songTable);
 }
 
 // The toolbar's pictures are part of the program: without them the user is

@@ -2,11 +2,13 @@
 
 #include "db/copies.h"
 #include "db/search.h"
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
 #include "play/current_state.h"
+#include "play/player.h"
 #include "play/song_details.h"
 #include "shell/app.h"
 #include "shell/window_command_ids.h"
@@ -68,9 +70,9 @@ std::string documentsFolder() {
 void commandDetails(App& app, uint32_t rowId) {
   char file[600] = {};
   int32_t record = -1;
-  if (rowFileName(app, rowId, file, sizeof file) && db::openSongTableForReading(app)) {
-    record = findByFileName(app.songTable, file);
-    db::closeTable(app.songTable);
+  if (rowFileName(app, rowId, file, sizeof file)) {
+    if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open)
+      record = findByFileName(app.songTable, file);
   }
   releaseExclusive(app);
   if (app.ui)
@@ -79,9 +81,9 @@ void commandDetails(App& app, uint32_t rowId) {
 
 void commandRate(App& app, uint32_t argument) {
   const uint32_t answer = argument != 0 ? argument : app.prompts.result.load();
-  db::openSongTableForWriting(app);
+  db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing);
   db::TableHandle& table = app.songTable;
-  if (!table.isOpen()) {
+  if (!open) {
     releaseExclusive(app);
     return;
   }
@@ -110,7 +112,7 @@ void commandRate(App& app, uint32_t argument) {
         app.ui->repaint(RepaintArea::Window);
     }
   }
-  db::closeSongTableAfterWriting(app);
+  open.close();
   releaseExclusive(app);
 }
 
@@ -121,7 +123,7 @@ void commandPlayFromRow(App& app, uint32_t rowId) {
   if (!found)
     return;
   if (app.run.playerRunning.load() != 0)
-    app.run.playerRequest.store(1);
+    app.run.playerRequest.store(kPlayerStart);
   else if (app.ui)
     app.ui->postCommand(kCmdPlayPause, 0);
 }
@@ -152,7 +154,7 @@ void commandPlayNow(App& app, uint32_t rowId) {
   if (record >= 0) {
     app.details.playNowRecord.store(record);
     app.playNowFlag.store(1);
-    app.run.playerRequest.store(1);
+    app.run.playerRequest.store(kPlayerStart);
   }
   releaseExclusive(app);
 }

@@ -2,15 +2,18 @@
 
 #include "db/copies.h"
 #include "db/search.h"
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/edit_queue.h"
 #include "library/media_types.h"
 #include "play/current_state.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace plinka::play {
 
@@ -34,9 +37,13 @@ int32_t loadWithFlagHeld(App& app) {
   const uint32_t user = currentUser(app.settings);
   const bool preload = app.run.busyCode.load() != kPlayerAccessCode;
   char file[sizeof d.currentSongFile];
+  // The preload holds its own exclusive use; under the player's it runs
+  // inside that.
+  std::optional<ExclusiveAccess> access;
   if (preload) {
     readRowFileName(app, 0, d.nextSongFile, sizeof d.nextSongFile);
-    if (requestExclusive(app, kPreloadAccessCode, 0, kPreloadPatience) != 1)
+    access.emplace(app, BusyCode::Preload, kPreloadPatience);
+    if (!access->held())
       return -1;
     text::copy(file, d.nextSongFile);
   } else {
@@ -67,8 +74,6 @@ int32_t loadWithFlagHeld(App& app) {
     app.settings.hashStat = hashStat > kHashStatStep ? hashStat - kHashStatStep : 0;
   }
 
-  if (app.run.busyCode.load() == kPreloadAccessCode)
-    releaseExclusive(app);
   return 1;
 }
 
@@ -110,15 +115,13 @@ void setCurrentDetails(App& app, const SongDetails& details) {
 
 CurrentSongTexts copyCurrentSong(const App& app) {
   const DetailsState& d = app.details;
-  // Bounded reads: a buffer filled to its end has no terminator.
-  const auto textOf = [](const char* buffer, size_t cap) { return std::string(buffer, strnlen(buffer, cap)); };
   std::lock_guard lock(d.currentMutex);
   CurrentSongTexts t;
-  t.title = textOf(d.current.title, sizeof d.current.title);
-  t.artist = textOf(d.current.artist, sizeof d.current.artist);
-  t.album = textOf(d.current.album, sizeof d.current.album);
-  t.comment = textOf(d.current.comment, sizeof d.current.comment);
-  t.file = textOf(d.currentSongFile, sizeof d.currentSongFile);
+  t.title = text::fixedText(d.current.title);
+  t.artist = text::fixedText(d.current.artist);
+  t.album = text::fixedText(d.current.album);
+  t.comment = text::fixedText(d.current.comment);
+  t.file = text::fixedText(d.currentSongFile);
   return t;
 }
 
@@ -127,7 +130,7 @@ int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
   if (d.lookupLock.exchange(1) != 0)
     return -1;
   int32_t record = -1;
-  if (db::openSongTableForReading(app)) {
+  if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open) {
     db::TableHandle& table = app.songTable;
     app.jobs.songsInUse.store(db::countInUse(table));
     // A name too long for the search text could only match some other file.
@@ -135,7 +138,6 @@ int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
       record = db::findByFieldBackwards(table, db::FileName);
     if (record >= 0)
       loadSongDetails(app, static_cast<uint32_t>(record), user);
-    db::closeTable(table);
   }
   d.lookupLock.store(0);
   return record;

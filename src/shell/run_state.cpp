@@ -153,6 +153,16 @@ void releaseExclusive(App& app) {
   unlockSlot(app);
 }
 
+void releaseExclusiveIfHeld(App& app, uint32_t code) {
+  RunState& run = app.run;
+  while (run.slotLock.exchange(1) != 0) {
+    std::this_thread::yield();
+  }
+  uint32_t expected = code;
+  run.busyCode.compare_exchange_strong(expected, 0);
+  unlockSlot(app);
+}
+
 uint32_t grantExclusiveNow(App& app, uint32_t code) {
   RunState& run = app.run;
   if (isClosingCode(run.commandSlot.load()))

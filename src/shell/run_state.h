@@ -124,6 +124,9 @@ uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t p
 uint32_t grantExclusiveNow(App& app, uint32_t code);
 // Gives exclusive use back. Owners call it on every path.
 void releaseExclusive(App& app);
+// Gives exclusive use back only while the busy code is still `code`: an owner
+// whose code the watchdog freed (and another job may hold now) leaves it be.
+void releaseExclusiveIfHeld(App& app, uint32_t code);
 
 // Takes the pending code out of the slot (remembering it as the last taken
 // command) and returns it.

@@ -1,0 +1,28 @@
+#include "db/song_table_open.h"
+
+#include "db/copies.h"
+#include "db/table_file.h"
+#include "shell/app.h"
+
+namespace plinka::db {
+
+SongTableOpen::SongTableOpen(App& app, Mode mode) : app_(app), mode_(mode) {
+  if (mode == Mode::Reading) {
+    open_ = openSongTableForReading(app);
+  } else {
+    openSongTableForWriting(app);
+    open_ = app.songTable.isOpen();
+  }
+}
+
+void SongTableOpen::close() {
+  if (!open_)
+    return;
+  open_ = false;
+  if (mode_ == Mode::Reading)
+    closeTable(app_.songTable);
+  else
+    closeSongTableAfterWriting(app_);
+}
+
+}  // namespace plinka::db

@@ -1,0 +1,33 @@
+#include "shell/exclusive_access.h"
+
+#include "shell/app.h"
+#include "shell/run_state.h"
+
+namespace plinka {
+
+ExclusiveAccess::ExclusiveAccess(App& app, BusyCode code, uint32_t patience, uint32_t argument)
+    : app_(&app), code_(code) {
+  granted_ = requestExclusive(app, codeValue(code), argument, patience) == 1;
+}
+
+ExclusiveAccess ExclusiveAccess::grantNow(App& app, BusyCode code) {
+  ExclusiveAccess access(app, code);
+  access.granted_ = grantExclusiveNow(app, codeValue(code)) == 1;
+  return access;
+}
+
+ExclusiveAccess::ExclusiveAccess(ExclusiveAccess&& other) noexcept
+    : app_(other.app_), code_(other.code_), granted_(other.granted_) {
+  other.granted_ = false;
+}
+
+bool ExclusiveAccess::held() const { return granted_ && app_->run.busyCode.load() == codeValue(code_); }
+
+void ExclusiveAccess::release() {
+  if (!granted_)
+    return;
+  granted_ = false;
+  releaseExclusiveIfHeld(*app_, codeValue(code_));
+}
+
+}  // namespace plinka

@@ -26,11 +26,12 @@ protected:
 };
 
 TEST_F(StateSwitchTest, SwapsTheListWithTheSavedListFiles) {
+  // Settings are in place before the threads that read them start.
+  app->settings.bufferMode = 1;
+  app->shared.rebufferValue = 4;
   startHeartbeat(*app);
   // A song added in State 1 is kept in its list file.
   listFile("/music/e.mp3");
-  app->settings.bufferMode = 1;
-  app->shared.rebufferValue = 4;
 
   switchState(*app, 3);
   EXPECT_EQ(app->settings.currentState, 3u);

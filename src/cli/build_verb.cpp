@@ -137,7 +137,7 @@ int runBuildVerb(int argc, char** argv) {
   s.currentState = savedState;
   s.prepareCount = savedCount;
   s.shutdownAfterBuild = savedShutdown;
-  app->run.listCount.store(kListNotSaved);
+  app->listFileKept.store(1);
   const int saved = saveDataFolder(*app);
 
   if (!failure.empty()) {

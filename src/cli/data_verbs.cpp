@@ -91,7 +91,7 @@ int runImportVerb(int argc, char** argv) {
   std::fflush(stdout);
   // The upcoming list was never loaded here: leave the State's list file as
   // it is rather than have saving delete it as empty.
-  app->run.listCount.store(kListNotSaved);
+  app->listFileKept.store(1);
   return saveDataFolder(*app);
 }
 

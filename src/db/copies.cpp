@@ -5,6 +5,9 @@
 #include "shell/app.h"
 #include "text/text.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace plinka::db {
 
 namespace {
@@ -12,12 +15,37 @@ namespace {
 constexpr char kOkCaption[] = "OK";
 constexpr char kViewReadMeCaption[] = "View ReadMe";
 
+// The database file's size and change time, as the song count note keeps
+// them; size -1 when the file cannot be seen.
+void signatureOf(const App& app, int64_t& size, int64_t& changed) {
+  std::error_code ec;
+  const std::filesystem::path path(app.settings.databasePath);
+  const auto bytes = std::filesystem::file_size(path, ec);
+  size = ec ? -1 : static_cast<int64_t>(bytes);
+  const auto time = std::filesystem::last_write_time(path, ec);
+  changed = ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
+}
+
+void noteSongCount(App& app, uint32_t inUse) {
+  SongCountNote& note = app.copies.songCount;
+  int64_t size = -1, changed = 0;
+  signatureOf(app, size, changed);
+  const std::lock_guard<std::mutex> hold(note.lock);
+  note.known = true;
+  note.inUse = inUse;
+  note.fileSize = size;
+  note.fileChanged = changed;
+}
+
 bool openAt(App& app, const char* path, bool writable) {
   TableHandle& table = app.songTable;
   if (text::copy(table.path, path) >= sizeof table.path)
     return false;  // cut to fit, it would name some other file
   table.writable = writable ? 1 : 0;
-  return openMapped(table);
+  if (!openMapped(table))
+    return false;
+  noteSongCount(app, table.inUseCount);
+  return true;
 }
 
 bool openAt(App& app, const std::string& path, bool writable) { return openAt(app, path.c_str(), writable); }
@@ -168,14 +196,31 @@ void openSongTableForWriting(App& app) {
 }
 
 void closeSongTableAfterWriting(App& app) {
+  const bool wasOpen = app.songTable.isOpen();
+  const uint32_t inUse = app.songTable.inUseCount;
   closeTable(app.songTable);
   CopiesState& copies = app.copies;
-  if (!copies.networkLock.held())
-    return;
-  // Pushed while still locked, so no other instance can refresh from, or
-  // write over, the network file before the change has reached it.
-  copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push);
-  copies.networkLock.release();
+  if (copies.networkLock.held()) {
+    // Pushed while still locked, so no other instance can refresh from, or
+    // write over, the network file before the change has reached it.
+    copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push);
+    copies.networkLock.release();
+  }
+  // Noted once the file is written (and pushed), so its change time is the
+  // one a later look compares with.
+  if (wasOpen)
+    noteSongCount(app, inUse);
+}
+
+bool lastSongCount(App& app, uint32_t& inUse) {
+  SongCountNote& note = app.copies.songCount;
+  int64_t size = -1, changed = 0;
+  signatureOf(app, size, changed);
+  const std::lock_guard<std::mutex> hold(note.lock);
+  if (!note.known || size != note.fileSize || changed != note.fileChanged)
+    return false;
+  inUse = note.inUse;
+  return true;
 }
 
 }  // namespace plinka::db

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace plinka {
@@ -41,6 +42,19 @@ constexpr char kUseLocalCaption[] = "Use the Local database";
 // network file.
 enum class CopyDirection { Pull, Push };
 
+// The songs in use the song table held when it was last opened or closed
+// after writing, and the database file's size and change time then. Written
+// by the holder of the busy code (through the opens and closes below); read
+// by the list builder, which learns from it that the table holds too few
+// songs without asking for exclusive access. Guarded by `lock`.
+struct SongCountNote {
+  std::mutex lock;
+  bool known = false;
+  uint32_t inUse = 0;
+  int64_t fileSize = -1;
+  int64_t fileChanged = 0;
+};
+
 // Run-time state of the copies. Used only by the holder of the busy code
 // (and by start-up before any thread runs).
 struct CopiesState {
@@ -55,6 +69,8 @@ struct CopiesState {
   // Copies a whole file over another (platform::copyFile when empty). Tests
   // put a stand-in here to play a share that fails part-way.
   std::function<bool(const std::string& from, const std::string& to)> copyFile;
+  // The song count of the last open (see SongCountNote).
+  SongCountNote songCount;
 };
 
 // Sets the refresh counter to its start value and the local copy's path from
@@ -68,6 +84,11 @@ void openSongTableForWriting(App& app);
 // Closes the song handle after writing (and, in network mode, pushes the
 // local copy back to the share).
 void closeSongTableAfterWriting(App& app);
+
+// The songs in use at the song table's last open (or close after writing),
+// when the database file has not changed since; false when no open was seen
+// yet or the file changed (another program may have added songs).
+bool lastSongCount(App& app, uint32_t& inUse);
 
 // Copies one database file over another, asking the user where the sizes
 // say something is wrong. In a pull the destination is first kept as a

@@ -28,10 +28,6 @@ constexpr uint32_t kStepDone = 40;
 
 bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOfflineLocked; }
 
-// The settings record carries the count for the background worker, the end
-// of the run and the Internals window. Called with the queue lock held.
-void publishCount(App& app) { app.settings.localBufferCount = app.editQueue.count.load(); }
-
 // An enqueuer that finds the lock taken says so through the waiter flag and
 // sleeps until the writer has noticed (it clears the flag) or the lock is
 // free again (its holder was another enqueuer). False when the App ends
@@ -81,7 +77,6 @@ void applyEdits(App& app, bool leaving) {
       db::writeField(table, edit.record, edit.field);
     }
     queue.count.store(count - 1);
-    publishCount(app);
   }
   unlock(app);
 }
@@ -95,7 +90,6 @@ void freeIfEmpty(App& app) {
   if (queue.count.load() == 0 && queue.waiter.load() == 0) {
     queue.entries.reset();
     queue.count.store(-1);
-    publishCount(app);
   }
   unlock(app);
 }
@@ -119,7 +113,6 @@ void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, u
     startWriter = count + 1 >= kEditsStartingWriter && app.jobs.cacheWriterRunning.load() == 0 &&
                   app.run.buildState.load() == kBuildIdle;
   }
-  publishCount(app);
   unlock(app);
   if (startWriter)
     startCacheWriter(app);

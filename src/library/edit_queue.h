@@ -40,8 +40,8 @@ struct EditQueue {
   std::unique_ptr<QueuedEdit[]> entries;
   // Entries in use, -1 while no array exists. Written under `lock` by
   // enqueuers and the writer; read by anyone (the background worker, the end
-  // of the run and the Internals window through the settings record's
-  // localBufferCount, which follows it).
+  // of the run, the popup menu and the Internals window). The settings
+  // file's localBufferCount is taken from it when the settings are saved.
   std::atomic<int32_t> count{-1};
   // Queue lock, taken by exchange. Taken by enqueuers and the writer.
   std::atomic<uint32_t> lock{0};

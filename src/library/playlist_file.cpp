@@ -5,6 +5,8 @@
 #include "library/file_access.h"
 #include "library/import.h"
 #include "library/tag_reader.h"
+#include "platform/files.h"
+#include "play/current_state.h"
 #include "play/song_details.h"
 #include "text/text.h"
 
@@ -22,13 +24,6 @@ constexpr size_t kReadBlock = 16384;
 // loaded: every line becomes a bare row.
 constexpr uint32_t kSmallTableSlots = 10;
 
-// The user whose details a loaded row shows: the current State's listener.
-uint32_t currentUser(const App& app) {
-  const uint32_t state = app.settings.currentState < kStateCount ? app.settings.currentState : 0;
-  const uint32_t user = app.settings.stateUser[state];
-  return user < kUserCount ? user : 0;
-}
-
 // Appends one line to the upcoming list (load mode).
 void loadLine(App& app, const char* line) {
   db::TableHandle& table = app.songTable;
@@ -37,7 +32,7 @@ void loadLine(App& app, const char* line) {
     const int32_t slot = db::findByFieldBackwards(table, db::FileName);
     if (slot >= 0) {
       if (db::getStatus(table, static_cast<uint32_t>(slot)) == static_cast<int32_t>(db::kStatusInUse)) {
-        play::loadSongDetails(app, static_cast<uint32_t>(slot), currentUser(app));
+        play::loadSongDetails(app, static_cast<uint32_t>(slot), play::currentUser(app));
         play::putListRow(app, app.list.size(), line, app.details.loaded);
       }
       return;
@@ -56,29 +51,23 @@ void loadLine(App& app, const char* line) {
 }  // namespace
 
 std::string stateListFileName(const App& app) {
-  const uint64_t stateNumber = uint64_t{app.settings.currentState} + 1;
+  const uint64_t stateNumber = uint64_t{play::currentStateIndex(app)} + 1;
   return app.folders.data + "PL" + std::to_string(stateNumber) + ".m3u";
 }
 
 bool writeList(const play::UpcomingList& list, const std::string& path) {
   const std::vector<play::ListRow> rows = list.rows();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file)
-    return false;
-  bool ok = true;
+  std::string text;
   for (const play::ListRow& row : rows) {
     const std::string& name = row.column[play::FileName];
     if (name.size() > kPlaylistLineMax || name.find_first_of("\r\n") != std::string::npos)
       continue;
-    const std::string line = name + "\r\n";
-    if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) {
-      ok = false;
-      break;
-    }
+    text += name;
+    text += "\r\n";
   }
-  if (std::fclose(file) != 0)
-    ok = false;
-  return ok;
+  // Written under another name and renamed: a failed write leaves the old
+  // list file whole.
+  return platform::replaceFile(path, text.data(), text.size());
 }
 
 int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(const char* line)>& onLine) {

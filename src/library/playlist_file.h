@@ -29,7 +29,8 @@ std::string stateListFileName(const App& app);
 // path. A path longer than a playlist line holds is left out rather than cut
 // (a cut path would name another file), and so is one holding a line break
 // (it would read back as other paths). False when the file cannot be made or
-// written.
+// written; the old file then stays whole (the new one is written under
+// another name, synced and renamed).
 bool writeList(const play::UpcomingList& list, const std::string& path);
 
 // Read modes.

@@ -12,6 +12,7 @@
 #include "text/text.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace plinka::play {
 
@@ -194,11 +195,11 @@ void appendChosen(App& app, const PassContext& p) {
     library::writeList(app.list, library::stateListFileName(app));
     app.run.buildState.store(kBuildIdle);
     if (app.jobs.bufferStage.load() != 0)
-      s.fillerSettings.rebufferValue = 0;
+      app.shared.rebufferValue.store(0);
     else
       startShutdownTimer(app);
   }
-  if (s.stateAltMode[p.state] != 0)
+  if (app.shared.stateAltMode[p.state].load() != 0)
     advancePattern(app);
   b.listAddLock.store(0);
 }
@@ -213,8 +214,8 @@ void runPass(App& app) {
   app.status.messagePending.store(0);
   run.stopRequest.store(0);
   PassContext p;
-  p.state = currentStateIndex(s);
-  p.user = s.stateUser[p.state];
+  p.state = currentStateIndex(app);
+  p.user = currentUser(app);
   p.playUpTo = s.statePlayUpTo[p.state];
   p.minRating = s.stateMinRating[p.state];
   p.history = s.stateHistory[p.state] != 0;
@@ -269,7 +270,13 @@ void runPass(App& app) {
   for (uint32_t attempt = 0;; ++attempt) {
     if (run.commandSlot.load() != 0 || run.stopRequest.load() != 0 || run.buildState.load() == kBuildIdle)
       break;
-    if (drawOnce(app, p, chosen, sizeof chosen)) {
+    bool drawn = false;
+    {
+      // The draw changes the memory lists, which the save copies.
+      const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+      drawn = drawOnce(app, p, chosen, sizeof chosen);
+    }
+    if (drawn) {
       picked = true;
       break;
     }
@@ -283,10 +290,13 @@ void runPass(App& app) {
 
   if (picked) {
     const uint64_t took = app.clock.tickMs() - started;
-    if (took > kSlowPassMs && s.buildTime > kBuildTimeStep)
-      s.buildTime -= kBuildTimeStep;
-    else if (took < kFastPassMs)
-      s.buildTime += kBuildTimeStep;
+    {
+      const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+      if (took > kSlowPassMs && s.buildTime > kBuildTimeStep)
+        s.buildTime -= kBuildTimeStep;
+      else if (took < kFastPassMs)
+        s.buildTime += kBuildTimeStep;
+    }
     text::copy(b.chosenFile, chosen);
     jobs.buildRetries.store(0);
     if (b.fillerActive.load() != 0)
@@ -308,16 +318,34 @@ void runPass(App& app) {
   db::closeSongTableAfterWriting(app);
 }
 
+// Under exclusive access: whether the table holds enough songs to build
+// from. The count of the last open serves while the file is unchanged;
+// otherwise the table is counted afresh. A table that cannot be opened
+// counts as enough, so that the pass reports it.
+bool enoughSongs(App& app) {
+  uint32_t inUse = 0;
+  if (db::lastSongCount(app, inUse))
+    return inUse >= kFewestSongsToBuild;
+  if (!db::openSongTableForReading(app))
+    return true;
+  inUse = app.songTable.inUseCount;
+  db::closeTable(app.songTable);
+  return inUse >= kFewestSongsToBuild;
+}
+
 }  // namespace
 
 void buildPass(App& app) {
   JobFlags& jobs = app.jobs;
+  // Too few songs, as the table's last open found them, and the file has not
+  // changed since: nothing to ask exclusive access for, so the pass leaves
+  // the command slot to the user's requests.
+  uint32_t inUse = 0;
+  if (db::lastSongCount(app, inUse) && inUse < kFewestSongsToBuild)
+    return;
   if (jobs.buildBusy.exchange(1) != 0)
     return;
-  // The song count the handle kept from its last open (the player opens the
-  // table at start-up); read only once the table is ours.
-  if (requestExclusive(app, kBuildAccessCode, 0, kBuildPatience) == 1 &&
-      app.songTable.inUseCount >= kFewestSongsToBuild)
+  if (requestExclusive(app, kBuildAccessCode, 0, kBuildPatience) == 1 && enoughSongs(app))
     runPass(app);
   if (app.run.busyCode.load() == kBuildAccessCode)
     releaseExclusive(app);
@@ -325,9 +353,9 @@ void buildPass(App& app) {
 }
 
 void advancePattern(App& app) {
-  SettingsRecord& s = app.settings;
-  const uint32_t state = currentStateIndex(s);
-  const uint32_t mode = s.stateAltMode[state];
+  const SettingsRecord& s = app.settings;
+  const uint32_t state = currentStateIndex(app);
+  const uint32_t mode = app.shared.stateAltMode[state].load();
   // Single-user mode has no pattern to follow.
   if (mode == 0)
     return;
@@ -338,7 +366,7 @@ void advancePattern(App& app) {
   uint32_t pos = app.builder.patternPos.fetch_add(1) + 1;
   const size_t length = strnlen(pattern, kNameSize);
   if (length == 0) {
-    s.stateUser[state] = 0;
+    setStateUser(app, state, 0);
     return;
   }
   if (pos >= length) {
@@ -351,7 +379,7 @@ void advancePattern(App& app) {
     user = kLastUser;
   else if (ch <= ':')
     user = ch - '1';
-  s.stateUser[state] = user;
+  setStateUser(app, state, user);
 }
 
 }  // namespace plinka::play

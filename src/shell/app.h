@@ -20,6 +20,8 @@
 #include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_record.h"
+#include "shell/settings_shared.h"
+#include "shell/state_switch.h"
 #include "shell/status_texts.h"
 #include "shell/ui.h"
 #include "shell/window_state.h"
@@ -36,8 +38,12 @@ struct Folders {
 };
 
 struct App {
-  // Written by start-up and the option windows (GUI thread); read by all.
+  // The settings record: the settings file's image. Which thread writes
+  // which word is told in settings_record.h; the words threads share while
+  // the program runs have atomic twins in `shared`, which are the values
+  // then.
   SettingsRecord settings{};
+  SharedSettings shared;
   // Set once at start-up, read by all.
   Folders folders;
   // The front end; set once before any thread starts.
@@ -68,8 +74,13 @@ struct App {
   play::DetailsState details;
   // The list builder's runtime state (each member says who writes and reads it).
   play::BuilderState builder;
-  // 1: the player plays details.currentSongRecord next instead of the top
-  // row. Written by "Play Now" and the player; read by the player.
+  // 1: the State's list file is left as it is when the settings are saved
+  // ("Quit but do not save playlist", and the command-line verbs that never
+  // loaded the list). Written by those (GUI or main thread); read by the
+  // save.
+  std::atomic<uint32_t> listFileKept{0};
+  // 1: the player plays details.playNowRecord next instead of the top row.
+  // Written by "Play Now" and the player; read by the player.
   std::atomic<uint32_t> playNowFlag{0};
   // The player thread's state and its playback service (each member says
   // who writes and reads it).
@@ -89,6 +100,9 @@ struct App {
   PromptState prompts;
   // The main window's own flags (each member says who writes and reads it).
   MainWindowState mainWindow;
+  // The State choice waiting for the switcher (each member says who writes
+  // and reads it).
+  StateSwitchState stateSwitch;
   // The random source's state (randomState of the settings record while the
   // program runs).
   play::RandomState random;

@@ -25,14 +25,13 @@ void callHook(const std::function<void(App&)>& hook, App& app) {
 void workerPass(App& app) {
   RunState& run = app.run;
   JobFlags& jobs = app.jobs;
-  const SettingsRecord& settings = app.settings;
   run.workPosition.store(kWorkStart);
 
   const uint32_t build = run.buildState.load();
   const int32_t listCount = run.listCount.load();
   // Edits waiting in the deferred queue; -1 (all bits set) means none kept.
   const uint32_t editsWaiting = static_cast<uint32_t>(library::editsWaiting(app));
-  const uint32_t rebufferValue = settings.fillerSettings.rebufferValue;
+  const uint32_t rebufferValue = app.shared.rebufferValue.load();
 
   if (build >= 1 && build <= kBuildWanted) {
     if (build == kBuildWanted || build == 1) {
@@ -50,7 +49,7 @@ void workerPass(App& app) {
   } else if (listCount < kShortListBelow && (build == kBuildIdle || build > kOfflineFirst)) {
     // Also ends offline mode, even a locked one.
     run.buildState.store(kBuildWanted);
-  } else if (settings.hashStat == 0 && listCount > kHashingListAbove && build < kHashingBuildBelow &&
+  } else if (app.shared.hashStat.load() == 0 && listCount > kHashingListAbove && build < kHashingBuildBelow &&
              jobs.idWorkerRunning.load() == 0) {
     run.workPosition.store(kWorkIdWorker);
     callHook(app.hooks.startIdWorker, app);

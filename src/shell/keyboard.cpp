@@ -29,14 +29,13 @@ KeyOutcome digit(App& app, uint32_t value) {
   const bool userWindow = run.userKeyWindow.load() > 0;
   if (!userWindow && run.altKeyWindow.load() <= 0)
     return outcome;
-  SettingsRecord& s = app.settings;
-  const uint32_t state = play::currentStateIndex(s);
+  const uint32_t state = play::currentStateIndex(app);
   if (userWindow) {
-    s.stateUser[state] = value == 0 ? kTenthUser : value - 1;
-    s.stateAltMode[state] = 0;
+    play::setStateUser(app, state, value == 0 ? kTenthUser : value - 1);
+    play::setStateAltMode(app, state, 0);
   } else {
-    s.stateAltMode[state] = value == 0 ? kAltModeOfZero : value;
-    s.stateUser[state] = 0;
+    play::setStateAltMode(app, state, value == 0 ? kAltModeOfZero : value);
+    play::setStateUser(app, state, 0);
   }
   refreshStatus(app);
   outcome.handled = true;

@@ -1,6 +1,7 @@
 #include "shell/popup_menu.h"
 
 #include "library/cover_art.h"
+#include "library/edit_queue.h"
 #include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/window_commands.h"
@@ -64,7 +65,7 @@ std::vector<MenuEntry> interventionMenu(const App& app) {
     else if (build <= kOfflineLast)
       entries.push_back(item("Un-Set Offline mode", kCmdSetOffline));
     // Edits wait when the count is neither 0 nor -1 (no queue).
-    const uint32_t edits = static_cast<uint32_t>(s.localBufferCount);
+    const uint32_t edits = static_cast<uint32_t>(library::editsWaiting(app));
     if (build < kOfflineFirst && app.jobs.cacheWriterRunning.load() == 0 && edits >= 1 && edits <= 0xFFFFFFFEu)
       entries.push_back(item("Write cached edits", kCmdWriteCachedEdits));
   }
@@ -114,16 +115,19 @@ std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], uint32_t base, 
   return entries;
 }
 
-std::vector<MenuEntry> userMenu(const SettingsRecord& s) {
-  return namesMenu(s.userName, kCmdUserBase, s.stateUser[play::currentStateIndex(s)]);
+std::vector<MenuEntry> userMenu(const App& app) {
+  const SettingsRecord& s = app.settings;
+  return namesMenu(s.userName, kCmdUserBase, app.shared.stateUser[play::currentStateIndex(app)].load());
 }
 
-std::vector<MenuEntry> modeMenu(const SettingsRecord& s) {
-  return namesMenu(s.altModeName, kCmdModeBase, s.stateAltMode[play::currentStateIndex(s)]);
+std::vector<MenuEntry> modeMenu(const App& app) {
+  const SettingsRecord& s = app.settings;
+  return namesMenu(s.altModeName, kCmdModeBase, play::currentAltMode(app));
 }
 
-std::vector<MenuEntry> stateMenu(const SettingsRecord& s) {
-  return namesMenu(s.stateName, kCmdStateBase, s.currentState);
+std::vector<MenuEntry> stateMenu(const App& app) {
+  const SettingsRecord& s = app.settings;
+  return namesMenu(s.stateName, kCmdStateBase, play::currentStateIndex(app));
 }
 
 }  // namespace
@@ -146,9 +150,9 @@ std::vector<MenuEntry> buildPopupMenu(App& app, const PopupPlace& place) {
   menu.push_back(item("Help", kCmdHelp));
   menu.push_back(item("About", kCmdAbout));
   menu.push_back(item("On Top", kCmdOnTop, s.onTop != 0));
-  menu.push_back(submenu("User", userMenu(s)));
-  menu.push_back(submenu("Mode", modeMenu(s)));
-  menu.push_back(submenu("State", stateMenu(s)));
+  menu.push_back(submenu("User", userMenu(app)));
+  menu.push_back(submenu("Mode", modeMenu(app)));
+  menu.push_back(submenu("State", stateMenu(app)));
 
   if (!listMenu) {
     menu.push_back(item("Details", kCmdCurrentSongDetails));

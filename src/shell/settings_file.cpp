@@ -200,6 +200,7 @@ LoadOutcome loadSettings(App& app) {
     upgradeFrom3xx(s, app.folders);
   } else if (version < 300) {
     makeIndexesSafe(s);
+    shareSettings(app);
     tellWithHelp(app, kTooOldMessage);
     outcome.mustEnd = true;
     return outcome;
@@ -209,7 +210,7 @@ LoadOutcome loadSettings(App& app) {
   }
   makeIndexesSafe(s);
 
-  play::loadRandomState(app);
+  shareSettings(app);
   ensureSongTable(app, outcome);
   if (!outcome.fileFound || version != kSettingsVersionCurrent)
     copyDefaultCover(app.folders);
@@ -217,13 +218,13 @@ LoadOutcome loadSettings(App& app) {
 }
 
 bool saveSettings(App& app) {
-  play::storeRandomState(app);
+  const SettingsRecord image = settingsImage(app);
   char bytes[kSettingsFileSize];
   std::memcpy(bytes, kSettingsMagic, kSettingsMagicSize);
-  std::memcpy(bytes + kSettingsMagicSize, &app.settings, sizeof(SettingsRecord));
+  std::memcpy(bytes + kSettingsMagicSize, &image, sizeof(SettingsRecord));
   if (!platform::replaceFile(app.folders.data + kSettingsFileName, bytes, sizeof bytes))
     return false;
-  if (app.run.listCount.load() == kListNotSaved)
+  if (app.listFileKept.load() != 0)
     return true;
   const std::string listFile = library::stateListFileName(app);
   if (!app.list.empty())

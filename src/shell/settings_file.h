@@ -37,8 +37,7 @@ LoadOutcome loadSettings(App& app);
 
 // Writes the settings file to the data folder, replacing the old one only
 // once the new one is complete. Then, unless the list is marked not to be
-// saved (listCount 9999),, writes the
-// current State's list file when the list has rows and deletes it when not.
+// saved (app.listFileKept), writes the current State's list file when the list has rows and deletes it when not.
 // False when the settings file or the list file could not be written; when
 // the settings file fails, the list file is left alone.
 bool saveSettings(App& app);

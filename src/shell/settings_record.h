@@ -2,9 +2,15 @@
 // is also the settings file's format (after the 8-byte magic). Offsets are
 // binding, so the struct is packed and each field's offset is checked below.
 //
-// Threads: the GUI thread writes fields from the option windows; worker
-// threads read single 32-bit fields at any time. Text fields are written
-// only from the GUI thread while an option window is open.
+// Threads: the record is the settings file's image. Words that threads share
+// while the program runs (the per-State user and alt mode, hashStat, the
+// re-buffer value, randomState, localBufferCount) have atomic twins (see
+// shell/settings_shared.h), which are the values while it runs; currentState
+// is read and written atomically in place (play/current_state.h). The build
+// pass owns its memory lists and buildTime (changed under the image lock),
+// the player lastSongIndex. The other words and the texts are
+// written on the GUI thread (start-up, menus, the option windows) and read by
+// any thread.
 #pragma once
 
 #include <bit>
@@ -51,7 +57,9 @@ struct FillerSettings {
   uint8_t reserved688[312];
 };
 
-struct SettingsRecord {
+// Aligned on 4 bytes (the file layout is unchanged) so that the words at
+// offsets that are multiples of four can be used atomically in place.
+struct alignas(4) SettingsRecord {
   uint32_t coverArt;
   uint32_t currentState;
   uint32_t prepareCount;
@@ -131,6 +139,7 @@ static_assert(offsetof(FillerSettings, fillDirectory) == 80);
 static_assert(offsetof(FillerSettings, rebufferValue) == 684);
 
 static_assert(sizeof(SettingsRecord) == 7000);
+static_assert(alignof(SettingsRecord) == 4);
 static_assert(offsetof(SettingsRecord, coverArt) == 0);
 static_assert(offsetof(SettingsRecord, currentState) == 4);
 static_assert(offsetof(SettingsRecord, prepareCount) == 8);

@@ -2,35 +2,107 @@
 
 #include "db/table.h"
 #include "library/playlist_file.h"
+#include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/settings_record.h"
 #include "shell/status_texts.h"
 
 namespace plinka {
 
-void switchState(App& app, uint32_t newState) {
-  SettingsRecord& s = app.settings;
-  if (newState >= static_cast<uint32_t>(kStateCount) || newState == s.currentState)
-    return;
-  if (requestExclusive(app, kStateSwitchCode, 0, kStateSwitchPatience) != 1)
-    return;
+namespace {
 
+// Gives exclusive access back when the switcher holds it, on every path.
+class StateSwitchAccess {
+public:
+  explicit StateSwitchAccess(App& app) : app_(app) {
+    granted_ = requestExclusive(app_, kStateSwitchCode, 0, kStateSwitchPatience) == 1;
+  }
+  ~StateSwitchAccess() {
+    if (granted_ && app_.run.busyCode.load() == kStateSwitchCode)
+      releaseExclusive(app_);
+  }
+  StateSwitchAccess(const StateSwitchAccess&) = delete;
+  StateSwitchAccess& operator=(const StateSwitchAccess&) = delete;
+  bool granted() const { return granted_; }
+
+private:
+  App& app_;
+  bool granted_ = false;
+};
+
+// Saves the list to the current State's file and loads `newState`'s list.
+// Runs under exclusive access.
+void changeState(App& app, uint32_t newState) {
   library::writeList(app.list, library::stateListFileName(app));
-  s.currentState = newState;
+  play::storeCurrentState(app, newState);
   app.list.clear();
   if (db::openSongTableForReading(app)) {
     const std::string listFile = library::stateListFileName(app);
     library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
     db::closeTable(app.songTable);
   }
-
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
-  if (app.jobs.bufferStage.load() != kBufferError || s.bufferMode != 0)
-    s.fillerSettings.rebufferValue = 0;
+  if (app.jobs.bufferStage.load() != kBufferError || app.settings.bufferMode != 0)
+    app.shared.rebufferValue.store(0);
+}
 
-  if (app.run.busyCode.load() == kStateSwitchCode)
-    releaseExclusive(app);
+// Carries out the waiting choices while the switcher holds `running`.
+void carryOutChoices(App& app) {
+  StateSwitchState& sw = app.stateSwitch;
+  for (int32_t wanted = sw.wanted.load(); wanted != kNoStateWanted; wanted = sw.wanted.load()) {
+    // The current State needs no change and no exclusive access.
+    if (static_cast<uint32_t>(wanted) == play::currentStateIndex(app)) {
+      sw.wanted.compare_exchange_strong(wanted, kNoStateWanted);
+      continue;
+    }
+    StateSwitchAccess access(app);
+    if (!access.granted()) {
+      // Refused (the run ends) or not granted in time: the choice lapses,
+      // as a single request's would.
+      sw.wanted.store(kNoStateWanted);
+      return;
+    }
+    // Under exclusive access: the newest choice wins; one made meanwhile is
+    // taken in the next round.
+    for (int32_t newest = sw.wanted.exchange(kNoStateWanted); newest != kNoStateWanted;
+         newest = sw.wanted.exchange(kNoStateWanted)) {
+      const uint32_t newState = static_cast<uint32_t>(newest);
+      if (newState != play::currentStateIndex(app))
+        changeState(app, newState);
+    }
+  }
+}
+
+}  // namespace
+
+void runStateSwitcher(App& app) {
+  StateSwitchState& sw = app.stateSwitch;
+  while (sw.running.exchange(1) == 0) {
+    carryOutChoices(app);
+    sw.running.store(0);
+    // A choice recorded after the last look and before `running` was freed
+    // found a switcher still running: take it here.
+    if (sw.wanted.load() == kNoStateWanted)
+      return;
+  }
+}
+
+void requestStateSwitch(App& app, uint32_t newState) {
+  if (newState >= static_cast<uint32_t>(kStateCount))
+    return;
+  app.stateSwitch.wanted.store(static_cast<int32_t>(newState));
+  if (app.stateSwitch.running.load() != 0)
+    return;
+  App* running = &app;
+  app.scheduler.jobThreads.start([running] { runStateSwitcher(*running); });
+}
+
+void switchState(App& app, uint32_t newState) {
+  if (newState >= static_cast<uint32_t>(kStateCount))
+    return;
+  app.stateSwitch.wanted.store(static_cast<int32_t>(newState));
+  runStateSwitcher(app);
 }
 
 }  // namespace plinka

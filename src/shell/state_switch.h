@@ -1,7 +1,13 @@
 // Changing the listening State: the old State's upcoming list is saved to its
 // list file and the new State's saved list takes its place.
+//
+// Choices (the "State" menu, the Options window) only record the State
+// wanted; one switcher at a time carries them out, under exclusive access,
+// and takes the newest choice each time, so two quick choices end in the
+// second State and never run two changes of the list at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace plinka {
@@ -12,11 +18,33 @@ struct App;
 constexpr uint32_t kStateSwitchCode = 37;
 constexpr uint32_t kStateSwitchPatience = 10;
 
-// Makes State `newState` (0-9) the current one: under exclusive access
-// writes the list to the old State's list file, empties the list and reads
-// the new State's list file into it. Nothing happens for the current State,
-// an index out of range, or when exclusive access is not granted. Blocks
-// while it waits for exclusive access: run it on a job thread.
+// No State choice waiting.
+constexpr int32_t kNoStateWanted = -1;
+
+struct StateSwitchState {
+  // The newest State chosen and not yet carried out, kNoStateWanted when
+  // none. Written by the choosers (GUI thread); exchanged by the switcher.
+  std::atomic<int32_t> wanted{kNoStateWanted};
+  // 1 while a switcher runs. Taken by exchange by whoever starts one; freed
+  // by the switcher when nothing is left to do.
+  std::atomic<uint32_t> running{0};
+};
+
+// Records State `newState` (0-9) as the one wanted and makes sure a switcher
+// carries it out on a job thread. Returns at once; an index out of range is
+// ignored.
+void requestStateSwitch(App& app, uint32_t newState);
+
+// As requestStateSwitch, but the switcher runs on the calling thread, unless
+// one runs already (which then carries the choice out). Blocks while it waits
+// for exclusive access: run it on a job thread.
 void switchState(App& app, uint32_t newState);
+
+// The switcher: while a choice waits, takes exclusive access, makes the
+// newest choice the current State (nothing for the current State), and
+// gives the access back. Returns at once when another switcher runs. A
+// choice for which exclusive access is refused (the run ends) or not
+// granted in time lapses.
+void runStateSwitcher(App& app);
 
 }  // namespace plinka

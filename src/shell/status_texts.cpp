@@ -1,5 +1,6 @@
 #include "shell/status_texts.h"
 
+#include "play/current_state.h"
 #include "play/random_source.h"
 #include "shell/app.h"
 #include "text/text.h"
@@ -89,14 +90,14 @@ std::string databaseText(App& app) {
 
 std::string listenerText(App& app) {
   const SettingsRecord& settings = app.settings;
-  const uint32_t state = settings.currentState;
+  const uint32_t state = play::currentStateIndex(app);
   std::string text = "User ";
-  if (state < static_cast<uint32_t>(kStateCount)) {
-    const uint32_t user = settings.stateUser[state];
+  {
+    const uint32_t user = app.shared.stateUser[state].load();
     if (user < static_cast<uint32_t>(kUserCount)) {
       text += text::fixedText(settings.userName[user]);
     }
-    const uint32_t altMode = settings.stateAltMode[state];
+    const uint32_t altMode = app.shared.stateAltMode[state].load();
     if (altMode != 0 && altMode < sizeof(settings.altModeName) / sizeof(settings.altModeName[0])) {
       text += ", " + text::fixedText(settings.altModeName[altMode]) + " Mode";
     }

@@ -84,8 +84,7 @@ uint32_t askRating(App& app) {
 void rateCurrentSong(App& app) {
   if (app.run.commandSlot.load() != 0)
     return;
-  const SettingsRecord& s = app.settings;
-  if (s.stateAltMode[play::currentStateIndex(s)] != 0) {
+  if (play::currentAltMode(app) != 0) {
     openWindow(app, WindowKind::SongDetails, static_cast<uint32_t>(app.details.currentSongRecord));
     return;
   }
@@ -147,24 +146,21 @@ void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
 void chooseUser(App& app, uint32_t user) {
   if (user >= static_cast<uint32_t>(kUserCount))
     return;
-  SettingsRecord& s = app.settings;
-  s.stateUser[play::currentStateIndex(s)] = user;
+  play::setStateUser(app, play::currentStateIndex(app), user);
   refreshStatus(app);
 }
 
 void chooseAltMode(App& app, uint32_t mode) {
   if (mode > kHighestAltMode)
     return;
-  SettingsRecord& s = app.settings;
-  s.stateAltMode[play::currentStateIndex(s)] = mode;
+  play::setStateAltMode(app, play::currentStateIndex(app), mode);
   refreshStatus(app);
 }
 
 void chooseState(App& app, uint32_t state) {
   if (state >= static_cast<uint32_t>(kStateCount))
     return;
-  App* running = &app;
-  app.scheduler.jobThreads.start([running, state] { switchState(*running, state); });
+  requestStateSwitch(app, state);
 }
 
 // Plays the song of a quick-link row, when the row exists.
@@ -284,7 +280,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     run.stopRequest.store(1);
     break;
   case kCmdQuitWithoutSaving:
-    run.listCount.store(kListNotSaved);
+    app.listFileKept.store(1);
     postQuit(app);
     refreshStatus(app);
     break;

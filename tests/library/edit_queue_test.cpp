@@ -99,7 +99,7 @@ TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   for (const Edit& e : edits)
     enqueueEdit(*app, e.record, e.field, e.value, 0, e.identity);
   ASSERT_EQ(waiting(), 7);
-  EXPECT_EQ(app->settings.localBufferCount, 7) << "the Internals window's count follows";
+  EXPECT_EQ(settingsImage(*app).localBufferCount, 7) << "the settings file's count follows";
   setNumber(2, db::ID, 4242);
 
   startHeartbeat(*app);
@@ -124,7 +124,7 @@ TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   db::closeTable(h);
 
   EXPECT_EQ(waiting(), -1) << "an emptied queue is freed";
-  EXPECT_EQ(app->settings.localBufferCount, -1);
+  EXPECT_EQ(settingsImage(*app).localBufferCount, -1);
   EXPECT_TRUE(app->editQueue.entries == nullptr);
   EXPECT_EQ(app->jobs.cacheWriterRunning.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive access given back";
@@ -209,7 +209,7 @@ TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
 TEST_F(EditQueueTest, TheBackgroundWorkerWritesTheQueueWhenMoreThanFiftyWait) {
   startHeartbeat(*app);
   app->run.listCount = 50;  // no list wanted
-  app->settings.hashStat = 1;
+  app->shared.hashStat = 1;
   for (uint32_t r = 1; r <= 50; ++r)
     rate(r, r);
   workerPass(*app);

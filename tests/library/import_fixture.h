@@ -66,6 +66,7 @@ struct ImportFixture {
     app->folders.program = dir.path();
     app->folders.data = dir.path();
     firstRunDefaults(app->settings, app->folders);
+    shareSettings(*app);
     app->ui = &ui;
     EXPECT_TRUE(db::createSongTable(databasePath().c_str()));
   }

@@ -3,6 +3,7 @@
 #include "import_fixture.h"
 #include "library/import.h"
 #include "library/playlist_file.h"
+#include "play/current_state.h"
 #include "play/song_details.h"
 
 #include <gmock/gmock.h>
@@ -135,7 +136,7 @@ struct LoadedTable : ImportFixture {
     db::closeTable(t);
     app->run.busyCode.store(0);
     app->settings.currentState = 3;
-    app->settings.stateUser[3] = 2;
+    play::setStateUser(*app, 3, 2);
     openTable(false);
     EXPECT_GT(app->songTable.slotCount, 10u);
   }

@@ -37,22 +37,22 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
        [](App& a) {
          a.jobs.bufferStage = kBuffered;
          a.run.listCount = 30;
-         a.settings.hashStat = 1;
+         a.shared.hashStat = 1;
        },
        "buffer", kWorkBuffering, 0, false},
       {"no buffering while rebuffering",
        [](App& a) {
          a.jobs.bufferStage = kBuffered;
-         a.settings.fillerSettings.rebufferValue = 5;
+         a.shared.rebufferValue = 5;
          a.run.listCount = 30;
-         a.settings.hashStat = 1;
+         a.shared.hashStat = 1;
        },
        "", 0, 0, true},
       {"writing cached edits",
        [](App& a) {
          a.editQueue.count = 51;
          a.run.listCount = 30;
-         a.settings.hashStat = 1;
+         a.shared.hashStat = 1;
        },
        "edits", kWorkWritingEdits, 0, false},
       {"writer already running",
@@ -60,14 +60,14 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
          a.editQueue.count = 51;
          a.jobs.cacheWriterRunning = 1;
          a.run.listCount = 30;
-         a.settings.hashStat = 1;
+         a.shared.hashStat = 1;
        },
        "", 0, 0, true},
       {"no edits kept",
        [](App& a) {
          a.editQueue.count = -1;
          a.run.listCount = 30;
-         a.settings.hashStat = 1;
+         a.shared.hashStat = 1;
        },
        "", 0, 0, true},
       {"no edits written while offline",
@@ -90,7 +90,7 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
          a.run.buildState = kOfflineFirst;
        },
        "", 0, kOfflineFirst, true},
-      {"full list builds nothing", [](App& a) { a.run.listCount = 10, a.settings.hashStat = 1; }, "", 0, 0, true},
+      {"full list builds nothing", [](App& a) { a.run.listCount = 10, a.shared.hashStat = 1; }, "", 0, 0, true},
       {"ID worker", [](App& a) { a.run.listCount = 21; }, "ids", kWorkIdWorker, 0, false},
       {"ID worker already running",
        [](App& a) {
@@ -98,7 +98,7 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
          a.jobs.idWorkerRunning = 1;
        },
        "", 0, 0, true},
-      {"hashing done", [](App& a) { a.run.listCount = 21, a.settings.hashStat = 1; }, "", 0, 0, true},
+      {"hashing done", [](App& a) { a.run.listCount = 21, a.shared.hashStat = 1; }, "", 0, 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,7 +147,7 @@ TEST_F(BackgroundWorkerTest, RunningWorkerEndsWhenTheRunLeaves) {
     auto fresh = std::make_unique<App>();
     fresh->clock.speed = 1000;
     fresh->run.listCount = 50;
-    fresh->settings.hashStat = 1;
+    fresh->shared.hashStat = 1;
     startWorker(*fresh);
     fresh->run.commandSlot = end;
     ASSERT_TRUE(waitUntil([&] { return fresh->run.workPosition.load() == kWorkEnded; })) << end;

@@ -19,6 +19,7 @@ protected:
     std::strcpy(app->settings.altModeName[3], "Triple");
     app->settings.currentState = 2;
     app->settings.stateUser[2] = 1;
+    shareSettings(*app);
   }
   std::string part(int i) { return composeStatus(*app).part[i]; }
 };
@@ -29,7 +30,7 @@ TEST_F(StatusTextsTest, PlayingWithBufferedListInAltMode) {
   app->settings.bufferMode = 1;
   app->jobs.bufferStage = kBuffered;
   app->jobs.songsInUse = 5120;
-  app->settings.stateAltMode[2] = 3;
+  app->shared.stateAltMode[2] = 3;
   refreshStatus(*app);
   ASSERT_EQ(ui.statuses.size(), 1u);
   const StatusTexts& shown = ui.statuses[0];
@@ -154,10 +155,11 @@ TEST_F(StatusTextsTest, ListenerText) {
   app->run.diagnostics = 0;
   // Values out of range (a damaged record) show no name rather than read
   // outside the record.
-  app->settings.stateUser[2] = 10;
+  app->shared.stateUser[2] = 10;
   EXPECT_EQ(part(3), "User ");
+  // A State out of range is read as the first.
   app->settings.currentState = 10;
-  EXPECT_EQ(part(3), "User ");
+  EXPECT_EQ(part(3), "User One");
   // A name that fills its whole slot is read only to the slot's end.
   app->settings.currentState = 0;
   std::memset(app->settings.userName[0], 'n', kNameSize);

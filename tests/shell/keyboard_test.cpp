@@ -1,4 +1,5 @@
 // The main window's keys and the toolbar's tooltips.
+#include "play/current_state.h"
 #include "window_fixture.h"
 
 #include "shell/keyboard.h"
@@ -66,8 +67,8 @@ TEST_F(KeyboardTest, DigitsChooseTheListenerAfterUOrA) {
     SCOPED_TRACE(c.name);
     app->run.userKeyWindow = 0;
     app->run.altKeyWindow = 0;
-    app->settings.stateUser[1] = 5;
-    app->settings.stateAltMode[1] = 2;
+    play::setStateUser(*app, 1, 5);
+    play::setStateAltMode(*app, 1, 2);
     if (c.windowKey != 0) {
       EXPECT_TRUE(handleKey(*app, c.windowKey).handled);
     }

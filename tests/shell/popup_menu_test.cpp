@@ -1,5 +1,6 @@
 // The popup menu: which entries each kind of menu offers, their check marks,
 // and the picture area a menu notes for the picture commands.
+#include "play/current_state.h"
 #include "window_fixture.h"
 
 #include "shell/popup_menu.h"
@@ -210,7 +211,7 @@ TEST_F(PopupMenuTest, InterventionFollowsBuildingAndNetworkMode) {
     SCOPED_TRACE(c.name);
     app->settings.networkMode = c.networkMode;
     app->run.buildState = c.build;
-    app->settings.localBufferCount = c.editsWaiting;
+    app->editQueue.count = c.editsWaiting;
     app->jobs.cacheWriterRunning = c.writerRunning;
     const auto menu = menuAt(0, 800, 600);
     const MenuEntry* intervention = find(menu, "Intervention");
@@ -242,8 +243,8 @@ TEST_F(PopupMenuTest, TrayMenuEndsWithThePlayerAndExit) {
 
 TEST_F(PopupMenuTest, ListenerSubmenusCheckTheCurrentChoices) {
   app->settings.currentState = 2;
-  app->settings.stateUser[2] = 4;
-  app->settings.stateAltMode[2] = 3;
+  play::setStateUser(*app, 2, 4);
+  play::setStateAltMode(*app, 2, 3);
   app->settings.onTop = 1;
   auto menu = menuAt(0, 300, 300);
   EXPECT_EQ(checkedIn(menu, "User"), std::vector<std::string>{"Five"});
@@ -256,7 +257,7 @@ TEST_F(PopupMenuTest, ListenerSubmenusCheckTheCurrentChoices) {
   EXPECT_EQ(find(menu, "Mode")->submenu[0].text, "Single");
 
   // Alt mode 10 (the A key and 0) has no entry of its own.
-  app->settings.stateAltMode[2] = 10;
+  play::setStateAltMode(*app, 2, 10);
   EXPECT_TRUE(checkedIn(menuAt(0, 300, 300), "Mode").empty());
 }
 

@@ -66,7 +66,7 @@ protected:
 
 TEST_F(SettingsFile, SavedRecordLoadsBackByteForByte) {
   app->settings = loadableRandom(1);
-  play::loadRandomState(*app);  // the running random source carries randomState
+  shareSettings(*app);  // the running values come from the record
   const SettingsRecord saved = app->settings;
   ASSERT_TRUE(saveSettings(*app));
   const std::string onDisk = readFile(dataFile("dPlinka.dat"));
@@ -350,7 +350,7 @@ TEST_F(SettingsFile, QuittingWritesOrDeletesTheStateListFile) {
       app->list.append(row);
     }
     if (c.doNotSave)
-      app->run.listCount = kListNotSaved;
+      app->listFileKept = 1;
     std::filesystem::remove(dataFile("PL3.m3u"));
     if (c.fileBefore)
       writeFile(dataFile("PL3.m3u"), "/music/kept.mp3\r\n");

@@ -26,18 +26,19 @@ protected:
 };
 
 TEST_F(StateSwitchTest, SwapsTheListWithTheSavedListFiles) {
+  // Settings are in place before the threads that read them start.
+  app->settings.bufferMode = 1;
+  app->shared.rebufferValue = 4;
   startHeartbeat(*app);
   // A song added in State 1 is kept in its list file.
   listFile("/music/e.mp3");
-  app->settings.bufferMode = 1;
-  app->settings.fillerSettings.rebufferValue = 4;
 
   switchState(*app, 3);
   EXPECT_EQ(app->settings.currentState, 3u);
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/c.mp3", "/music/d.mp3"}));
   EXPECT_EQ(app->list.text(0, play::Title), "Title /music/c.mp3") << "rows carry the song's details";
   EXPECT_EQ(readFile(dir.file("PL1.m3u")), "/music/a.mp3\r\n/music/b.mp3\r\n/music/e.mp3\r\n");
-  EXPECT_EQ(app->settings.fillerSettings.rebufferValue, 0u);
+  EXPECT_EQ(app->shared.rebufferValue.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive access is given back";
   EXPECT_EQ(ui.statuses.back().part[1].rfind("2 songs prepared", 0), 0u) << "the status is refreshed";
 
@@ -47,6 +48,34 @@ TEST_F(StateSwitchTest, SwapsTheListWithTheSavedListFiles) {
   finishJobs();
   EXPECT_EQ(app->settings.currentState, 0u);
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3", "/music/e.mp3"}));
+  EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
+}
+
+TEST_F(StateSwitchTest, QuickChoicesEndInTheLastOneWithEveryListInItsOwnFile) {
+  writeFile(dir.file("PL2.m3u"), "/music/e.mp3\r\n");
+  startHeartbeat(*app);
+  // Choices made faster than a change of the list takes, while another job
+  // holds exclusive access for a moment: only one switcher runs and the
+  // newest choice wins.
+  app->run.busyCode = 34;
+  for (const uint32_t state : {3u, 1u, 3u, 0u, 3u, 1u})
+    runWindowCommand(*app, kCmdStateBase + state, 0);
+  releaseExclusive(*app);
+  finishJobs();
+  EXPECT_EQ(app->settings.currentState, 1u);
+  EXPECT_EQ(listedFiles(), std::vector<std::string>{"/music/e.mp3"});
+  EXPECT_EQ(readFile(dir.file("PL1.m3u")), "/music/a.mp3\r\n/music/b.mp3\r\n");
+  EXPECT_EQ(readFile(dir.file("PL2.m3u")), "/music/e.mp3\r\n");
+  EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
+  EXPECT_EQ(app->run.busyCode.load(), 0u);
+
+  // Two choices straight after each other, with nothing in the way.
+  runWindowCommand(*app, kCmdStateBase + 3, 0);
+  runWindowCommand(*app, kCmdStateBase + 0, 0);
+  finishJobs();
+  EXPECT_EQ(app->settings.currentState, 0u);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
+  EXPECT_EQ(readFile(dir.file("PL2.m3u")), "/music/e.mp3\r\n");
   EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
 }
 

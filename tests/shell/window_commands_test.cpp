@@ -1,11 +1,13 @@
 // The main window's commands: player requests, the end of the run, offline
 // and building switches, picture choices, listener choices, the windows they
 // open, the seek bar, the tray tip and clicks on the picture area.
+#include "play/current_state.h"
 #include "window_fixture.h"
 
 #include "play/list_commands.h"
 #include "play/player.h"
 #include "shell/scheduler.h"
+#include "shell/settings_file.h"
 #include "shell/window_commands.h"
 
 #include <gtest/gtest.h>
@@ -165,13 +167,18 @@ TEST_F(WindowCommandsTest, TrayExitDependsOnWhereTheQuitIs) {
   }
 }
 
-TEST_F(WindowCommandsTest, QuitWithoutSavingMarksTheListAndAsksToQuit) {
+TEST_F(WindowCommandsTest, QuitWithoutSavingKeepsTheListFileThoughTheListChangesAfterwards) {
+  writeFile(dir.file("PL1.m3u"), "/music/kept.mp3\r\n");
   listFile("/music/a.mp3");
   runWindowCommand(*app, kCmdQuitWithoutSaving, 0);
   ASSERT_TRUE(eventually([&] { return app->run.commandSlot.load() == kQuitCode; }));
-  EXPECT_EQ(app->run.listCount.load(), kListNotSaved);
   ASSERT_FALSE(ui.statuses.empty());
   EXPECT_EQ(ui.statuses.back().part[0], "Plinka Quiting");
+  // The player takes the next song off the list before the run ends.
+  app->list.remove(0);
+  listFile("/music/b.mp3");
+  ASSERT_TRUE(saveSettings(*app));
+  EXPECT_EQ(readFile(dir.file("PL1.m3u")), "/music/kept.mp3\r\n");
 }
 
 TEST_F(WindowCommandsTest, AQuitNeverKeepsTheWindowWhileTheSlotLockIsHeld) {
@@ -366,7 +373,7 @@ TEST_F(WindowCommandsTest, RateButtonUsesTheKeypadOnlyWhenItCan) {
   EXPECT_EQ(ui.keypadsShown, 2);
 
   // A State that follows a pattern of users edits the song in its window.
-  app->settings.stateAltMode[app->settings.currentState] = 2;
+  play::setStateAltMode(*app, app->settings.currentState, 2);
   runWindowCommand(*app, kCmdRate, 0);
   finishJobs();
   ASSERT_EQ(ui.windowsOpened.size(), 1u);

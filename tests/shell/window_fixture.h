@@ -41,6 +41,7 @@ protected:
     app->folders.data = dir.path();
     app->folders.program = dir.path();
     firstRunDefaults(app->settings, app->folders);
+    shareSettings(*app);
     std::remove(app->settings.databasePath);
     // Threads started by a test run fast: a clock tick is a tenth of a real
     // millisecond.

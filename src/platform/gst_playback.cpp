@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -148,6 +149,12 @@ struct GstPlayback::Impl {
   GstVideoOverlay* overlay = nullptr;  // the sink drawing on screen, once it asked for a window
   uintptr_t overlayWindow = 0;         // the window that sink was given
 
+  // The owner's event hook. Guarded by `hook`; written by setEventHook, called
+  // by the GStreamer streaming threads when the end of the stream or an
+  // error is posted.
+  std::mutex hook;
+  std::function<void()> onEvent;
+
   // The rest belongs to the thread holding `calls`.
   GstElement* playbin = nullptr;
   std::string path;
@@ -162,11 +169,23 @@ struct GstPlayback::Impl {
     return target.window != 0 && !silentOutputRequested() && displayAvailable();
   }
 
+  // Runs on the thread that posts a message, before the message reaches the
+  // bus queue: the end of the stream and errors wake the owner at once (the
+  // message still goes on to the queue, where drainBus takes it), and a video
+  // sink asking for a window gets it here.
   static GstBusSyncReply onSyncMessage(GstBus*, GstMessage* message, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    const GstMessageType type = GST_MESSAGE_TYPE(message);
+    if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+      std::lock_guard lock(self->hook);
+      if (self->onEvent) {
+        self->onEvent();
+      }
+      return GST_BUS_PASS;
+    }
     if (!gst_is_video_overlay_prepare_window_handle_message(message)) {
       return GST_BUS_PASS;
     }
-    auto* self = static_cast<Impl*>(data);
     GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
     {
       std::lock_guard lock(self->video);
@@ -284,9 +303,7 @@ struct GstPlayback::Impl {
     gst_object_unref(videoSink);
 
     GstBus* bus = gst_element_get_bus(playbin);
-    if (screenVideo) {
-      gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
-    }
+    gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
     bool ready = false;
     switch (gst_element_set_state(playbin, GST_STATE_PAUSED)) {
     case GST_STATE_CHANGE_FAILURE:
@@ -468,6 +485,11 @@ void GstPlayback::setFullScreen(bool on) {
     impl_->fullScreen = on;
   }
   impl_->retarget();
+}
+
+void GstPlayback::setEventHook(std::function<void()> hook) {
+  std::lock_guard lock(impl_->hook);
+  impl_->onEvent = std::move(hook);
 }
 
 std::unique_ptr<PlaybackService> makeSystemPlayback() { return std::make_unique<GstPlayback>(); }

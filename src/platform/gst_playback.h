@@ -26,6 +26,7 @@ public:
   bool isOpen() const override;
   void setVideoTarget(const VideoTarget& target) override;
   void setFullScreen(bool on) override;
+  void setEventHook(std::function<void()> hook) override;
 
   struct Impl;
 

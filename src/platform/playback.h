@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace plinka::platform {
@@ -53,6 +54,15 @@ public:
   // the window cover the screen; off: the video keeps to the target's
   // rectangle.
   virtual void setFullScreen(bool on) = 0;
+
+  // Called, from any thread, as soon as the open file reaches its end or
+  // fails while playing, so that the caller need not wait for its next poll
+  // to find the position at the end. It must only note the event and wake
+  // its owner (no calls back into the service). An empty hook removes it;
+  // once that call returns the old hook is never called again. Services
+  // that cannot tell keep the default: the caller's polling still finds the
+  // end.
+  virtual void setEventHook(std::function<void()> hook) { (void)hook; }
 };
 
 // The system's playback, over GStreamer. Sound goes to the default output;

@@ -108,6 +108,7 @@ void startSong(App& app, uint32_t request) {
     // has been rated already, so it comes back as a plain start.
     uint32_t expected = 0;
     app.run.playerRequest.compare_exchange_strong(expected, request == kPlayerSkip ? kPlayerStart : request);
+    ps.startRefused.store(1);
     return;
   }
 
@@ -303,11 +304,16 @@ void pollPlayer(App& app) {
   // little short of or past the length it announced), or stalled.
   if (ps.stallCount.load() > kStallLimit || position >= end) {
     if (ps.songOver.exchange(1) == 0) {
-      app.run.playerRequest.store(kPlayerStart);
       // A file that never opened was not heard: it keeps its Score.
       if (app.settings.autoRate != 0 && end != 0)
         adjustRating(app, true);
     }
+    // The next song, unless the user's own request is pending: that one is
+    // never overwritten. Offered again at every poll while the song stays
+    // over, so a request that starts nothing (placing the video) does not
+    // leave the player at the end.
+    uint32_t none = 0;
+    app.run.playerRequest.compare_exchange_strong(none, kPlayerStart);
   } else if (position == previous || position == 0) {
     ps.stallCount.fetch_add(1);
   } else {
@@ -324,11 +330,21 @@ void pollPlayer(App& app) {
   }
 }
 
+namespace {
+
+// A request the next round would take: a start only while the list holds two
+// rows, the others at once.
+bool requestTakeable(App& app, uint32_t request) {
+  return request != 0 && (!startsSong(request) || app.list.size() >= 2);
+}
+
+}  // namespace
+
 uint32_t playerRound(App& app) {
-  const uint32_t request = app.run.playerRequest.load();
-  // A start waits until the list holds two rows; the others are taken at once.
-  if (request != 0 && (!startsSong(request) || app.list.size() >= 2)) {
-    app.run.playerRequest.store(0);
+  uint32_t request = app.run.playerRequest.load();
+  // Taken only as it was seen: a request set meanwhile stays for the next
+  // round, never lost.
+  if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, 0)) {
     handleRequest(app, request);
     app.playNowFlag.store(0);
     if (app.ui)
@@ -345,12 +361,35 @@ uint32_t playerRound(App& app) {
 }
 
 void playerLoop(App& app) {
+  RunState& run = app.run;
+  PlayerState& ps = app.player;
+  platform::PlaybackService* p = playbackOf(app);
+  if (p != nullptr)
+    p->setEventHook([&app] {
+      app.player.playbackNews.store(1);
+      app.run.wake.notify();
+    });
+  // A round runs when its interval is over, or at once for a request it can
+  // take or for news from the playback; a start that was refused waits for
+  // the whole interval before it is tried again.
+  WakeSignal::Deadline roundAt = std::chrono::steady_clock::now();
   for (;;) {
-    if (isClosingCode(app.run.commandSlot.load()) || app.run.appEnding.load() != 0)
+    const uint64_t seen = run.wake.generation();
+    if (isClosingCode(run.commandSlot.load()) || run.appEnding.load() != 0)
       break;
-    if (!napMs(app, playerRound(app)))
-      break;
+    const bool due = std::chrono::steady_clock::now() >= roundAt;
+    const bool early = ps.startRefused.load() == 0 &&
+                       (ps.playbackNews.exchange(0) != 0 || requestTakeable(app, run.playerRequest.load()));
+    if (due || early) {
+      if (due)
+        ps.startRefused.store(0);
+      roundAt = deadlineIn(app, playerRound(app));
+      continue;
+    }
+    run.wake.waitChange(seen, roundAt);
   }
+  if (p != nullptr)
+    p->setEventHook(nullptr);
   setPlayPosition(app, -1);
   closeMedia(app);
 }

@@ -169,20 +169,20 @@ struct GstPlayback::Impl {
     return target.window != 0 && !silentOutputRequested() && displayAvailable();
   }
 
-  // Runs on the thread that posts a message, before the message reaches the
-  // bus queue: the end of the stream and errors wake the owner at once (the
-  // message still goes on to the queue, where drainBus takes it), and a video
-  // sink asking for a window gets it here.
+  // Runs on the thread that posts the end of the stream or an error, before
+  // the message reaches the bus queue (where drainBus still takes it): wakes
+  // the owner at once. The message itself is left to GStreamer.
+  static void onEndOrError(GstBus*, GstMessage*, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    std::lock_guard lock(self->hook);
+    if (self->onEvent) {
+      self->onEvent();
+    }
+  }
+
+  // A video sink asking for a window gets it here, on its own thread.
   static GstBusSyncReply onSyncMessage(GstBus*, GstMessage* message, gpointer data) {
     auto* self = static_cast<Impl*>(data);
-    const GstMessageType type = GST_MESSAGE_TYPE(message);
-    if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
-      std::lock_guard lock(self->hook);
-      if (self->onEvent) {
-        self->onEvent();
-      }
-      return GST_BUS_PASS;
-    }
     if (!gst_is_video_overlay_prepare_window_handle_message(message)) {
       return GST_BUS_PASS;
     }
@@ -208,6 +208,8 @@ struct GstPlayback::Impl {
       gst_element_set_state(playbin, GST_STATE_NULL);
       GstBus* bus = gst_element_get_bus(playbin);
       gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+      g_signal_handlers_disconnect_by_data(bus, this);
+      gst_bus_disable_sync_message_emission(bus);
       gst_object_unref(bus);
       gst_object_unref(playbin);
       playbin = nullptr;
@@ -303,7 +305,12 @@ struct GstPlayback::Impl {
     gst_object_unref(videoSink);
 
     GstBus* bus = gst_element_get_bus(playbin);
-    gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
+    if (screenVideo) {
+      gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
+    }
+    gst_bus_enable_sync_message_emission(bus);
+    g_signal_connect(bus, "sync-message::eos", G_CALLBACK(&Impl::onEndOrError), this);
+    g_signal_connect(bus, "sync-message::error", G_CALLBACK(&Impl::onEndOrError), this);
     bool ready = false;
     switch (gst_element_set_state(playbin, GST_STATE_PAUSED)) {
     case GST_STATE_CHANGE_FAILURE:

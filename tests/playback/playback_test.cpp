@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -178,6 +180,29 @@ TEST_F(Playback, OpeningAnotherFileStartsItAfresh) {
   playback->play();
   sleepMs(200);
   EXPECT_LT(playback->position(), playback->length());
+}
+
+TEST_F(Playback, TheEndOfAFileIsReportedThroughTheEventHookAtOnce) {
+  std::mutex mutex;
+  std::condition_variable reported;
+  int events = 0;
+  playback->setEventHook([&] {
+    std::lock_guard lock(mutex);
+    ++events;
+    reported.notify_all();
+  });
+  ASSERT_TRUE(playback->open(media("tone.wav").c_str()));
+  playback->play();
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(reported.wait_for(lock, std::chrono::seconds(10), [&] { return events > 0; }));
+  }
+  // Reported no earlier than the end itself: the caller finds the song over.
+  EXPECT_EQ(playback->position(), playback->length());
+  playback->setEventHook(nullptr);
+  playback->close();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(events, 1);
 }
 
 TEST_F(Playback, PlayingFromBeyondTheEndEndsTheSong) {

@@ -27,6 +27,8 @@ public:
   void setVideoTarget(const VideoTarget& target) override;
   void setFullScreen(bool on) override;
   void setEventHook(std::function<void()> hook) override;
+  bool setNext(const char* path) override;
+  std::string takeFollowOn() override;
 
   struct Impl;
 

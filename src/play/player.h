@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace plinka {
 struct App;
@@ -36,6 +37,9 @@ constexpr uint32_t kPlayerLastSong = 8;    // play the last song again
 // Poll period while playing, and the sleep while stopped (clock ms).
 constexpr uint32_t kPlayerPollMs = 500;
 constexpr uint32_t kPlayerIdleMs = 1000;
+// With a song queued to follow on, the poll comes this long after the
+// current song's end is due (clock ms), and never sooner.
+constexpr uint32_t kFollowOnMarginMs = 10;
 // Polls in a row without progress after which a song counts as over.
 constexpr uint32_t kStallLimit = 24;
 // Patience of the player's request for exclusive access.
@@ -111,6 +115,12 @@ struct PlayerState {
   // for the next whole round instead of being retried at once. Written and
   // read by the player thread.
   std::atomic<uint32_t> startRefused{0};
+  // Following on without a break: the file queued on the playback to follow
+  // the current song, and the one that took over and awaits its start (the
+  // row, details and stack work of a normal start, without a new open). Both
+  // written and read by the player thread only.
+  std::string queuedNext;
+  std::string followedOn;
 };
 
 // One pass of the player thread: takes a pending request (only while the

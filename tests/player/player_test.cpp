@@ -96,6 +96,29 @@ public:
     std::lock_guard lock(mutex);
     return positionCalls;
   }
+  bool setNext(const char* path) override {
+    std::lock_guard lock(mutex);
+    queued = path != nullptr ? path : "";
+    return true;
+  }
+  std::string takeFollowOn() override {
+    std::lock_guard lock(mutex);
+    std::string took;
+    took.swap(tookOver);
+    return took;
+  }
+  // The queued file takes over without a break.
+  void followOn() {
+    std::lock_guard lock(mutex);
+    tookOver = queued;
+    length_ = lengths[queued];
+    position_ = 0;
+    queued.clear();
+  }
+  std::string queuedFile() {
+    std::lock_guard lock(mutex);
+    return queued;
+  }
 
   void moveTo(uint32_t ms) {
     std::lock_guard lock(mutex);
@@ -118,6 +141,8 @@ public:
   platform::VideoTarget lastTarget;
   bool fullScreen = false;
   int positionCalls = 0;
+  std::string queued;
+  std::string tookOver;
 
 private:
   std::function<void()> hook_;
@@ -491,6 +516,38 @@ TEST_F(PlayerTest, ARequestPendingAsTheSongEndsIsNeverOverwritten) {
     round();
     EXPECT_EQ(fake->openedFiles(), c.opened);
   }
+}
+
+TEST_F(PlayerTest, ASongThatFollowsOnStartsLikeAnyOtherWithoutANewOpen) {
+  makeSongs(5);
+  listSlots({0, 1, 2, 3});
+  app->settings.autoRate = 1;
+  request(play::kPlayerStart);
+  fake->moveTo(40000);
+  round();
+  ASSERT_EQ(fake->queuedFile(), songFile(1)) << "the top row is queued to follow";
+
+  fake->followOn();
+  round();  // the poll finds song 0 over
+  round();  // and song 1 starts
+  EXPECT_EQ(fake->openedFiles(), std::vector<std::string>{songFile(0)});
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
+  EXPECT_EQ(app->details.currentSongRecord, 1);
+  EXPECT_STREQ(app->details.current.title, "Title 1");
+  EXPECT_EQ(app->settings.lastSongIndex[0], 0);
+  EXPECT_EQ(app->player.endPosition.load(), kSongLength);
+  ASSERT_EQ(editsQueued(), 1);
+  EXPECT_EQ(app->editQueue.entries[0].record, 0u);
+  EXPECT_GT(app->editQueue.entries[0].newValue, kScore) << "heard to the end";
+  EXPECT_EQ(fake->queuedFile(), songFile(2));
+}
+
+TEST_F(PlayerTest, OnlySoundFollowsSound) {
+  makeSongs({songFile(0), songFile(1, "avi"), songFile(2), songFile(3, "wmv")});
+  listSlots({0, 1, 2, 3});
+  request(play::kPlayerStart);
+  round();
+  EXPECT_EQ(fake->queuedFile(), "") << "a video is opened afresh";
 }
 
 TEST_F(PlayerTest, TheEndIsReachedAtOrPastTheEndPosition) {

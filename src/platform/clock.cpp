@@ -11,11 +11,13 @@ uint64_t Clock::tickMs() const {
   return ms * speed.load();
 }
 
-void Clock::sleepMs(uint32_t ms) const {
+std::chrono::microseconds Clock::realSpan(uint32_t ms) const {
   const uint32_t k = speed.load() == 0 ? 1 : speed.load();
   // Keep sub-millisecond precision so a sped-up 1 ms sleep still yields.
-  std::this_thread::sleep_for(std::chrono::microseconds(uint64_t(ms) * 1000 / k));
+  return std::chrono::microseconds(uint64_t(ms) * 1000 / k);
 }
+
+void Clock::sleepMs(uint32_t ms) const { std::this_thread::sleep_for(realSpan(ms)); }
 
 uint32_t fileTimeHighWord() {
   // Seconds between 1601-01-01 and 1970-01-01.

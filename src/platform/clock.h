@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 namespace plinka::platform {
@@ -13,6 +14,9 @@ public:
   // Milliseconds since an arbitrary start, scaled by the speed factor.
   uint64_t tickMs() const;
   void sleepMs(uint32_t ms) const;
+  // The real time that ms clock milliseconds last (what sleepMs(ms) sleeps),
+  // for waits that must also wake on an event.
+  std::chrono::microseconds realSpan(uint32_t ms) const;
 
   // Written by tests before threads start; read by every sleeping thread.
   std::atomic<uint32_t> speed{1};

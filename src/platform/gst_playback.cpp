@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -148,9 +149,26 @@ struct GstPlayback::Impl {
   GstVideoOverlay* overlay = nullptr;  // the sink drawing on screen, once it asked for a window
   uintptr_t overlayWindow = 0;         // the window that sink was given
 
+  // The owner's event hook. Guarded by `hook`; written by setEventHook, called
+  // by the GStreamer streaming threads when the end of the stream or an
+  // error is posted.
+  std::mutex hook;
+  std::function<void()> onEvent;
+
+  // The file queued to follow on, and the one that was handed to the
+  // pipeline. Guarded by `next`; written by setNext / the open and close,
+  // and by the streaming thread in onAboutToFinish.
+  std::mutex next;
+  std::string nextPath;
+  std::string nextUri;
+  std::string switchingTo;  // handed over, its stream not started yet
+  bool finishing = false;   // the open file was read to its end: too late to queue
+
   // The rest belongs to the thread holding `calls`.
   GstElement* playbin = nullptr;
   std::string path;
+  std::string arriving;      // queued file whose stream entered the pipeline
+  std::string followedOn;    // the file that took over, until taken
   bool screenVideo = false;  // video of this playbin goes to the screen, not to a null sink
   bool playing = false;      // play or playFrom was asked since the open
   bool ended = false;        // end of stream or an error arrived
@@ -162,11 +180,59 @@ struct GstPlayback::Impl {
     return target.window != 0 && !silentOutputRequested() && displayAvailable();
   }
 
+  // Runs on the thread that posts the end of the stream or an error, before
+  // the message reaches the bus queue (where drainBus still takes it): wakes
+  // the owner at once. The message itself is left to GStreamer.
+  static void onEndOrError(GstBus*, GstMessage*, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    std::lock_guard lock(self->hook);
+    if (self->onEvent) {
+      self->onEvent();
+    }
+  }
+
+  // playbin asks, from its streaming thread, for what follows the stream
+  // that is about to run out: the queued file, if any.
+  static void onAboutToFinish(GstElement* playbin, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    std::lock_guard lock(self->next);
+    self->finishing = true;
+    if (!self->nextUri.empty()) {
+      g_object_set(playbin, "uri", self->nextUri.c_str(), nullptr);
+      self->switchingTo = self->nextPath;
+      self->nextUri.clear();
+      self->nextPath.clear();
+    }
+  }
+
+  // A stream started: when it is the queued file's, the owner is woken to
+  // take note.
+  static void onStreamStart(GstBus* bus, GstMessage* message, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    bool switching = false;
+    {
+      std::lock_guard lock(self->next);
+      switching = !self->switchingTo.empty();
+    }
+    if (switching) {
+      onEndOrError(bus, message, data);
+    }
+  }
+
+  void clearNext() {
+    std::lock_guard lock(next);
+    nextPath.clear();
+    nextUri.clear();
+    switchingTo.clear();
+    finishing = false;
+  }
+
+  // A video sink asking for a window gets it here, on its own thread.
   static GstBusSyncReply onSyncMessage(GstBus*, GstMessage* message, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
     if (!gst_is_video_overlay_prepare_window_handle_message(message)) {
       return GST_BUS_PASS;
     }
-    auto* self = static_cast<Impl*>(data);
     GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
     {
       std::lock_guard lock(self->video);
@@ -189,7 +255,10 @@ struct GstPlayback::Impl {
       gst_element_set_state(playbin, GST_STATE_NULL);
       GstBus* bus = gst_element_get_bus(playbin);
       gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+      g_signal_handlers_disconnect_by_data(bus, this);
+      gst_bus_disable_sync_message_emission(bus);
       gst_object_unref(bus);
+      g_signal_handlers_disconnect_by_data(playbin, this);
       gst_object_unref(playbin);
       playbin = nullptr;
     }
@@ -202,6 +271,9 @@ struct GstPlayback::Impl {
       overlayWindow = 0;
     }
     path.clear();
+    arriving.clear();
+    followedOn.clear();
+    clearNext();
     screenVideo = false;
     playing = false;
     ended = false;
@@ -239,12 +311,42 @@ struct GstPlayback::Impl {
       case GST_MESSAGE_DURATION_CHANGED:
         queryLength(true);
         break;
+      case GST_MESSAGE_STREAM_START:
+        streamStarted();
+        break;
       default:
         break;
       }
       gst_message_unref(message);
     }
     gst_object_unref(bus);
+  }
+
+  // The queued file's stream has entered the pipeline. The old file is still
+  // heard until its last buffers have played; the position, still the old
+  // file's, then falls back to the start of the new one. Until that fall the
+  // old file stays the open one.
+  void streamStarted() {
+    std::lock_guard lock(next);
+    if (!switchingTo.empty()) {
+      arriving.swap(switchingTo);
+      switchingTo.clear();
+    }
+  }
+
+  // The position fell back while a queued file was arriving: it plays now.
+  void takeOver() {
+    path = arriving;
+    followedOn.swap(arriving);
+    arriving.clear();
+    ended = false;
+    lengthMs = 0;
+    lastMs = 0;
+    {
+      std::lock_guard lock(next);
+      finishing = false;
+    }
+    queryLength(true);
   }
 
   bool openPipeline(const char* file) {
@@ -287,6 +389,11 @@ struct GstPlayback::Impl {
     if (screenVideo) {
       gst_bus_set_sync_handler(bus, &Impl::onSyncMessage, this, nullptr);
     }
+    gst_bus_enable_sync_message_emission(bus);
+    g_signal_connect(bus, "sync-message::eos", G_CALLBACK(&Impl::onEndOrError), this);
+    g_signal_connect(bus, "sync-message::error", G_CALLBACK(&Impl::onEndOrError), this);
+    g_signal_connect(bus, "sync-message::stream-start", G_CALLBACK(&Impl::onStreamStart), this);
+    g_signal_connect(playbin, "about-to-finish", G_CALLBACK(&Impl::onAboutToFinish), this);
     bool ready = false;
     switch (gst_element_set_state(playbin, GST_STATE_PAUSED)) {
     case GST_STATE_CHANGE_FAILURE:
@@ -351,7 +458,11 @@ struct GstPlayback::Impl {
     }
     gint64 ns = 0;
     if (gst_element_query_position(playbin, GST_FORMAT_TIME, &ns) && ns >= 0) {
-      lastMs = toMs(ns);
+      const uint32_t now = toMs(ns);
+      if (!arriving.empty() && now < lastMs) {
+        takeOver();
+      }
+      lastMs = now;
     }
     if (lengthMs != 0 && lastMs > lengthMs) {
       lastMs = lengthMs;
@@ -468,6 +579,43 @@ void GstPlayback::setFullScreen(bool on) {
     impl_->fullScreen = on;
   }
   impl_->retarget();
+}
+
+void GstPlayback::setEventHook(std::function<void()> hook) {
+  std::lock_guard lock(impl_->hook);
+  impl_->onEvent = std::move(hook);
+}
+
+bool GstPlayback::setNext(const char* path) {
+  std::string uri;
+  if (path != nullptr && path[0] != '\0') {
+    GError* error = nullptr;
+    gchar* made = gstreamerReady() ? gst_filename_to_uri(path, &error) : nullptr;
+    if (made == nullptr) {
+      g_clear_error(&error);
+      return false;
+    }
+    uri = made;
+    g_free(made);
+  }
+  std::lock_guard lock(impl_->next);
+  if (impl_->finishing && !uri.empty()) {
+    return false;  // playbin asked for the next file already; it ends instead
+  }
+  impl_->nextUri = uri;
+  impl_->nextPath = uri.empty() ? std::string() : std::string(path);
+  return true;
+}
+
+std::string GstPlayback::takeFollowOn() {
+  std::lock_guard lock(impl_->calls);
+  if (impl_->playbin == nullptr) {
+    return {};
+  }
+  impl_->currentPosition();  // takes news and notices the fall back to a new start
+  std::string file;
+  file.swap(impl_->followedOn);
+  return file;
 }
 
 std::unique_ptr<PlaybackService> makeSystemPlayback() { return std::make_unique<GstPlayback>(); }

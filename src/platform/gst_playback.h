@@ -26,6 +26,9 @@ public:
   bool isOpen() const override;
   void setVideoTarget(const VideoTarget& target) override;
   void setFullScreen(bool on) override;
+  void setEventHook(std::function<void()> hook) override;
+  bool setNext(const char* path) override;
+  std::string takeFollowOn() override;
 
   struct Impl;
 

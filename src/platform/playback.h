@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace plinka::platform {
 
@@ -53,6 +55,30 @@ public:
   // the window cover the screen; off: the video keeps to the target's
   // rectangle.
   virtual void setFullScreen(bool on) = 0;
+
+  // Called, from any thread, as soon as the open file reaches its end or
+  // fails while playing, so that the caller need not wait for its next poll
+  // to find the position at the end. It must only note the event and wake
+  // its owner (no calls back into the service). An empty hook removes it;
+  // once that call returns the old hook is never called again. Services
+  // that cannot tell keep the default: the caller's polling still finds the
+  // end.
+  virtual void setEventHook(std::function<void()> hook) { (void)hook; }
+
+  // Queues a file to follow the open one without a break, as the open one's
+  // sound ends (null or empty: none). Meant for files of sound alone.
+  // The queue is dropped by open() and close(). Returns false when this
+  // service cannot follow on (or no longer can: the open file was already
+  // read to its end); the caller then starts the next file itself.
+  virtual bool setNext(const char* path) {
+    (void)path;
+    return false;
+  }
+  // Once the queued file has taken over: its path, once; from then on
+  // position() and length() are the new file's. Empty otherwise. The event
+  // hook is called as the queued file's stream enters the playback, shortly
+  // before it is heard.
+  virtual std::string takeFollowOn() { return {}; }
 };
 
 // The system's playback, over GStreamer. Sound goes to the default output;

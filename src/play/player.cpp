@@ -10,6 +10,7 @@
 #include "shell/status_texts.h"
 #include "text/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace plinka::play {
@@ -22,6 +23,8 @@ void closeMedia(App& app) {
   if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
     p->close();
   app.player.endPosition.store(0);
+  app.player.queuedNext.clear();
+  app.player.followedOn.clear();
 }
 
 void setPlayPosition(App& app, int32_t position) {
@@ -109,13 +112,18 @@ void startSong(App& app, uint32_t request) {
 
   app.run.playerRunning.store(1);
   setPlayPosition(app, -1);
-  closeMedia(app);
+  // A file that followed on is still playing: it is kept if it is the song
+  // this start chooses.
+  const std::string followed = request == kPlayerStart ? ps.followedOn : std::string();
+  if (followed.empty())
+    closeMedia(app);
 
   if (requestExclusive(app, kPlayerAccessCode, 0, kPlayerPatience) != 1) {
     // Tried again next round, unless a newer request came meanwhile. A skip
     // has been rated already, so it comes back as a plain start.
     uint32_t expected = 0;
     app.run.playerRequest.compare_exchange_strong(expected, request == kPlayerSkip ? kPlayerStart : request);
+    ps.startRefused.store(1);
     return;
   }
 
@@ -171,8 +179,12 @@ void startSong(App& app, uint32_t request) {
 
   const bool video = app.jobs.currentMediaType.load() >= kFirstVideoType;
   platform::PlaybackService* p = playbackOf(app);
-  bool opened = false;
-  if (p != nullptr) {
+  const bool following = !followed.empty() && followed == d.currentSongFile && p != nullptr && p->isOpen();
+  if (!followed.empty() && !following)
+    closeMedia(app);
+  ps.followedOn.clear();
+  bool opened = following;
+  if (p != nullptr && !following) {
     // The video waits off screen until the layout places it (request 6).
     const uint32_t w = ps.windowWidth.load();
     const uint32_t h = ps.windowHeight.load();
@@ -188,7 +200,10 @@ void startSong(App& app, uint32_t request) {
   }
   if (opened) {
     ps.endPosition.store(songEnd(d.current.endPoint, p->length()));
-    if (video && fullScreenWanted(app)) {
+    if (following) {
+      if (d.current.startPoint != 0)
+        p->playFrom(d.current.startPoint);
+    } else if (video && fullScreenWanted(app)) {
       p->setFullScreen(true);
       p->play();
     } else if (resuming) {
@@ -307,9 +322,58 @@ bool startsSong(uint32_t request) {
 
 }  // namespace
 
+namespace {
+
+// The top row follows the current song without a break when both are sound
+// alone and nothing else decides the next song: no Play Now, a second row
+// to keep the list going, no EndPoint that ends the current song early.
+std::string nextToFollow(App& app) {
+  const DetailsState& d = app.details;
+  const uint32_t type = app.jobs.currentMediaType.load();
+  if (type == 0 || type >= kFirstVideoType || d.current.endPoint != 0 || app.playNowFlag.load() != 0 ||
+      app.list.size() < 2 || app.player.songOver.load() != 0)
+    return {};
+  char file[sizeof d.currentSongFile] = {};
+  readRowFileName(app, 0, file, sizeof file);
+  const uint32_t nextType = library::mediaType(app.settings, file);
+  return nextType != 0 && nextType < kFirstVideoType ? std::string(file) : std::string();
+}
+
+// Keeps the playback's queued file in step with the top row; takes note when
+// the queued file has taken over. True then: the song that was playing is
+// over.
+bool followOn(App& app, platform::PlaybackService* p) {
+  PlayerState& ps = app.player;
+  if (p == nullptr || !p->isOpen())
+    return false;
+  std::string took = p->takeFollowOn();
+  if (!took.empty()) {
+    ps.queuedNext.clear();
+    ps.followedOn = std::move(took);
+    return true;
+  }
+  if (!ps.followedOn.empty())
+    return false;
+  const std::string wanted = nextToFollow(app);
+  if (wanted != ps.queuedNext && p->setNext(wanted.c_str()))
+    ps.queuedNext = wanted;
+  return false;
+}
+
+}  // namespace
+
 void pollPlayer(App& app) {
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
+  if (followOn(app, p)) {
+    // Over like any song heard to its end; the start that follows keeps the
+    // file that already plays.
+    if (ps.songOver.exchange(1) == 0 && app.settings.autoRate != 0)
+      adjustRating(app, true);
+    uint32_t none = 0;
+    app.run.playerRequest.compare_exchange_strong(none, kPlayerStart);
+    return;
+  }
   const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
   const uint32_t previous = app.jobs.previousPlayPosition.load();
   setPlayPosition(app, static_cast<int32_t>(position));
@@ -348,11 +412,34 @@ void pollPlayer(App& app) {
   }
 }
 
+namespace {
+
+// The next poll is due after the usual interval; with a song queued to
+// follow on, no later than the moment the current one's end is reached, so
+// the one that follows is taken note of (and named) as it is heard.
+uint32_t untilNextPoll(App& app) {
+  const PlayerState& ps = app.player;
+  const int32_t position = ps.playPosition.load();
+  const uint32_t end = ps.endPosition.load();
+  if (ps.queuedNext.empty() || position <= 0 || end == 0)
+    return kPlayerPollMs;
+  const uint32_t left = static_cast<uint32_t>(position) < end ? end - static_cast<uint32_t>(position) : 0;
+  return std::clamp(left + kFollowOnMarginMs, kFollowOnMarginMs, kPlayerPollMs);
+}
+
+// A request the next round would take: a start only while the list holds two
+// rows, the others at once.
+bool requestTakeable(App& app, uint32_t request) {
+  return request != 0 && (!startsSong(request) || app.list.size() >= 2);
+}
+
+}  // namespace
+
 uint32_t playerRound(App& app) {
-  const uint32_t request = app.run.playerRequest.load();
-  // A start waits until the list holds two rows; the others are taken at once.
-  if (request != 0 && (!startsSong(request) || app.list.size() >= 2)) {
-    app.run.playerRequest.store(0);
+  uint32_t request = app.run.playerRequest.load();
+  // Taken only as it was seen: a request set meanwhile stays for the next
+  // round, never lost.
+  if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, 0)) {
     handleRequest(app, request);
     app.playNowFlag.store(0);
     if (app.ui)
@@ -363,18 +450,41 @@ uint32_t playerRound(App& app) {
   }
   if (app.run.playerRunning.load() != 0) {
     pollPlayer(app);
-    return kPlayerPollMs;
+    return untilNextPoll(app);
   }
   return kPlayerIdleMs;
 }
 
 void playerLoop(App& app) {
+  RunState& run = app.run;
+  PlayerState& ps = app.player;
+  platform::PlaybackService* p = playbackOf(app);
+  if (p != nullptr)
+    p->setEventHook([&app] {
+      app.player.playbackNews.store(1);
+      app.run.wake.notify();
+    });
+  // A round runs when its interval is over, or at once for a request it can
+  // take or for news from the playback; a start that was refused waits for
+  // the whole interval before it is tried again.
+  WakeSignal::Deadline roundAt = std::chrono::steady_clock::now();
   for (;;) {
-    if (isClosingCode(app.run.commandSlot.load()) || app.run.appEnding.load() != 0)
+    const uint64_t seen = run.wake.generation();
+    if (isClosingCode(run.commandSlot.load()) || run.appEnding.load() != 0)
       break;
-    if (!napMs(app, playerRound(app)))
-      break;
+    const bool due = std::chrono::steady_clock::now() >= roundAt;
+    const bool early = ps.startRefused.load() == 0 &&
+                       (ps.playbackNews.exchange(0) != 0 || requestTakeable(app, run.playerRequest.load()));
+    if (due || early) {
+      if (due)
+        ps.startRefused.store(0);
+      roundAt = deadlineIn(app, playerRound(app));
+      continue;
+    }
+    run.wake.waitChange(seen, roundAt);
   }
+  if (p != nullptr)
+    p->setEventHook(nullptr);
   setPlayPosition(app, -1);
   closeMedia(app);
 }

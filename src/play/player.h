@@ -1,10 +1,12 @@
 // The player: one thread that plays the songs of the upcoming list one after
 // another through the playback service. Other threads never touch the
-// playback; they set the player request (run state) and the player acts on
-// it within half a second while playing and within a second while stopped.
+// playback; they set the player request (run state), which wakes the player
+// at once; half a second while playing and a second while stopped are only
+// the longest it sleeps between polls.
 //
 // A start takes the top row, removes it and plays the song; the position is
-// then polled twice a second until the song ends, stalls or is interrupted.
+// then polled twice a second until the song ends, stalls or is interrupted;
+// the playback's end of stream wakes the player at once.
 // The database part of every start holds busy code 20, so playing and list
 // building never use the song table at once.
 #pragma once
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace plinka {
 struct App;
@@ -34,6 +37,9 @@ constexpr uint32_t kPlayerLastSong = 8;    // play the last song again
 // Poll period while playing, and the sleep while stopped (clock ms).
 constexpr uint32_t kPlayerPollMs = 500;
 constexpr uint32_t kPlayerIdleMs = 1000;
+// With a song queued to follow on, the poll comes this long after the
+// current song's end is due (clock ms), and never sooner.
+constexpr uint32_t kFollowOnMarginMs = 10;
 // Polls in a row without progress after which a song counts as over.
 constexpr uint32_t kStallLimit = 24;
 // Patience of the player's request for exclusive access.
@@ -101,6 +107,20 @@ struct PlayerState {
   // next-song request, one Auto Rate. Cleared at every start. Written and
   // read by the player.
   std::atomic<uint32_t> songOver{0};
+  // 1 when the playback reported news (the end of the stream, a failure)
+  // that the player has not looked at yet. Set by the playback's event hook
+  // (a media framework thread); taken by exchange by the player thread.
+  std::atomic<uint32_t> playbackNews{0};
+  // 1 after a start was refused exclusive access: the put-back request waits
+  // for the next whole round instead of being retried at once. Written and
+  // read by the player thread.
+  std::atomic<uint32_t> startRefused{0};
+  // Following on without a break: the file queued on the playback to follow
+  // the current song, and the one that took over and awaits its start (the
+  // row, details and stack work of a normal start, without a new open). Both
+  // written and read by the player thread only.
+  std::string queuedNext;
+  std::string followedOn;
 };
 
 // One pass of the player thread: takes a pending request (only while the
@@ -113,7 +133,8 @@ uint32_t playerRound(App& app);
 void pollPlayer(App& app);
 
 // The thread body: passes until the command slot holds 66, 665 or 666 (or
-// the App ends), then closes the playback.
+// the App ends), then closes the playback. Between polls it waits for a
+// request it can take, the playback's news or the end of the run.
 void playerLoop(App& app);
 
 // Installs the details loader's start for the heartbeat unless it is there

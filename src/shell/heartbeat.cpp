@@ -124,6 +124,22 @@ uint32_t heartbeatInterval(const App& app) {
   return fast ? kHeartbeatFastMs : kHeartbeatIdleMs;
 }
 
+bool startProcessorIfDue(App& app) {
+  RunState& run = app.run;
+  const uint32_t slot = run.commandSlot.load();
+  if (slot == 0 || run.processorLock.load() != 0 || run.busyCode.load() != 0) {
+    return false;
+  }
+  if (slot == kQuitCode) {
+    run.commandSlot.store(kLeavingCode);
+    return true;
+  }
+  if (isClosingCode(slot)) {
+    return false;
+  }
+  return app.scheduler.jobThreads.start([&app] { runProcessor(app); });
+}
+
 void heartbeatTick(App& app) {
   RunState& run = app.run;
   watchdog(app);
@@ -132,11 +148,7 @@ void heartbeatTick(App& app) {
 
   const uint32_t slot = run.commandSlot.load();
   if (slot != 0 && run.processorLock.load() == 0 && run.busyCode.load() == 0) {
-    if (slot == kQuitCode) {
-      run.commandSlot.store(kLeavingCode);
-    } else if (!isClosingCode(slot)) {
-      app.scheduler.jobThreads.start([&app] { runProcessor(app); });
-    }
+    startProcessorIfDue(app);
   } else {
     if (run.playerRunning.load() != 0) {
       app.jobs.previousPlayPosition.store(app.jobs.playPosition.load());

@@ -2,7 +2,6 @@
 
 #include "shell/app.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <thread>
 
@@ -22,7 +21,6 @@ constexpr uint32_t kRequestPollLimit = 51;
 constexpr uint32_t kPatientFrom = 5;
 // Patience above which a request first waits while anything is pending.
 constexpr uint32_t kLongWaitAbove = 10;
-constexpr uint32_t kNapSliceMs = 100;
 
 // Keeps posterCount right on every return.
 struct PosterCount {
@@ -45,6 +43,27 @@ bool ending(const App& app) { return app.run.appEnding.load() != 0; }
 
 }  // namespace
 
+void WakeSignal::notify() {
+  {
+    std::lock_guard lock(mutex_);
+    generation_.fetch_add(1);
+  }
+  changed_.notify_all();
+}
+
+bool WakeSignal::waitChange(uint64_t seen, Deadline deadline) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_until(lock, deadline, [&] { return generation_.load() != seen; });
+}
+
+RunState& runStateOf(App& app) { return app.run; }
+
+bool isAppEnding(const App& app) { return ending(app); }
+
+WakeSignal::Deadline deadlineIn(const App& app, uint32_t ms) {
+  return std::chrono::steady_clock::now() + app.clock.realSpan(ms);
+}
+
 bool napMs(App& app, uint32_t ms) {
   if (ending(app)) {
     return false;
@@ -53,18 +72,8 @@ bool napMs(App& app, uint32_t ms) {
     std::this_thread::yield();
     return true;
   }
-  // Slices of about kNapSliceMs real milliseconds, whatever the clock's speed.
-  const uint32_t speed = std::max<uint32_t>(1, app.clock.speed.load());
-  const uint32_t sliceMax = speed > UINT32_MAX / kNapSliceMs ? UINT32_MAX : kNapSliceMs * speed;
-  while (ms > 0) {
-    const uint32_t slice = std::min(ms, sliceMax);
-    app.clock.sleepMs(slice);
-    ms -= slice;
-    if (ending(app)) {
-      return false;
-    }
-  }
-  return true;
+  // Only the end of the App cuts a nap short.
+  return waitFor(app, ms, [] { return false; }) != WaitEnd::AppEnding;
 }
 
 int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience) {
@@ -77,8 +86,10 @@ int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience) {
     return -1;
   }
   for (;;) {
+    // Each wait ends as soon as the slot empties.
     for (int wait = 0; wait < kPostSlotWaits && run.commandSlot.load() != 0; ++wait) {
-      if (!napMs(app, patience * kPatienceUnitMs)) {
+      if (waitFor(app, patience * kPatienceUnitMs, [&run] { return run.commandSlot.load() == 0; }) ==
+          WaitEnd::AppEnding) {
         return -1;
       }
     }
@@ -128,20 +139,31 @@ uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t p
   if (post(app, code, argument, patience) != 1) {
     return 0;
   }
+  // Wakes as soon as the processor grants the code or the slot changes; a
+  // poll interval that passes without either counts towards the limit.
+  const auto settled = [&run, code] { return run.busyCode.load() == code || run.commandSlot.load() != code; };
   uint32_t polls = 0;
-  for (;;) {
-    if (!napMs(app, kRequestPollMs)) {
-      break;
-    }
-    ++polls;
-    if (run.busyCode.load() == code || run.commandSlot.load() != code) {
-      break;
-    }
+  while (!settled()) {
     if (patience >= kPatientFrom && polls >= kRequestPollLimit) {
       break;
     }
+    const WaitEnd end = waitFor(app, kRequestPollMs, settled);
+    if (end == WaitEnd::AppEnding) {
+      break;
+    }
+    if (end == WaitEnd::TimedOut) {
+      ++polls;
+    }
   }
-  return run.busyCode.load() == code ? 1 : 0;
+  // Decided under the slot lock, where the processor grants: granted after
+  // all, or the code taken back so that nobody is granted it later.
+  lockSlotSleeping(app);
+  const bool granted = run.busyCode.load() == code;
+  if (!granted && run.commandSlot.load() == code) {
+    run.commandSlot.store(0);
+  }
+  unlockSlot(app);
+  return granted ? 1 : 0;
 }
 
 void releaseExclusive(App& app) {
@@ -203,6 +225,7 @@ int32_t runProcessor(App& app) {
     run.busyCode.store(owner);
     unlockSlot(app);
     run.processorLock.exchange(0);
+    run.wake.notify();
     return 0;
   }
   // The code leaves the slot in the same lock hold that made it the busy
@@ -216,6 +239,7 @@ int32_t runProcessor(App& app) {
   if (code >= kFirstAccessCode && code <= kLastAccessCode) {
     // Exclusive access granted; the requester releases it.
     run.processorLock.exchange(0);
+    run.wake.notify();
     return 0;
   }
   if (code > 0 && code < kCommandHandlerCount && app.commandHandlers[code]) {
@@ -223,6 +247,8 @@ int32_t runProcessor(App& app) {
   }
   run.busyCode.store(0);
   run.processorLock.exchange(0);
+  // The heartbeat may be waiting to start the next processor.
+  run.wake.notify();
   return 0;
 }
 

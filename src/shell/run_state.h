@@ -5,7 +5,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 namespace plinka {
 
@@ -33,18 +36,84 @@ constexpr uint32_t kOfflineLocked = 1999;
 // Offline mode ends by itself once the counter passes this value.
 constexpr uint32_t kOfflineEnd = 1600;
 
+// Wakes the threads that wait on the run state: every change a waiter may be
+// waiting for (a request placed or granted, a busy code freed, a player
+// request, the end of the App) bumps a generation count and wakes them all.
+// A waiter reads the generation, tests its own condition, and then waits for
+// the generation to move on or for its deadline, so no change between the
+// test and the wait is missed.
+class WakeSignal {
+public:
+  using Deadline = std::chrono::steady_clock::time_point;
+
+  uint64_t generation() const { return generation_.load(); }
+  // After a change: wakes every waiter.
+  void notify();
+  // Waits until the generation differs from `seen` or the deadline passes.
+  // True when it moved on (the waiter then tests its condition again).
+  bool waitChange(uint64_t seen, Deadline deadline);
+
+private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  // Written under mutex_ by notify(); read by waiters.
+  std::atomic<uint64_t> generation_{0};
+};
+
+// A shared 32-bit word whose every write wakes the run state's waiters, so
+// that no writer can forget to: the command slot, the busy code and the
+// player request are what the heartbeat, the requesters and the player wait
+// on.
+class SignalledWord {
+public:
+  explicit SignalledWord(WakeSignal& signal) : signal_(signal) {}
+  SignalledWord(const SignalledWord&) = delete;
+  SignalledWord& operator=(const SignalledWord&) = delete;
+
+  uint32_t load() const { return value_.load(); }
+  void store(uint32_t value) {
+    value_.store(value);
+    signal_.notify();
+  }
+  SignalledWord& operator=(uint32_t value) {
+    store(value);
+    return *this;
+  }
+  uint32_t exchange(uint32_t value) {
+    const uint32_t previous = value_.exchange(value);
+    signal_.notify();
+    return previous;
+  }
+  bool compare_exchange_strong(uint32_t& expected, uint32_t desired) {
+    const bool swapped = value_.compare_exchange_strong(expected, desired);
+    if (swapped) {
+      signal_.notify();
+    }
+    return swapped;
+  }
+
+private:
+  std::atomic<uint32_t> value_{0};
+  WakeSignal& signal_;
+};
+
 struct RunState {
+  // Wakes the waiters on the words below. Notified by every write of
+  // commandSlot, busyCode and playerRequest, by the end of the App and by
+  // the playback's end of a song; waited on by the heartbeat, requesters,
+  // posters, the player and every nap.
+  WakeSignal wake;
   // Code of the pending request, 0 = none. Written under slotLock by posters
   // and the processor; written directly by the heartbeat (665, watchdog
   // clearing), the end of the run (666) and the window close. Read by all.
-  std::atomic<uint32_t> commandSlot{0};
+  SignalledWord commandSlot{wake};
   // Argument of the pending request. Written with commandSlot under slotLock;
   // read by the processor.
   std::atomic<uint32_t> commandArgument{0};
   // Code of the job that owns the list and the song table, 0 = none. Set by
   // the processor under slotLock; cleared by the owner (releaseExclusive) or
   // by the heartbeat's watchdog. Read by all.
-  std::atomic<uint32_t> busyCode{0};
+  SignalledWord busyCode{wake};
   // Spin lock over commandSlot, commandArgument and every change of busyCode.
   // Taken by exchange by posters, the processor and owners releasing; freed
   // by the watchdog when left held.
@@ -65,8 +134,9 @@ struct RunState {
   // start-playing switch and the player thread; read by all.
   std::atomic<uint32_t> playerRunning{0};
   // Request to the player thread, 0 = none. Written by the main window's
-  // commands, the list commands and the player; read by the player.
-  std::atomic<uint32_t> playerRequest{0};
+  // commands, the list commands and the player (which takes it by exchange
+  // and puts a start back only into an empty word); read by the player.
+  SignalledWord playerRequest{wake};
   // Songs on the upcoming list; kListNotSaved = do not save the list at exit.
   // Written by holders of the busy code and "Quit but do not save playlist";
   // read by all.
@@ -102,9 +172,22 @@ struct RunState {
 // True for the codes of the end of the run (66, 665, 666).
 constexpr bool isClosingCode(uint32_t code) { return code == kQuitCode || code == kLeavingCode || code == kEndedCode; }
 
-// Sleeps ms clock milliseconds through app.clock in short slices; returns
-// false, early, once the App is ending.
+// Sleeps ms clock milliseconds; returns false, early, once the App is ending.
 bool napMs(App& app, uint32_t ms);
+
+// How a wait on the run state ended.
+enum class WaitEnd { Ready, TimedOut, AppEnding };
+
+// Waits up to ms clock milliseconds for ready() to hold, waking on every
+// change of the run state. ready() is called without any lock held.
+template <typename Ready> WaitEnd waitFor(App& app, uint32_t ms, Ready ready);
+
+// The real time at which ms clock milliseconds from now have passed.
+WakeSignal::Deadline deadlineIn(const App& app, uint32_t ms);
+// True once the App is ending.
+bool isAppEnding(const App& app);
+// The App's run state (for the waits above, where App is not yet complete).
+RunState& runStateOf(App& app);
 
 // Places a request in the command slot. patience below 5 keeps trying while
 // the slot lock cannot be taken; from 5 upwards one failure gives up. Each
@@ -115,7 +198,8 @@ bool napMs(App& app, uint32_t ms);
 int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience);
 
 // Asks for exclusive use of the list and the song table under code 20-39.
-// Returns 1 when the caller now owns them, 0 otherwise.
+// Returns 1 when the caller now owns them, 0 otherwise. A request that gives
+// up takes its code back out of the slot, so nobody is granted it later.
 uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t patience);
 
 // For a program that runs one job alone, with no processor thread (the
@@ -137,5 +221,22 @@ uint32_t takePendingCommand(App& app);
 // app.commandHandlers and frees the busy code. Returns -1 when another
 // processor holds the processor lock, else 0.
 int32_t runProcessor(App& app);
+
+template <typename Ready> WaitEnd waitFor(App& app, uint32_t ms, Ready ready) {
+  const WakeSignal::Deadline deadline = deadlineIn(app, ms);
+  WakeSignal& wake = runStateOf(app).wake;
+  for (;;) {
+    const uint64_t seen = wake.generation();
+    if (isAppEnding(app)) {
+      return WaitEnd::AppEnding;
+    }
+    if (ready()) {
+      return WaitEnd::Ready;
+    }
+    if (!wake.waitChange(seen, deadline)) {
+      return isAppEnding(app) ? WaitEnd::AppEnding : ready() ? WaitEnd::Ready : WaitEnd::TimedOut;
+    }
+  }
+}
 
 }  // namespace plinka

@@ -72,12 +72,41 @@ void JobThreads::close() {
 
 void heartbeatLoop(App& app) {
   RunState& run = app.run;
+  WakeSignal& wake = run.wake;
   refreshStatus(app);
+  // The generation at the last start of a processor between ticks: the next
+  // one waits for a change since (a processor just started has not taken its
+  // lock yet).
+  uint64_t startedAt = wake.generation() - 1;
   for (;;) {
-    if (!napMs(app, heartbeatInterval(app))) {
+    // Whole ticks keep their interval (the watchdog counts them); in between,
+    // a request that can be dealt with is started at once.
+    const WakeSignal::Deadline tickAt = deadlineIn(app, heartbeatInterval(app));
+    bool leaving = false;
+    for (;;) {
+      const uint64_t seen = wake.generation();
+      if (run.appEnding.load() != 0) {
+        return;
+      }
+      const uint32_t slot = run.commandSlot.load();
+      if (slot == kLeavingCode || slot == kEndedCode) {
+        leaving = true;
+        break;
+      }
+      if (seen != startedAt && startProcessorIfDue(app)) {
+        startedAt = seen;
+        continue;
+      }
+      if (!wake.waitChange(seen, tickAt)) {
+        break;
+      }
+    }
+    if (run.appEnding.load() != 0) {
       return;
     }
-    heartbeatTick(app);
+    if (!leaving) {
+      heartbeatTick(app);
+    }
     // Ended (666) counts as well as leaving: a close while leaving sets it
     // before the loop has seen 665.
     const uint32_t slot = run.commandSlot.load();
@@ -125,6 +154,7 @@ void startScheduler(App& app) {
 
 void stopScheduler(App& app) {
   app.run.appEnding.store(1);
+  app.run.wake.notify();
   app.scheduler.jobThreads.close();
   if (app.scheduler.heartbeat.joinable()) {
     app.scheduler.heartbeat.join();

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <fstream>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -178,6 +182,78 @@ TEST_F(Playback, OpeningAnotherFileStartsItAfresh) {
   playback->play();
   sleepMs(200);
   EXPECT_LT(playback->position(), playback->length());
+}
+
+TEST_F(Playback, TheEndOfAFileIsReportedThroughTheEventHookAtOnce) {
+  std::mutex mutex;
+  std::condition_variable reported;
+  int events = 0;
+  playback->setEventHook([&] {
+    std::lock_guard lock(mutex);
+    ++events;
+    reported.notify_all();
+  });
+  ASSERT_TRUE(playback->open(media("tone.wav").c_str()));
+  playback->play();
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(reported.wait_for(lock, std::chrono::seconds(10), [&] { return events > 0; }));
+  }
+  // Reported no earlier than the end itself: the caller finds the song over.
+  EXPECT_EQ(playback->position(), playback->length());
+  playback->setEventHook(nullptr);
+  playback->close();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(events, 1);
+}
+
+// A WAV file of a sine tone, 8 kHz mono 16-bit.
+void writeTone(const std::string& path, uint32_t ms) {
+  const uint32_t rate = 8000;
+  const uint32_t samples = rate * ms / 1000;
+  std::ofstream out(path, std::ios::binary);
+  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  out.write("RIFF", 4);
+  u32(36 + samples * 2);
+  out.write("WAVEfmt ", 8);
+  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
+  out.write("data", 4);
+  u32(samples * 2);
+  for (uint32_t i = 0; i < samples; ++i)
+    u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(6.283185 * 440 * i / rate))));
+}
+
+TEST_F(Playback, AQueuedFileFollowsOnWithoutABreak) {
+  // Long enough that the file is not read to its end while it is readied.
+  plinka::test::TempDir dir;
+  const std::string first = dir.path() + "first.wav";
+  writeTone(first, 3000);
+  const std::string second = media("tone.mp3");
+  ASSERT_TRUE(playback->open(first.c_str()));
+  const uint32_t firstLength = playback->length();
+  ASSERT_TRUE(playback->setNext(second.c_str()));
+  playback->play();
+  std::string took;
+  uint32_t lastPosition = 0;
+  bool sawTheEnd = false;
+  const auto start = Clock::now();
+  while (took.empty() && msSince(start) < 8000) {
+    took = playback->takeFollowOn();
+    if (took.empty()) {
+      lastPosition = playback->position();
+      sawTheEnd = sawTheEnd || (lastPosition >= firstLength && playback->length() == firstLength);
+    }
+    sleepMs(5);
+  }
+  ASSERT_EQ(took, second);
+  EXPECT_FALSE(sawTheEnd) << "the first file was never seen over: the second took over first";
+  EXPECT_TRUE(playback->takeFollowOn().empty()) << "reported once";
+  // Time runs on in the second file, whose length is its own.
+  EXPECT_GT(playback->length(), 1200u);
+  EXPECT_LT(playback->position(), 700u);
+  EXPECT_TRUE(playsToEnd(*playback, playback->length() + 5000));
+  EXPECT_TRUE(playback->takeFollowOn().empty());
 }
 
 TEST_F(Playback, PlayingFromBeyondTheEndEndsTheSong) {

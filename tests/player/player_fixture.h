@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,7 @@ public:
   }
   uint32_t position() override {
     std::lock_guard lock(mutex);
+    ++positionCalls;
     return open_ ? position_ : 0;
   }
   uint32_t length() override {
@@ -72,6 +74,49 @@ public:
   void setFullScreen(bool on) override {
     std::lock_guard lock(mutex);
     fullScreen = on;
+  }
+  void setEventHook(std::function<void()> hook) override {
+    std::lock_guard lock(mutex);
+    hook_ = std::move(hook);
+  }
+
+  // The open file plays to its end, and the service says so.
+  void reachEnd() {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(mutex);
+      position_ = length_;
+      hook = hook_;
+    }
+    if (hook)
+      hook();
+  }
+  int polls() {
+    std::lock_guard lock(mutex);
+    return positionCalls;
+  }
+  bool setNext(const char* path) override {
+    std::lock_guard lock(mutex);
+    queued = path != nullptr ? path : "";
+    return true;
+  }
+  std::string takeFollowOn() override {
+    std::lock_guard lock(mutex);
+    std::string took;
+    took.swap(tookOver);
+    return took;
+  }
+  // The queued file takes over without a break.
+  void followOn() {
+    std::lock_guard lock(mutex);
+    tookOver = queued;
+    length_ = lengths[queued];
+    position_ = 0;
+    queued.clear();
+  }
+  std::string queuedFile() {
+    std::lock_guard lock(mutex);
+    return queued;
   }
 
   void moveTo(uint32_t ms) {
@@ -100,8 +145,12 @@ public:
   std::vector<uint32_t> starts;
   platform::VideoTarget lastTarget;
   bool fullScreen = false;
+  int positionCalls = 0;
+  std::string queued;
+  std::string tookOver;
 
 private:
+  std::function<void()> hook_;
   bool open_ = false;
   uint32_t length_ = 0;
   uint32_t position_ = 0;

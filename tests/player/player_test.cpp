@@ -253,6 +253,65 @@ TEST_F(PlayerTest, ARefusedStartIsPutBackAndASkipIsRatedOnce) {
   EXPECT_EQ(editsQueued(), 1);
 }
 
+TEST_F(PlayerTest, ARequestPendingAsTheSongEndsIsNeverOverwritten) {
+  struct Case {
+    const char* name;
+    uint32_t pending;
+    std::vector<std::string> opened;  // after two rounds
+  };
+  const Case cases[] = {
+      {"a skip starts exactly one next song", play::kPlayerSkip, {songFile(0), songFile(1)}},
+      {"placing the video does not hold the player at the end", play::kPlayerPlaceVideo, {songFile(0), songFile(1)}},
+      {"a stop stays a stop", play::kPlayerStop, {songFile(0)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    freshApp();
+    makeSongs(4);
+    listSlots({0, 1, 2, 3});
+    request(play::kPlayerStart);
+    fake->moveTo(kSongLength);
+    app->run.playerRequest.store(c.pending);
+    play::pollPlayer(*app);
+    EXPECT_EQ(app->run.playerRequest.load(), c.pending);
+    round();
+    round();
+    EXPECT_EQ(fake->openedFiles(), c.opened);
+  }
+}
+
+TEST_F(PlayerTest, ASongThatFollowsOnStartsLikeAnyOtherWithoutANewOpen) {
+  makeSongs(5);
+  listSlots({0, 1, 2, 3});
+  app->settings.autoRate = 1;
+  request(play::kPlayerStart);
+  fake->moveTo(40000);
+  round();
+  ASSERT_EQ(fake->queuedFile(), songFile(1)) << "the top row is queued to follow";
+
+  fake->followOn();
+  round();  // the poll finds song 0 over
+  round();  // and song 1 starts
+  EXPECT_EQ(fake->openedFiles(), std::vector<std::string>{songFile(0)});
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
+  EXPECT_EQ(app->details.currentSongRecord, 1);
+  EXPECT_STREQ(app->details.current.title, "Title 1");
+  EXPECT_EQ(app->settings.lastSongIndex[0], 0);
+  EXPECT_EQ(app->player.endPosition.load(), kSongLength);
+  ASSERT_EQ(editsQueued(), 1);
+  EXPECT_EQ(app->editQueue.entries[0].record, 0u);
+  EXPECT_GT(app->editQueue.entries[0].newValue, kScore) << "heard to the end";
+  EXPECT_EQ(fake->queuedFile(), songFile(2));
+}
+
+TEST_F(PlayerTest, OnlySoundFollowsSound) {
+  makeSongs({songFile(0), songFile(1, "avi"), songFile(2), songFile(3, "wmv")});
+  listSlots({0, 1, 2, 3});
+  request(play::kPlayerStart);
+  round();
+  EXPECT_EQ(fake->queuedFile(), "") << "a video is opened afresh";
+}
+
 TEST_F(PlayerTest, TheEndIsReachedAtOrPastTheEndPosition) {
   struct Case {
     const char* name;
@@ -405,6 +464,61 @@ TEST_F(PlayerTest, ThePlayerThreadPlaysSongAfterSongAndEndsWithTheRun) {
     return !posted.empty() && posted.back() == kCmdEndRun;
   }));
   stopScheduler(*app);
+}
+
+// Real time from here: the player's poll is half a second apart and a
+// heartbeat tick a second, so what happens sooner was woken by its event.
+class PlayerWakeTest : public PlayerTest {
+protected:
+  void startThreads() {
+    app->clock.speed.store(1);
+    app->run.diagnostics.store(1);  // counts whole heartbeat ticks
+    startScheduler(*app);
+    startPlayer(*app);
+  }
+  void TearDown() override {
+    app->run.commandSlot.store(kQuitCode);
+    stopScheduler(*app);
+  }
+  bool waitForOpens(size_t n) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fake->openedFiles().size() < n) {
+      if (std::chrono::steady_clock::now() > deadline)
+        return false;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+  }
+};
+
+TEST_F(PlayerWakeTest, TheEndOfTheStreamStartsTheNextSongBeforeTheNextPoll) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  startThreads();
+  app->run.playerRequest.store(play::kPlayerStart);
+  ASSERT_TRUE(waitForOpens(1));
+  // Right after a poll, so that the next one is a whole interval away.
+  const int polls = fake->polls();
+  while (fake->polls() == polls)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  const uint64_t endedAt = app->clock.tickMs();
+  fake->reachEnd();
+  ASSERT_TRUE(waitForOpens(2));
+  EXPECT_LT(app->clock.tickMs() - endedAt, play::kPlayerPollMs / 2);
+  EXPECT_EQ(fake->openedFiles()[1], songFile(1));
+}
+
+TEST_F(PlayerWakeTest, ARequestThatGaveUpLeavesNoCodeThatHoldsUpTheNextSong) {
+  makeSongs(4);
+  listSlots({0, 1, 2, 3});
+  app->clock.speed.store(1000);
+  // A patient request with no processor to grant it gives up.
+  ASSERT_EQ(requestExclusive(*app, 25, 0, 5), 0u);
+  startThreads();
+  app->run.playerRequest.store(play::kPlayerStart);
+  ASSERT_TRUE(waitForOpens(1));
+  EXPECT_EQ(app->run.diagnosticsTick.load(), 0u) << "the start waited for the heartbeat";
+  EXPECT_EQ(fake->openedFiles()[0], songFile(0));
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(RunStateTest, PatientRequestFirstWaitsFortySecondsOnlyWhenAnythingIsPendi
   uint64_t start = app->clock.tickMs();
   EXPECT_EQ(requestExclusive(*app, 25, 0, 50), 0u);
   EXPECT_LT(app->clock.tickMs() - start, 40000u);
-  EXPECT_EQ(app->run.commandSlot.load(), 25u) << "a timed-out request stays in the slot";
+  EXPECT_EQ(app->run.commandSlot.load(), 0u) << "a request that gave up took its code back";
 
   for (const bool pendingRequest : {true, false}) {
     SCOPED_TRACE(pendingRequest ? "request pending" : "job busy");
@@ -196,6 +196,26 @@ TEST_F(RunStateTest, CommandsAndAccessRequestsGoThroughTheRunningProcessor) {
   releaseExclusive(*app);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
   EXPECT_TRUE(waitUntil([&] { return app->run.processorLock.load() == 0; }));
+}
+
+TEST_F(RunStateTest, PostsAndGrantsAreDealtWithBeforeTheNextWholeTick) {
+  // Real time: a whole heartbeat tick is a second away, and the diagnostics
+  // counter shows whether one passed.
+  app->clock.speed = 1;
+  app->run.diagnostics = 1;
+  std::atomic<uint32_t> ticksWhenRun{99};
+  app->commandHandlers[14] = [&](App& a, uint32_t) { ticksWhenRun = a.run.diagnosticsTick.load(); };
+  startScheduler(*app);
+
+  EXPECT_EQ(post(*app, 14, 0, 10), 1);
+  ASSERT_TRUE(waitUntil([&] { return ticksWhenRun.load() != 99; }));
+  EXPECT_EQ(ticksWhenRun.load(), 0u) << "the command waited for a tick";
+
+  // The requester wakes on the grant rather than at its next poll.
+  ASSERT_EQ(requestExclusive(*app, 34, 0, 2), 1u);
+  EXPECT_EQ(app->run.diagnosticsTick.load(), 0u);
+  EXPECT_EQ(app->run.watchdogCounter.load(), 0u) << "no tick was counted for the wakes";
+  releaseExclusive(*app);
 }
 
 TEST_F(RunStateTest, QuitPostedWhileACommandIsPendingReplacesIt) {

@@ -55,7 +55,13 @@ void workerPass(App& app) {
     callHook(app.hooks.startIdWorker, app);
   } else {
     run.workPosition.store(kWorkIdle);
-    napMs(app, kWorkerIdleMs);
+    // Idle, but a list wanted (the player or a command asks for one, or the
+    // list runs short) is seen at once.
+    waitFor(app, kWorkerIdleMs, [&run] {
+      const uint32_t state = run.buildState.load();
+      return state == kBuildWanted || state == 1 ||
+             (run.listCount.load() < kShortListBelow && (state == kBuildIdle || state > kOfflineFirst));
+    });
   }
 
   run.workPosition.store(kWorkResting);

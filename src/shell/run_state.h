@@ -24,9 +24,6 @@ constexpr uint32_t kEndedCode = 666;
 // Number of list command handlers (index 1-19; 0 is unused).
 constexpr uint32_t kCommandHandlerCount = 20;
 
-// listCount value that marks the list as not to be saved at exit.
-constexpr int32_t kListNotSaved = 9999;
-
 // buildState values.
 constexpr uint32_t kBuildIdle = 0;
 constexpr uint32_t kBuildWanted = 10;
@@ -91,6 +88,7 @@ public:
     }
     return swapped;
   }
+  bool compare_exchange_weak(uint32_t& expected, uint32_t desired) { return compare_exchange_strong(expected, desired); }
 
 private:
   std::atomic<uint32_t> value_{0};
@@ -137,15 +135,15 @@ struct RunState {
   // commands, the list commands and the player (which takes it by exchange
   // and puts a start back only into an empty word); read by the player.
   SignalledWord playerRequest{wake};
-  // Songs on the upcoming list; kListNotSaved = do not save the list at exit.
-  // Written by holders of the busy code and "Quit but do not save playlist";
-  // read by all.
+  // Songs on the upcoming list. Written by the list itself at every change
+  // (see UpcomingList::mirrorCountInto); read by all.
   std::atomic<int32_t> listCount{0};
   // 0 idle; 1-999 list building (10 = build wanted); 1000-1998 database
   // offline, counting up once a tick; 1999 offline locked. Written by the
   // list builder, the background worker, the heartbeat and menu commands;
   // read by all.
-  std::atomic<uint32_t> buildState{0};
+  // Signalled: the background worker's idle wait ends when a list is wanted.
+  SignalledWord buildState{wake};
   // Diagnostics mode ("Test Functions"). Written by the main window; read by
   // the heartbeat and the status texts.
   std::atomic<uint32_t> diagnostics{0};

@@ -142,6 +142,20 @@ TEST_F(BackgroundWorkerTest, RunningWorkerAsksForAListWhenOfflineIsLockedWithNin
   EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
 }
 
+TEST_F(BackgroundWorkerTest, IdleWorkerBuildsAsSoonAsAListIsWanted) {
+  // Real time: the idle wait is ten seconds, far beyond what the build may
+  // take to start.
+  app->clock.speed = 1;
+  std::atomic<int> builds{0};
+  app->hooks.buildList = [&](App&) { ++builds; };
+  app->run.listCount = 50;
+  app->shared.hashStat = 1;
+  startWorker(*app);
+  ASSERT_TRUE(waitUntil([&] { return app->run.workPosition.load() == kWorkIdle; }));
+  app->run.buildState = kBuildWanted;
+  EXPECT_TRUE(waitUntil([&] { return builds.load() > 0; }, std::chrono::seconds(5)));
+}
+
 TEST_F(BackgroundWorkerTest, RunningWorkerEndsWhenTheRunLeaves) {
   for (const uint32_t end : {kLeavingCode, kEndedCode}) {
     auto fresh = std::make_unique<App>();

@@ -109,7 +109,7 @@ private:
   std::unique_ptr<platform::PlaybackService> inner_;
 };
 
-class QuietUi : public Ui {
+class QuietUi : public FrontEnd {
 public:
   uint32_t prompt(const PromptRequest&, std::string*) override { return 1; }
   uint32_t showWelcome() override { return 2; }

@@ -6,7 +6,7 @@
 
 #include "gui/window_layout.h"
 #include "play/upcoming_list.h"
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <QWidget>
 

@@ -4,7 +4,7 @@
 // until the GUI thread has the answer.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <QObject>
 
@@ -22,7 +22,7 @@ namespace plinka::gui {
 
 class MainWindow;
 
-class QtUi : public QObject, public Ui {
+class QtUi : public QObject, public FrontEnd {
   Q_OBJECT
 
 public:

@@ -4,7 +4,7 @@
 // engine posts) says so in the status bar instead of doing nothing.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <cstdint>
 #include <optional>

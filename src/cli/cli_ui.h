@@ -3,11 +3,11 @@
 // ordinary choice everywhere the engine asks), the Welcome window declines.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 namespace plinka::cli {
 
-class CliUi : public Ui {
+class CliUi : public FrontEnd {
 public:
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
   uint32_t showWelcome() override { return kPromptSecond; }

@@ -3,7 +3,7 @@
 // types handed to the engine by the play verb.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -17,7 +17,7 @@ struct App;
 
 namespace plinka::cli {
 
-class TerminalUi : public Ui {
+class TerminalUi : public FrontEnd {
 public:
   explicit TerminalUi(App& app) : app_(app) {}
 

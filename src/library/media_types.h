@@ -3,8 +3,8 @@
 // lets it through.
 #pragma once
 
+#include "shell/front_end.h"
 #include "shell/settings_record.h"
-#include "shell/ui.h"
 
 #include <cstdint>
 #include <vector>

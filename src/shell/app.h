@@ -15,6 +15,7 @@
 #include "play/random_source.h"
 #include "play/song_details.h"
 #include "play/upcoming_list.h"
+#include "shell/front_end.h"
 #include "shell/jobs.h"
 #include "shell/prompt.h"
 #include "shell/run_state.h"
@@ -23,7 +24,6 @@
 #include "shell/settings_shared.h"
 #include "shell/state_switch.h"
 #include "shell/status_texts.h"
-#include "shell/ui.h"
 #include "shell/window_state.h"
 
 #include <array>
@@ -47,7 +47,7 @@ struct App {
   // Set once at start-up, read by all.
   Folders folders;
   // The front end; set once before any thread starts.
-  Ui* ui = nullptr;
+  FrontEnd* ui = nullptr;
   platform::Clock clock;
 
   // The song table and the buffer index table. Used only by the holder of the

@@ -2,7 +2,7 @@
 // parts look at while a prompt is open.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <atomic>
 #include <cstdint>

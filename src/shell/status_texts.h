@@ -2,7 +2,7 @@
 // the one-shot message any job may leave for the next refresh.
 #pragma once
 
-#include "shell/ui.h"
+#include "shell/front_end.h"
 
 #include <atomic>
 #include <cstdint>

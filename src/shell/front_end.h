@@ -70,9 +70,9 @@ constexpr uint32_t kKeypadDelete = 1213;
 constexpr int kPlayButtonStopped = 0;
 constexpr int kPlayButtonPlaying = 12;
 
-class Ui {
+class FrontEnd {
 public:
-  virtual ~Ui() = default;
+  virtual ~FrontEnd() = default;
 
   // The question or text-entry prompt. Returns 1 (first button, OK or the
   // auto-close) or 2 (second button, Cancel, Escape). For a text entry the

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace plinka::play {
 
@@ -52,9 +53,11 @@ void askForListBuild(App& app) {
 }
 
 // The stack of recently played records: entry 0 is the newest, -1 marks the
-// end of what was pushed.
+// end of what was pushed. The player is its only writer; it changes it under
+// imageLock, which the settings save holds while it copies the record.
 void pushLastSong(App& app, int32_t record) {
   SettingsRecord& s = app.settings;
+  const std::lock_guard lock(app.shared.imageLock);
   for (int k = kLastSongDepth - 1; k > 0; --k)
     s.lastSongIndex[k] = s.lastSongIndex[k - 1];
   s.lastSongIndex[0] = record;
@@ -62,6 +65,7 @@ void pushLastSong(App& app, int32_t record) {
 
 int32_t popLastSong(App& app) {
   SettingsRecord& s = app.settings;
+  const std::lock_guard lock(app.shared.imageLock);
   const int32_t record = s.lastSongIndex[0];
   for (int k = 0; k < kLastSongDepth - 1; ++k)
     s.lastSongIndex[k] = s.lastSongIndex[k + 1];
@@ -87,7 +91,7 @@ void loadCurrentDetails(App& app) {
   if (runDetailsLoader(app) == 1)
     return;
   DetailsState& d = app.details;
-  const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app.settings));
+  const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app));
   const SongDetails found = detailsFound(app, record);
   setCurrentDetails(app, found);
   d.currentSongRecord.store(record);

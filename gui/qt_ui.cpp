@@ -44,28 +44,29 @@ QString filterText(const std::vector<FileFilter>& filters, uint32_t selected, QS
 QtUi::QtUi(App& app) : app_(app) {}
 
 void QtUi::attachWindow(MainWindow* window) {
-  window_ = window;
   StatusTexts texts;
   {
+    // Under the lock, so a status shown meanwhile is either kept here or
+    // handed to the window.
     std::lock_guard lock(statusMutex_);
+    window_.store(window);
     if (!earlyPending_)
       return;
     earlyPending_ = false;
     texts = early_;
   }
-  if (window_)
-    window_->applyStatus(texts);
+  if (window)
+    window->applyStatus(texts);
 }
 
 uint32_t QtUi::onGuiThread(const std::function<uint32_t()>& body) {
   if (QThread::currentThread() == thread())
     return body();
-  // Shared by the waiting worker and the queued call, which may outlive the
-  // worker's wait when the front end closes first; the body itself (which
-  // refers to the worker's stack) only runs while the worker still waits.
+  // Shared by the waiting worker and the handed-over closure, which may
+  // outlive the worker's wait when the front end closes first; the body
+  // itself (which refers to the worker's stack) only runs while the worker
+  // still waits. Guarded by callMutex_.
   struct Call {
-    std::mutex mutex;
-    std::condition_variable answered;
     bool started = false;
     bool given = false;
     bool abandoned = false;
@@ -73,51 +74,50 @@ uint32_t QtUi::onGuiThread(const std::function<uint32_t()>& body) {
   };
   auto call = std::make_shared<Call>();
   const std::function<uint32_t()>* job = &body;
-  QMetaObject::invokeMethod(
-      this,
-      [this, call, job] {
-        {
-          std::lock_guard lock(call->mutex);
-          if (call->abandoned)
-            return;
-          // Closed since it was asked: answered without showing anything.
-          if (closed_.load()) {
-            call->given = true;
-            call->answered.notify_all();
-            return;
-          }
-          call->started = true;
-        }
-        const uint32_t answer = (*job)();
-        std::lock_guard lock(call->mutex);
-        call->answer = answer;
+  later([this, call, job] {
+    {
+      std::lock_guard lock(callMutex_);
+      if (call->abandoned)
+        return;
+      // Closed since it was asked: answered without showing anything.
+      if (closed_) {
         call->given = true;
-        call->answered.notify_all();
-      },
-      Qt::QueuedConnection);
-  std::unique_lock lock(call->mutex);
-  while (!call->given) {
-    if (!call->started && closed_.load()) {
-      call->abandoned = true;
-      return kPromptSecond;
+        callAnswered_.notify_all();
+        return;
+      }
+      call->started = true;
     }
-    call->answered.wait_for(lock, std::chrono::milliseconds(50));
+    const uint32_t answer = (*job)();
+    std::lock_guard lock(callMutex_);
+    call->answer = answer;
+    call->given = true;
+    callAnswered_.notify_all();
+  });
+  std::unique_lock lock(callMutex_);
+  callAnswered_.wait(lock, [&] { return call->given || (!call->started && closed_); });
+  if (!call->given) {
+    call->abandoned = true;
+    return kPromptSecond;
   }
   return call->answer;
 }
 
-void QtUi::close() { closed_.store(true); }
+void QtUi::close() {
+  std::lock_guard lock(callMutex_);
+  closed_ = true;
+  callAnswered_.notify_all();
+}
 
-void QtUi::later(std::function<void()> body) { QMetaObject::invokeMethod(this, std::move(body), Qt::QueuedConnection); }
+void QtUi::later(std::function<void()> body) { handOff_.post(std::move(body)); }
 
 uint32_t QtUi::prompt(const PromptRequest& request, std::string* entered) {
   const uint32_t clockSpeed = app_.clock.speed.load();
-  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed, window_); });
+  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed, window_.load()); });
 }
 
 uint32_t QtUi::showWelcome() {
   app_.prompts.dialogOpen.store(1);
-  const uint32_t answer = onGuiThread([this] { return runWelcome(window_); });
+  const uint32_t answer = onGuiThread([this] { return runWelcome(window_.load()); });
   app_.prompts.dialogOpen.store(0);
   return answer;
 }
@@ -141,15 +141,17 @@ void QtUi::openFolder(const std::string& path) {
 }
 
 void QtUi::showStatus(const StatusTexts& texts) {
-  if (!window_) {
+  {
     std::lock_guard lock(statusMutex_);
-    early_ = texts;
-    earlyPending_ = true;
-    return;
+    if (!window_.load()) {
+      early_ = texts;
+      earlyPending_ = true;
+      return;
+    }
   }
   later([this, texts] {
-    if (window_)
-      window_->applyStatus(texts);
+    if (MainWindow* w = window_.load())
+      w->applyStatus(texts);
   });
 }
 
@@ -158,7 +160,7 @@ uint32_t QtUi::ratingKeypad() {
   // keypad is open, and its answer is kept for the list command that rates.
   app_.prompts.result.store(kPromptNone);
   app_.prompts.dialogOpen.store(1);
-  const uint32_t answer = onGuiThread([this] { return runRatingKeypad(window_); });
+  const uint32_t answer = onGuiThread([this] { return runRatingKeypad(window_.load()); });
   app_.prompts.result.store(answer);
   app_.prompts.dialogOpen.store(0);
   return answer;
@@ -167,7 +169,7 @@ uint32_t QtUi::ratingKeypad() {
 bool QtUi::chooseFolder(std::string& path) {
   bool chosen = false;
   onGuiThread([&] {
-    chosen = gui::chooseFolder(path, window_);
+    chosen = gui::chooseFolder(path, window_.load());
     return 0u;
   });
   return chosen;
@@ -178,7 +180,7 @@ bool QtUi::chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getOpenFileName(window_, QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getOpenFileName(window_.load(), QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -192,7 +194,7 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getSaveFileName(window_, QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getSaveFileName(window_.load(), QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -203,46 +205,47 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
 
 void QtUi::repaint(RepaintArea area) {
   later([this, area] {
-    if (!window_)
+    MainWindow* w = window_.load();
+    if (!w)
       return;
     if (area == RepaintArea::SeekBar)
-      window_->refreshSeekBar();
+      w->refreshSeekBar();
     else
-      window_->refreshNowPlaying();
+      w->refreshNowPlaying();
   });
 }
 
 void QtUi::refreshSystemMenu() {
   later([this] {
-    if (window_)
-      window_->refreshPlayerControls();
+    if (MainWindow* w = window_.load())
+      w->refreshPlayerControls();
   });
 }
 
 void QtUi::openWindow(WindowKind window, uint32_t argument) {
   later([this, window, argument] {
-    if (window_)
-      window_->openWindow(window, argument);
+    if (MainWindow* w = window_.load())
+      w->openWindow(window, argument);
   });
 }
 
 void QtUi::setPlayButtonImage(int image) {
   later([this, image] {
-    if (window_)
-      window_->setPlaying(image == kPlayButtonPlaying);
+    if (MainWindow* w = window_.load())
+      w->setPlaying(image == kPlayButtonPlaying);
   });
 }
 
 void QtUi::postCommand(uint32_t command, uint32_t parameter) {
   later([this, command, parameter] {
-    if (window_)
-      window_->runCommand(command, parameter);
+    if (MainWindow* w = window_.load())
+      w->runCommand(command, parameter);
   });
 }
 
 void QtUi::messageBox(const std::string& text, const std::string& title) {
   onGuiThread([&] {
-    QMessageBox::information(window_, toQ(title), toQ(text));
+    QMessageBox::information(window_.load(), toQ(title), toQ(text));
     return 0u;
   });
 }

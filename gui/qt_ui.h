@@ -1,14 +1,16 @@
 // The engine's front-end interface for the Qt program. Everything the engine
 // shows or asks is done on the GUI thread: calls from worker threads are
-// handed over as queued invocations, and questions block the asking worker
-// until the GUI thread has the answer.
+// handed over through a GuiHandOff, and questions block the asking worker
+// until the GUI thread has published the answer under a mutex.
 #pragma once
 
+#include "gui/gui_hand_off.h"
 #include "shell/front_end.h"
 
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -59,24 +61,33 @@ public:
 
 private:
   // Runs `body` on the GUI thread and returns its result: directly when
-  // already there, otherwise by a queued invocation the caller waits for
-  // (given up, with kPromptSecond, when the front end closes before the
-  // body has started).
+  // already there, otherwise handed over while the caller waits for the
+  // answer (given up, with kPromptSecond, when the front end closes before
+  // the body has started).
   uint32_t onGuiThread(const std::function<uint32_t()>& body);
   // Runs `body` later on the GUI thread, in the order of the calls.
   void later(std::function<void()> body);
 
   App& app_;
-  // Set once on the GUI thread before worker threads start; read by every
-  // queued invocation (which runs on the GUI thread).
-  MainWindow* window_ = nullptr;
+  // Set on the GUI thread (before worker threads start, and cleared after
+  // they end); read there by the handed-over closures and by showStatus on
+  // any thread.
+  std::atomic<MainWindow*> window_{nullptr};
+  // Carries the closures of later() to the GUI thread.
+  GuiHandOff handOff_;
   // The texts of the last showStatus before a window was attached. Written
-  // by any thread and read by attachWindow, under statusMutex_.
+  // by any thread and read by attachWindow, under statusMutex_ (under which
+  // attachWindow also sets window_).
   std::mutex statusMutex_;
   StatusTexts early_;
   bool earlyPending_ = false;
-  // Set by close() on the GUI thread; read by workers waiting in onGuiThread.
-  std::atomic<bool> closed_{false};
+  // Set by close() on the GUI thread; read by workers waiting in onGuiThread
+  // and by the closures that answer them, under callMutex_, which also
+  // guards the state of every waiting call. callAnswered_ wakes the waiting
+  // workers when a call is answered or the front end closes.
+  std::mutex callMutex_;
+  std::condition_variable callAnswered_;
+  bool closed_ = false;
 };
 
 }  // namespace plinka::gui

@@ -6,20 +6,18 @@ namespace plinka::gui {
 
 UpcomingModel::UpcomingModel(play::UpcomingList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
   // The observer runs on worker threads under the list's lock; each change
-  // travels to the GUI thread as a queued call with its own copy of the row,
-  // and calls queued to one object run in the order they were posted.
-  const std::vector<play::ListRow> start = list_.observe([this](const play::ListChange& change) {
-    QMetaObject::invokeMethod(
-        this, [this, change] { apply(change); }, Qt::QueuedConnection);
-  });
+  // travels to the GUI thread with its own copy of the row, and the hand-off
+  // runs them in the order they were made.
+  const std::vector<play::ListRow> start =
+      list_.observe([this](const play::ListChange& change) { handOff_.post([this, change] { apply(change); }); });
   rows_.reserve(start.size());
   for (const play::ListRow& row : start)
     rows_.push_back(toRow(row));
 }
 
 UpcomingModel::~UpcomingModel() {
-  // Once this returns no worker is inside the observer; calls already queued
-  // to this object are dropped with it.
+  // Once this returns no worker is inside the observer; changes not yet
+  // applied are dropped with the hand-off.
   list_.setObserver({});
 }
 

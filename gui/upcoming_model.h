@@ -7,6 +7,7 @@
 // commands name the row.
 #pragma once
 
+#include "gui/gui_hand_off.h"
 #include "play/upcoming_list.h"
 
 #include <QAbstractTableModel>
@@ -47,6 +48,8 @@ private:
   play::UpcomingList& list_;
   // Written and read on the GUI thread only.
   std::vector<Row> rows_;
+  // Carries the list's changes to the GUI thread.
+  GuiHandOff handOff_;
 };
 
 }  // namespace plinka::gui

@@ -83,7 +83,7 @@ int64_t sizeOf(const std::string& path) { return platform::fileSize(path); }
 }  // namespace
 
 void prepareCopies(App& app) {
-  app.copies.localCopyRefreshCounter = kRefreshCounterAtStart;
+  app.copies.localCopyRefreshCounter.store(kRefreshCounterAtStart);
   app.copies.localPath = app.folders.data + kLocalCopyName;
 }
 
@@ -151,10 +151,10 @@ bool openSongTableForReading(App& app) {
     return openAt(app, app.settings.databasePath, false);
 
   CopiesState& copies = app.copies;
-  if (copies.localCopyRefreshCounter < kRefreshThreshold || isOffline(app.run.buildState.load())) {
-    ++copies.localCopyRefreshCounter;
+  if (copies.localCopyRefreshCounter.load() < kRefreshThreshold || isOffline(app.run.buildState.load())) {
+    copies.localCopyRefreshCounter.fetch_add(1);
   } else if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull) != 0) {
-    copies.localCopyRefreshCounter = 0;
+    copies.localCopyRefreshCounter.store(0);
   } else {
     goOffline(app);
   }
@@ -186,7 +186,7 @@ void openSongTableForWriting(App& app) {
     if (copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive) ==
         platform::LockResult::Taken) {
       if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull) != 0)
-        copies.localCopyRefreshCounter = 0;
+        copies.localCopyRefreshCounter.store(0);
       if (!openAt(app, copies.localPath, true))
         copies.networkLock.release();
     }

@@ -7,6 +7,7 @@
 
 #include "platform/file_lock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -56,10 +57,12 @@ struct SongCountNote {
 };
 
 // Run-time state of the copies. Used only by the holder of the busy code
-// (and by start-up before any thread runs).
+// (and by start-up before any thread runs), except the refresh counter.
 struct CopiesState {
-  // Read-opens since the local copy was last refreshed.
-  uint32_t localCopyRefreshCounter = kRefreshCounterAtStart;
+  // Read-opens since the local copy was last refreshed. Counted and reset by
+  // the holder of the busy code; also set by the window command that asks
+  // for a refresh soon (GUI thread) and by the import.
+  std::atomic<uint32_t> localCopyRefreshCounter{kRefreshCounterAtStart};
   // data folder + "Local.cvf"
   std::string localPath;
   // Held from a successful open for writing until the matching close after

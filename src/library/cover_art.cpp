@@ -125,7 +125,8 @@ void countFailure(App& app) {
 CoverResult loadWithFlagHeld(App& app) {
   JobFlags& jobs = app.jobs;
   CoverState& cover = app.cover;
-  if (jobs.currentMediaType.load() >= kFirstVideoType || app.settings.coverArt == 0 || app.run.busyCode.load() != 0) {
+  if (jobs.currentMediaType.load() >= kFirstVideoType || pictureSetting(app, PictureSetting::CoverArt) == 0 ||
+      app.run.busyCode.load() != 0) {
     return CoverResult::NotNow;
   }
   // A list build under way is asked for again.
@@ -173,7 +174,7 @@ CoverResult loadWithFlagHeld(App& app) {
 
   bool ready = false;
   if (coverFound || discFound || defaultFound) {
-    const uint32_t choice = app.settings.coverChoice;
+    const uint32_t choice = pictureSetting(app, PictureSetting::CoverChoice);
     const bool useA = (choice == kCoverChoiceCover && coverFound) || (choice == kCoverChoiceDisc && !discFound) ||
                       (choice >= kCoverChoiceQuickLinks && coverFound) || defaultFound;
     std::string path = useA ? pathA : pathB;

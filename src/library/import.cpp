@@ -239,7 +239,7 @@ ImportResult runImport(App& app, const std::string& source) {
     showProgress(app, kStatusLine, kImportError);
   } else {
     result.outcome = ImportOutcome::Complete;
-    app.copies.localCopyRefreshCounter = kRefreshLocalCopySoon;
+    app.copies.localCopyRefreshCounter.store(kRefreshLocalCopySoon);
     showProgress(app, kStatusLine, kImportComplete);
     showProgress(app, kDetailLine, databasePath);
   }

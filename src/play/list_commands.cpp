@@ -37,7 +37,7 @@ bool rowFileName(const App& app, uint32_t rowId, char* out, size_t cap) {
 int32_t findRowSong(App& app, uint32_t rowId, char* file, size_t cap) {
   if (!rowFileName(app, rowId, file, cap))
     return -1;
-  return findAndLoadSong(app, file, currentUser(app.settings));
+  return findAndLoadSong(app, file, currentUser(app));
 }
 
 // The highest record whose FileName matches, in a table that is open.
@@ -106,8 +106,8 @@ void commandRate(App& app, uint32_t argument) {
       const uint32_t score = db::scoreOfRating(app.settings, answer - kKeypadRating);
       d.currentSongScore = score;
       table.value = score;
-      db::writeField(table, slot, db::scoreField(currentUser(app.settings)));
-      app.copies.localCopyRefreshCounter = kRefreshLocalCopySoon;
+      db::writeField(table, slot, db::scoreField(currentUser(app)));
+      app.copies.localCopyRefreshCounter.store(kRefreshLocalCopySoon);
       if (app.ui)
         app.ui->repaint(RepaintArea::Window);
     }

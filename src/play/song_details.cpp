@@ -34,7 +34,7 @@ void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, 
 // The loader's work once detailsLoaderBusy is held.
 int32_t loadWithFlagHeld(App& app) {
   DetailsState& d = app.details;
-  const uint32_t user = currentUser(app.settings);
+  const uint32_t user = currentUser(app);
   const bool preload = app.run.busyCode.load() != kPlayerAccessCode;
   char file[sizeof d.currentSongFile];
   // The preload holds its own exclusive use; under the player's it runs
@@ -70,8 +70,7 @@ int32_t loadWithFlagHeld(App& app) {
 
   // A song without its checksum: the buffer cache goes back to computing them.
   if (found.id == 0) {
-    const uint32_t hashStat = app.settings.hashStat;
-    app.settings.hashStat = hashStat > kHashStatStep ? hashStat - kHashStatStep : 0;
+    lowerHashStat(app, kHashStatStep);
   }
 
   return 1;
@@ -192,8 +191,7 @@ std::optional<uint32_t> autoRatedScore(uint32_t v, bool heardToEnd, uint32_t spe
 
 void adjustRating(App& app, bool heardToEnd) {
   const SettingsRecord& s = app.settings;
-  const uint32_t state = currentStateIndex(s);
-  if (s.stateAltMode[state] != 0)
+  if (currentAltMode(app) != 0)
     return;
   const DetailsState& d = app.details;
   const uint32_t v = d.currentSongScore.load();
@@ -201,7 +199,7 @@ void adjustRating(App& app, bool heardToEnd) {
   const std::optional<uint32_t> score = autoRatedScore(v, heardToEnd, s.autoRateSpeed, s.ratingValue[9]);
   if (!score || record < 0)
     return;
-  library::enqueueEdit(app, static_cast<uint32_t>(record), db::scoreField(s.stateUser[state]), *score, v, d.current.id);
+  library::enqueueEdit(app, static_cast<uint32_t>(record), db::scoreField(currentUser(app)), *score, v, d.current.id);
 }
 
 }  // namespace plinka::play

@@ -104,11 +104,13 @@ void callHook(const std::function<void(App&)>& hook, App& app) {
 // loader, the quick-link builder and the details loader, in that order.
 void startPlayerJob(App& app) {
   const JobFlags& jobs = app.jobs;
-  const SettingsRecord& settings = app.settings;
-  if (jobs.coverReady.load() == 0 && jobs.coverLoading.load() == 0 && settings.coverArt != 0 &&
-      jobs.currentMediaType.load() < kFirstVideoType && jobs.coverFailures.load() != 2) {
+  if (jobs.coverReady.load() == 0 && jobs.coverLoading.load() == 0 &&
+      pictureSetting(app, PictureSetting::CoverArt) != 0 && jobs.currentMediaType.load() < kFirstVideoType &&
+      jobs.coverFailures.load() != 2) {
     callHook(app.hooks.startCoverLoader, app);
-  } else if (jobs.quickLinksReady.load() == 0 && (settings.coverChoice > 9 || settings.quickLinkChoice > 9) &&
+  } else if (jobs.quickLinksReady.load() == 0 &&
+             (pictureSetting(app, PictureSetting::CoverChoice) > 9 ||
+              pictureSetting(app, PictureSetting::QuickLinkChoice) > 9) &&
              jobs.quickLinkBusy.load() == 0) {
     callHook(app.hooks.startQuickLinkBuilder, app);
   } else if (jobs.nextDetailsReady.load() == 0 && jobs.detailsLoaderBusy.load() == 0 && app.run.listCount.load() > 3) {

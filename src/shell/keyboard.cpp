@@ -73,7 +73,7 @@ KeyOutcome handleKey(App& app, int key) {
   case 'O':
     return command(kCmdOptions);
   case 'C': {
-    app.settings.coverArt = app.settings.coverArt != 0 ? 0 : 1;
+    setPictureSetting(app, PictureSetting::CoverArt, app.settings.coverArt != 0 ? 0 : 1);
     KeyOutcome outcome = command(0);
     outcome.repaint = true;
     return outcome;

@@ -18,7 +18,6 @@ JobThreads::~JobThreads() {
 
 bool JobThreads::start(std::function<void()> body) {
   std::vector<std::thread> finished;
-  bool started = false;
   {
     std::lock_guard lock(mutex_);
     for (auto it = jobs_.begin(); it != jobs_.end();) {
@@ -29,24 +28,25 @@ bool JobThreads::start(std::function<void()> body) {
         ++it;
       }
     }
-    if (!closed_) {
-      auto done = std::make_shared<std::atomic<bool>>(false);
-      try {
-        std::thread thread([body = std::move(body), done] {
-          body();
-          done->store(true);
-        });
-        jobs_.push_back({std::move(thread), done});
-        started = true;
-      } catch (const std::system_error&) {
-        started = false;
-      }
-    }
   }
   for (auto& thread : finished) {
     thread.join();
   }
-  return started;
+  std::lock_guard lock(mutex_);
+  if (closed_) {
+    return false;
+  }
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  try {
+    std::thread thread([body = std::move(body), done] {
+      body();
+      done->store(true);
+    });
+    jobs_.push_back({std::move(thread), done});
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void JobThreads::waitAll() {

@@ -37,6 +37,38 @@ SettingsRecord settingsImage(App& app) {
   return image;
 }
 
+// The words are read and written by name: quickLinkChoice, at an odd offset
+// of the packed record, cannot be bound to a reference.
+uint32_t pictureSetting(App& app, PictureSetting which) {
+  const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+  const SettingsRecord& s = app.settings;
+  switch (which) {
+  case PictureSetting::CoverArt:
+    return s.coverArt;
+  case PictureSetting::CoverChoice:
+    return s.coverChoice;
+  case PictureSetting::QuickLinkChoice:
+    break;
+  }
+  return s.quickLinkChoice;
+}
+
+void setPictureSetting(App& app, PictureSetting which, uint32_t value) {
+  const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+  SettingsRecord& s = app.settings;
+  switch (which) {
+  case PictureSetting::CoverArt:
+    s.coverArt = value;
+    return;
+  case PictureSetting::CoverChoice:
+    s.coverChoice = value;
+    return;
+  case PictureSetting::QuickLinkChoice:
+    s.quickLinkChoice = value;
+    return;
+  }
+}
+
 void lowerHashStat(App& app, uint32_t step) {
   uint32_t seen = app.shared.hashStat.load();
   while (!app.shared.hashStat.compare_exchange_weak(seen, seen > step ? seen - step : 0)) {

@@ -59,6 +59,17 @@ void shareSettings(App& app);
 // (and the edit queue's count as localBufferCount), copied under imageLock.
 SettingsRecord settingsImage(App& app);
 
+// The picture settings that the cover loader and the heartbeat read while the
+// GUI thread changes them (the C key, the picture menus and clicks). Their
+// home stays the record: the GUI thread changes them only through
+// setPictureSetting, and any other thread reads them through
+// pictureSetting; both hold imageLock (quickLinkChoice lies at an odd offset,
+// so it cannot be used as an atomic). The GUI thread, their only writer,
+// may read the record's words directly.
+enum class PictureSetting { CoverArt, CoverChoice, QuickLinkChoice };
+uint32_t pictureSetting(App& app, PictureSetting which);
+void setPictureSetting(App& app, PictureSetting which, uint32_t value);
+
 // Lowers hashStat by `step`, not below 0 (the details loader, for each
 // loaded song that has no ID yet).
 void lowerHashStat(App& app, uint32_t step);

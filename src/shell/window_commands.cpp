@@ -128,16 +128,16 @@ void playOrPause(App& app, WindowEffects& effects) {
 // Picture menu choices: a picture or a quick-link list for the area the menu
 // was opened on.
 void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
-  SettingsRecord& s = app.settings;
+  const SettingsRecord& s = app.settings;
   if (app.mainWindow.pictureArea == PictureArea::Lower)
-    s.quickLinkChoice = value;
+    setPictureSetting(app, PictureSetting::QuickLinkChoice, value);
   else
-    s.coverChoice = value;
+    setPictureSetting(app, PictureSetting::CoverChoice, value);
   // One quick-link list at a time: while the lower area shows one, the upper
   // area goes back to the cover. A picture chosen for it (cover or disc)
   // stays.
   if (s.quickLinkChoice != 0 && s.coverChoice >= library::kCoverChoiceQuickLinks)
-    s.coverChoice = library::kCoverChoiceCover;
+    setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceCover);
   app.jobs.quickLinksReady.store(0);
   app.jobs.coverReady.store(0);
   effects.repaint = true;
@@ -286,7 +286,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     break;
   case kCmdRefreshNetworkCache:
     // The next read-open of the song table refreshes the local copy.
-    app.copies.localCopyRefreshCounter = play::kRefreshLocalCopySoon;
+    app.copies.localCopyRefreshCounter.store(play::kRefreshLocalCopySoon);
     break;
   case kCmdSongsByArtist:
     openSearch(app, kSearchByArtist, play::copyCurrentSong(app).artist);
@@ -303,7 +303,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     refreshStatus(app);
     break;
   case kCmdNothing:
-    s.quickLinkChoice = 0;
+    setPictureSetting(app, PictureSetting::QuickLinkChoice, 0);
     app.jobs.quickLinksReady.store(0);
     app.jobs.coverReady.store(0);
     effects.repaint = true;
@@ -362,7 +362,7 @@ std::string trayTip(const App& app) {
 }
 
 bool pictureClick(App& app, int x, int y, uint32_t width) {
-  SettingsRecord& s = app.settings;
+  const SettingsRecord& s = app.settings;
   const int64_t half = width / 2;
   if (x > half && width > kNarrowWidth) {
     const uint32_t choice = s.coverChoice;
@@ -372,9 +372,9 @@ bool pictureClick(App& app, int x, int y, uint32_t width) {
       return false;
     }
     if (choice == library::kCoverChoiceCover && app.cover.discFound.load() != 0) {
-      s.coverChoice = library::kCoverChoiceDisc;
+      setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceDisc);
     } else if (choice == library::kCoverChoiceDisc && app.cover.coverFound.load() != 0) {
-      s.coverChoice = library::kCoverChoiceCover;
+      setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceCover);
     } else {
       return false;
     }

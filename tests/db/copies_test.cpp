@@ -102,7 +102,7 @@ TEST_F(CopiesTest, ReadsRefreshTheLocalCopyFirstThenAfterEveryFiftyOneOpens) {
   EXPECT_EQ(openedPath, local);
   EXPECT_EQ(readFile(local), first);
   EXPECT_EQ(readFile(backup), oldLocal) << "the copy it replaced is kept";
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 0u);
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 0u);
 
   addSong(network, 102);
   const std::string second = readFile(network);
@@ -111,12 +111,12 @@ TEST_F(CopiesTest, ReadsRefreshTheLocalCopyFirstThenAfterEveryFiftyOneOpens) {
     ASSERT_TRUE(readOpen());
     ASSERT_EQ(readFile(local), first) << "read-open " << i << " refreshed";
   }
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 51u);
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 51u);
 
   ASSERT_TRUE(readOpen());
   EXPECT_EQ(readFile(local), second);
   EXPECT_EQ(readFile(backup), first);
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 0u);
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 0u);
   EXPECT_EQ(app->run.buildState.load(), 0u);
   EXPECT_TRUE(ui.prompts.empty());
 }
@@ -188,7 +188,7 @@ TEST_F(CopiesTest, ReadOpenWithoutAUsableNetworkFileGoesOfflineAndReadsWhatItCan
       EXPECT_EQ(from, c.fromLocal ? loc : net);
     }
     EXPECT_EQ(fresh.run.buildState.load(), c.buildAfter);
-    EXPECT_EQ(fresh.copies.localCopyRefreshCounter, c.counterAfter);
+    EXPECT_EQ(fresh.copies.localCopyRefreshCounter.load(), c.counterAfter);
     if (c.localThere) {
       EXPECT_EQ(readFile(loc), localBefore) << "the local copy was not touched";
     }
@@ -234,7 +234,7 @@ TEST_F(CopiesTest, WritingLocksTheNetworkFileAndPushesTheChangeBeforeLettingGo) 
   ASSERT_TRUE(app->songTable.isOpen());
   EXPECT_TRUE(app->songTable.openForWriting);
   EXPECT_EQ(std::string(app->songTable.path), local);
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 0u) << "the local copy was refreshed first";
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 0u) << "the local copy was refreshed first";
   EXPECT_FALSE(networkFree());
 
   const int32_t slot = db::allocate(app->songTable);
@@ -397,7 +397,7 @@ TEST_F(CopiesTest, AnEmptyNetworkFileIsNotPulledAndTheNextPushMendsIt) {
 
   db::openSongTableForWriting(*app);
   ASSERT_TRUE(app->songTable.isOpen()) << "the lock is had, the local copy opens";
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 200u) << "the refresh failed";
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 200u) << "the refresh failed";
   db::closeSongTableAfterWriting(*app);
 
   EXPECT_EQ(readFile(network), readFile(local));
@@ -458,7 +458,7 @@ TEST_F(CopiesTest, AReadOpenWhosePullFailsGoesOffline) {
   ASSERT_TRUE(readOpen());
   EXPECT_EQ(openedPath, local);
   EXPECT_EQ(app->run.buildState.load(), 1000u);
-  EXPECT_EQ(app->copies.localCopyRefreshCounter, 200u);
+  EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), 200u);
 }
 
 TEST_F(CopiesTest, OutsideNetworkModeTheDatabasePathIsUsedAsItIs) {

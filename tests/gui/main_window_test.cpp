@@ -341,6 +341,38 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
   EXPECT_EQ(answer.load(), kPromptSecond);
 }
 
+// A question handed over while the GUI thread is busy elsewhere is still
+// waiting to be shown when the front end closes: closing wakes the worker
+// with the second answer, and the question, once the GUI thread gets to it,
+// shows nothing (the worker's request is gone by then).
+TEST_F(MainWindowTest, ClosingAnswersAQuestionNotYetShown) {
+  makeWindow();
+  PromptRequest request;
+  request.message = "Delete?";
+  request.firstCaption = "Yes";
+  request.secondCaption = "No";
+  std::atomic<uint32_t> answer{kPromptNone};
+  std::thread worker([&] { answer.store(ui->prompt(request, nullptr)); });
+  // No events are processed until the worker has its answer.
+  ui->close();
+  worker.join();
+  EXPECT_EQ(answer.load(), kPromptSecond);
+
+  // The hand-over was posted before the worker got its answer: delivering
+  // the posted events reaches it. A dialog it opened would be closed again.
+  bool shown = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      shown = true;
+      modal->close();
+    }
+  });
+  watch.start(5);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(shown);
+}
+
 TEST_F(MainWindowTest, PlaceIsKeptInTheSettings) {
   makeWindow();
   window->setGeometry(100, 120, 700, 500);

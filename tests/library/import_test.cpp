@@ -320,16 +320,16 @@ TEST(Import, TheOutcomeIsShownAndAMissingPlaylistIsAnError) {
   EXPECT_EQ(ok.outcome, ImportOutcome::Complete);
   EXPECT_EQ(progressTexts(f.ui, 0).back(), "Import Complete");
   EXPECT_EQ(progressTexts(f.ui, 1).back(), f.databasePath());
-  EXPECT_EQ(f.app->copies.localCopyRefreshCounter, 100u);
+  EXPECT_EQ(f.app->copies.localCopyRefreshCounter.load(), 100u);
   EXPECT_EQ(f.app->run.busyCode.load(), 0u);
 
-  f.app->copies.localCopyRefreshCounter = 7;
+  f.app->copies.localCopyRefreshCounter.store(7);
   f.ui.progressLines.clear();
   library::ImportResult missing = importFrom(f, f.music("missing.m3u"));
   EXPECT_EQ(missing.outcome, ImportOutcome::Error);
   EXPECT_THAT(progressTexts(f.ui, 0), ElementsAre("Error Importing"));
   EXPECT_EQ(f.app->status.messagePending.load(), 0u);
-  EXPECT_EQ(f.app->copies.localCopyRefreshCounter, 7u);
+  EXPECT_EQ(f.app->copies.localCopyRefreshCounter.load(), 7u);
   EXPECT_EQ(f.app->run.busyCode.load(), 0u);
 }
 

@@ -1,6 +1,7 @@
 // The list commands, run the way the heartbeat runs them: posted into the
 // command slot and carried out by a list command processor.
 
+#include "play/current_state.h"
 #include "play/install.h"
 #include "play/list_commands.h"
 #include "play/play_fixture.h"
@@ -192,16 +193,16 @@ TEST_F(ListCommandsTest, RatingWritesTheScoreOfTheKeypadsRating) {
     SCOPED_TRACE(c.name);
     freshApp();
     prepare();
-    app->settings.stateUser[0] = 2;
+    play::setStateUser(*app, 0, 2);
     app->details.currentSongRecord = 3;
-    app->copies.localCopyRefreshCounter = 0;
+    app->copies.localCopyRefreshCounter.store(0);
     ui.repaints.clear();
     run(kCommandRate, kKeypadRating + c.rating);
     EXPECT_EQ(number(3, db::scoreField(2)), c.score);
     EXPECT_EQ(db::ratingOfScore(app->settings, number(3, db::scoreField(2))), c.rating);
     EXPECT_EQ(number(3, db::scoreField(0)), 64u) << "only the State's user's Score";
     EXPECT_EQ(app->details.currentSongScore, c.score);
-    EXPECT_EQ(app->copies.localCopyRefreshCounter, kRefreshLocalCopySoon);
+    EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), kRefreshLocalCopySoon);
     EXPECT_EQ(ui.repaints, std::vector<RepaintArea>{RepaintArea::Window});
     EXPECT_FALSE(app->songTable.isOpen());
   }

@@ -2,6 +2,7 @@
 // loader in its two modes, and Auto Rate.
 
 #include "library/edit_queue.h"
+#include "play/current_state.h"
 #include "play/install.h"
 #include "play/play_fixture.h"
 #include "play/song_details.h"
@@ -67,8 +68,8 @@ TEST_F(SongDetailsTest, AutoRateQueuesTheEditForTheStatesUser) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     freshApp();
-    app->settings.stateUser[0] = 3;
-    app->settings.stateAltMode[0] = c.altMode;
+    play::setStateUser(*app, 0, 3);
+    play::setStateAltMode(*app, 0, c.altMode);
     app->details.currentSongRecord = c.record;
     app->details.currentSongScore = c.score;
     app->details.current.id = 4242;
@@ -173,10 +174,10 @@ TEST_F(SongDetailsTest, ASongWithoutIdLowersTheHashCount) {
     songs[1].id = c.id;
     makeTable(songs);
     std::strcpy(app->details.currentSongFile, "/music/song1.mp3");
-    app->settings.hashStat = c.before;
+    app->shared.hashStat = c.before;
     ASSERT_EQ(grantExclusiveNow(*app, play::kPlayerAccessCode), 1u);
     play::runDetailsLoader(*app);
-    EXPECT_EQ(app->settings.hashStat, c.after);
+    EXPECT_EQ(app->shared.hashStat.load(), c.after);
   }
 }
 

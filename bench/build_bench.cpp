@@ -12,6 +12,7 @@
 #include "db/table.h"
 #include "play/list_builder.h"
 #include "shell/app.h"
+#include "shell/busy_code.h"
 #include "shell/settings_defaults.h"
 
 #include <algorithm>
@@ -130,7 +131,7 @@ BuildRun buildList(const std::string& folder, const std::string& tablePath, bool
   app->run.buildState = kBuildWanted;
   const Clock::time_point start = Clock::now();
   for (int passes = 0; app->run.buildState.load() != kBuildIdle && passes < 10000; ++passes) {
-    grantExclusiveNow(*app, play::kBuildAccessCode);
+    grantExclusiveNow(*app, codeValue(BusyCode::ListBuild));
     passStart = true;
     play::buildPass(*app);
   }

@@ -10,6 +10,7 @@
 #include "text/text.h"
 
 #include "bench_support.h"
+#include "shell/busy_code.h"
 
 #include <benchmark/benchmark.h>
 
@@ -165,7 +166,7 @@ int main(int argc, char** argv) {
                                    for (auto _ : state) {
                                      state.PauseTiming();
                                      std::unique_ptr<App> app = freshPlayer(data);
-                                     app->run.busyCode.store(library::kImportAccessCode);
+                                     app->run.busyCode.store(codeValue(BusyCode::Import));
                                      if (cold)
                                        dropFromCache(files);
                                      state.ResumeTiming();

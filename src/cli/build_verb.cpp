@@ -7,6 +7,7 @@
 #include "library/playlist_file.h"
 #include "play/list_builder.h"
 #include "shell/app.h"
+#include "shell/busy_code.h"
 
 #include <cstdio>
 #include <cstring>
@@ -101,7 +102,7 @@ int runBuildVerb(int argc, char** argv) {
   int passesWithoutChoice = 0;
   app->run.buildState.store(kBuildWanted);
   while (app->run.buildState.load() != kBuildIdle) {
-    if (grantExclusiveNow(*app, play::kBuildAccessCode) != 1) {
+    if (grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)) != 1) {
       failure = "the song table is in use";
       break;
     }

@@ -4,6 +4,7 @@
 #include "cli/verbs.h"
 #include "library/import.h"
 #include "shell/app.h"
+#include "shell/busy_code.h"
 #include "shell/run_state.h"
 
 #include <cstdio>
@@ -70,7 +71,7 @@ int runImportVerb(int argc, char** argv) {
     return 1;
   // No processor thread runs here to grant the request: take the access now,
   // so that the import's own request finds it held.
-  if (grantExclusiveNow(*app, library::kImportAccessCode) != 1) {
+  if (grantExclusiveNow(*app, codeValue(BusyCode::Import)) != 1) {
     std::fprintf(stderr, "plinkactl: the song table is in use\n");
     return 1;
   }

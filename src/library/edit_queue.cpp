@@ -1,10 +1,13 @@
 #include "library/edit_queue.h"
 
 #include "db/copies.h"
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 
 #include <cstring>
+#include <optional>
 
 namespace plinka::library {
 
@@ -152,7 +155,8 @@ void runCacheWriter(App& app) {
       break;
 
     jobs.cacheWriterStep.store(kStepRequesting);
-    const bool granted = requestExclusive(app, kCacheWriterCode, 0, kCacheWriterPatience) == 1;
+    std::optional<ExclusiveAccess> access(std::in_place, app, BusyCode::CacheWriter, kCacheWriterPatience);
+    const bool granted = access->held();
     bool wait = false;
     bool giveUp = false;
     if (!granted && !leaving) {
@@ -161,10 +165,8 @@ void runCacheWriter(App& app) {
       wait = true;
     } else {
       jobs.cacheWriterStep.store(kStepWriting);
-      db::openSongTableForWriting(app);
-      if (app.songTable.isOpen()) {
+      if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing); open) {
         applyEdits(app, leaving);
-        db::closeSongTableAfterWriting(app);
       } else if (leaving) {
         // Nothing can be written, and the run must still end.
         giveUp = true;
@@ -175,8 +177,7 @@ void runCacheWriter(App& app) {
       }
     }
     jobs.cacheWriterStep.store(kStepReleasing);
-    if (granted && run.busyCode.load() == kCacheWriterCode)
-      releaseExclusive(app);
+    access.reset();
 
     if (giveUp || queue.count.load() <= 0 || run.stopRequest.load() != 0 || isOffline(run.buildState.load()) ||
         (!leaving && quitting(app)))

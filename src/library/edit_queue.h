@@ -22,7 +22,6 @@ constexpr int32_t kEditsStartingWriter = 151;
 // The background worker runs the writer when more than this many wait.
 constexpr int32_t kEditsForWorker = 50;
 // Busy code and patience of the writer's requests for exclusive access.
-constexpr uint32_t kCacheWriterCode = 27;
 constexpr uint32_t kCacheWriterPatience = 20;
 
 // One queued change, in the order the queue keeps its words.

@@ -9,6 +9,7 @@
 #include "library/playlist_file.h"
 #include "library/tag_reader.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 #include "shell/run_state.h"
 #include "shell/status_texts.h"
 #include "text/text.h"
@@ -76,7 +77,7 @@ void loadTagDetails(App& app, uint32_t slot, const char* path) {
 // True once the walk or the reading must end: a stop was asked for, or the
 // import no longer holds the song table.
 bool importMustStop(const App& app) {
-  return app.run.stopRequest.load() != 0 || app.run.busyCode.load() != kImportAccessCode;
+  return app.run.stopRequest.load() != 0 || app.run.busyCode.load() != codeValue(BusyCode::Import);
 }
 
 enum class EntryKind { Folder, File, Other };
@@ -205,7 +206,8 @@ ImportResult runImport(App& app, const std::string& source) {
   RunState& run = app.run;
   if (run.buildState.load() >= kOfflineFirst)
     return result;
-  if (requestExclusive(app, kImportAccessCode, 0, kImportPatience) != 1)
+  const ExclusiveAccess access(app, BusyCode::Import, kImportPatience);
+  if (!access.held())
     return result;
   app.status.messagePending.store(0);
   run.stopRequest.store(0);
@@ -243,8 +245,6 @@ ImportResult runImport(App& app, const std::string& source) {
     showProgress(app, kStatusLine, kImportComplete);
     showProgress(app, kDetailLine, databasePath);
   }
-  if (run.busyCode.load() == kImportAccessCode)
-    releaseExclusive(app);
   return result;
 }
 

@@ -16,7 +16,6 @@ struct App;
 namespace plinka::library {
 
 // The busy code an import holds, and the patience it asks with.
-constexpr uint32_t kImportAccessCode = 30;
 constexpr uint32_t kImportPatience = 10;
 
 // The longest path a song record keeps. A longer path is refused rather than

@@ -9,6 +9,7 @@
 #include "play/shutdown_timer.h"
 #include "play/song_details.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <cstring>
@@ -345,10 +346,11 @@ void buildPass(App& app) {
     return;
   if (jobs.buildBusy.exchange(1) != 0)
     return;
-  if (requestExclusive(app, kBuildAccessCode, 0, kBuildPatience) == 1 && enoughSongs(app))
-    runPass(app);
-  if (app.run.busyCode.load() == kBuildAccessCode)
-    releaseExclusive(app);
+  {
+    const ExclusiveAccess access(app, BusyCode::ListBuild, kBuildPatience);
+    if (access.held() && enoughSongs(app))
+      runPass(app);
+  }
   jobs.buildBusy.store(0);
 }
 

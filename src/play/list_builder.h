@@ -20,7 +20,6 @@ struct TableHandle;
 namespace plinka::play {
 
 // Exclusive access of a pass.
-constexpr uint32_t kBuildAccessCode = 34;
 constexpr uint32_t kBuildPatience = 10;
 // A table with fewer songs in use is not built from.
 constexpr uint32_t kFewestSongsToBuild = 20;

@@ -7,6 +7,7 @@
 #include "play/current_state.h"
 #include "play/song_details.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 #include "shell/status_texts.h"
 #include "text/text.h"
 
@@ -122,7 +123,8 @@ void startSong(App& app, uint32_t request) {
   if (followed.empty())
     closeMedia(app);
 
-  if (requestExclusive(app, kPlayerAccessCode, 0, kPlayerPatience) != 1) {
+  ExclusiveAccess access(app, BusyCode::Player, kPlayerPatience);
+  if (!access.held()) {
     // Tried again next round, unless a newer request came meanwhile. A skip
     // has been rated already, so it comes back as a plain start.
     uint32_t expected = 0;
@@ -225,7 +227,7 @@ void startSong(App& app, uint32_t request) {
 
   if (!resuming && !keepRow)
     app.list.remove(0);
-  releaseExclusive(app);
+  access.release();
 
   ps.songOver.store(0);
   if (video) {

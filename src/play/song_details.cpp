@@ -35,7 +35,7 @@ void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, 
 int32_t loadWithFlagHeld(App& app) {
   DetailsState& d = app.details;
   const uint32_t user = currentUser(app);
-  const bool preload = app.run.busyCode.load() != kPlayerAccessCode;
+  const bool preload = app.run.busyCode.load() != codeValue(BusyCode::Player);
   char file[sizeof d.currentSongFile];
   // The preload holds its own exclusive use; under the player's it runs
   // inside that.

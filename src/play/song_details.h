@@ -79,9 +79,7 @@ struct CurrentSongTexts {
   std::string file;
 };
 
-// Exclusive-access codes of the player and of the details loader's preload.
-constexpr uint32_t kPlayerAccessCode = 20;
-constexpr uint32_t kPreloadAccessCode = 21;
+// Patience of the details loader's preload.
 constexpr uint32_t kPreloadPatience = 5;
 // A song not found is looked up again: the first tries follow each other at
 // once, the later ones after a pause (the table may be being refreshed).

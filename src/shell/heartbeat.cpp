@@ -1,6 +1,7 @@
 #include "shell/heartbeat.h"
 
 #include "shell/app.h"
+#include "shell/busy_code.h"
 
 #include <string>
 #include <thread>
@@ -19,12 +20,6 @@ constexpr uint32_t kImportGrace = 1000;
 constexpr uint32_t kGraceWrap = 2000;
 constexpr uint32_t kAfterGraceWrap = 26;
 
-// Busy codes the early release knows.
-constexpr uint32_t kIdWorkerCode = 25;
-constexpr uint32_t kSearchWindowCode = 26;
-constexpr uint32_t kImportCode = 30;
-constexpr uint32_t kSongEditCode = 36;
-
 constexpr uint32_t kDiagnosticsTickWrap = 100;
 constexpr uint32_t kDiagnosticsRefreshEvery = 25;
 
@@ -42,13 +37,13 @@ void diagnosticsBox(App& app, const std::string& text) {
 void earlyRelease(App& app) {
   RunState& run = app.run;
   const uint32_t busy = run.busyCode.load();
-  const bool ownerGone = (busy == kIdWorkerCode && app.jobs.idWorkerRunning.load() == 0) ||
-                         (busy == kSearchWindowCode && app.jobs.searchWindowRunning.load() == 0) ||
-                         (busy == kSongEditCode && app.jobs.detailsPendingAction.load() == 0);
+  const bool ownerGone = (busy == codeValue(BusyCode::IdWorker) && app.jobs.idWorkerRunning.load() == 0) ||
+                         (busy == codeValue(BusyCode::SearchWindow) && app.jobs.searchWindowRunning.load() == 0) ||
+                         (busy == codeValue(BusyCode::SongEdit) && app.jobs.detailsPendingAction.load() == 0);
   if (ownerGone) {
     releaseExclusive(app);
   }
-  if (busy == kImportCode) {
+  if (busy == codeValue(BusyCode::Import)) {
     run.watchdogCounter.store(kImportGrace);
   }
 }

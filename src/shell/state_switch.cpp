@@ -1,9 +1,11 @@
 #include "shell/state_switch.h"
 
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
 #include "play/current_state.h"
 #include "shell/app.h"
+#include "shell/exclusive_access.h"
 #include "shell/settings_record.h"
 #include "shell/status_texts.h"
 
@@ -11,35 +13,15 @@ namespace plinka {
 
 namespace {
 
-// Gives exclusive access back when the switcher holds it, on every path.
-class StateSwitchAccess {
-public:
-  explicit StateSwitchAccess(App& app) : app_(app) {
-    granted_ = requestExclusive(app_, kStateSwitchCode, 0, kStateSwitchPatience) == 1;
-  }
-  ~StateSwitchAccess() {
-    if (granted_ && app_.run.busyCode.load() == kStateSwitchCode)
-      releaseExclusive(app_);
-  }
-  StateSwitchAccess(const StateSwitchAccess&) = delete;
-  StateSwitchAccess& operator=(const StateSwitchAccess&) = delete;
-  bool granted() const { return granted_; }
-
-private:
-  App& app_;
-  bool granted_ = false;
-};
-
 // Saves the list to the current State's file and loads `newState`'s list.
 // Runs under exclusive access.
 void changeState(App& app, uint32_t newState) {
   library::writeList(app.list, library::stateListFileName(app));
   play::storeCurrentState(app, newState);
   app.list.clear();
-  if (db::openSongTableForReading(app)) {
+  if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open) {
     const std::string listFile = library::stateListFileName(app);
     library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
-    db::closeTable(app.songTable);
   }
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
@@ -56,8 +38,8 @@ void carryOutChoices(App& app) {
       sw.wanted.compare_exchange_strong(wanted, kNoStateWanted);
       continue;
     }
-    StateSwitchAccess access(app);
-    if (!access.granted()) {
+    const ExclusiveAccess access(app, BusyCode::StateSwitch, kStateSwitchPatience);
+    if (!access.held()) {
       // Refused (the run ends) or not granted in time: the choice lapses,
       // as a single request's would.
       sw.wanted.store(kNoStateWanted);

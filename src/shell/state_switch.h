@@ -15,7 +15,6 @@ namespace plinka {
 struct App;
 
 // Exclusive-access code and patience of a State change.
-constexpr uint32_t kStateSwitchCode = 37;
 constexpr uint32_t kStateSwitchPatience = 10;
 
 // No State choice waiting.

@@ -4,6 +4,7 @@
 #include "import_fixture.h"
 #include "library/file_checksum.h"
 #include "library/tag_bytes.h"
+#include "shell/busy_code.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ namespace {
 // Runs an import of source as the Database window would, the access already
 // granted so that no processor thread is needed.
 library::ImportResult importFrom(ImportFixture& f, const std::string& source) {
-  f.app->run.busyCode.store(library::kImportAccessCode);
+  f.app->run.busyCode.store(codeValue(BusyCode::Import));
   return library::runImport(*f.app, source);
 }
 
@@ -355,7 +356,7 @@ TEST(Import, OfflineOrRefusedAccessStartsNothingAndABuildIsAskedForAfterwards) {
     f.app->run.commandSlot.store(c.slot);
     // Nothing holds the busy code: the request must come through (or not).
     if (c.slot == 0)
-      f.app->run.busyCode.store(library::kImportAccessCode);
+      f.app->run.busyCode.store(codeValue(BusyCode::Import));
     const library::ImportResult result = library::runImport(*f.app, f.music());
     const std::string label = std::to_string(c.buildBefore) + "/" + std::to_string(c.slot);
     EXPECT_EQ(result.outcome, c.outcome) << label;
@@ -382,7 +383,7 @@ TEST(Import, TheWorkerImportsTheSettingsSource) {
   ImportFixture f;
   put(f.music("a.mp3"), mp3Bytes("A"));
   text::copy(f.app->settings.importSource, f.music().c_str());
-  f.app->run.busyCode.store(library::kImportAccessCode);
+  f.app->run.busyCode.store(codeValue(BusyCode::Import));
   library::importWorker(*f.app);
   EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3")));
 }

@@ -3,6 +3,7 @@
 #include "db/copies.h"
 #include "play/list_builder.h"
 #include "play/song_details.h"
+#include "shell/busy_code.h"
 #include "shell/settings_defaults.h"
 #include "support/song_table.h"
 
@@ -61,10 +62,10 @@ void PlayTest::makeTable(const std::vector<Song>& songs) {
 }
 
 void PlayTest::pass() {
-  ASSERT_EQ(grantExclusiveNow(*app, play::kBuildAccessCode), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
   play::buildPass(*app);
   // A pass that found too few songs never asked for the access granted here.
-  if (app->run.busyCode.load() == play::kBuildAccessCode)
+  if (app->run.busyCode.load() == codeValue(BusyCode::ListBuild))
     releaseExclusive(*app);
 }
 

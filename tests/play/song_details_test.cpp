@@ -7,6 +7,7 @@
 #include "play/play_fixture.h"
 #include "play/song_details.h"
 #include "scheduler/scheduler_fixture.h"
+#include "shell/busy_code.h"
 
 #include <cstring>
 #include <optional>
@@ -124,7 +125,7 @@ TEST_F(SongDetailsTest, PreloadFillsTheNextSongsDetails) {
   songs[5].score = 40;
   makeTable(songs);
   listSlots({5, 2});
-  ASSERT_EQ(grantExclusiveNow(*app, play::kPreloadAccessCode), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Preload)), 1u);
   EXPECT_EQ(play::runDetailsLoader(*app), 1);
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 1u);
   EXPECT_STREQ(app->details.nextSongFile, "/music/song5.mp3");
@@ -141,13 +142,13 @@ TEST_F(SongDetailsTest, UnderThePlayersCodeTheCurrentSongIsLoaded) {
   songs[6].score = 128;
   makeTable(songs);
   std::strcpy(app->details.currentSongFile, "/music/song6.mp3");
-  ASSERT_EQ(grantExclusiveNow(*app, play::kPlayerAccessCode), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
   EXPECT_EQ(play::runDetailsLoader(*app), 1);
   EXPECT_EQ(app->details.currentSongRecord, 6);
   EXPECT_EQ(app->details.currentSongScore, 128u);
   EXPECT_STREQ(app->details.current.artist, "Artist 6");
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u);
-  EXPECT_EQ(app->run.busyCode.load(), play::kPlayerAccessCode) << "the player keeps its access";
+  EXPECT_EQ(app->run.busyCode.load(), codeValue(BusyCode::Player)) << "the player keeps its access";
 }
 
 TEST_F(SongDetailsTest, ASongNotFoundIsLookedUpElevenTimesThenGetsNoRecord) {
@@ -155,7 +156,7 @@ TEST_F(SongDetailsTest, ASongNotFoundIsLookedUpElevenTimesThenGetsNoRecord) {
   app->clock.speed = 1000;
   std::strcpy(app->details.currentSongFile, "/music/gone.mp3");
   app->details.currentSongRecord = 3;
-  ASSERT_EQ(grantExclusiveNow(*app, play::kPlayerAccessCode), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
   const uint64_t start = app->clock.tickMs();
   EXPECT_EQ(play::runDetailsLoader(*app), 1);
   EXPECT_GE(app->clock.tickMs() - start, 8 * play::kLookupPauseMs) << "eight pauses after three quick tries";
@@ -175,7 +176,7 @@ TEST_F(SongDetailsTest, ASongWithoutIdLowersTheHashCount) {
     makeTable(songs);
     std::strcpy(app->details.currentSongFile, "/music/song1.mp3");
     app->shared.hashStat = c.before;
-    ASSERT_EQ(grantExclusiveNow(*app, play::kPlayerAccessCode), 1u);
+    ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
     play::runDetailsLoader(*app);
     EXPECT_EQ(app->shared.hashStat.load(), c.after);
   }

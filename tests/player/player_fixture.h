@@ -8,6 +8,7 @@
 #include "play/player.h"
 #include "play/song_details.h"
 #include "shell/app.h"
+#include "shell/busy_code.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/song_table.h"
@@ -223,9 +224,9 @@ protected:
   // One player pass with exclusive access at hand, as the processor would
   // grant it.
   void round() {
-    grantExclusiveNow(*app, play::kPlayerAccessCode);
+    grantExclusiveNow(*app, codeValue(BusyCode::Player));
     play::playerRound(*app);
-    if (app->run.busyCode.load() == play::kPlayerAccessCode)
+    if (app->run.busyCode.load() == codeValue(BusyCode::Player))
       releaseExclusive(*app);
   }
   void request(uint32_t r) {

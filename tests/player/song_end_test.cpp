@@ -3,6 +3,7 @@
 // song the database does not know, Auto Rate around the end and Play Now,
 // and the current song read by another thread while songs start.
 #include "player/player_fixture.h"
+#include "shell/busy_code.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +99,7 @@ TEST_F(SongEndTest, ASongTheDatabaseDoesNotKnowTakesNothingFromTheSongBefore) {
     ASSERT_STREQ(app->details.current.title, "Title 0");
 
     if (preloaded) {
-      ASSERT_EQ(grantExclusiveNow(*app, play::kPreloadAccessCode), 1u);
+      ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Preload)), 1u);
       ASSERT_EQ(play::runDetailsLoader(*app), 1);
       ASSERT_EQ(app->jobs.nextDetailsReady.load(), 1u);
     }

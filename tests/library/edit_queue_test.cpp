@@ -7,7 +7,7 @@
 #include "db/copies.h"
 #include "db/table.h"
 #include "platform/file_lock.h"
-#include "scheduler/scheduler_fixture.h"
+#include "shell/scheduler_fixture.h"
 #include "shell/background_worker.h"
 #include "shell/end_of_run.h"
 #include "shell/window_command_ids.h"

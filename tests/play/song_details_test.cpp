@@ -6,7 +6,7 @@
 #include "play/install.h"
 #include "play/play_fixture.h"
 #include "play/song_details.h"
-#include "scheduler/scheduler_fixture.h"
+#include "shell/scheduler_fixture.h"
 #include "shell/busy_code.h"
 
 #include <cstring>

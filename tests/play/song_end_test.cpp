@@ -2,7 +2,7 @@
 // follows a length learnt late, a replay after the end, the details of a
 // song the database does not know, Auto Rate around the end and Play Now,
 // and the current song read by another thread while songs start.
-#include "player/player_fixture.h"
+#include "play/player_fixture.h"
 #include "shell/busy_code.h"
 
 #include <gtest/gtest.h>

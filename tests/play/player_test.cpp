@@ -1,7 +1,7 @@
 // The player thread against a fake playback whose position the test moves:
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
-#include "player/player_fixture.h"
+#include "play/player_fixture.h"
 #include "shell/window_command_ids.h"
 
 #include <gtest/gtest.h>

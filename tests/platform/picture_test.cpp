@@ -1,4 +1,4 @@
-#include "cover_fixture.h"
+#include "library/cover_fixture.h"
 #include "platform/picture.h"
 
 #include <gtest/gtest.h>

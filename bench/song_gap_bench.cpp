@@ -18,6 +18,7 @@
 #include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
+#include "support/tone_wav.h"
 
 #include <algorithm>
 #include <chrono>
@@ -39,22 +40,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kSamples = 20;
-
-void writeTone(const std::string& path, double seconds, double hz) {
-  const uint32_t rate = 22050;
-  const uint32_t samples = static_cast<uint32_t>(seconds * rate);
-  std::ofstream out(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + samples * 2);
-  out.write("WAVEfmt ", 8);
-  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-  out.write("data", 4);
-  u32(samples * 2);
-  for (uint32_t i = 0; i < samples; ++i)
-    u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(6.283185 * hz * i / rate))));
-}
 
 // Forwards to the real service and numbers the files as they take over (by
 // an open, or by following on), so that the bench can sample which file
@@ -205,7 +190,7 @@ std::vector<std::string> makeSongs(const std::string& root, const char* name, in
   std::vector<std::string> files;
   for (int i = 0; i < count; ++i) {
     files.push_back(root + "music/" + name + std::to_string(i) + ".wav");
-    writeTone(files.back(), seconds, 330.0 + 20 * i);
+    test::writeToneWav(files.back(), static_cast<uint32_t>(seconds * 1000), 330.0 + 20 * i);
   }
   return files;
 }

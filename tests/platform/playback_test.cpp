@@ -15,6 +15,7 @@
 #include "platform/gst_playback.h"
 #include "platform/playback.h"
 #include "support/temp_dir.h"
+#include "support/tone_wav.h"
 
 namespace {
 
@@ -228,28 +229,11 @@ TEST_F(Playback, TheEndOfAFileIsReportedThroughTheEventHookAtOnce) {
   EXPECT_EQ(events, 1);
 }
 
-// A WAV file of a sine tone, 8 kHz mono 16-bit.
-void writeTone(const std::string& path, uint32_t ms) {
-  const uint32_t rate = 8000;
-  const uint32_t samples = rate * ms / 1000;
-  std::ofstream out(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + samples * 2);
-  out.write("WAVEfmt ", 8);
-  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-  out.write("data", 4);
-  u32(samples * 2);
-  for (uint32_t i = 0; i < samples; ++i)
-    u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(6.283185 * 440 * i / rate))));
-}
-
 TEST_F(Playback, AQueuedFileFollowsOnWithoutABreak) {
   // Long enough that the file is not read to its end while it is readied.
   plinka::test::TempDir dir;
   const std::string first = dir.path() + "first.wav";
-  writeTone(first, 3000);
+  plinka::test::writeToneWav(first, 3000, 440, 8000);
   const std::string second = media("tone.mp3");
   ASSERT_TRUE(playback->open(first.c_str()));
   const uint32_t firstLength = playback->length();

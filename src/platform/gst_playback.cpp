@@ -261,6 +261,11 @@ struct GstPlayback::Impl {
       g_signal_handlers_disconnect_by_data(playbin, this);
       gst_object_unref(playbin);
       playbin = nullptr;
+      // Callbacks that ran on GStreamer's threads before the pipeline
+      // stopped did their work under these locks: taking them once orders
+      // their end before whatever follows, down to freeing this object.
+      { const std::lock_guard fence(hook); }
+      { const std::lock_guard fence(next); }
     }
     {
       std::lock_guard lock(video);

@@ -475,8 +475,12 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   // A double click names its row the same way.
   const QModelIndex last = window->listView()->model()->index(1, 0);
   emit window->listView()->doubleClicked(last);
-  ASSERT_TRUE(processUntil([this] { return app->run.commandSlot.load() == play::kCommandPlayFromRow; }));
-  EXPECT_EQ(app->list.row(1).id, app->run.commandArgument.load());
+  // The post places the code and then its argument, both under the slot
+  // lock; read without it, the argument is only settled once it has changed.
+  const uint32_t chosen = app->list.row(1).id;
+  EXPECT_TRUE(processUntil([this, chosen] {
+    return app->run.commandSlot.load() == play::kCommandPlayFromRow && app->run.commandArgument.load() == chosen;
+  }));
   app->run.commandSlot.store(0);
 
   // "Clear List" clears the whole list.

@@ -15,6 +15,7 @@
 #include "play/song_details.h"
 #include "shell/app.h"
 #include "shell/engine_jobs.h"
+#include "shell/exclusive_access.h"
 #include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
@@ -149,9 +150,10 @@ struct Run {
     app->folders.data = root + "data/";
     firstRunDefaults(app->settings, app->folders);
     db::createSongTable(app->settings.databasePath);
-    grantExclusiveNow(*app, 30);
-    library::runImport(*app, root + "music/");
-    releaseExclusive(*app);
+    {
+      const ExclusiveAccess access = ExclusiveAccess::grantNow(*app, BusyCode::Import);
+      library::runImport(*app, root + "music/");
+    }
     for (const auto& f : files)
       play::putListRow(*app, app->list.size(), f.c_str(), play::SongDetails{});
     app->settings.autoBuild = 0;

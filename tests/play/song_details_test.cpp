@@ -186,7 +186,7 @@ TEST_F(SongDetailsTest, APreloadThatIsNotGrantedIsSkipped) {
   makeTable(plainSongs(8));
   listSlots({1});
   app->clock.speed = 1000;
-  ASSERT_EQ(grantExclusiveNow(*app, 34), 1u);  // a build pass holds the table
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);  // a build pass holds the table
   EXPECT_EQ(play::runDetailsLoader(*app), -1);
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u);
   EXPECT_EQ(app->jobs.detailsLoaderBusy.load(), 0u);

@@ -14,7 +14,7 @@ namespace plinka {
 
 struct App;
 
-// Exclusive-access code and patience of a State change.
+// Patience of a State change's request for exclusive access.
 constexpr uint32_t kStateSwitchPatience = 10;
 
 // No State choice waiting.

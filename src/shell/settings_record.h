@@ -26,6 +26,10 @@ constexpr int kUserCount = 10;
 constexpr int kNameSize = 50;
 constexpr int kPathSize = 600;
 
+// Packed: many words lie at offsets that are not a multiple of four. They
+// are read and written by value; a reference to one (a test's EXPECT_EQ
+// binds its arguments by reference, hence the `+field` there) would be
+// misaligned.
 #pragma pack(push, 1)
 
 // Window placement in the layout of a WINDOWPLACEMENT: all 32-bit.

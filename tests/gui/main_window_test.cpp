@@ -256,12 +256,12 @@ TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
   };
   press(Qt::Key_U);
   press(Qt::Key_0);
-  EXPECT_EQ(app->settings.stateUser[2], 9u);
-  EXPECT_EQ(app->settings.stateAltMode[2], 0u);
+  EXPECT_EQ(+app->settings.stateUser[2], 9u);
+  EXPECT_EQ(+app->settings.stateAltMode[2], 0u);
   press(Qt::Key_A);
   press(Qt::Key_3);
-  EXPECT_EQ(app->settings.stateAltMode[2], 3u);
-  EXPECT_EQ(app->settings.stateUser[2], 0u);
+  EXPECT_EQ(+app->settings.stateAltMode[2], 3u);
+  EXPECT_EQ(+app->settings.stateUser[2], 0u);
 }
 
 TEST_F(MainWindowTest, PictureMenuOnTheLeftOnlyInTallWindows) {

@@ -7,9 +7,9 @@
 #include "db/copies.h"
 #include "db/table.h"
 #include "platform/file_lock.h"
-#include "shell/scheduler_fixture.h"
 #include "shell/background_worker.h"
 #include "shell/end_of_run.h"
+#include "shell/scheduler_fixture.h"
 #include "shell/window_command_ids.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
@@ -99,7 +99,7 @@ TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   for (const Edit& e : edits)
     enqueueEdit(*app, e.record, e.field, e.value, 0, e.identity);
   ASSERT_EQ(waiting(), 7);
-  EXPECT_EQ(settingsImage(*app).localBufferCount, 7) << "the settings file's count follows";
+  EXPECT_EQ(+settingsImage(*app).localBufferCount, 7) << "the settings file's count follows";
   setNumber(2, db::ID, 4242);
 
   startHeartbeat(*app);
@@ -124,7 +124,7 @@ TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   db::closeTable(h);
 
   EXPECT_EQ(waiting(), -1) << "an emptied queue is freed";
-  EXPECT_EQ(settingsImage(*app).localBufferCount, -1);
+  EXPECT_EQ(+settingsImage(*app).localBufferCount, -1);
   EXPECT_TRUE(app->editQueue.entries == nullptr);
   EXPECT_EQ(app->jobs.cacheWriterRunning.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive access given back";

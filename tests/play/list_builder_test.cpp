@@ -253,11 +253,11 @@ TEST_F(ListBuilderTest, AChoiceUpdatesTheMemoryListsNewestFirst) {
   std::strcpy(app->settings.recentArtists[0], "older");
   draws = {8};
   pass();
-  EXPECT_EQ(app->settings.historySongs[0], 7u);
-  EXPECT_EQ(app->settings.historySongs[1], 42u);
+  EXPECT_EQ(+app->settings.historySongs[0], 7u);
+  EXPECT_EQ(+app->settings.historySongs[1], 42u);
   EXPECT_STREQ(app->settings.recentArtists[0], "mixed case");
   EXPECT_STREQ(app->settings.recentArtists[1], "older");
-  EXPECT_EQ(app->settings.recentSongs[0], 7u) << "the draw's slot holds the record index";
+  EXPECT_EQ(+app->settings.recentSongs[0], 7u) << "the draw's slot holds the record index";
   EXPECT_STREQ(app->builder.lastListedFile, "/music/song7.mp3");
   EXPECT_STREQ(app->builder.chosenFile, "/music/song7.mp3");
 }
@@ -334,7 +334,7 @@ TEST_F(ListBuilderTest, AltModePatternTakesTurnsAfterTheFirstSong) {
     users.push_back(app->details.loaded.score - 16);
   }
   EXPECT_EQ(users, (std::vector<uint32_t>{4, 9, 1, 0, 9, 1, 0}));
-  EXPECT_EQ(app->settings.stateUser[0], 9u);
+  EXPECT_EQ(+app->settings.stateUser[0], 9u);
 }
 
 TEST_F(ListBuilderTest, AdvancePatternCharacters) {
@@ -354,7 +354,7 @@ TEST_F(ListBuilderTest, AdvancePatternCharacters) {
     std::memset(app->settings.altModePattern[0], 0, kNameSize);
     std::strcpy(app->settings.altModePattern[0], c.pattern);
     play::advancePattern(*app);
-    EXPECT_EQ(app->settings.stateUser[0], c.user);
+    EXPECT_EQ(+app->settings.stateUser[0], c.user);
   }
 }
 
@@ -468,7 +468,7 @@ TEST_F(ListBuilderTest, BuildTimeFollowsHowLongASuccessfulPassTook) {
     };
     pass();
     ASSERT_EQ(app->list.size(), 1u);
-    EXPECT_EQ(app->settings.buildTime, c.after);
+    EXPECT_EQ(+app->settings.buildTime, c.after);
   }
 }
 

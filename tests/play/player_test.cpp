@@ -81,11 +81,11 @@ TEST_F(PlayerTest, StopThenPlayStartsTheNextRowFromItsStart) {
 TEST_F(PlayerTest, LastSongAgainWithAnEmptyStackPlaysTheTopRowAndKeepsIt) {
   makeSongs(3);
   listSlots({0, 1, 2});
-  ASSERT_EQ(app->settings.lastSongIndex[0], -1);
+  ASSERT_EQ(+app->settings.lastSongIndex[0], -1);
   request(play::kPlayerLastSong);
   EXPECT_EQ(lastOpened(), songFile(0));
   EXPECT_EQ(app->list.size(), 3u);
-  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+  EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
 }
 
 TEST_F(PlayerTest, LastSongAgainPlaysThePreviousSongAndPopsIt) {
@@ -93,13 +93,13 @@ TEST_F(PlayerTest, LastSongAgainPlaysThePreviousSongAndPopsIt) {
   listSlots({0, 1, 2, 3});
   request(play::kPlayerStart);  // song 0
   request(play::kPlayerSkip);   // song 1; song 0 goes onto the stack
-  EXPECT_EQ(app->settings.lastSongIndex[0], 0);
-  EXPECT_EQ(app->settings.lastSongIndex[1], -1);
+  EXPECT_EQ(+app->settings.lastSongIndex[0], 0);
+  EXPECT_EQ(+app->settings.lastSongIndex[1], -1);
 
   request(play::kPlayerLastSong);
   EXPECT_EQ(lastOpened(), songFile(0));
   EXPECT_EQ(app->details.currentSongRecord, 0);
-  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+  EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
 }
 
@@ -110,8 +110,8 @@ TEST_F(PlayerTest, AFullStackPoppedEmptiesFromTheBottomAndNeverOffersRecordZero)
     app->settings.lastSongIndex[k] = 3;
   request(play::kPlayerLastSong);
   EXPECT_EQ(lastOpened(), songFile(3));
-  EXPECT_EQ(app->settings.lastSongIndex[8], 3);
-  EXPECT_EQ(app->settings.lastSongIndex[9], -1);
+  EXPECT_EQ(+app->settings.lastSongIndex[8], 3);
+  EXPECT_EQ(+app->settings.lastSongIndex[9], -1);
 }
 
 TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
@@ -124,7 +124,7 @@ TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
   request(play::kPlayerStart);
   EXPECT_EQ(lastOpened(), songFile(3));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(1), songFile(2), songFile(3)}));
-  EXPECT_EQ(app->settings.lastSongIndex[0], -1);
+  EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
   EXPECT_EQ(app->playNowFlag.load(), 0u);
   EXPECT_EQ(editsQueued(), 0);
 }
@@ -296,7 +296,7 @@ TEST_F(PlayerTest, ASongThatFollowsOnStartsLikeAnyOtherWithoutANewOpen) {
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
   EXPECT_EQ(app->details.currentSongRecord, 1);
   EXPECT_STREQ(app->details.current.title, "Title 1");
-  EXPECT_EQ(app->settings.lastSongIndex[0], 0);
+  EXPECT_EQ(+app->settings.lastSongIndex[0], 0);
   EXPECT_EQ(app->player.endPosition.load(), kSongLength);
   ASSERT_EQ(editsQueued(), 1);
   EXPECT_EQ(app->editQueue.entries[0].record, 0u);

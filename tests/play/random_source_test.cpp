@@ -82,7 +82,7 @@ TEST(RandomSourceTest, StateTravelsWithTheSettingsRecord) {
   drawRandom(*app, 1000);
   const uint32_t drawn = app->random.state.load();
   play::storeRandomState(*app);
-  EXPECT_EQ(app->settings.randomState, drawn);
+  EXPECT_EQ(+app->settings.randomState, drawn);
 }
 
 TEST(RandomSourceTest, ThreadsDrawAtTheSameTime) {

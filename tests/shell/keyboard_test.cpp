@@ -79,7 +79,7 @@ TEST_F(KeyboardTest, DigitsChooseTheListenerAfterUOrA) {
     EXPECT_EQ(ui.statuses.size(), refreshes + (c.handled ? 1 : 0));
     for (int state = 0; state < kStateCount; ++state) {
       if (state != 1) {
-        EXPECT_EQ(app->settings.stateUser[state], 0u);
+        EXPECT_EQ(+app->settings.stateUser[state], 0u);
       }
     }
   }

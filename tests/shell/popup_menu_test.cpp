@@ -127,7 +127,7 @@ TEST_F(PopupMenuTest, EveryViewNotesItsAreaForThePictureCommands) {
   EXPECT_EQ(app->mainWindow.pictureArea, PictureArea::Upper);
   runWindowCommand(*app, kCmdDisc, 0);
   EXPECT_EQ(app->settings.coverChoice, 2u);
-  EXPECT_EQ(app->settings.quickLinkChoice, 11u);
+  EXPECT_EQ(+app->settings.quickLinkChoice, 11u);
 }
 
 TEST_F(PopupMenuTest, ListMenuHasTheListEntriesAndTheIntervention) {

@@ -84,37 +84,37 @@ TEST(SettingsDefaults, FillerResetTakesTheFileTypesAndTheFirstStatesChoices) {
   const uint32_t rebuffer = block.rebufferValue;
   fillerBlockReset(block, from);
 
-  EXPECT_EQ(block.fillSize, 5u);
-  EXPECT_EQ(block.typeMp3, 0u);
-  EXPECT_EQ(block.typeAvi, 1u);
-  EXPECT_EQ(block.typeWmv, 0u);
-  EXPECT_EQ(block.typeAll, 1u);
-  EXPECT_EQ(block.playUpTo, 2u);
-  EXPECT_EQ(block.minRating, 7u);
-  EXPECT_EQ(block.user, 3u);
-  EXPECT_EQ(block.userMode, 4u);
-  EXPECT_EQ(block.emptyDir, 0u);
-  EXPECT_EQ(block.addNumber, 1u);
+  EXPECT_EQ(+block.fillSize, 5u);
+  EXPECT_EQ(+block.typeMp3, 0u);
+  EXPECT_EQ(+block.typeAvi, 1u);
+  EXPECT_EQ(+block.typeWmv, 0u);
+  EXPECT_EQ(+block.typeAll, 1u);
+  EXPECT_EQ(+block.playUpTo, 2u);
+  EXPECT_EQ(+block.minRating, 7u);
+  EXPECT_EQ(+block.user, 3u);
+  EXPECT_EQ(+block.userMode, 4u);
+  EXPECT_EQ(+block.emptyDir, 0u);
+  EXPECT_EQ(+block.addNumber, 1u);
   EXPECT_EQ(std::string(block.fillDirectory, kPathSize), fillDirectory);
-  EXPECT_EQ(block.rebufferValue, rebuffer);
+  EXPECT_EQ(+block.rebufferValue, rebuffer);
 }
 
 TEST(SettingsDefaults, FirstRunRecord) {
   SettingsRecord s = randomRecord(14);
   firstRunDefaults(s, Folders{"/opt/plinka/", "/home/me/.local/share/Quillmar/Plinka/"});
   EXPECT_STREQ(s.databasePath, "/home/me/.local/share/Quillmar/Plinka/Plinka.cvf");
-  EXPECT_EQ(s.lastSongIndex[0], -1);
-  EXPECT_EQ(s.lastSongIndex[1], 0);
-  EXPECT_EQ(s.stateHistory[0], 1u);
-  EXPECT_EQ(s.stateHistory[1], 0u);
-  EXPECT_EQ(s.ratingValue[9], 512u);
-  EXPECT_EQ(s.fillerSettings.fillSize, 5u);
-  EXPECT_EQ(s.fillerSettings.addNumber, 1u);
-  EXPECT_EQ(s.fillerSettings.typeMp3, 1u);
+  EXPECT_EQ(+s.lastSongIndex[0], -1);
+  EXPECT_EQ(+s.lastSongIndex[1], 0);
+  EXPECT_EQ(+s.stateHistory[0], 1u);
+  EXPECT_EQ(+s.stateHistory[1], 0u);
+  EXPECT_EQ(+s.ratingValue[9], 512u);
+  EXPECT_EQ(+s.fillerSettings.fillSize, 5u);
+  EXPECT_EQ(+s.fillerSettings.addNumber, 1u);
+  EXPECT_EQ(+s.fillerSettings.typeMp3, 1u);
   EXPECT_EQ(s.fillerSettings.fillDirectory[0], 0);
-  EXPECT_EQ(s.localBufferCount, -1);
+  EXPECT_EQ(+s.localBufferCount, -1);
   EXPECT_EQ(s.reserved6774[0], 0);
-  EXPECT_EQ(s.recentSongs[3], 0u);
+  EXPECT_EQ(+s.recentSongs[3], 0u);
 
   // A data folder the path slot cannot hold leaves the path empty, not cut.
   firstRunDefaults(s, Folders{"/opt/plinka/", "/" + std::string(600, 'x') + "/"});

@@ -421,8 +421,8 @@ TEST_F(SettingsFile, DamagedFilesLoadSafely) {
     const SettingsRecord& s = app->settings;
     ASSERT_LT(s.currentState, 10u);
     for (int i = 0; i < kStateCount; ++i) {
-      ASSERT_LT(s.stateUser[i], 10u);
-      ASSERT_LE(s.stateAltMode[i], 10u);
+      ASSERT_LT(+s.stateUser[i], 10u);
+      ASSERT_LE(+s.stateAltMode[i], 10u);
       ASSERT_EQ(s.stateName[i][kNameSize - 1], 0);
     }
     for (const auto& name : s.userName)
@@ -436,8 +436,8 @@ TEST_F(SettingsFile, DamagedFilesLoadSafely) {
     ASSERT_EQ(s.databasePath[kPathSize - 1], 0);
     ASSERT_EQ(s.importSource[kPathSize - 1], 0);
     ASSERT_EQ(s.fillerSettings.fillDirectory[kPathSize - 1], 0);
-    ASSERT_EQ(s.localBufferCount, -1);
-    ASSERT_EQ(s.localDbFlag, 1u);
+    ASSERT_EQ(+s.localBufferCount, -1);
+    ASSERT_EQ(+s.localDbFlag, 1u);
     ASSERT_EQ(outcome.mustEnd, outcome.version < 300);
     ASSERT_FALSE(app->songTable.isOpen());
   }

@@ -269,7 +269,7 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
     app->jobs.quickLinksReady = 1;
     EXPECT_TRUE(runWindowCommand(*app, c.command, 0).repaint);
     EXPECT_EQ(app->settings.coverChoice, c.coverAfter);
-    EXPECT_EQ(app->settings.quickLinkChoice, c.linksAfter);
+    EXPECT_EQ(+app->settings.quickLinkChoice, c.linksAfter);
     EXPECT_EQ(app->jobs.coverReady.load(), 0u) << "the picture is loaded again";
     EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u) << "the lists are built again";
   }
@@ -277,7 +277,7 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
   app->jobs.coverReady = 1;
   app->jobs.quickLinksReady = 1;
   EXPECT_TRUE(runWindowCommand(*app, kCmdNothing, 0).repaint);
-  EXPECT_EQ(app->settings.quickLinkChoice, 0u);
+  EXPECT_EQ(+app->settings.quickLinkChoice, 0u);
   EXPECT_EQ(app->jobs.coverReady.load(), 0u);
   EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u);
 }
@@ -285,23 +285,23 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
 TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
   app->settings.currentState = 4;
   runWindowCommand(*app, kCmdUserBase + 3, 0);
-  EXPECT_EQ(app->settings.stateUser[4], 3u);
+  EXPECT_EQ(+app->settings.stateUser[4], 3u);
   EXPECT_EQ(ui.statuses.back().part[3], "User Four");
   runWindowCommand(*app, kCmdModeBase + 4, 0);
-  EXPECT_EQ(app->settings.stateAltMode[4], 4u);
+  EXPECT_EQ(+app->settings.stateAltMode[4], 4u);
   EXPECT_EQ(ui.statuses.back().part[3], "User Four, Triple Mode");
   for (int state = 0; state < kStateCount; ++state) {
     if (state != 4) {
-      EXPECT_EQ(app->settings.stateUser[state], 0u);
-      EXPECT_EQ(app->settings.stateAltMode[state], 0u);
+      EXPECT_EQ(+app->settings.stateUser[state], 0u);
+      EXPECT_EQ(+app->settings.stateAltMode[state], 0u);
     }
   }
 
   // Ids past the ten users and the modes the keys reach choose nothing.
   runWindowCommand(*app, kCmdUserLast, 0);
   runWindowCommand(*app, kCmdModeLast, 0);
-  EXPECT_EQ(app->settings.stateUser[4], 3u);
-  EXPECT_EQ(app->settings.stateAltMode[4], 4u);
+  EXPECT_EQ(+app->settings.stateUser[4], 3u);
+  EXPECT_EQ(+app->settings.stateAltMode[4], 4u);
 }
 
 TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {

@@ -40,6 +40,15 @@
 namespace plinka::gui {
 namespace {
 
+// The question a worker asks while the run ends.
+PromptRequest deleteQuestion() {
+  PromptRequest request;
+  request.message = "Delete?";
+  request.firstCaption = "Yes";
+  request.secondCaption = "No";
+  return request;
+}
+
 play::ListRow row(const std::string& title) {
   play::ListRow r;
   r.column[play::Title] = title;
@@ -311,10 +320,7 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
   app->folders.program = data.path();
   app->folders.data = data.path();
   makeWindow();
-  PromptRequest request;
-  request.message = "Delete?";
-  request.firstCaption = "Yes";
-  request.secondCaption = "No";
+  const PromptRequest request = deleteQuestion();
   std::atomic<uint32_t> answer{kPromptNone};
   // The run ends while the question is on screen.
   QTimer poll;
@@ -347,10 +353,7 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
 // shows nothing (the worker's request is gone by then).
 TEST_F(MainWindowTest, ClosingAnswersAQuestionNotYetShown) {
   makeWindow();
-  PromptRequest request;
-  request.message = "Delete?";
-  request.firstCaption = "Yes";
-  request.secondCaption = "No";
+  const PromptRequest request = deleteQuestion();
   std::atomic<uint32_t> answer{kPromptNone};
   std::thread worker([&] { answer.store(ui->prompt(request, nullptr)); });
   // No events are processed until the worker has its answer.

@@ -58,6 +58,18 @@ struct StatusTexts {
   std::string part[4];
 };
 
+// How far a long piece of work (an import, a database function) has got, for
+// a progress bar and counts beside the status lines. `total` is 0 when the
+// end is not known in advance (an import walking a folder tree).
+struct WorkProgress {
+  uint32_t looked = 0;    // files or records looked at so far
+  uint32_t added = 0;     // records added (import) or changed (functions)
+  uint32_t skipped = 0;   // files or records passed over
+  uint32_t done = 0;      // steps done of `total`
+  uint32_t total = 0;     // steps in all, 0 when unknown
+  bool finished = false;  // the work has ended
+};
+
 // Areas of the main window the engine asks to have painted again.
 enum class RepaintArea { Window, NowPlaying, Picture, LowerList, SeekBar };
 
@@ -115,6 +127,9 @@ public:
   // Sets progress line `line` (0 = status line, 1 = detail line) of an open
   // window. Any thread.
   virtual void progressLine(WindowKind window, uint32_t line, const std::string& text) = 0;
+  // Shows how far the work feeding an open window has got. Any thread; a
+  // front end without such a display ignores it.
+  virtual void workProgress(WindowKind, const WorkProgress&) {}
   // Sets the title of an open window. Any thread.
   virtual void setWindowTitle(WindowKind window, const std::string& title) = 0;
   // A plain message box with one "OK" button; blocks until closed.

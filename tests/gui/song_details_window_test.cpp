@@ -6,7 +6,10 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "gui/song_details_window.h"
+#include "play/player.h"
 #include "shell/app.h"
+#include "shell/busy_code.h"
+#include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
 #include "shell/settings_shared.h"
@@ -202,6 +205,31 @@ TEST_F(SongDetailsWindowTest, GotoIsClampedAndFindSkipsSlotZero) {
   ASSERT_TRUE(settled());
   EXPECT_EQ(*message, "No matches found");
   EXPECT_EQ(textOf("dbIdx"), "5");
+}
+
+TEST_F(SongDetailsWindowTest, PlayPutsTheSongFirstAndDeleteAsksFirst) {
+  open(2);
+  click("play");
+  ASSERT_TRUE(processUntil([this] { return app->list.size() == 1; }, 20000));
+  EXPECT_EQ(app->list.text(0, play::FileName), "/music/song2.mp3");
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart) << "and it starts at once";
+
+  // "Next" waits while another job holds the list.
+  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
+  click("playNext");
+  releaseExclusive(*app);
+
+  const auto question = answerPrompt();
+  click("deleteSong");
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(*question, "This will delete the song and it cannot be undone.");
+  EXPECT_EQ(textOf("dbIdx"), "1") << "slot 2 deleted: the first record in use";
+  db::TableHandle h;
+  text::copy(h.path, app->settings.databasePath);
+  ASSERT_TRUE(db::openMapped(h));
+  EXPECT_EQ(db::getStatus(h, 2), static_cast<int32_t>(db::kStatusFree));
+  db::closeTable(h);
+  EXPECT_EQ(app->list.size(), 1u);
 }
 
 TEST_F(SongDetailsWindowTest, Screenshot) {

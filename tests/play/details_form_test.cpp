@@ -9,6 +9,7 @@
 #include "play/play_fixture.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
+#include "support/temp_dir.h"
 
 #include <string>
 
@@ -246,6 +247,33 @@ TEST_F(DetailsFormTest, DeleteShowsANeighbourOrClosesWithNothingLeft) {
   const DetailsOutcome out = play::runDetailsAction(*app, request);
   EXPECT_TRUE(out.closeWindow);
   EXPECT_FALSE(out.loaded);
+}
+
+TEST_F(DetailsFormTest, LoadIdReadsTheFilesDetailsIntoTheRecord) {
+  // A file without a tag: its name and folders stand in ("Dir -> ID" is on).
+  const std::string folder = dir.path() + "Some Band/First Album/";
+  ASSERT_TRUE(platform::makeFolder(dir.path() + "Some Band") && platform::makeFolder(folder));
+  const std::string file = folder + "01 Opening.mp3";
+  writeFile(file, std::string(300, '\0'));
+  std::vector<Song> songs = plainSongs(4);
+  songs[1].fileName = file;
+  songs[2].fileName = dir.path() + "missing.mp3";
+  makeTable(songs);
+  setText(2, db::Comment, "kept");
+
+  DetailsOutcome out = run(DetailsAction::LoadId, 2);
+  EXPECT_TRUE(out.written);
+  EXPECT_EQ(out.form.name, "01 Opening");
+  EXPECT_EQ(out.form.album, "First Album");
+  EXPECT_EQ(out.form.artist, "Some Band");
+  EXPECT_EQ(out.form.comment, "No Data");
+  EXPECT_EQ(out.form.fileSize, 300u);
+  EXPECT_EQ(text(1, db::Name), "01 Opening");
+
+  out = run(DetailsAction::LoadId, 3);  // a file that cannot be read changes nothing
+  EXPECT_EQ(out.form.name, "Title 2");
+  EXPECT_EQ(out.form.comment, "kept");
+  EXPECT_EQ(out.form.fileSize, 0u);
 }
 
 TEST_F(DetailsFormTest, AccessIsAskedForUnderItsCodeAndGivenBack) {

@@ -9,6 +9,7 @@
 
 #include "ui_song_details.h"
 
+#include <QLineEdit>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -245,6 +246,9 @@ void SongDetailsWindow::showForm(const play::DetailsForm& form) {
   form_->artist->setText(toQ(form.artist));
   form_->album->setText(toQ(form.album));
   form_->comment->setText(toQ(form.comment));
+  // Long paths show from their start, as the texts do.
+  for (QLineEdit* edit : {form_->fileName, form_->name, form_->artist, form_->album, form_->comment})
+    edit->setCursorPosition(0);
   form_->oScale->setCurrentIndex(static_cast<int>(form.oScale));
   form_->lockName->setChecked(form.lockName);
   form_->startPoint->setValue(static_cast<int>(std::min<uint32_t>(form.startPoint, kLargestPoint)));

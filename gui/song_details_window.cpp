@@ -126,6 +126,13 @@ bool SongDetailsWindow::actionPending() const {
 }
 
 void SongDetailsWindow::startAction(DetailsAction action) {
+  // With no record shown (the current song is not in the table) there is
+  // nothing to save or change: "Close" just closes.
+  if (play::isWritingAction(action) && !recordShown_) {
+    if (action == DetailsAction::SaveAndClose)
+      reject();
+    return;
+  }
   setPending(action);
   enableActions(false);
   timer_.start();
@@ -190,6 +197,9 @@ void SongDetailsWindow::takeOutcome(const std::shared_ptr<Attempt>& attempt, Det
     form_->dbIdx->setText(QString::number(dbIdx_));
     showForm(out.form);
     loadedFileName_ = out.form.fileName;
+    recordShown_ = true;
+  } else if (!recordShown_) {
+    form_->name->clear();  // no longer loading: there is no record to show
   }
   if (out.written && (action == DetailsAction::Save || action == DetailsAction::SaveAndClose))
     form_->notice->setText("Saved.");

@@ -87,6 +87,8 @@ private:
   // The FileName of the record as loaded; a save goes ahead only while the
   // slot still holds it.
   std::string loadedFileName_;
+  // A record has been loaded into the form.
+  bool recordShown_ = false;
   // The job of the action in hand, if any. GUI thread only.
   std::shared_ptr<Attempt> attempt_;
 };

@@ -232,6 +232,17 @@ TEST_F(SongDetailsWindowTest, PlayPutsTheSongFirstAndDeleteAsksFirst) {
   EXPECT_EQ(app->list.size(), 1u);
 }
 
+// The current song's record is not known (-1): nothing to show or save.
+TEST_F(SongDetailsWindowTest, WithoutARecordCloseJustCloses) {
+  open(static_cast<uint32_t>(-1));
+  EXPECT_EQ(textOf("dbIdx"), "0");
+  EXPECT_EQ(textOf("name"), "");
+  const std::string before = test::readFile(app->settings.databasePath);
+  click("close");
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(test::readFile(app->settings.databasePath), before);
+}
+
 TEST_F(SongDetailsWindowTest, Screenshot) {
   open(3);
   window->resize(window->sizeHint());

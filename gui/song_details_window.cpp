@@ -156,6 +156,7 @@ void SongDetailsWindow::tick() {
   request.searchText = app_.mainWindow.lastSearchText;
 
   auto attempt = std::make_shared<Attempt>();
+  attempt->action = action;
   attempt->receiver = this;
   attempt_ = attempt;
   App* app = &app_;
@@ -163,25 +164,26 @@ void SongDetailsWindow::tick() {
     std::optional<play::DetailsOutcome> outcome = play::tryDetailsAction(*app, request);
     std::lock_guard lock(attempt->mutex);
     attempt->outcome = std::move(outcome);
-    if (attempt->receiver) {
-      auto* window = static_cast<SongDetailsWindow*>(attempt->receiver);
-      const DetailsAction action = request.action;
-      QMetaObject::invokeMethod(
-          window, [window, attempt, action] { window->takeOutcome(attempt, action); }, Qt::QueuedConnection);
-    }
+    attempt->finished = true;
+    // Only a wake-up goes through Qt's queue; the outcome stays here.
+    if (attempt->receiver)
+      QMetaObject::invokeMethod(attempt->receiver, "takeOutcome", Qt::QueuedConnection);
   });
   if (!started)
     attempt_.reset();  // the run is ending; the next tick tries again
 }
 
-void SongDetailsWindow::takeOutcome(const std::shared_ptr<Attempt>& attempt, DetailsAction action) {
-  if (attempt != attempt_)
+void SongDetailsWindow::takeOutcome() {
+  if (!attempt_)
     return;
   std::optional<play::DetailsOutcome> outcome;
   {
-    std::lock_guard lock(attempt->mutex);
-    outcome = std::move(attempt->outcome);
+    std::lock_guard lock(attempt_->mutex);
+    if (!attempt_->finished)
+      return;
+    outcome = std::move(attempt_->outcome);
   }
+  const DetailsAction action = attempt_->action;
   attempt_.reset();
   // Not granted: the action stays pending and the timer asks again.
   if (!outcome || pending() != action)

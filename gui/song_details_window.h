@@ -49,13 +49,17 @@ public:
   void done(int result) override;
 
 private:
-  // An action the job thread is working on, shared with it. The job writes
-  // `outcome` and posts to `receiver` under `mutex`; the window clears
-  // `receiver` under the same mutex as it goes, so the job never posts to a
-  // window that has gone.
+  // An action the job thread is working on, shared with it. `action` is
+  // set before the job starts and not changed after. The job writes
+  // `outcome` and `finished` and posts a wake-up that carries nothing to
+  // `receiver`, all under `mutex`; the window reads them under the same
+  // mutex, and clears `receiver` under it as it goes, so the job never posts
+  // to a window that has gone.
   struct Attempt {
+    play::DetailsAction action = play::DetailsAction::Idle;
     std::mutex mutex;
     QObject* receiver = nullptr;
+    bool finished = false;
     std::optional<play::DetailsOutcome> outcome;
   };
 
@@ -65,8 +69,8 @@ private:
   void startAction(play::DetailsAction action);
   // Timer tick: starts a job for the pending action unless one is running.
   void tick();
-  // The job's outcome, on the GUI thread.
-  void takeOutcome(const std::shared_ptr<Attempt>& attempt, play::DetailsAction action);
+  // The job's outcome, on the GUI thread (posted by the job, by name).
+  Q_INVOKABLE void takeOutcome();
   void showForm(const play::DetailsForm& form);
   play::DetailsForm formShown() const;
   void enableActions(bool enabled);

@@ -3,6 +3,7 @@
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
+#include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
 #include "gui/window_availability.h"
@@ -408,7 +409,7 @@ void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, boo
     endRun();
 }
 
-void MainWindow::openWindow(WindowKind window, uint32_t) {
+void MainWindow::openWindow(WindowKind window, uint32_t argument) {
   if (!windowAvailable(window)) {
     setOneShotMessage(app_, notAvailableMessage(window));
     refreshStatus(app_);
@@ -418,6 +419,11 @@ void MainWindow::openWindow(WindowKind window, uint32_t) {
     app_.mainWindow.aboutOpen = 1;
     runAbout(this);
     app_.mainWindow.aboutOpen = 0;
+  }
+  // One details window at a time; it is modal and owns the pending action.
+  if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {
+    SongDetailsWindow details(app_, argument, this);
+    details.exec();
   }
 }
 

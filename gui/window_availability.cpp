@@ -28,7 +28,9 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
   }
 }
 
-bool windowAvailable(WindowKind window) { return window == WindowKind::About || window == WindowKind::Welcome; }
+bool windowAvailable(WindowKind window) {
+  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::Search;
+}
 
 bool commandAvailable(uint32_t command) {
   const std::optional<WindowKind> window = windowOpenedBy(command);

@@ -32,6 +32,8 @@ constexpr char kNoMatches[] = "No matches found";
 constexpr char kSearchAgain[] = "Search again";
 constexpr char kCloseWindow[] = "Close Search window";
 
+// How far the window opens from the main window's corner.
+constexpr int kOffset = 100;
 // Widths of the "Rating" and "Index" columns, and of a list column whose
 // width the main window cannot give.
 constexpr int kNumberColumnWidth = 50;
@@ -116,6 +118,9 @@ SearchWindow::~SearchWindow() {
 }
 
 void SearchWindow::begin(uint32_t mode) {
+  // Down and to the right of the main window's corner, where it does not
+  // hide the now-playing texts.
+  move((owner_ ? owner_->pos() : QPoint()) + QPoint(kOffset, kOffset));
   show();
   bringForward();
   if (mode == kSearchTopSongs) {

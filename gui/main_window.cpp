@@ -3,6 +3,7 @@
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
+#include "gui/search_window.h"
 #include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
@@ -413,6 +414,16 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
   if (!windowAvailable(window)) {
     setOneShotMessage(app_, notAvailableMessage(window));
     refreshStatus(app_);
+    return;
+  }
+  if (window == WindowKind::Search) {
+    // One at a time: a second open brings the open one forward.
+    if (searchWindow_ && searchWindow_->isVisible()) {
+      searchWindow_->bringForward();
+    } else {
+      searchWindow_ = new SearchWindow(app_, this);
+      searchWindow_->begin(argument);
+    }
     return;
   }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {

@@ -2,6 +2,7 @@
 
 #include "gui/qt_text.h"
 #include "play/list_commands.h"
+#include "play/play_next.h"
 #include "play/player.h"
 #include "shell/app.h"
 #include "shell/prompt.h"
@@ -153,7 +154,7 @@ void SongDetailsWindow::tick() {
   request.dbIdx = dbIdx_;
   request.form = formShown();
   request.loadedFileName = loadedFileName_;
-  request.searchText = app_.mainWindow.lastSearchText;
+  request.searchText = app_.mainWindow.searchInput;
 
   auto attempt = std::make_shared<Attempt>();
   attempt->action = action;
@@ -329,7 +330,7 @@ void SongDetailsWindow::askFind() {
   request.firstCaption = kSearchCaption;
   request.secondCaption = kCancelCaption;
   request.style = PromptStyle::SmallTextEntry;
-  std::string& searchText = app_.mainWindow.lastSearchText;
+  std::string& searchText = app_.mainWindow.searchInput;
   request.entryText = searchText;
   std::string typed;
   const uint32_t answer = askPrompt(app_, request, &typed);
@@ -357,7 +358,7 @@ void SongDetailsWindow::playFileNext(bool startPlaying) {
   const std::string path = fromQ(form_->fileName->text());
   App* app = &app_;
   app_.scheduler.jobThreads.start([app, path, startPlaying] {
-    if (play::playNextFile(*app, path) == 1 && startPlaying)
+    if (play::playNext(*app, path) && startPlaying)
       app->run.playerRequest.store(play::kPlayerStart);
   });
 }

@@ -193,26 +193,4 @@ std::optional<DetailsOutcome> tryDetailsAction(App& app, const DetailsRequest& r
   return runDetailsAction(app, request);
 }
 
-int32_t playNextFile(App& app, const std::string& path) {
-  bool inserted = false;
-  {
-    const ExclusiveAccess access(app, BusyCode::SongRating, kDetailsPatience);
-    if (access.held() && !path.empty()) {
-      const int32_t record = findAndLoadSong(app, path.c_str(), currentUser(app));
-      if (record >= 0) {
-        putListRow(app, 0, path.c_str(), app.details.loaded);
-        // The preloaded details belonged to the old top row; the heartbeat
-        // loads the new one's. The player reads them only under its own
-        // busy code, so this cannot meet it.
-        app.jobs.nextDetailsReady.store(0);
-        inserted = true;
-      }
-    }
-  }
-  if (!inserted)
-    return 0;
-  refreshStatus(app);
-  return 1;
-}
-
 }  // namespace plinka::play

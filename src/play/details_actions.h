@@ -95,10 +95,4 @@ DetailsOutcome runDetailsAction(App& app, const DetailsRequest& request);
 // window asks again later. Blocks while it waits, so never on the GUI thread.
 std::optional<DetailsOutcome> tryDetailsAction(App& app, const DetailsRequest& request);
 
-// Puts the song whose FileName is `path` at the top of the upcoming list,
-// under busy code 31, with its details for the State's user; the next song's
-// details are then loaded afresh. 1 when the song was put there, else 0.
-// Blocks while it waits for exclusive use.
-int32_t playNextFile(App& app, const std::string& path);
-
 }  // namespace plinka::play

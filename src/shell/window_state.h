@@ -31,14 +31,12 @@ struct MainWindowState {
   // closes; read by the commands. GUI thread only.
   uint32_t aboutOpen = 0;
   uint32_t databaseOpen = 0;
-  // The artist text handed to the search window when it opens in the "songs
-  // by an artist" mode. Written by the commands that open the search window,
-  // read by that window as it opens. GUI thread only.
+  // The text searched for last: the artist handed to the search window when
+  // it opens in the "songs by an artist" mode, else what the user typed into
+  // the search window's or the Song details window's search prompt. Written
+  // by the commands that open the search window and by those two windows;
+  // read by them as their prompts open. GUI thread only.
   std::string searchInput;
-  // The last text searched for, shared by the Song details window's "Find"
-  // and the search window. Written and read by those windows. GUI thread
-  // only.
-  std::string lastSearchText;
 };
 
 }  // namespace plinka

@@ -199,7 +199,7 @@ TEST_F(SongDetailsWindowTest, GotoIsClampedAndFindSkipsSlotZero) {
   click("find");
   ASSERT_TRUE(settled());
   EXPECT_EQ(textOf("dbIdx"), "5");
-  EXPECT_EQ(app->mainWindow.lastSearchText, "searchers");
+  EXPECT_EQ(app->mainWindow.searchInput, "searchers");
   const auto message = answerPrompt();
   click("findMore");
   ASSERT_TRUE(settled());

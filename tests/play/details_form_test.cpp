@@ -7,6 +7,7 @@
 #include "play/details_actions.h"
 #include "play/details_form.h"
 #include "play/play_fixture.h"
+#include "play/play_next.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
 #include "support/temp_dir.h"
@@ -297,14 +298,14 @@ TEST_F(DetailsFormTest, PlayNextPutsTheSongAtTheTop) {
   listSlots({4, 5});
   app->jobs.nextDetailsReady = 1;
   ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SongRating)), 1u);
-  EXPECT_EQ(play::playNextFile(*app, "/music/song2.mp3"), 1);
+  EXPECT_TRUE(play::playNext(*app, "/music/song2.mp3"));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/song2.mp3", "/music/song4.mp3", "/music/song5.mp3"}));
   EXPECT_EQ(app->list.text(0, play::Title), "Title 2");
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u) << "the next song's details are loaded afresh";
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 
   ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SongRating)), 1u);
-  EXPECT_EQ(play::playNextFile(*app, "/music/not-there.mp3"), 0);
+  EXPECT_FALSE(play::playNext(*app, "/music/not-there.mp3"));
   EXPECT_EQ(app->list.size(), 3u);
 }
 

@@ -29,7 +29,8 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
 }
 
 bool windowAvailable(WindowKind window) {
-  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails;
+  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails ||
+         window == WindowKind::Options;
 }
 
 bool commandAvailable(uint32_t command) {

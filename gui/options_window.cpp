@@ -228,9 +228,10 @@ void OptionsWindow::reset() {
   app_.prompts.dialogOpen.store(1);
   if (answer != kPromptFirst)
     return;
+  const uint32_t onTop = app_.settings.onTop;
   const uint32_t state = resetOptions(app_);
   // In effect now, whichever button closes the window.
-  effects_.applyOnTop = true;
+  effects_.applyOnTop = effects_.applyOnTop || app_.settings.onTop != onTop;
   effects_.repaint = true;
   if (state != play::currentStateIndex(app_))
     switchAndWait(state);

@@ -29,7 +29,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -262,12 +261,13 @@ TEST_F(OptionsWindowTest, ARenamedUserChosenForAStateShowsEverywhere) {
 
 TEST_F(OptionsWindowTest, ResetAndAllStayInEffectAfterCancel) {
   withOptions([&](QDialog& d) {
+    child<QLineEdit>(d, "id1059")->setText("Ann");
+    child<QLineEdit>(d, "id1011")->setText("12");
     chooseState(d, 1);
-    click(d, "id2");
+    click(d, "id1");
   });
   ASSERT_TRUE(processUntil([&] { return window->rowCount() == 2; }));
-  std::strcpy(app->settings.userName[0], "Ann");
-  app->settings.prepareCount = 12;
+  ASSERT_EQ(+app->settings.prepareCount, 12u);
 
   withOptions([&](QDialog& d) {
     // "No, cancel this" first: nothing changes.

@@ -1,5 +1,6 @@
 #include "gui/options_window.h"
 
+#include "gui/gui_hand_off.h"
 #include "gui/qt_text.h"
 #include "play/current_state.h"
 #include "shell/app.h"
@@ -188,30 +189,32 @@ void OptionsWindow::chooseState(int index) {
 }
 
 void OptionsWindow::switchAndWait(uint32_t state) {
-  // Touched on the GUI thread only: the job's last word reaches the loop
-  // through the event queue, and finds it gone if it has ended meanwhile.
+  // The job's last word travels through a hand-off of its own, which lives
+  // until that word has been taken on the GUI thread; the loop it ends is
+  // looked up there, and found gone if it has ended meanwhile.
   struct Waiter {
     QEventLoop* loop = nullptr;
   };
   QEventLoop loop;
   auto waiter = std::make_shared<Waiter>();
   waiter->loop = &loop;
+  auto* handOff = new GuiHandOff(qApp);
   App* app = &app_;
   switching_ = true;
   setEnabled(false);
-  const bool started = app_.scheduler.jobThreads.start([app, state, waiter] {
+  const bool started = app_.scheduler.jobThreads.start([app, state, waiter, handOff] {
     switchState(*app, state);
     awaitStateSwitches(*app);
-    QMetaObject::invokeMethod(
-        qApp,
-        [waiter] {
-          if (waiter->loop)
-            waiter->loop->quit();
-        },
-        Qt::QueuedConnection);
+    handOff->post([waiter, handOff] {
+      if (waiter->loop)
+        waiter->loop->quit();
+      handOff->deleteLater();
+    });
   });
   if (started)
     loop.exec();
+  else
+    handOff->deleteLater();
   waiter->loop = nullptr;
   setEnabled(true);
   switching_ = false;

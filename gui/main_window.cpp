@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include "gui/now_playing_view.h"
+#include "gui/options_window.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
 #include "gui/search_window.h"
@@ -425,6 +426,10 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
       searchWindow_->begin(argument);
     }
     return;
+  }
+  if (window == WindowKind::Options && app_.prompts.dialogOpen.load() == 0) {
+    const OptionsEffects e = runOptionsWindow(app_, this);
+    applyEffects(false, false, e.applyOnTop, false, e.repaint);
   }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {
     app_.mainWindow.aboutOpen = 1;

@@ -30,7 +30,7 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
 
 bool windowAvailable(WindowKind window) {
   return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails ||
-         window == WindowKind::Search;
+         window == WindowKind::Search || window == WindowKind::Options;
 }
 
 bool commandAvailable(uint32_t command) {

@@ -63,6 +63,12 @@ void runStateSwitcher(App& app) {
   while (sw.running.exchange(1) == 0) {
     carryOutChoices(app);
     sw.running.store(0);
+    {
+      // Taken between the change and the wake-up, so a waiter is either
+      // past its look at `running` or already asleep.
+      const std::lock_guard<std::mutex> hold(sw.idleMutex);
+    }
+    sw.idle.notify_all();
     // A choice recorded after the last look and before `running` was freed
     // found a switcher still running: take it here.
     if (sw.wanted.load() == kNoStateWanted)
@@ -78,6 +84,21 @@ void requestStateSwitch(App& app, uint32_t newState) {
     return;
   App* running = &app;
   app.scheduler.jobThreads.start([running] { runStateSwitcher(*running); });
+}
+
+void awaitStateSwitches(App& app) {
+  StateSwitchState& sw = app.stateSwitch;
+  for (;;) {
+    runStateSwitcher(app);
+    {
+      std::unique_lock<std::mutex> hold(sw.idleMutex);
+      sw.idle.wait(hold, [&sw] { return sw.running.load() == 0; });
+    }
+    // A choice made while the other switcher was freeing `running` may be
+    // left to whoever looks next: this thread.
+    if (sw.wanted.load() == kNoStateWanted)
+      return;
+  }
 }
 
 void switchState(App& app, uint32_t newState) {

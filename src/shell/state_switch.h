@@ -8,7 +8,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 namespace plinka {
 
@@ -27,6 +29,10 @@ struct StateSwitchState {
   // 1 while a switcher runs. Taken by exchange by whoever starts one; freed
   // by the switcher when nothing is left to do.
   std::atomic<uint32_t> running{0};
+  // Woken each time a switcher frees `running`, for those that wait until
+  // every choice has been carried out (awaitStateSwitches).
+  std::mutex idleMutex;
+  std::condition_variable idle;
 };
 
 // Records State `newState` (0-9) as the one wanted and makes sure a switcher
@@ -38,6 +44,12 @@ void requestStateSwitch(App& app, uint32_t newState);
 // one runs already (which then carries the choice out). Blocks while it waits
 // for exclusive access: run it on a job thread.
 void switchState(App& app, uint32_t newState);
+
+// Returns once every State chosen so far has been carried out (or has
+// lapsed): waits for a switcher that runs on another thread, and carries out
+// on the calling thread a choice that no switcher has taken. Blocks: run it
+// on a job thread.
+void awaitStateSwitches(App& app);
 
 // The switcher: while a choice waits, takes exclusive access, makes the
 // newest choice the current State (nothing for the current State), and

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace plinka::test {
@@ -77,6 +78,23 @@ TEST_F(StateSwitchTest, QuickChoicesEndInTheLastOneWithEveryListInItsOwnFile) {
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
   EXPECT_EQ(readFile(dir.file("PL2.m3u")), "/music/e.mp3\r\n");
   EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
+}
+
+TEST_F(StateSwitchTest, AWaitForChoicesEndsOnceTheyAreCarriedOut) {
+  startHeartbeat(*app);
+  // The menu's choice waits on its job thread while another job holds
+  // exclusive access; the wait ends only once the list has changed.
+  app->run.busyCode = 34;
+  runWindowCommand(*app, kCmdStateBase + 3, 0);
+  std::thread holder([this] {
+    eventually([this] { return app->stateSwitch.running.load() != 0; });
+    releaseExclusive(*app);
+  });
+  awaitStateSwitches(*app);
+  EXPECT_EQ(app->settings.currentState, 3u);
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/c.mp3", "/music/d.mp3"}));
+  holder.join();
+  finishJobs();
 }
 
 TEST_F(StateSwitchTest, RefusedSwitchesChangeNothing) {

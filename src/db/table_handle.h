@@ -137,7 +137,7 @@ struct TableHandle {
   std::vector<uint8_t> inUseFlags;          // 1 for each slot whose status is exactly 10
   std::vector<uint32_t> inUseTree;          // prefix counts of inUseFlags (a Fenwick tree, 1-based)
   uint32_t allocationHint = 0;              // no slot below it has status 0 or 5
-  OpenRefusal refusal = OpenRefusal::None;  // why the last open failed
+  OpenRefusal refusal = OpenRefusal::None;  // why the last mapped open failed
 
   bool isOpen() const { return map.isOpen() || plainFd >= 0; }
   bool isMapped() const { return map.isOpen(); }

@@ -31,7 +31,9 @@ std::unique_ptr<db::TableHandle> openTable(const char* path) {
   if (db::openMapped(*h))
     return h;
   const char* reason = "not a table file";
-  if (access(path, R_OK) != 0)
+  if (h->refusal == db::OpenRefusal::TooManySlots)
+    reason = "it declares more records than this computer's memory can hold";
+  else if (access(path, R_OK) != 0)
     reason = std::strerror(errno);
   std::fprintf(stderr, "plinkactl: cannot open song table %s: %s\n", path, reason);
   return nullptr;

@@ -3,7 +3,9 @@
 #include "db/slot_store.h"
 #include "db/table_file.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -45,6 +47,29 @@ bool writeSlotCount(int fd, uint32_t n) {
   return pwrite(fd, word, sizeof word, kSlotCountOffset) == static_cast<ssize_t>(sizeof word);
 }
 
+bool syncData(int fd) {
+  int rc;
+  do {
+    rc = fdatasync(fd);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+// Gives the file `length` more bytes of real, zero-filled blocks at its end.
+// A sparse extension would let the disk run full later, while a record is
+// written through the mapping, which ends the program; a refused allocation
+// here is an ordinary "no slot". On failure the file keeps its old length.
+bool extendWithBlocks(int fd, off_t end, off_t length) {
+  int rc;
+  do {
+    rc = posix_fallocate(fd, end, length);
+  } while (rc == EINTR);
+  if (rc == 0)
+    return true;
+  (void)ftruncate(fd, end);
+  return false;
+}
+
 // Closes the plain file and maps the table for writing again. The counts
 // carried over stay valid when the resize went through as expected;
 // otherwise (it failed half-way, or the file changed under us) every slot is
@@ -60,22 +85,28 @@ void remapAfterResize(TableHandle& h, uint32_t oldCount, uint32_t expectedCount,
   detail::resizeBookkeeping(h, oldCount);
 }
 
-void grow(TableHandle& h, uint32_t by) {
+// The new blocks are on disk before the header counts them: a crash between
+// the two steps leaves a table longer than its header says, which opens.
+bool grow(TableHandle& h, uint32_t by) {
   const uint32_t oldCount = h.slotCount;
   const uint64_t newCount = static_cast<uint64_t>(oldCount) + by;
   if (newCount > UINT32_MAX)
-    return;
+    return false;
   if (!reopenPlainForWriting(h))
-    return;
+    return false;
   // The zero slots go at the very end of the file, behind any slack slots
   // left by creation; those slack slots become part of the new ones.
   struct stat st {};
   bool grown = fstat(h.plainFd, &st) == 0 &&
-               ftruncate(h.plainFd, st.st_size + static_cast<off_t>(by) * static_cast<off_t>(h.slotSize)) == 0;
-  grown = grown && writeSlotCount(h.plainFd, static_cast<uint32_t>(newCount));
+               extendWithBlocks(h.plainFd, st.st_size, static_cast<off_t>(by) * static_cast<off_t>(h.slotSize));
+  grown = grown && syncData(h.plainFd) && writeSlotCount(h.plainFd, static_cast<uint32_t>(newCount));
   remapAfterResize(h, oldCount, grown ? static_cast<uint32_t>(newCount) : oldCount, true);
+  return grown && h.isOpen();
 }
 
+// The smaller count is on disk before the file is cut: a crash between the
+// two steps leaves a table longer than its header says, which opens, where
+// the other order would leave one shorter than its header, which does not.
 void shrink(TableHandle& h, uint32_t by) {
   const uint32_t oldCount = h.slotCount;
   const uint32_t newCount = oldCount - by;
@@ -85,8 +116,11 @@ void shrink(TableHandle& h, uint32_t by) {
   if (!reopenPlainForWriting(h))
     return;
   const off_t end = static_cast<off_t>(h.slotAreaOffset) + static_cast<off_t>(newCount) * h.slotSize;
-  const bool cut = ftruncate(h.plainFd, end) == 0 && writeSlotCount(h.plainFd, newCount);
-  remapAfterResize(h, oldCount, newCount, cut);
+  const bool counted = writeSlotCount(h.plainFd, newCount) && syncData(h.plainFd);
+  const bool cut = counted && ftruncate(h.plainFd, end) == 0;
+  // A count written but a cut refused still leaves a sound table: the slots
+  // behind the count are merely unused.
+  remapAfterResize(h, oldCount, counted ? newCount : oldCount, counted || cut);
 }
 
 }  // namespace
@@ -110,20 +144,28 @@ bool compact(TableHandle& h) {
   return true;
 }
 
-bool applyCapacityRule(TableHandle& h) {
+CapacityOutcome runCapacityRule(TableHandle& h) {
   if (!h.isOpen())
-    return false;
+    return CapacityOutcome::Closed;
   if (!detail::recordsReachable(h) || h.inUseCount == 0 || h.slotCount == 0)
-    return true;
+    return CapacityOutcome::Kept;
   const uint64_t slots = h.slotCount;
   const uint64_t occupied = h.occupiedCount;
   const uint64_t percent = occupied * 100 / slots;
+  CapacityOutcome outcome = CapacityOutcome::Kept;
   if (percent > 90 || slots - occupied < 10) {
     const uint64_t step = occupied / 16;
-    grow(h, static_cast<uint32_t>(step > 10 ? step : 10));
+    outcome =
+        grow(h, static_cast<uint32_t>(step > 10 ? step : 10)) ? CapacityOutcome::Grown : CapacityOutcome::GrowRefused;
   } else if (percent < 70 && slots > 50 && h.holdCount == 0 && compact(h)) {
     shrink(h, static_cast<uint32_t>(slots > 100 ? 3 * slots / 16 : 10));
+    outcome = CapacityOutcome::Shrunk;
   }
+  return h.isOpen() ? outcome : CapacityOutcome::Closed;
+}
+
+bool applyCapacityRule(TableHandle& h) {
+  runCapacityRule(h);
   return h.isOpen();
 }
 

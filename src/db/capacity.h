@@ -14,6 +14,19 @@ namespace plinka::db {
 // True when the table is open afterwards.
 bool applyCapacityRule(TableHandle& h);
 
+// What one run of the capacity rule did.
+enum class CapacityOutcome {
+  Kept,         // nothing to do (or nothing possible)
+  Grown,        // the slot array grew
+  GrowRefused,  // it had to grow but could not (the disk is full, say)
+  Shrunk,       // compacted, and shrunk unless the cut failed
+  Closed,       // the table is not open (any more)
+};
+
+// The capacity rule as above, telling what it did. A grow gets real blocks
+// on disk or does not happen at all.
+CapacityOutcome runCapacityRule(TableHandle& h);
+
 // Moves the occupied records towards slot 0, keeping their order, so that
 // every free slot lies behind them. Each moved record's old slot becomes
 // free (status 5) and keeps its bytes. Skipped (false) while the hold count

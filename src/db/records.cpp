@@ -67,8 +67,10 @@ int64_t inUseAtOrBefore(const TableHandle& h, uint32_t from) {
 int32_t allocate(TableHandle& h) {
   if (!recordsWritable(h))
     return -1;
-  applyCapacityRule(h);
-  if (!recordsWritable(h))
+  // A table that needed more slots and could not get them (a full disk)
+  // has no slot to give: the few free ones left may lie in holes of a file
+  // grown before its blocks were allocated.
+  if (runCapacityRule(h) == CapacityOutcome::GrowRefused || !recordsWritable(h))
     return -1;
   for (uint32_t s = h.allocationHint; s < h.slotCount; ++s) {
     if (isAllocatable(statusAt(h, s))) {

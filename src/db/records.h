@@ -19,7 +19,8 @@ namespace plinka::db {
 // compact or shrink the file, so slot numbers held from before may change),
 // then gives the lowest slot with status 0 or 5 status 10. The slot's fields
 // are not cleared: a reused slot still holds the deleted record's values.
-// The new slot, or -1.
+// The new slot, or -1 (also when the table needed to grow and the disk gave
+// no room for it).
 int32_t allocate(TableHandle& h);
 
 // Reads field f of a slot into `value` (numbers, zero-extended) or `text`

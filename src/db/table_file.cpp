@@ -3,6 +3,7 @@
 #include "db/capacity.h"
 #include "db/records.h"
 #include "db/slot_store.h"
+#include "platform/memory.h"
 
 #include <cerrno>
 #include <cstring>
@@ -21,6 +22,23 @@ namespace {
 
 constexpr char kTag[] = "DATA1000";
 constexpr uint32_t kCreatorZeroBytes = 5000;
+// What the engine keeps in memory per slot of an open table (the in-use
+// flags, the prefix counts and the block counts, with room to spare), and
+// the share of the machine's memory a table's bookkeeping may take.
+constexpr uint64_t kBookkeepingBytesPerSlot = 8;
+constexpr uint64_t kBookkeepingMemoryShare = 4;
+// When the system does not say how much memory it has.
+constexpr uint64_t kFallbackSlotLimit = uint64_t{1} << 28;
+
+// The most slots an open table may have. A header that promises more (a
+// damaged word over a sparse file, say) would have the open allocate and
+// walk more than the machine holds; such a file is refused instead.
+uint64_t slotLimit() {
+  const uint64_t memory = platform::physicalMemoryBytes();
+  if (memory == 0)
+    return kFallbackSlotLimit;
+  return memory / kBookkeepingMemoryShare / kBookkeepingBytesPerSlot;
+}
 
 // The handle's path as a string; false when it has no terminator.
 bool handlePath(const TableHandle& h, std::string& out) {
@@ -117,6 +135,7 @@ void forgetGeometry(TableHandle& h) {
 // Maps the file at the handle's path and checks it. With `recount` the
 // records are counted; without, the caller keeps the counts it had.
 bool mapTable(TableHandle& h, bool recount) {
+  h.refusal = OpenRefusal::NotATable;
   std::string path;
   if (!handlePath(h, path))
     return false;
@@ -137,6 +156,13 @@ bool mapTable(TableHandle& h, bool recount) {
     forgetGeometry(h);
     return false;
   }
+  if (h.slotCount > slotLimit()) {
+    h.map.close();
+    forgetGeometry(h);
+    h.refusal = OpenRefusal::TooManySlots;
+    return false;
+  }
+  h.refusal = OpenRefusal::None;
   h.openForWriting = forWriting;
   if (recount)
     detail::recountAll(h);
@@ -145,9 +171,11 @@ bool mapTable(TableHandle& h, bool recount) {
 
 }  // namespace
 
-void closeTable(TableHandle& h) {
-  if (!h.isOpen())
-    return;
+namespace {
+
+// Lets go of the open file without syncing it: for a handle that is opened
+// again at once in another mode.
+void release(TableHandle& h) {
   h.map.close();
   if (h.plainFd >= 0)
     ::close(h.plainFd);
@@ -156,9 +184,25 @@ void closeTable(TableHandle& h) {
   h.openForWriting = false;
 }
 
+}  // namespace
+
+void closeTable(TableHandle& h) {
+  if (!h.isOpen())
+    return;
+  // What was written reaches the disk before the file is let go of, and so
+  // before any lock on it or a push of it to the share.
+  if (h.openForWriting) {
+    if (h.isMapped())
+      h.map.sync();
+    if (h.plainFd >= 0)
+      ::fsync(h.plainFd);
+  }
+  release(h);
+}
+
 bool openMapped(TableHandle& h) {
   const uint32_t writable = h.writable;
-  closeTable(h);
+  release(h);
   h.writable = writable;
   h.holdCount = 0;
   return mapTable(h, true);
@@ -179,7 +223,7 @@ bool mapKeepingCounts(TableHandle& h) {
 
 bool openPlain(TableHandle& h) {
   const uint32_t writable = h.writable;
-  closeTable(h);
+  release(h);
   h.writable = writable;
   h.holdCount = 0;
   forgetGeometry(h);
@@ -285,11 +329,16 @@ bool setHeaderWord(TableHandle& h, uint32_t value) {
   return true;
 }
 
-bool createTableFile(TableHandle& h, const char* path, const uint32_t* types, uint32_t fieldCount) {
-  closeTable(h);
-  if (std::strlen(path) >= sizeof h.path)
-    return false;
-  std::strcpy(h.path, path);
+namespace {
+
+// The name a new table is made under beside its final path, so that a crash
+// or a failure half-way never leaves a half-made file where a table is looked
+// for (nor replaces a table that was there).
+std::string makingName(const char* path) { return std::string(path) + "." + std::to_string(getpid()) + ".new"; }
+
+// Makes the table at the handle's path and takes `records` empty records;
+// leaves it open mapped for writing.
+bool makeTable(TableHandle& h, const uint32_t* types, uint32_t fieldCount, uint32_t records) {
   h.fieldCount = fieldCount;
   if (!createTable(h))
     return false;
@@ -297,14 +346,36 @@ bool createTableFile(TableHandle& h, const char* path, const uint32_t* types, ui
   for (uint32_t f = 1; made && f <= fieldCount; ++f)
     made = setFieldType(h, f, types[f - 1]);
   made = made && layOutFields(h);
-  closeTable(h);
+  release(h);
   h.writable = 1;
   made = made && openMapped(h) && setHeaderWord(h, 1) && allocate(h) >= 0;
+  while (made && h.inUseCount < records)
+    made = allocate(h) >= 0;
+  return made;
+}
+
+// Makes a complete table under a temporary name, syncs it and renames it
+// over `path`; the handle is left open mapped for writing on `path`.
+bool makeTableAt(TableHandle& h, const char* path, const uint32_t* types, uint32_t fieldCount, uint32_t records) {
+  closeTable(h);
+  const std::string making = makingName(path);
+  if (std::strlen(path) >= sizeof h.path || making.size() >= sizeof h.path)
+    return false;
+  std::strcpy(h.path, making.c_str());
+  bool made = makeTable(h, types, fieldCount, records) && h.map.sync();
+  made = made && std::rename(making.c_str(), path) == 0;
+  std::strcpy(h.path, path);
   if (!made) {
-    closeTable(h);
-    ::unlink(path);
+    release(h);
+    ::unlink(making.c_str());
   }
   return made;
+}
+
+}  // namespace
+
+bool createTableFile(TableHandle& h, const char* path, const uint32_t* types, uint32_t fieldCount) {
+  return makeTableAt(h, path, types, fieldCount, 1);
 }
 
 bool createSongTable(const char* path) {
@@ -320,14 +391,8 @@ bool createSongTable(const char* path) {
 bool createBufferIndexTable(const char* path, uint32_t bufferSize) {
   const uint32_t types[kBufferIndexFieldCount] = {kTypeText1000, kTypeNumber, kTypeNumber, kTypeNumber, kTypeNumber};
   TableHandle h;
-  if (!createTableFile(h, path, types, kBufferIndexFieldCount))
-    return false;
-  bool made = true;
-  while (made && h.inUseCount < bufferSize)
-    made = allocate(h) >= 0;
+  const bool made = makeTableAt(h, path, types, kBufferIndexFieldCount, bufferSize);
   closeTable(h);
-  if (!made)
-    ::unlink(path);
   return made;
 }
 

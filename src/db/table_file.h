@@ -40,7 +40,10 @@ bool setHeaderWord(TableHandle& h, uint32_t value);
 
 // Makes a table with the given field types, finishes it (header word 1,
 // slot 0 taken for an empty record) and leaves it open mapped for writing
-// in `h`. False, with no file left behind, when any step fails.
+// in `h`. The table is made under a temporary name beside `path`, synced and
+// renamed into place, so `path` only ever names a complete table. False,
+// with nothing left behind and any table at `path` untouched, when any step
+// fails.
 bool createTableFile(TableHandle& h, const char* path, const uint32_t* types, uint32_t fieldCount);
 
 // A new, empty song table (44 fields, one empty record in use); closed again.

@@ -102,6 +102,13 @@ struct FieldLayout {
   uint32_t offset = 0;  // file offset of the field in slot 0
 };
 
+// Why the last open refused the file, for the message the caller shows.
+enum class OpenRefusal : uint32_t {
+  None,          // opened, or never tried
+  NotATable,     // missing, unreadable, or not a sound table file
+  TooManySlots,  // declares more slots than this machine's memory can index
+};
+
 // Slots per entry of the in-use count per block (a power of two).
 constexpr uint32_t kBlockShift = 8;
 
@@ -124,12 +131,13 @@ struct TableHandle {
   uint32_t noRecount = 0;       // set during bulk moves (counts are kept in step regardless)
 
   // Kept by the engine; callers only read them.
-  bool openForWriting = false;          // the mode the file is really open in
-  std::vector<FieldLayout> fields;      // entry f - 1 describes field f
-  std::vector<uint32_t> inUsePerBlock;  // in-use count of each run of 2^kBlockShift slots
-  std::vector<uint8_t> inUseFlags;      // 1 for each slot whose status is exactly 10
-  std::vector<uint32_t> inUseTree;      // prefix counts of inUseFlags (a Fenwick tree, 1-based)
-  uint32_t allocationHint = 0;          // no slot below it has status 0 or 5
+  bool openForWriting = false;              // the mode the file is really open in
+  std::vector<FieldLayout> fields;          // entry f - 1 describes field f
+  std::vector<uint32_t> inUsePerBlock;      // in-use count of each run of 2^kBlockShift slots
+  std::vector<uint8_t> inUseFlags;          // 1 for each slot whose status is exactly 10
+  std::vector<uint32_t> inUseTree;          // prefix counts of inUseFlags (a Fenwick tree, 1-based)
+  uint32_t allocationHint = 0;              // no slot below it has status 0 or 5
+  OpenRefusal refusal = OpenRefusal::None;  // why the last mapped open failed
 
   bool isOpen() const { return map.isOpen() || plainFd >= 0; }
   bool isMapped() const { return map.isOpen(); }

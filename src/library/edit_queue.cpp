@@ -3,11 +3,13 @@
 #include "db/copies.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
+#include "platform/files.h"
 #include "shell/app.h"
 #include "shell/exclusive_access.h"
 
 #include <cstring>
 #include <optional>
+#include <string>
 
 namespace plinka::library {
 
@@ -28,6 +30,30 @@ constexpr uint32_t kStepWriting = 23;
 constexpr uint32_t kStepReleasing = 24;
 constexpr uint32_t kStepFreeing = 30;
 constexpr uint32_t kStepDone = 40;
+
+// The kept-edits file: this magic, then each entry as five little-endian
+// words in the order of QueuedEdit, the oldest first.
+constexpr char kKeptEditsMagic[] = "PLEDITS1";
+constexpr size_t kKeptEditsMagicSize = 8;
+constexpr size_t kKeptEntrySize = 5 * sizeof(uint32_t);
+
+std::string keptEditsPath(const App& app) {
+  if (app.folders.data.empty())
+    return {};
+  return app.folders.data + kKeptEditsFileName;
+}
+
+void putWord(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+uint32_t wordAt(const std::string& in, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = (v << 8) | static_cast<uint8_t>(in[at + static_cast<size_t>(i)]);
+  return v;
+}
 
 bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOfflineLocked; }
 
@@ -197,9 +223,54 @@ void writeCachedEditsAtExit(App& app) {
   // A writer that is still running gives way soon, as the run is closing.
   while (app.jobs.cacheWriterRunning.load() != 0) {
     if (!napMs(app, kExitWaitMs))
-      return;
+      break;
   }
-  runCacheWriter(app);
+  if (app.jobs.cacheWriterRunning.load() == 0)
+    runCacheWriter(app);
+  // What could not be written (offline, or the table would not open) waits
+  // in a file for the next start rather than ending with the run.
+  keepEditsForNextRun(app);
+}
+
+bool keepEditsForNextRun(App& app) {
+  const std::string path = keptEditsPath(app);
+  if (path.empty() || !lockAsWriter(app))
+    return false;
+  EditQueue& queue = app.editQueue;
+  const int32_t count = queue.count.load();
+  std::string bytes;
+  if (count > 0) {
+    bytes.assign(kKeptEditsMagic, kKeptEditsMagicSize);
+    for (int32_t i = count - 1; i >= 0; --i) {
+      const QueuedEdit& e = queue.entries[static_cast<size_t>(i)];
+      for (uint32_t word : {e.identity, e.record, e.field, e.newValue, e.expectedValue})
+        putWord(bytes, word);
+    }
+  }
+  unlock(app);
+  if (count <= 0)
+    return true;
+  return platform::replaceFile(path, bytes.data(), bytes.size());
+}
+
+int32_t restoreKeptEdits(App& app) {
+  const std::string path = keptEditsPath(app);
+  std::string bytes;
+  if (path.empty() || !platform::readWholeFile(path, bytes))
+    return 0;
+  int32_t restored = 0;
+  if (bytes.size() >= kKeptEditsMagicSize && bytes.compare(0, kKeptEditsMagicSize, kKeptEditsMagic) == 0) {
+    // Oldest first, each put in front, so the order of writing is kept; a
+    // damaged tail (not a whole entry) is left out.
+    for (size_t at = kKeptEditsMagicSize; at + kKeptEntrySize <= bytes.size() && restored < kEditQueueRoom;
+         at += kKeptEntrySize) {
+      enqueueEdit(app, wordAt(bytes, at + 4), wordAt(bytes, at + 8), wordAt(bytes, at + 12), wordAt(bytes, at + 16),
+                  wordAt(bytes, at));
+      ++restored;
+    }
+  }
+  platform::removeFile(path);
+  return restored;
 }
 
 void installEditQueue(App& app) {

@@ -21,6 +21,9 @@ constexpr int32_t kEditQueueRoom = 200;
 constexpr int32_t kEditsStartingWriter = 151;
 // The background worker runs the writer when more than this many wait.
 constexpr int32_t kEditsForWorker = 50;
+// The file in the data folder that keeps the edits a run could not write
+// for the next start.
+constexpr char kKeptEditsFileName[] = "QueuedEdits.dat";
 // Busy code and patience of the writer's requests for exclusive access.
 constexpr uint32_t kCacheWriterPatience = 20;
 
@@ -66,8 +69,18 @@ void runCacheWriter(App& app);
 
 // The end of the run: waits for a writer that is still running to give up,
 // then writes what is queued without asking for exclusive access (no other
-// job runs any more). Does not end the run itself.
+// job runs any more). Edits it cannot write (the database is offline or
+// does not open) are kept for the next start. Does not end the run itself.
 void writeCachedEditsAtExit(App& app);
+
+// Writes the edits still queued to the kept-edits file in the data folder
+// (nothing when none wait). False when they could not be kept.
+bool keepEditsForNextRun(App& app);
+
+// Puts the edits a previous run kept back into the queue, in their order,
+// and removes the file; they are written like any other queued edit. The
+// number of edits restored.
+int32_t restoreKeptEdits(App& app);
 
 // Puts the writer into the background worker's and the end of the run's
 // hooks.

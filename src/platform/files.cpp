@@ -74,6 +74,10 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
     }
   }
   close(in);
+  // On disk before the rename: a crash must not leave the target renamed
+  // over the old file while its bytes are still only in memory.
+  if (ok && fsync(out) != 0)
+    ok = false;
   if (close(out) != 0)
     ok = false;
   if (ok && std::rename(temp.c_str(), to.c_str()) != 0)

@@ -11,8 +11,8 @@ bool folderExists(const std::string& path);
 // Size in bytes, or -1 when the file cannot be looked at.
 int64_t fileSize(const std::string& path);
 // Copies a whole file, replacing `to` when `overwrite` is set. The copy is
-// written under a temporary name and renamed, so a failed copy never leaves a
-// half-written target behind.
+// written under a temporary name, flushed to disk and renamed, so a failed
+// copy (or a crash) never leaves a half-written target behind.
 bool copyFile(const std::string& from, const std::string& to, bool overwrite = true);
 // Writes bytes to a new file beside path, flushes it to disk and renames it
 // over path, so the old file stays whole until the new one is complete.

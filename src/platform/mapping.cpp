@@ -29,6 +29,13 @@ bool FileMapping::open(const std::string& path, bool writable) {
   return true;
 }
 
+bool FileMapping::sync() {
+  if (!data_)
+    return false;
+  const bool pages = msync(data_, size_, MS_SYNC) == 0;
+  return fsync(fd_) == 0 && pages;
+}
+
 void FileMapping::close() {
   if (data_)
     munmap(data_, size_);

@@ -18,6 +18,8 @@ public:
   // file cannot be opened or mapped; an empty file cannot be mapped.
   bool open(const std::string& path, bool writable);
   void close();
+  // Writes the mapped pages and the file to disk; true when both went.
+  bool sync();
 
   bool isOpen() const { return data_ != nullptr; }
   uint8_t* data() const { return data_; }

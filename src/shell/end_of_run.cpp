@@ -10,7 +10,6 @@ namespace plinka {
 
 namespace {
 
-constexpr uint32_t kEditsAtExitAbove = 5;
 constexpr uint32_t kQuitPatience = 0;
 // Tries at the slot lock before the quit is handed to a job thread.
 constexpr int kQuitLockTries = 100;
@@ -85,8 +84,9 @@ void requestClose(App& app) {
 }
 
 void finishRun(App& app) {
-  const uint32_t editsWaiting = static_cast<uint32_t>(library::editsWaiting(app));
-  if (editsWaiting > kEditsAtExitAbove && editsWaiting != 0xFFFFFFFFu && app.hooks.writeCachedEditsAtExit) {
+  // Every waiting edit is written (or kept for the next start): a Score that
+  // Auto Rate gave is the user's listening, not something to drop.
+  if (library::editsWaiting(app) > 0 && app.hooks.writeCachedEditsAtExit) {
     app.hooks.writeCachedEditsAtExit(app);
   }
   app.run.commandSlot.store(kEndedCode);

@@ -24,8 +24,8 @@ void requestExit(App& app);
 // thread. Does nothing once the run is ending.
 void postQuit(App& app);
 
-// Called by the heartbeat after its loop: writes the cached edits when more
-// than five wait, then sets the slot to ended and posts command 2031.
+// Called by the heartbeat after its loop: writes the cached edits when any
+// wait, then sets the slot to ended and posts command 2031.
 void finishRun(App& app);
 
 }  // namespace plinka

@@ -11,6 +11,8 @@ namespace plinka {
 void installEngineJobs(App& app) {
   play::installSongChoosing(app);
   library::installEditQueue(app);
+  // Edits the last run could not write come back into the queue.
+  library::restoreKeptEdits(app);
   play::installPlayer(app);
   app.hooks.startCoverLoader = library::startCoverLoader;
 }

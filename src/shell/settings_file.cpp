@@ -8,6 +8,7 @@
 #include "shell/settings_defaults.h"
 #include "text/text.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,8 @@ constexpr char kFirstStateListName[] = "PL1.m3u";
 
 constexpr char kTooOldMessage[] = "Sorry, you need to install version 1.3 first to upgrade your database";
 constexpr char kSongTableMessage[] = "The song database could not be opened: ";
+constexpr char kTooManySlotsMessage[] =
+    "The song database declares more records than this computer's memory can hold, so it is not opened: ";
 
 // The version a file's first bytes announce. Anything that is not this
 // program's magic followed by three digits counts as foreign, a file cut
@@ -40,9 +43,50 @@ uint32_t versionOf(const char* magic, size_t n) {
   return version;
 }
 
+constexpr char kCutShortMessage[] =
+    "The settings file is damaged: it ends in the middle of a setting, which keeps its default. The song database "
+    "is ";
+
+// The text slots of the record: where each array of slots begins, how wide
+// one slot is and how many there are.
+struct TextSlots {
+  size_t offset;
+  size_t width;
+  size_t count;
+};
+constexpr TextSlots kTextSlots[] = {
+    {offsetof(SettingsRecord, databasePath), kPathSize, 1},
+    {offsetof(SettingsRecord, userName), kNameSize, kUserCount},
+    {offsetof(SettingsRecord, altModeName), kNameSize, 11},
+    {offsetof(SettingsRecord, altModePattern), kNameSize, 10},
+    {offsetof(SettingsRecord, recentArtists), 70, 20},
+    {offsetof(SettingsRecord, importSource), kPathSize, 1},
+    {offsetof(SettingsRecord, stateName), kNameSize, kStateCount},
+    {offsetof(SettingsRecord, fillerSettings) + offsetof(FillerSettings, fillDirectory), kPathSize, 1},
+};
+
+// A file that ends inside a text, before the text's end, holds only the
+// front of it: half a database path would name some other file. Such a text
+// gets its default back (from `defaults`); true when one did.
+bool restoreCutText(SettingsRecord& s, const SettingsRecord& defaults, size_t got) {
+  auto* bytes = reinterpret_cast<char*>(&s);
+  const auto* fallback = reinterpret_cast<const char*>(&defaults);
+  for (const TextSlots& slots : kTextSlots) {
+    if (got <= slots.offset || got >= slots.offset + slots.width * slots.count)
+      continue;
+    const size_t start = slots.offset + (got - slots.offset) / slots.width * slots.width;
+    if (got > start && std::memchr(bytes + start, 0, got - start) == nullptr) {
+      std::memcpy(bytes + start, fallback + start, slots.width);
+      return true;
+    }
+  }
+  return false;
+}
+
 // Reads the file's version and as much of the record as it holds over the
 // record already in `s`. False (s untouched) when the file cannot be opened.
-bool readSettingsFile(const std::string& path, uint32_t& version, SettingsRecord& s) {
+// `cutText` tells whether the file ended inside a text (see restoreCutText).
+bool readSettingsFile(const std::string& path, uint32_t& version, SettingsRecord& s, bool& cutText) {
   if (!platform::fileExists(path))
     return false;
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -54,7 +98,9 @@ bool readSettingsFile(const std::string& path, uint32_t& version, SettingsRecord
   if (n == sizeof magic) {
     char bytes[sizeof(SettingsRecord)];
     const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    const SettingsRecord defaults = s;
     std::memcpy(&s, bytes, got);
+    cutText = restoreCutText(s, defaults, got);
   }
   std::fclose(file);
   return true;
@@ -164,7 +210,9 @@ void ensureSongTable(App& app, LoadOutcome& outcome) {
     outcome.songTableUnreadable = true;
     // In network mode the failed open has told the user already.
     if (app.settings.networkMode == 0)
-      tellWithHelp(app, kSongTableMessage + path);
+      tellWithHelp(app,
+                   (app.songTable.refusal == db::OpenRefusal::TooManySlots ? kTooManySlotsMessage : kSongTableMessage) +
+                       path);
     return;
   }
   outcome.songTableCreated = db::createSongTable(path.c_str());
@@ -188,8 +236,9 @@ LoadOutcome loadSettings(App& app) {
   firstRunDefaults(s, app.folders);
 
   uint32_t version = 0;
-  outcome.fileFound = readSettingsFile(app.folders.data + kSettingsFileName, version, s) ||
-                      readSettingsFile(app.folders.program + kSettingsFileName, version, s);
+  bool cutText = false;
+  outcome.fileFound = readSettingsFile(app.folders.data + kSettingsFileName, version, s, cutText) ||
+                      readSettingsFile(app.folders.program + kSettingsFileName, version, s, cutText);
   outcome.version = outcome.fileFound ? version : 0;
 
   if (!outcome.fileFound) {
@@ -209,6 +258,10 @@ LoadOutcome loadSettings(App& app) {
     showWelcome(app, outcome);
   }
   makeIndexesSafe(s);
+  if (cutText) {
+    outcome.settingsCutShort = true;
+    tellWithHelp(app, kCutShortMessage + std::string(s.databasePath));
+  }
 
   shareSettings(app);
   ensureSongTable(app, outcome);

@@ -28,6 +28,7 @@ struct LoadOutcome {
   bool mustEnd = false;              // too old to take over: the caller ends the process
   bool songTableCreated = false;     // no song table existed; a new empty one was made
   bool songTableUnreadable = false;  // a song table exists but cannot be opened; left alone
+  bool settingsCutShort = false;     // the file ended inside a text, which kept its default
 };
 
 // Loads app.settings from the settings file and takes over older layouts.

@@ -7,6 +7,7 @@
 #include "db/copies.h"
 #include "db/table.h"
 #include "platform/file_lock.h"
+#include "platform/files.h"
 #include "shell/background_worker.h"
 #include "shell/end_of_run.h"
 #include "shell/scheduler_fixture.h"
@@ -159,7 +160,7 @@ TEST_F(EditQueueTest, WhileAListIsBuiltTheQueueGrowsToTwoHundredAndDropsTheRest)
     ASSERT_EQ(number(r, kScore), r <= 200 ? r : 0u) << "record " << r;
 }
 
-TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
+TEST_F(EditQueueTest, QuittingWritesEveryQueuedEditOrKeepsItForTheNextStart) {
   struct Case {
     const char* name;
     uint32_t edits;
@@ -168,8 +169,9 @@ TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
   };
   const Case cases[] = {
       {"six are written", 6, true, true},
-      {"five are left", 5, true, false},
-      {"a table that cannot be opened still lets the run end", 6, false, false},
+      {"five are written", 5, true, true},
+      {"a single one is written", 1, true, true},
+      {"a table that cannot be opened keeps them and still lets the run end", 6, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,8 +179,9 @@ TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
     App fresh;
     fresh.ui = &front;
     fresh.clock.speed = 1000;
-    library::installEditQueue(fresh);
     TempDir folder;
+    fresh.folders.data = folder.path();
+    library::installEditQueue(fresh);
     const std::string path = folder.file("Plinka.cvf");
     if (c.tableThere) {
       ASSERT_TRUE(db::createSongTable(path.c_str()));
@@ -191,19 +194,63 @@ TEST_F(EditQueueTest, QuittingWritesTheQueueOnlyWhenMoreThanFiveWait) {
     finishRun(fresh);
 
     EXPECT_EQ(fresh.editQueue.count.load(), c.written ? -1 : static_cast<int32_t>(c.edits));
-    if (c.written) {
-      db::TableHandle h;
-      text::copy(h.path, path.c_str());
-      ASSERT_TRUE(db::openMapped(h));
-      for (uint32_t i = 0; i < c.edits; ++i) {
-        ASSERT_GE(db::readField(h, 0, db::scoreField(i)), 0);
-        EXPECT_EQ(h.value, 10 + i);
-      }
-      db::closeTable(h);
+    EXPECT_EQ(platform::fileExists(folder.file(library::kKeptEditsFileName)), !c.written);
+    if (!c.written) {
+      // The next start finds them queued again, and they reach the table.
+      ASSERT_TRUE(db::createSongTable(path.c_str()));
+      App next;
+      next.clock.speed = 1000;
+      next.folders.data = folder.path();
+      text::copy(next.settings.databasePath, path.c_str());
+      EXPECT_EQ(library::restoreKeptEdits(next), static_cast<int32_t>(c.edits));
+      EXPECT_FALSE(platform::fileExists(folder.file(library::kKeptEditsFileName)));
+      library::installEditQueue(next);
+      next.run.commandSlot = kLeavingCode;
+      finishRun(next);
+      EXPECT_EQ(next.editQueue.count.load(), -1);
     }
+    db::TableHandle h;
+    text::copy(h.path, path.c_str());
+    ASSERT_TRUE(db::openMapped(h));
+    for (uint32_t i = 0; i < c.edits; ++i) {
+      ASSERT_GE(db::readField(h, 0, db::scoreField(i)), 0);
+      EXPECT_EQ(h.value, 10 + i);
+    }
+    db::closeTable(h);
     EXPECT_EQ(fresh.run.commandSlot.load(), kEndedCode);
     EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kCmdEndRun}) << "the run ends once";
   }
+}
+
+TEST_F(EditQueueTest, EditsLeftOfflineAtTheEndAreWrittenInTheirOrderAfterTheNextStart) {
+  // The song table lives on a share that another instance is writing.
+  TempDir data;
+  app->settings.networkMode = 1;
+  app->folders.data = data.path();
+  db::prepareCopies(*app);
+  {
+    platform::FileLock elsewhere;
+    ASSERT_EQ(elsewhere.acquire(table, platform::LockKind::Exclusive), platform::LockResult::Taken);
+    rate(1, 5);
+    rate(2, 6);
+    rate(1, 7);  // the later Score of the same song wins
+    app->run.commandSlot = kLeavingCode;
+    finishRun(*app);
+    EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
+  }
+  EXPECT_EQ(number(1, kScore), 0u);
+
+  App next;
+  next.clock.speed = 1000;
+  next.folders.data = data.path();
+  text::copy(next.settings.databasePath, table.c_str());
+  EXPECT_EQ(library::restoreKeptEdits(next), 3);
+  EXPECT_EQ(library::restoreKeptEdits(next), 0) << "taken back once";
+  library::installEditQueue(next);
+  next.run.commandSlot = kLeavingCode;
+  finishRun(next);
+  EXPECT_EQ(number(1, kScore), 7u);
+  EXPECT_EQ(number(2, kScore), 6u);
 }
 
 TEST_F(EditQueueTest, TheBackgroundWorkerWritesTheQueueWhenMoreThanFiftyWait) {

@@ -47,12 +47,12 @@ TEST_F(EndOfRunTest, CloseRequestDependsOnWhereTheRunIs) {
   }
 }
 
-TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWhenMoreThanFiveWait) {
+TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWheneverAnyWait) {
   struct Case {
     int32_t editsWaiting;
     bool written;
   };
-  for (const Case c : {Case{6, true}, Case{5, false}, Case{0, false}, Case{-1, false}}) {
+  for (const Case c : {Case{6, true}, Case{5, true}, Case{1, true}, Case{0, false}, Case{-1, false}}) {
     SCOPED_TRACE(c.editsWaiting);
     FakeUi front;
     auto fresh = std::make_unique<App>();

@@ -251,6 +251,60 @@ TEST_F(SettingsFile, ShortFilesKeepFirstRunDefaultsBeyondTheirEnd) {
   }
 }
 
+TEST_F(SettingsFile, AFileCutInsideATextKeepsThatTextsDefaultAndSaysSo) {
+  // The held path and the default share their front (the data folder), so
+  // the front of one over the rest of the other names a third file.
+  SettingsRecord held = loadableRandom(11);
+  const std::string heldPath = dataFile("library/Plinka.cvf");
+  std::strcpy(held.databasePath, heldPath.c_str());
+  std::strcpy(held.userName[2], "Grandmother");
+  const std::string full = settingsFileBytes("PLIN1401", held);
+  const size_t pathAt = kSettingsMagicSize + offsetof(SettingsRecord, databasePath);
+  const size_t nameAt = kSettingsMagicSize + offsetof(SettingsRecord, userName) + 2 * kNameSize;
+  const SettingsRecord defaults = firstRun();
+
+  struct Case {
+    const char* name;
+    size_t length;
+    bool pathKept;  // else the default path
+    bool told;
+  } cases[] = {
+      {"cut in the data folder part of the path", pathAt + 3, false, true},
+      {"cut just before the path's end", pathAt + heldPath.size() - 1, false, true},
+      {"cut after the path's terminator", pathAt + heldPath.size() + 1, true, false},
+      {"cut at the end of the path's slot", pathAt + kPathSize, true, false},
+      {"cut inside a user name", nameAt + 4, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(dataDir.path());
+    std::filesystem::create_directories(dataFile("library"));
+    writeSettings(full.substr(0, c.length));
+    FakeUi fresh;
+    app = freshApp();
+    app->ui = &fresh;
+
+    const LoadOutcome outcome = loadSettings(*app);
+    const std::string path = app->settings.databasePath;
+    EXPECT_EQ(path, c.pathKept ? heldPath : dataFile("Plinka.cvf"));
+    EXPECT_EQ(outcome.settingsCutShort, c.told);
+    ASSERT_EQ(fresh.prompts.size(), c.told ? 1u : 0u);
+    if (c.told) {
+      EXPECT_NE(fresh.prompts[0].message.find("The settings file is damaged"), std::string::npos);
+    }
+    // The only song table made is the one the path names.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dataDir.path())) {
+      if (entry.path().extension() == ".cvf") {
+        EXPECT_EQ(entry.path().string(), path);
+      }
+    }
+    if (c.length > nameAt) {
+      EXPECT_STREQ(app->settings.userName[2], defaults.userName[2]);
+      EXPECT_STREQ(app->settings.userName[1], held.userName[1]) << "whole texts before the cut are kept";
+    }
+  }
+}
+
 TEST_F(SettingsFile, IndexesOutsideTheirArraysAndUnendedTextsAreMadeSafe) {
   SettingsRecord held = loadableRandom(8);
   held.currentState = 10;
@@ -315,6 +369,32 @@ TEST_F(SettingsFile, ASongTableThatCannotBeOpenedIsNeverReplaced) {
     }
     EXPECT_EQ(fresh.helpOpened, c.helpOpened);
   }
+}
+
+TEST_F(SettingsFile, ASongTableTooBigToIndexIsLeftAloneWithItsOwnMessage) {
+  // A header promising billions of one-byte slots over a sparse file.
+  const std::string path = dataFile("Plinka.cvf");
+  const uint32_t types[] = {0};
+  db::TableHandle h;
+  ASSERT_TRUE(db::createTableFile(h, path.c_str(), types, 1));
+  const uint64_t length = h.slotAreaOffset + uint64_t{0xF0000000u} * h.slotSize;
+  db::closeTable(h);
+  std::filesystem::resize_file(path, length);
+  const uint32_t slots = 0xF0000000u;
+  std::FILE* f = std::fopen(path.c_str(), "r+b");
+  ASSERT_NE(f, nullptr);
+  std::fseek(f, db::kSlotCountOffset, SEEK_SET);
+  std::fwrite(&slots, 4, 1, f);
+  std::fclose(f);
+
+  const LoadOutcome outcome = loadSettings(*app);
+  EXPECT_TRUE(outcome.songTableUnreadable);
+  EXPECT_FALSE(outcome.songTableCreated);
+  ASSERT_EQ(ui.prompts.size(), 1u);
+  EXPECT_EQ(ui.prompts[0].message,
+            "The song database declares more records than this computer's memory can hold, so it is not opened: " +
+                path);
+  EXPECT_EQ(std::filesystem::file_size(path), length);
 }
 
 TEST_F(SettingsFile, ADefaultCoverInTheDataFolderIsKept) {

@@ -1,5 +1,7 @@
 #include "gui/main_window.h"
 
+#include "gui/database_window.h"
+#include "gui/internals_window.h"
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
@@ -408,7 +410,7 @@ void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, boo
     endRun();
 }
 
-void MainWindow::openWindow(WindowKind window, uint32_t) {
+void MainWindow::openWindow(WindowKind window, uint32_t argument) {
   if (!windowAvailable(window)) {
     setOneShotMessage(app_, notAvailableMessage(window));
     refreshStatus(app_);
@@ -418,6 +420,16 @@ void MainWindow::openWindow(WindowKind window, uint32_t) {
     app_.mainWindow.aboutOpen = 1;
     runAbout(this);
     app_.mainWindow.aboutOpen = 0;
+  }
+  if (window == WindowKind::Database && app_.mainWindow.databaseOpen == 0) {
+    app_.mainWindow.databaseOpen = 1;
+    DatabaseWindow database(app_, static_cast<DatabaseWindowStart>(argument), this);
+    database.exec();
+    app_.mainWindow.databaseOpen = 0;
+  }
+  if (window == WindowKind::Internals) {
+    InternalsWindow internals(app_, this);
+    internals.exec();
   }
 }
 

@@ -28,7 +28,10 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
   }
 }
 
-bool windowAvailable(WindowKind window) { return window == WindowKind::About || window == WindowKind::Welcome; }
+bool windowAvailable(WindowKind window) {
+  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::Database ||
+         window == WindowKind::Internals;
+}
 
 bool commandAvailable(uint32_t command) {
   const std::optional<WindowKind> window = windowOpenedBy(command);

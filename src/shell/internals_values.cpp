@@ -103,7 +103,9 @@ InternalsReadouts internalsReadouts(App& app) {
     r.buildTime = number(app.settings.buildTime);
   }
   r.currRate = number(app.details.currentSongScore.load());
-  r.lbBuffer = number(static_cast<uint32_t>(app.editQueue.count.load()));
+  // No queue yet (-1) means no edit is waiting.
+  const int32_t waitingEdits = app.editQueue.count.load();
+  r.lbBuffer = number(waitingEdits > 0 ? static_cast<uint32_t>(waitingEdits) : 0);
   r.hashStat = number(app.shared.hashStat.load());
   r.dbAverage = number(app.builder.dbAverage.load());
   const RunState& run = app.run;

@@ -117,6 +117,9 @@ TEST(InternalsValues, ReadoutsShowTheRunState) {
   EXPECT_EQ(r.buildTime, "700");
   EXPECT_EQ(r.currRate, "450");
   EXPECT_EQ(r.listState, "10");
+  EXPECT_EQ(r.lbBuffer, "0");  // no queue yet
+  app->editQueue.count.store(7);
+  EXPECT_EQ(internalsReadouts(*app).lbBuffer, "7");
   EXPECT_EQ(r.workPos, "20, 3");
   EXPECT_EQ(r.waiting, "13, 2, 1");
 

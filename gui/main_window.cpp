@@ -5,6 +5,8 @@
 #include "gui/now_playing_view.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
+#include "gui/search_window.h"
+#include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
 #include "gui/window_availability.h"
@@ -416,6 +418,16 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     refreshStatus(app_);
     return;
   }
+  if (window == WindowKind::Search) {
+    // One at a time: a second open brings the open one forward.
+    if (searchWindow_ && searchWindow_->isVisible()) {
+      searchWindow_->bringForward();
+    } else {
+      searchWindow_ = new SearchWindow(app_, this);
+      searchWindow_->begin(argument);
+    }
+    return;
+  }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {
     app_.mainWindow.aboutOpen = 1;
     runAbout(this);
@@ -430,6 +442,11 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
   if (window == WindowKind::Internals) {
     InternalsWindow internals(app_, this);
     internals.exec();
+  }
+  // One details window at a time; it is modal and owns the pending action.
+  if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {
+    SongDetailsWindow details(app_, argument, this);
+    details.exec();
   }
 }
 

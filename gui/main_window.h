@@ -8,6 +8,7 @@
 #include "play/upcoming_list.h"
 #include "shell/front_end.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -31,6 +32,7 @@ struct MenuEntry;
 namespace plinka::gui {
 
 class NowPlayingView;
+class SearchWindow;
 class UpcomingModel;
 
 class MainWindow : public QWidget {
@@ -153,6 +155,8 @@ private:
   // The song last written to the run log (PLINKA_LOG).
   std::string loggedSong_;
   bool ended_ = false;
+  // The Search window while it is open (it deletes itself when closed).
+  QPointer<SearchWindow> searchWindow_;
 };
 
 }  // namespace plinka::gui

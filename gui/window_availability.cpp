@@ -29,8 +29,8 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
 }
 
 bool windowAvailable(WindowKind window) {
-  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::Database ||
-         window == WindowKind::Internals;
+  return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails ||
+         window == WindowKind::Search || window == WindowKind::Database || window == WindowKind::Internals;
 }
 
 bool commandAvailable(uint32_t command) {

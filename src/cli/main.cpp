@@ -4,6 +4,7 @@
 #include "cli/data_folder.h"
 #include "cli/data_verbs.h"
 #include "cli/library_verbs.h"
+#include "cli/maintain_verb.h"
 #include "cli/play_verb.h"
 #include "cli/table_verbs.h"
 #include "cli/verbs.h"
@@ -32,6 +33,8 @@ const Verb kVerbs[] = {
     {"checksum", plinka::cli::runChecksumVerb, "checksum FILE      the file's content checksum"},
     {"tags", plinka::cli::runTagsVerb, "tags FILE          title, artist, album, comment and year from the file's tag"},
     {"import", plinka::cli::runImportVerb, "import SOURCE      import a folder or playlist into the song table"},
+    {"maintain", plinka::cli::runMaintainVerb,
+     "maintain FUNCTION [ARGS]  run a database function (\"plinkactl maintain\" names them)"},
     {"build", plinka::cli::runBuildVerb, "build [--state N] [--count N]  build State N's list (N 1-10), a song a line"},
     {"play", plinka::cli::runPlayVerb, "play               play the State's list; keys p s r b 0-9 q"},
 };

@@ -139,6 +139,12 @@ int32_t getStatus(const TableHandle& h, uint32_t slot) {
   return static_cast<int32_t>(statusAt(h, slot));
 }
 
+int32_t slotStatus(const TableHandle& h, uint32_t slot) {
+  if (!recordsReachable(h) || slot >= h.slotCount)
+    return -1;
+  return static_cast<int32_t>(statusAt(h, slot));
+}
+
 uint32_t countInUse(TableHandle& h) { return recordsReachable(h) ? h.inUseCount : 0; }
 
 uint32_t countOccupied(const TableHandle& h) { return recordsReachable(h) ? h.occupiedCount : 0; }

@@ -36,6 +36,11 @@ bool setStatus(TableHandle& h, uint32_t slot, uint32_t status);
 // A slot's status word, or -1.
 int32_t getStatus(const TableHandle& h, uint32_t slot);
 
+// A slot's status word also while no record is in use: a table whose every
+// record was deleted must still show its deleted slots to be revived. -1
+// when the table is not open through a mapping or the slot lies beyond it.
+int32_t slotStatus(const TableHandle& h, uint32_t slot);
+
 // Records in use (status exactly 10) and occupied slots (status above 9).
 // Both are kept in step with every status change; 0 when not open.
 uint32_t countInUse(TableHandle& h);

@@ -36,6 +36,13 @@ void showProgress(App& app, uint32_t line, const std::string& text) {
     app.ui->progressLine(WindowKind::Database, line, text);
 }
 
+// One more file counted: every kImportProgressEvery files the counts go to
+// the Database window.
+void countedOne(App& app, const ImportResult& counts) {
+  if (app.ui && (counts.added + counts.skipped) % kImportProgressEvery == 0)
+    app.ui->workProgress(WindowKind::Database, importProgress(counts, false));
+}
+
 void writeNumber(db::TableHandle& table, uint32_t slot, uint32_t field, uint32_t value) {
   table.value = value;
   db::writeField(table, slot, field);
@@ -49,29 +56,6 @@ void writeText(db::TableHandle& table, uint32_t slot, uint32_t field, const char
     cap = std::min<size_t>(cap, table.fields[field - 1].width);
   keepText(table.text, cap, text, std::strlen(text));
   db::writeField(table, slot, field);
-}
-
-// The LAME scan, then the texts of the tag (or of the folders) into the
-// record. A file whose tag cannot be read leaves the four texts empty, also
-// in a reused slot that still held a deleted record's texts.
-void loadTagDetails(App& app, uint32_t slot, const char* path) {
-  db::TableHandle& table = app.songTable;
-  if (app.settings.lameCheck != 0 && lameMarkerFound(path)) {
-    const uint32_t current = db::readField(table, slot, db::StartPoint) >= 0 ? table.value : 0;
-    const uint32_t start = startPointAfterLameScan(true, current);
-    if (start != current)
-      writeNumber(table, slot, db::StartPoint, start);
-  }
-  RecordTexts texts{};
-  if (readTag(app.tagReader, path) == 1) {
-    // The result is shared: take a copy at once.
-    const TagResult tag = app.tagReader.result;
-    applyRecordRules(app.settings, path, tag, texts);
-  }
-  writeText(table, slot, db::Album, texts.album);
-  writeText(table, slot, db::Artist, texts.artist);
-  writeText(table, slot, db::Name, texts.name);
-  writeText(table, slot, db::Comment, texts.comment);
 }
 
 // True once the walk or the reading must end: a stop was asked for, or the
@@ -126,6 +110,7 @@ void importPlaylist(App& app, const std::string& source, ImportResult& result) {
       ++result.added;
     else
       ++result.skipped;
+    countedOne(app, result);
     return true;
   });
   if (refused < 0)
@@ -135,6 +120,40 @@ void importPlaylist(App& app, const std::string& source, ImportResult& result) {
 }
 
 }  // namespace
+
+bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unreadable) {
+  db::TableHandle& table = app.songTable;
+  RecordTexts texts{};
+  const bool read = readTag(app.tagReader, path) == 1;
+  if (read) {
+    // The result is shared: take a copy at once.
+    const TagResult tag = app.tagReader.result;
+    applyRecordRules(app.settings, path, tag, texts);
+  } else if (unreadable == UnreadableTag::Keep) {
+    return false;
+  }
+  if (app.settings.lameCheck != 0 && lameMarkerFound(path)) {
+    const uint32_t current = db::readField(table, slot, db::StartPoint) >= 0 ? table.value : 0;
+    const uint32_t start = startPointAfterLameScan(true, current);
+    if (start != current)
+      writeNumber(table, slot, db::StartPoint, start);
+  }
+  writeText(table, slot, db::Album, texts.album);
+  writeText(table, slot, db::Artist, texts.artist);
+  writeText(table, slot, db::Name, texts.name);
+  writeText(table, slot, db::Comment, texts.comment);
+  return read;
+}
+
+WorkProgress importProgress(const ImportResult& result, bool finished) {
+  WorkProgress progress;
+  progress.looked = result.added + result.skipped;
+  progress.added = result.added;
+  progress.skipped = result.skipped;
+  progress.done = progress.looked;
+  progress.finished = finished;
+  return progress;
+}
 
 int32_t addOneFile(App& app, const char* path) {
   const size_t length = strnlen(path, kImportPathMax + 1);
@@ -153,7 +172,7 @@ int32_t addOneFile(App& app, const char* path) {
   for (uint32_t field :
        {uint32_t{db::Flags}, uint32_t{db::StartPoint}, uint32_t{db::EndPoint}, uint32_t{db::PlayCount}, uint32_t{10}})
     writeNumber(table, slot, field, 0);
-  loadTagDetails(app, slot, path);
+  loadTagDetails(app, slot, path, UnreadableTag::Clear);
   for (uint32_t u = 0; u < kUserCount; ++u) {
     writeNumber(table, slot, db::scoreField(u), app.settings.defaultImportValue);
     writeNumber(table, slot, db::targetField(u), app.settings.targetValue);
@@ -197,6 +216,8 @@ void walkFolder(App& app, const std::string& folder, ImportResult* counts) {
     } else if (counts) {
       ++counts->skipped;
     }
+    if (counts)
+      countedOne(app, *counts);
   }
   closedir(listing);
 }
@@ -245,6 +266,8 @@ ImportResult runImport(App& app, const std::string& source) {
     showProgress(app, kStatusLine, kImportComplete);
     showProgress(app, kDetailLine, databasePath);
   }
+  if (app.ui)
+    app.ui->workProgress(WindowKind::Database, importProgress(result, true));
   return result;
 }
 

@@ -5,6 +5,8 @@
 // Files already in the table are skipped.
 #pragma once
 
+#include "shell/front_end.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,6 +40,28 @@ struct ImportResult {
   uint32_t added = 0;        // new records
   uint32_t skipped = 0;      // files or lines looked at but not added
 };
+
+// The counts as the Database window shows them: files looked at, added and
+// skipped (the end of an import's walk is not known in advance).
+WorkProgress importProgress(const ImportResult& result, bool finished);
+
+// How loadTagDetails treats a file whose tag cannot be read (the file cannot
+// be opened, or another reading holds the tag reader).
+enum class UnreadableTag {
+  Clear,  // empty texts: a new record must not keep a reused slot's old texts
+  Keep,   // the record is left as it was: its details are not lost to a file
+          // that is away for the moment
+};
+
+// Loads the details of the file at path into record `slot` of the song table
+// (open for writing, busy code held by the caller): Album, Artist, Name and
+// Comment from the tag (or the folders holding the file), and the StartPoint
+// the LAME scan gives. True when the tag could be read.
+bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unreadable);
+
+// The import reports its counts to the Database window after this many
+// files, and once at its end.
+constexpr uint32_t kImportProgressEvery = 16;
 
 // Adds a record for the file at path and gives it its starting values.
 // Returns the new slot, or -1 when the path is longer than kImportPathMax,

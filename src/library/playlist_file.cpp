@@ -55,16 +55,19 @@ std::string stateListFileName(const App& app) {
   return app.folders.data + "PL" + std::to_string(stateNumber) + ".m3u";
 }
 
+bool appendPlaylistLine(std::string& text, std::string_view path) {
+  if (path.size() > kPlaylistLineMax || path.find_first_of("\r\n") != std::string_view::npos)
+    return false;
+  text += path;
+  text += "\r\n";
+  return true;
+}
+
 bool writeList(const play::UpcomingList& list, const std::string& path) {
   const std::vector<play::ListRow> rows = list.rows();
   std::string text;
-  for (const play::ListRow& row : rows) {
-    const std::string& name = row.column[play::FileName];
-    if (name.size() > kPlaylistLineMax || name.find_first_of("\r\n") != std::string::npos)
-      continue;
-    text += name;
-    text += "\r\n";
-  }
+  for (const play::ListRow& row : rows)
+    appendPlaylistLine(text, row.column[play::FileName]);
   // Written under another name and renamed: a failed write leaves the old
   // list file whole.
   return platform::replaceFile(path, text.data(), text.size());

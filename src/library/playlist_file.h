@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace plinka::library {
 
@@ -24,6 +25,12 @@ constexpr size_t kPlaylistLineMax = 599;
 
 // The current State's list file: data folder + "PL" + (currentState + 1) + ".m3u".
 std::string stateListFileName(const App& app);
+
+// Appends a path and CR LF to a playlist's text. A path longer than a
+// playlist line holds is left out rather than cut (a cut path would name
+// another file), and so is one holding a line break (it would read back as
+// other paths): false, nothing appended.
+bool appendPlaylistLine(std::string& text, std::string_view path);
 
 // Writes the list's FileName texts, in list order, to a file made anew at
 // path. A path longer than a playlist line holds is left out rather than cut

@@ -52,6 +52,15 @@ std::string userDataHome() { return envOr("XDG_DATA_HOME", home() + "/.local/sha
 
 std::string userCacheHome() { return envOr("XDG_CACHE_HOME", home() + "/.cache"); }
 
+std::string documentsFolder() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home)
+    return std::string();
+  const std::string documents = std::string(home) + "/Documents/";
+  struct stat st {};
+  return stat(documents.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? documents : std::string(home) + "/";
+}
+
 std::string runtimeFolder() {
   const std::string dir = envOr("XDG_RUNTIME_DIR", "");
   struct stat st {};

@@ -16,6 +16,10 @@ bool isOnRemovableDrive(const std::string& folder);
 std::string userDataHome();
 // $XDG_CACHE_HOME, else $HOME/.cache; no trailing '/'.
 std::string userCacheHome();
+// Where a file dialog starts when it has nothing better: $HOME/Documents/
+// when it exists, else $HOME/; empty when HOME is not set.
+std::string documentsFolder();
+
 // $XDG_RUNTIME_DIR when set and present, else /tmp; no trailing '/'.
 std::string runtimeFolder();
 

@@ -7,6 +7,7 @@
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "play/current_state.h"
 #include "play/player.h"
 #include "play/song_details.h"
@@ -55,14 +56,6 @@ void removeTopRows(App& app, uint32_t count) {
   for (uint32_t k = 0; k < count; ++k)
     if (!app.list.remove(0))
       break;
-}
-
-std::string documentsFolder() {
-  const char* home = std::getenv("HOME");
-  if (!home || !*home)
-    return std::string();
-  const std::string documents = std::string(home) + "/Documents/";
-  return platform::folderExists(documents) ? documents : std::string(home) + "/";
 }
 
 }  // namespace
@@ -142,7 +135,7 @@ void commandRemove(App& app, uint32_t rowId) {
 void commandSaveAsPlaylist(App& app, uint32_t) {
   std::string path = app.folders.data + kSaveListStartName;
   if (!platform::fileExists(path))
-    path = documentsFolder();
+    path = platform::documentsFolder();
   if (app.ui && app.ui->chooseSaveFile(library::fileDialogFilters(), library::kFilterPlaylists, path))
     library::writeList(app.list, path);
   releaseExclusive(app);

@@ -29,4 +29,10 @@ struct PromptState {
 // `entered`.
 uint32_t askPrompt(App& app, const PromptRequest& request, std::string* entered = nullptr);
 
+// Shows the rating keypad and blocks the calling thread until it is
+// answered, keeping the dialog-open flag and the prompt result as every
+// dialog does. Returns kKeypadRating + r, kKeypadDelete or kPromptSecond
+// (kPromptNone when there is no front end to ask).
+uint32_t askRatingKeypad(App& app);
+
 }  // namespace plinka

@@ -55,11 +55,14 @@ void openWindow(App& app, WindowKind window, uint32_t argument) {
     app.ui->openWindow(window, argument);
 }
 
-// The search window, unless it is open already. The mode travels in the
-// prompt result, the artist in the search input.
+// The search window. The mode travels in the prompt result, the artist in
+// the search input. When it is open already, both stay as they are and the
+// front end brings the open window forward.
 void openSearch(App& app, uint32_t mode, const std::string& artist) {
-  if (app.jobs.searchWindowRunning.load() != 0)
+  if (app.jobs.searchWindowRunning.load() != 0) {
+    openWindow(app, WindowKind::Search, mode);
     return;
+  }
   app.prompts.result.store(mode);
   app.mainWindow.searchInput = cutText(artist, kSearchInputMax);
   openWindow(app, WindowKind::Search, mode);

@@ -35,6 +35,10 @@ struct MainWindowState {
   // by an artist" mode. Written by the commands that open the search window,
   // read by that window as it opens. GUI thread only.
   std::string searchInput;
+  // The last text searched for, shared by the Song details window's "Find"
+  // and the search window. Written and read by those windows. GUI thread
+  // only.
+  std::string lastSearchText;
 };
 
 }  // namespace plinka

@@ -379,6 +379,31 @@ TEST(Import, ASongTableThatCannotBeOpenedImportsNothingButCompletes) {
   EXPECT_EQ(progressTexts(f.ui, 0).back(), "Import Complete");
 }
 
+TEST(Import, TheDatabaseWindowIsToldTheCountsAsTheImportGoesAndAtItsEnd) {
+  ImportFixture f;
+  constexpr uint32_t kOld = 4, kNew = 2 * library::kImportProgressEvery + 3;
+  for (uint32_t k = 0; k < kOld; ++k)
+    put(f.music("old/" + std::to_string(k) + ".mp3"), mp3Bytes("Old"));
+  importFrom(f, f.music("old/"));
+  for (uint32_t k = 0; k < kNew; ++k)
+    put(f.music("new/" + std::to_string(k) + ".mp3"), mp3Bytes("New"));
+  f.ui.workReports.clear();
+
+  importFrom(f, f.music());
+  const std::vector<FakeUi::WorkReport>& reports = f.ui.workReports;
+  ASSERT_EQ(reports.size(), 3u);  // after 16 and 32 files, and at the end
+  uint32_t looked = 0;
+  for (const FakeUi::WorkReport& r : reports) {
+    EXPECT_EQ(r.window, WindowKind::Database);
+    EXPECT_EQ(r.progress.looked, r.progress.added + r.progress.skipped);
+    EXPECT_GT(r.progress.looked, looked);
+    EXPECT_EQ(r.progress.finished, &r == &reports.back());
+    looked = r.progress.looked;
+  }
+  EXPECT_EQ(reports.back().progress.added, kNew);
+  EXPECT_EQ(reports.back().progress.skipped, kOld);
+}
+
 TEST(Import, TheWorkerImportsTheSettingsSource) {
   ImportFixture f;
   put(f.music("a.mp3"), mp3Bytes("A"));

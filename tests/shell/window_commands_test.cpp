@@ -410,11 +410,16 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
     EXPECT_EQ(app->mainWindow.searchInput, c.artist);
   }
 
-  // Only one search window.
+  // Only one search window: a second open leaves the mode and the search
+  // text of the open one alone (the front end brings it forward).
   ui.windowsOpened.clear();
   app->jobs.searchWindowRunning = 1;
-  runWindowCommand(*app, kCmdSearch, 0);
-  EXPECT_TRUE(ui.windowsOpened.empty());
+  app->prompts.result = kSearchByArtist;
+  runWindowCommand(*app, kCmdTopSongs, 0);
+  EXPECT_EQ(app->prompts.result.load(), kSearchByArtist);
+  EXPECT_EQ(app->mainWindow.searchInput, "Row Artist B");
+  ASSERT_EQ(ui.windowsOpened.size(), 1u);
+  EXPECT_EQ(ui.windowsOpened[0].window, WindowKind::Search);
 }
 
 TEST_F(WindowCommandsTest, WindowsOpenOnceAndDetailsShowTheirSong) {

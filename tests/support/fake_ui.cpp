@@ -122,6 +122,16 @@ void FakeUi::progressLine(WindowKind window, uint32_t line, const std::string& t
   progressLines.push_back({window, line, text});
 }
 
+void FakeUi::workProgress(WindowKind window, const WorkProgress& progress) {
+  {
+    std::lock_guard lock(mutex);
+    workReports.push_back({window, progress});
+  }
+  if (afterWorkProgress) {
+    afterWorkProgress(progress);
+  }
+}
+
 void FakeUi::setWindowTitle(WindowKind window, const std::string& title) {
   std::lock_guard lock(mutex);
   windowTitles.push_back({window, title});

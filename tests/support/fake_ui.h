@@ -34,6 +34,9 @@ public:
   // Called before a prompt is answered, outside the lock, so a test can hold
   // the asking thread there. Set before threads start.
   std::function<void(const PromptRequest&)> beforePromptAnswer;
+  // Called after a work progress report was recorded, outside the lock, on
+  // the reporting thread. Set before threads start.
+  std::function<void(const WorkProgress&)> afterWorkProgress;
 
   std::vector<PromptRequest> prompts;
   int welcomeShown = 0;
@@ -48,6 +51,10 @@ public:
     WindowKind window;
     uint32_t line;
     std::string text;
+  };
+  struct WorkReport {
+    WindowKind window;
+    WorkProgress progress;
   };
   struct WindowTitle {
     WindowKind window;
@@ -77,6 +84,7 @@ public:
   std::vector<OpenedWindow> windowsOpened;
   std::vector<PostedCommand> postedCommands;
   std::vector<ProgressLine> progressLines;
+  std::vector<WorkReport> workReports;
   std::vector<WindowTitle> windowTitles;
   std::vector<MessageBox> messageBoxes;
 
@@ -95,6 +103,7 @@ public:
   void openWindow(WindowKind window, uint32_t argument) override;
   void postCommand(uint32_t command, uint32_t parameter) override;
   void progressLine(WindowKind window, uint32_t line, const std::string& text) override;
+  void workProgress(WindowKind window, const WorkProgress& progress) override;
   void setWindowTitle(WindowKind window, const std::string& title) override;
   void messageBox(const std::string& text, const std::string& title) override;
 

@@ -1,0 +1,40 @@
+#include "play/play_next.h"
+
+#include "play/current_state.h"
+#include "play/song_details.h"
+#include "shell/app.h"
+#include "shell/exclusive_access.h"
+#include "shell/status_texts.h"
+
+namespace plinka::play {
+
+namespace {
+
+// The longest FileName a lookup takes (the details buffers' size less one).
+constexpr size_t kFileNameMax = sizeof(DetailsState::currentSongFile) - 1;
+
+}  // namespace
+
+bool playNext(App& app, const std::string& fileName) {
+  // A name that would not fit the lookup could only find some other song.
+  if (fileName.empty() || fileName.size() > kFileNameMax)
+    return false;
+  bool inserted = false;
+  {
+    // Code 31 is the one the Song details window's own work on a song uses.
+    const ExclusiveAccess access(app, BusyCode::SongRating, kPlayNextPatience);
+    if (access.held() && findAndLoadSong(app, fileName.c_str(), currentUser(app)) >= 0) {
+      putListRow(app, 0, fileName.c_str(), app.details.loaded);
+      inserted = true;
+    }
+  }
+  if (inserted) {
+    // The details preloaded for the old top row no longer fit: the heartbeat
+    // loads those of the new one.
+    app.jobs.nextDetailsReady.store(0);
+    refreshStatus(app);
+  }
+  return inserted;
+}
+
+}  // namespace plinka::play

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -120,7 +121,14 @@ std::function<bool()> answerFileDialog(const QString& path) {
     if (*accepted)
       return false;
     if (dialog->selectedFiles().value(0) != path) {
-      dialog->selectFile(path);
+      // As a person does: the folder, then the name typed into the name field
+      // (which a dialog leaves alone in selectFile while it has the focus).
+      const QFileInfo file(path);
+      dialog->setDirectory(file.absolutePath());
+      if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+        name->setText(file.fileName());
+      else
+        dialog->selectFile(path);
       return false;
     }
     *accepted = true;

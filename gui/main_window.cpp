@@ -1,5 +1,7 @@
 #include "gui/main_window.h"
 
+#include "gui/database_window.h"
+#include "gui/internals_window.h"
 #include "gui/now_playing_view.h"
 #include "gui/options_window.h"
 #include "gui/prompt_dialogs.h"
@@ -435,6 +437,16 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     app_.mainWindow.aboutOpen = 1;
     runAbout(this);
     app_.mainWindow.aboutOpen = 0;
+  }
+  if (window == WindowKind::Database && app_.mainWindow.databaseOpen == 0) {
+    app_.mainWindow.databaseOpen = 1;
+    DatabaseWindow database(app_, static_cast<DatabaseWindowStart>(argument), this);
+    database.exec();
+    app_.mainWindow.databaseOpen = 0;
+  }
+  if (window == WindowKind::Internals) {
+    InternalsWindow internals(app_, this);
+    internals.exec();
   }
   // One details window at a time; it is modal and owns the pending action.
   if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {

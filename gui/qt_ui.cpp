@@ -108,11 +108,17 @@ void QtUi::close() {
   callAnswered_.notify_all();
 }
 
+QWidget* QtUi::dialogParent() const {
+  if (QWidget* modal = QApplication::activeModalWidget())
+    return modal;
+  return window_.load();
+}
+
 void QtUi::later(std::function<void()> body) { handOff_.post(std::move(body)); }
 
 uint32_t QtUi::prompt(const PromptRequest& request, std::string* entered) {
   const uint32_t clockSpeed = app_.clock.speed.load();
-  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed, window_.load()); });
+  return onGuiThread([&] { return runPromptDialog(request, entered, clockSpeed, dialogParent()); });
 }
 
 uint32_t QtUi::showWelcome() {
@@ -160,7 +166,7 @@ uint32_t QtUi::ratingKeypad() {
   // keypad is open, and its answer is kept for the list command that rates.
   app_.prompts.result.store(kPromptNone);
   app_.prompts.dialogOpen.store(1);
-  const uint32_t answer = onGuiThread([this] { return runRatingKeypad(window_.load()); });
+  const uint32_t answer = onGuiThread([this] { return runRatingKeypad(dialogParent()); });
   app_.prompts.result.store(answer);
   app_.prompts.dialogOpen.store(0);
   return answer;
@@ -169,7 +175,7 @@ uint32_t QtUi::ratingKeypad() {
 bool QtUi::chooseFolder(std::string& path) {
   bool chosen = false;
   onGuiThread([&] {
-    chosen = gui::chooseFolder(path, window_.load());
+    chosen = gui::chooseFolder(path, dialogParent());
     return 0u;
   });
   return chosen;
@@ -180,7 +186,7 @@ bool QtUi::chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getOpenFileName(window_.load(), QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getOpenFileName(dialogParent(), QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -194,7 +200,7 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
   onGuiThread([&] {
     QString first;
     const QString all = filterText(filters, selected, first);
-    chosen = QFileDialog::getSaveFileName(window_.load(), QString(), toQ(path), all, &first);
+    chosen = QFileDialog::getSaveFileName(dialogParent(), QString(), toQ(path), all, &first);
     return 0u;
   });
   if (chosen.isEmpty())
@@ -243,9 +249,69 @@ void QtUi::postCommand(uint32_t command, uint32_t parameter) {
   });
 }
 
+void QtUi::attachView(WindowKind kind, ProgressView* view) { views_[static_cast<int>(kind)] = view; }
+
+void QtUi::progressLine(WindowKind window, uint32_t line, const std::string& text) {
+  if (line > 1)
+    return;
+  report(window, [&](WaitingReports& waiting) {
+    waiting.line[line] = text;
+    waiting.lineSet[line] = true;
+  });
+}
+
+void QtUi::workProgress(WindowKind window, const WorkProgress& progress) {
+  report(window, [&](WaitingReports& waiting) {
+    waiting.progress = progress;
+    waiting.progressSet = true;
+  });
+}
+
+void QtUi::setWindowTitle(WindowKind window, const std::string& title) {
+  report(window, [&](WaitingReports& waiting) {
+    waiting.title = title;
+    waiting.titleSet = true;
+  });
+}
+
+void QtUi::report(WindowKind window, const std::function<void(WaitingReports&)>& change) {
+  const auto kind = static_cast<int>(window);
+  if (kind < 0 || kind >= kWindowKinds)
+    return;
+  {
+    std::lock_guard lock(reportMutex_);
+    WaitingReports& waiting = reports_[kind];
+    change(waiting);
+    if (waiting.flushPosted)
+      return;
+    waiting.flushPosted = true;
+  }
+  later([this, window] { flushReports(window); });
+}
+
+void QtUi::flushReports(WindowKind window) {
+  WaitingReports taken;
+  {
+    std::lock_guard lock(reportMutex_);
+    WaitingReports& waiting = reports_[static_cast<int>(window)];
+    taken = std::move(waiting);
+    waiting = WaitingReports{};
+  }
+  ProgressView* view = views_[static_cast<int>(window)];
+  if (!view)
+    return;
+  if (taken.titleSet)
+    view->showTitle(toQ(taken.title));
+  for (uint32_t line = 0; line < 2; ++line)
+    if (taken.lineSet[line])
+      view->showProgressLine(line, toQ(taken.line[line]));
+  if (taken.progressSet)
+    view->showWorkProgress(taken.progress);
+}
+
 void QtUi::messageBox(const std::string& text, const std::string& title) {
   onGuiThread([&] {
-    QMessageBox::information(window_.load(), toQ(title), toQ(text));
+    QMessageBox::information(dialogParent(), toQ(title), toQ(text));
     return 0u;
   });
 }

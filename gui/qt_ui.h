@@ -5,9 +5,12 @@
 #pragma once
 
 #include "gui/gui_hand_off.h"
+#include "gui/progress_view.h"
 #include "shell/front_end.h"
 
 #include <QObject>
+
+class QWidget;
 
 #include <atomic>
 #include <condition_variable>
@@ -40,6 +43,9 @@ public:
   // for a GUI thread that has stopped showing them. Called on the GUI thread
   // before the worker threads are joined.
   void close();
+  // The open window that shows the progress lines, work progress and title
+  // the engine reports for `kind` (null when none is open). GUI thread.
+  void attachView(WindowKind kind, ProgressView* view);
 
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
   uint32_t showWelcome() override;
@@ -55,8 +61,9 @@ public:
   void refreshSystemMenu() override;
   void openWindow(WindowKind window, uint32_t argument) override;
   void postCommand(uint32_t command, uint32_t parameter) override;
-  void progressLine(WindowKind, uint32_t, const std::string&) override {}
-  void setWindowTitle(WindowKind, const std::string&) override {}
+  void progressLine(WindowKind window, uint32_t line, const std::string& text) override;
+  void workProgress(WindowKind window, const WorkProgress& progress) override;
+  void setWindowTitle(WindowKind window, const std::string& title) override;
   void messageBox(const std::string& text, const std::string& title) override;
 
 private:
@@ -65,6 +72,10 @@ private:
   // answer (given up, with kPromptSecond, when the front end closes before
   // the body has started).
   uint32_t onGuiThread(const std::function<uint32_t()>& body);
+  // The window a question or chooser belongs to: the modal window open now
+  // (the Database window, whose workers ask), else the main window. GUI
+  // thread.
+  QWidget* dialogParent() const;
   // Runs `body` later on the GUI thread, in the order of the calls.
   void later(std::function<void()> body);
 
@@ -73,6 +84,32 @@ private:
   // they end); read there by the handed-over closures and by showStatus on
   // any thread.
   std::atomic<MainWindow*> window_{nullptr};
+  struct WaitingReports;
+  // Notes a report for `window` and, unless one is on its way, hands a flush
+  // to the GUI thread. Any thread.
+  void report(WindowKind window, const std::function<void(WaitingReports&)>& change);
+  // Hands the reports waiting for `kind` to its window. GUI thread.
+  void flushReports(WindowKind kind);
+
+  static constexpr int kWindowKinds = static_cast<int>(WindowKind::About) + 1;
+  // The window attached for each kind; reports for a kind with none are
+  // dropped. GUI thread only (the handed-over closures read it there).
+  ProgressView* views_[kWindowKinds] = {};
+  // Reports not yet shown, per kind of window: only the latest of each
+  // counts, so a fast worker (an import adding thousands of files) cannot
+  // bury the GUI thread under reports it would overwrite at once. Written by
+  // any reporting thread and taken by flushReports, under reportMutex_.
+  struct WaitingReports {
+    bool flushPosted = false;
+    bool lineSet[2] = {false, false};
+    std::string line[2];
+    bool progressSet = false;
+    WorkProgress progress;
+    bool titleSet = false;
+    std::string title;
+  };
+  std::mutex reportMutex_;
+  WaitingReports reports_[kWindowKinds];
   // Carries the closures of later() to the GUI thread.
   GuiHandOff handOff_;
   // The texts of the last showStatus before a window was attached. Written

@@ -30,7 +30,8 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
 
 bool windowAvailable(WindowKind window) {
   return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails ||
-         window == WindowKind::Search || window == WindowKind::Options;
+         window == WindowKind::Search || window == WindowKind::Options || window == WindowKind::Database ||
+         window == WindowKind::Internals;
 }
 
 bool commandAvailable(uint32_t command) {

@@ -155,7 +155,7 @@ void commandPlayNow(App& app, uint32_t rowId) {
 void commandImportNow(App& app, uint32_t) {
   napMs(app, kImportNowDelayMs);
   if (app.ui)
-    app.ui->postCommand(kCmdDatabase, 0);
+    app.ui->postCommand(kCmdDatabase, kDatabaseFirstImport);
   releaseExclusive(app);
 }
 

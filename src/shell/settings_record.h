@@ -8,9 +8,11 @@
 // shell/settings_shared.h), which are the values while it runs; currentState
 // is read and written atomically in place (play/current_state.h). The build
 // pass owns its memory lists and buildTime (changed under the image lock),
-// the player lastSongIndex. The other words and the texts are
-// written on the GUI thread (start-up, menus, the option windows) and read by
-// any thread.
+// the player lastSongIndex. While the threads run, databasePath is changed
+// only by the database switch (db/database_switch.h), on a job thread that
+// holds exclusive use of the song table. The other words and the texts are
+// written on the GUI thread (start-up, menus, the option windows) and read
+// by any thread.
 #pragma once
 
 #include <bit>

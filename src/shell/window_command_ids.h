@@ -15,6 +15,9 @@ constexpr uint32_t kCmdSkip = 5;
 constexpr uint32_t kCmdRate = 6;
 constexpr uint32_t kCmdSearch = 7;
 constexpr uint32_t kCmdDatabase = 9;
+// kCmdDatabase's parameter for the first import asked for in the Welcome
+// window: the Database window opens with its folder chooser already open.
+constexpr uint32_t kDatabaseFirstImport = 1;
 constexpr uint32_t kCmdOptions = 10;
 constexpr uint32_t kCmdHelp = 11;
 constexpr uint32_t kCmdWriteCachedEdits = 2004;

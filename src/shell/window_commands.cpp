@@ -227,7 +227,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     break;
   case kCmdDatabase:
     if (window.databaseOpen == 0)
-      openWindow(app, WindowKind::Database, 0);
+      openWindow(app, WindowKind::Database, parameter);
     break;
   case kCmdOptions:
     openWindow(app, WindowKind::Options, 0);

@@ -287,6 +287,8 @@ TEST_F(ListCommandsTest, ImportNowOpensTheDatabaseWindowAfterAMoment) {
   run(kCommandImportNow);
   EXPECT_GE(app->clock.tickMs() - start, kImportNowDelayMs);
   EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kCmdDatabase});
+  // The window is asked to open with its folder chooser.
+  EXPECT_EQ(ui.locked([&] { return ui.postedCommands.at(0).parameter; }), kDatabaseFirstImport);
 }
 
 // Each command gives the list and the table back itself, without waiting

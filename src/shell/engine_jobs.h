@@ -1,6 +1,7 @@
 // Puts every background job of the engine into an App before its threads
 // start: list building, the details loader and the list commands, the
-// deferred edit queue's writer, the player's hooks and the cover loader.
+// deferred edit queue's writer, the player's hooks, the cover loader and the
+// quick-link builder.
 #pragma once
 
 namespace plinka {

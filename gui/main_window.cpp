@@ -126,7 +126,7 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
 
   view_ = new NowPlayingView(app_, this);
   view_->onLeftClick = [this](QPoint at) {
-    if (pictureClick(app_, at.x(), at.y(), static_cast<uint32_t>(width())))
+    if (pictureClick(app_, at.x(), at.y(), static_cast<uint32_t>(width()), static_cast<uint32_t>(height())))
       view_->update();
   };
   view_->onRightClick = [this](QPoint at) {

@@ -3,6 +3,7 @@
 #include "db/records.h"
 #include "gui/toolbar_images.h"
 #include "library/cover_art.h"
+#include "play/quick_links.h"
 #include "shell/app.h"
 
 #include <QFont>
@@ -22,6 +23,18 @@ QFont arial(int pixelHeight) {
   font.setPixelSize(pixelHeight > 0 ? pixelHeight : 1);
   font.setWeight(QFont::Normal);
   return font;
+}
+
+// The list of `kind` as the engine last built it; nothing while the lists
+// are out of date.
+QuickLinkFacts linksOf(const App& app, uint32_t kind) {
+  QuickLinkFacts facts;
+  play::QuickLinkList list;
+  if (!play::copyQuickLinks(app, kind, list))
+    return facts;
+  facts.heading = play::quickLinkHeading(kind);
+  facts.rows = std::move(list.rows);
+  return facts;
 }
 
 QColor colourOf(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
@@ -46,6 +59,8 @@ NowPlayingFacts NowPlayingView::facts() const {
   f.coverChoice = app_.settings.coverChoice;
   f.quickLinkChoice = app_.settings.quickLinkChoice;
   f.quickLinksReady = app_.jobs.quickLinksReady.load() == 1;
+  f.upperLinks = linksOf(app_, f.coverChoice);
+  f.lowerLinks = linksOf(app_, f.quickLinkChoice);
   f.pictureReady = app_.jobs.coverReady.load() == 1;
   f.audio = app_.jobs.currentMediaType.load() < kFirstVideoType;
   return f;

@@ -10,8 +10,8 @@ constexpr uint32_t kLowestListHeight = 250;
 constexpr uint32_t kSmallestVideo = 400;
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kLowerAreaColour = 0xC8C8FF;  // red 200, green 200, blue 255
-constexpr int kQuickLinkRows = 25;
-constexpr int kQuickLinkRowHeight = 16;
+constexpr int kQuickLinkFont = 16;
+constexpr uint32_t kQuickLinkCharWidth = 19;
 
 // Byte offsets where each UTF-8 character starts, and the end.
 std::vector<size_t> characterStarts(const std::string& text) {
@@ -76,17 +76,13 @@ std::string clipText(const std::string& text, uint32_t width, uint32_t charWidth
   return "..." + text.substr(starts[starts.size() - allowed]);
 }
 
-void quickLinkSteps(const NowPlayingFacts& f, int left, int top, int bottom, std::vector<PaintStep>& steps) {
-  const int h = static_cast<int>(f.height);
-  const int fit = std::max(0, (h / 2 - top) / kQuickLinkRowHeight);
-  const int rows = std::min({fit, kQuickLinkRows, static_cast<int>(f.quickLinkEntries.size())});
-  addText(steps, left, top, 16, f.quickLinkTitle);
-  for (int i = 0; i < rows; ++i) {
-    const int y = top + 20 + kQuickLinkRowHeight * i;
-    if (y >= bottom)
-      break;
-    addText(steps, left, y, 16, clipText(f.quickLinkEntries[static_cast<size_t>(i)], f.width, 19, Cut::End));
-  }
+void quickLinkSteps(const QuickLinkFacts& list, const QuickLinkPlace& place, uint32_t width, uint32_t height,
+                    std::vector<PaintStep>& steps) {
+  addText(steps, place.left, place.top, kQuickLinkFont, list.heading);
+  const int rows = quickLinkRowsShown(place, height, list.rows.size());
+  for (int i = 0; i < rows; ++i)
+    addText(steps, place.left, quickLinkRowTop(place, i), kQuickLinkFont,
+            clipText(list.rows[static_cast<size_t>(i)], width, kQuickLinkCharWidth, Cut::End));
 }
 
 std::vector<PaintStep> nowPlayingSteps(const NowPlayingFacts& f) {
@@ -125,16 +121,18 @@ std::vector<PaintStep> nowPlayingSteps(const NowPlayingFacts& f) {
     steps.push_back(icon);
   }
 
-  if (f.quickLinksReady && f.quickLinkChoice != 0 && H > 400) {
+  const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, W, H);
+  if (f.quickLinksReady && f.quickLinkChoice != 0 && lower.shown) {
     addFill(steps, 4, 175, w / 2, h / 2, kLowerAreaColour);
     if (f.quickLinkChoice >= 10 && f.quickLinkChoice <= 13)
-      quickLinkSteps(f, 10, 180, h / 2 - 16, steps);
+      quickLinkSteps(f.lowerLinks, lower, W, H, steps);
   }
 
-  if (!narrow && H > 200) {
+  const QuickLinkPlace upper = quickLinkPlace(QuickLinkArea::Upper, W, H);
+  if (upper.shown) {
     addFill(steps, w / 2, kToolbarHeight, w, h / 2 + 30, kWhite);
     if (f.coverChoice >= 10 && f.coverChoice <= 13 && f.quickLinksReady) {
-      quickLinkSteps(f, w / 2 + 10, 30, h / 2, steps);
+      quickLinkSteps(f.upperLinks, upper, W, H, steps);
     } else if (f.coverChoice < 10 && f.pictureReady && f.audio) {
       const int side = std::min(w / 2, h / 2);
       PaintStep picture;

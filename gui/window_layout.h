@@ -3,6 +3,8 @@
 // applies these numbers, and tests check them directly.
 #pragma once
 
+#include "shell/quick_link_rows.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +47,12 @@ enum class Cut { End, Start };
 // splits one.
 std::string clipText(const std::string& text, uint32_t width, uint32_t charWidth, Cut cut);
 
+// A quick-link list as one area shows it: its heading and its songs' rows.
+struct QuickLinkFacts {
+  std::string heading;
+  std::vector<std::string> rows;
+};
+
 // What the now-playing area shows, read from the engine at paint time.
 struct NowPlayingFacts {
   uint32_t width = 0;
@@ -56,10 +64,10 @@ struct NowPlayingFacts {
   bool quickLinksReady = false;
   bool pictureReady = false;  // a decoded picture exists and the cover is ready
   bool audio = true;          // the current song is not a video
-  // The shown quick-link list's title and entries (empty until the lists
-  // exist).
-  std::string quickLinkTitle;
-  std::vector<std::string> quickLinkEntries;
+  // The lists of the upper area (coverChoice) and the lower area
+  // (quickLinkChoice); empty while the lists are out of date.
+  QuickLinkFacts upperLinks;
+  QuickLinkFacts lowerLinks;
 };
 
 // One drawing step, in client coordinates.
@@ -76,8 +84,9 @@ struct PaintStep {
 // The steps of one paint of the now-playing area, in drawing order.
 std::vector<PaintStep> nowPlayingSteps(const NowPlayingFacts& facts);
 
-// The quick-link list painter: title line and rows from `top`, while rows
-// stay above `bottom`.
-void quickLinkSteps(const NowPlayingFacts& facts, int left, int top, int bottom, std::vector<PaintStep>& steps);
+// The quick-link list painter: the heading at the place's top left, then the
+// rows that quickLinkRowsShown allows, each cut to the window's width.
+void quickLinkSteps(const QuickLinkFacts& list, const QuickLinkPlace& place, uint32_t width, uint32_t height,
+                    std::vector<PaintStep>& steps);
 
 }  // namespace plinka::gui

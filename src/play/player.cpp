@@ -5,6 +5,7 @@
 #include "library/cover_art.h"
 #include "library/media_types.h"
 #include "play/current_state.h"
+#include "play/quick_links.h"
 #include "play/song_details.h"
 #include "shell/app.h"
 #include "shell/exclusive_access.h"
@@ -148,7 +149,7 @@ void startSong(App& app, uint32_t request) {
   if (!resuming) {
     ps.pausePosition.store(0);
     ps.videoShowing.store(0);
-    app.jobs.quickLinksReady.store(0);
+    markQuickLinksOutOfDate(app);
     char file[sizeof d.currentSongFile];
     if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
       app.jobs.nextDetailsReady.store(0);
@@ -228,6 +229,9 @@ void startSong(App& app, uint32_t request) {
   if (!resuming && !keepRow)
     app.list.remove(0);
   access.release();
+  // The new song's quick-link lists are built now rather than at the next
+  // heartbeat tick.
+  askForQuickLinks(app);
 
   ps.songOver.store(0);
   if (video) {

@@ -12,6 +12,7 @@
 #include "platform/power.h"
 #include "play/list_builder.h"
 #include "play/player.h"
+#include "play/quick_links.h"
 #include "play/random_source.h"
 #include "play/song_details.h"
 #include "play/upcoming_list.h"
@@ -69,6 +70,8 @@ struct App {
   library::TagReader tagReader;
   // The cover picture of the current song and what its search found.
   library::CoverState cover;
+  // The quick-link lists (guarded by their own mutex, see QuickLinkState).
+  play::QuickLinkState quickLinks;
 
   // Details of the song loaded last, the current song and the next song.
   play::DetailsState details;

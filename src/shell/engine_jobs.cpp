@@ -4,6 +4,7 @@
 #include "library/edit_queue.h"
 #include "play/install.h"
 #include "play/player.h"
+#include "play/quick_links.h"
 #include "shell/app.h"
 
 namespace plinka {
@@ -15,6 +16,7 @@ void installEngineJobs(App& app) {
   library::restoreKeptEdits(app);
   play::installPlayer(app);
   app.hooks.startCoverLoader = library::startCoverLoader;
+  app.hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
 }
 
 }  // namespace plinka

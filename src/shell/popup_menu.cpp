@@ -3,6 +3,7 @@
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
 #include "play/current_state.h"
+#include "play/quick_links.h"
 #include "shell/app.h"
 #include "shell/window_commands.h"
 #include "text/text.h"
@@ -17,11 +18,6 @@ namespace {
 // offered only in windows taller than kLowerAreaHeight.
 constexpr uint32_t kNarrowWidth = 400;
 constexpr uint32_t kLowerAreaHeight = 500;
-// The quick-link lists, in menu order (command kCmdQuickLinkFirst + k shows
-// list 10 + k).
-constexpr const char* kQuickLinkTexts[] = {"Other songs from this album", "Other songs from the same artist",
-                                           "Other songs with same name", "Other songs with same comment"};
-constexpr uint32_t kFirstQuickLinkList = 10;
 // Names and choices the "User", "Mode" and "State" submenus list.
 constexpr uint32_t kMenuChoices = 10;
 
@@ -101,8 +97,11 @@ std::vector<MenuEntry> pictureMenu(App& app, const PopupPlace& place) {
     entries.push_back(item("Nothing", kCmdNothing, s.quickLinkChoice == 0));
     shown = s.quickLinkChoice;
   }
-  for (uint32_t k = 0; k < std::size(kQuickLinkTexts); ++k)
-    entries.push_back(item(kQuickLinkTexts[k], kCmdQuickLinkFirst + k, shown == kFirstQuickLinkList + k));
+  // Command kCmdQuickLinkFirst + k shows list kind 10 + k, under its heading.
+  for (uint32_t k = 0; k < play::kQuickLinkKinds; ++k) {
+    const uint32_t kind = play::kQuickLinksAlbum + k;
+    entries.push_back(item(play::quickLinkHeading(kind), kCmdQuickLinkFirst + k, shown == kind));
+  }
   return entries;
 }
 

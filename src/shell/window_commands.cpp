@@ -6,9 +6,11 @@
 #include "play/current_state.h"
 #include "play/list_commands.h"
 #include "play/player.h"
+#include "play/quick_links.h"
 #include "shell/app.h"
 #include "shell/end_of_run.h"
 #include "shell/prompt.h"
+#include "shell/quick_link_rows.h"
 #include "shell/state_switch.h"
 #include "shell/status_texts.h"
 #include "text/text.h"
@@ -26,11 +28,6 @@ constexpr char kFillerArgument[] = "/f";
 constexpr uint32_t kKeypadLast = 1249;
 // Windows at most this wide have no picture area.
 constexpr uint32_t kNarrowWidth = 400;
-// Quick-link rows: 16 pixels high, from 50 pixels down in the upper area and
-// from 200 pixels down in the lower one.
-constexpr int kQuickLinkRowHeight = 16;
-constexpr int kUpperRowsTop = 50;
-constexpr int kLowerRowsTop = 200;
 // Longest artist text handed to the search window, in bytes.
 constexpr size_t kSearchInputMax = 599;
 // Alt modes the keys and menus may choose (10 only through the keys).
@@ -141,9 +138,11 @@ void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
   // stays.
   if (s.quickLinkChoice != 0 && s.coverChoice >= library::kCoverChoiceQuickLinks)
     setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceCover);
-  app.jobs.quickLinksReady.store(0);
+  play::markQuickLinksOutOfDate(app);
   app.jobs.coverReady.store(0);
   effects.repaint = true;
+  // A newly chosen list is built at once, off the GUI thread.
+  play::askForQuickLinks(app);
 }
 
 void chooseUser(App& app, uint32_t user) {
@@ -166,11 +165,16 @@ void chooseState(App& app, uint32_t state) {
   requestStateSwitch(app, state);
 }
 
-// Plays the song of a quick-link row, when the row exists.
-void playQuickLinkRow(App& app, uint32_t list, int row) {
-  const int32_t record = quickLinkRecord(app, list, static_cast<uint32_t>(row));
-  if (record < 0)
+// Plays the song of the quick-link row drawn at height y in `area`, when a
+// row of list `list` is drawn there.
+void playQuickLinkRow(App& app, QuickLinkArea area, uint32_t list, int y, uint32_t width, uint32_t height) {
+  play::QuickLinkList shown;
+  if (!play::copyQuickLinks(app, list, shown))
     return;
+  const int row = quickLinkRowAt(quickLinkPlace(area, width, height), height, shown.records.size(), y);
+  if (row < 0)
+    return;
+  const int32_t record = shown.records[static_cast<size_t>(row)];
   app.details.playNowRecord.store(record);
   app.playNowFlag.store(1);
   app.run.playerRequest.store(play::kPlayerStart);
@@ -307,9 +311,11 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     break;
   case kCmdNothing:
     setPictureSetting(app, PictureSetting::QuickLinkChoice, 0);
-    app.jobs.quickLinksReady.store(0);
+    play::markQuickLinksOutOfDate(app);
     app.jobs.coverReady.store(0);
     effects.repaint = true;
+    // The upper area may still show a list.
+    play::askForQuickLinks(app);
     break;
   case kCmdTopSongs:
     openSearch(app, kSearchTopSongs, std::string());
@@ -364,14 +370,13 @@ std::string trayTip(const App& app) {
   return cutText(tip, kTrayTipMax);
 }
 
-bool pictureClick(App& app, int x, int y, uint32_t width) {
+bool pictureClick(App& app, int x, int y, uint32_t width, uint32_t height) {
   const SettingsRecord& s = app.settings;
   const int64_t half = width / 2;
   if (x > half && width > kNarrowWidth) {
     const uint32_t choice = s.coverChoice;
     if (choice >= library::kCoverChoiceQuickLinks) {
-      if (y > kUpperRowsTop)
-        playQuickLinkRow(app, choice, (y - kUpperRowsTop) / kQuickLinkRowHeight);
+      playQuickLinkRow(app, QuickLinkArea::Upper, choice, y, width, height);
       return false;
     }
     if (choice == library::kCoverChoiceCover && app.cover.discFound.load() != 0) {
@@ -385,11 +390,16 @@ bool pictureClick(App& app, int x, int y, uint32_t width) {
     app.jobs.coverReady.store(0);
     return true;
   }
-  if (x < half && s.quickLinkChoice >= library::kCoverChoiceQuickLinks && y > kLowerRowsTop)
-    playQuickLinkRow(app, s.quickLinkChoice, (y - kLowerRowsTop) / kQuickLinkRowHeight);
+  if (x < half && s.quickLinkChoice >= library::kCoverChoiceQuickLinks)
+    playQuickLinkRow(app, QuickLinkArea::Lower, s.quickLinkChoice, y, width, height);
   return false;
 }
 
-int32_t quickLinkRecord(const App&, uint32_t, uint32_t) { return -1; }
+int32_t quickLinkRecord(const App& app, uint32_t list, uint32_t row) {
+  play::QuickLinkList shown;
+  if (!play::copyQuickLinks(app, list, shown) || row >= shown.records.size())
+    return -1;
+  return shown.records[row];
+}
 
 }  // namespace plinka

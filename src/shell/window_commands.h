@@ -57,14 +57,14 @@ void seekFromBar(App& app, uint32_t barValue);
 // the program's name; at most kTrayTipMax bytes.
 std::string trayTip(const App& app);
 
-// A left click at (x, y) on the now-playing area of a window `width` wide:
+// A left click at (x, y) on the now-playing area of a window width x height:
 // switches between the cover and the disc picture in the upper area, or
-// plays the song of a quick-link row that was clicked. True when the
-// now-playing area must be painted again.
-bool pictureClick(App& app, int x, int y, uint32_t width);
+// plays at once the song of the quick-link row drawn under the click. True
+// when the now-playing area must be painted again.
+bool pictureClick(App& app, int x, int y, uint32_t width, uint32_t height);
 
-// The record of row `row` of quick-link list `list` (10-13), -1 when there
-// is no such row. Quick-link lists are not built yet, so every row is -1.
+// The record of row `row` (0 = the first song) of quick-link list `list`
+// (10-13), -1 when the lists are out of date or there is no such row.
 int32_t quickLinkRecord(const App& app, uint32_t list, uint32_t row);
 
 }  // namespace plinka

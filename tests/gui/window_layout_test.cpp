@@ -140,13 +140,81 @@ TEST(NowPlaying, QuickLinkListsInTheLowerAreaOnlyInTallWindows) {
   NowPlayingFacts f = song(1000, 800);
   f.quickLinksReady = true;
   f.quickLinkChoice = 11;
-  f.quickLinkTitle = "Other songs from the same artist";
-  f.quickLinkEntries = {"one", "two", "three"};
+  f.lowerLinks = {"Other songs from the same artist", {"one", "two", "three"}};
   std::vector<std::string> shown = texts(nowPlayingSteps(f));
   EXPECT_NE(std::find(shown.begin(), shown.end(), "three"), shown.end());
   f.height = 400;
   shown = texts(nowPlayingSteps(f));
   EXPECT_EQ(std::find(shown.begin(), shown.end(), "three"), shown.end());
+}
+
+TEST(NowPlaying, EachAreaPaintsItsOwnList) {
+  NowPlayingFacts f = song(1000, 800);
+  f.quickLinksReady = true;
+  f.coverChoice = 12;
+  f.quickLinkChoice = 10;
+  f.upperLinks = {"Other songs with same name", {"upper song"}};
+  f.lowerLinks = {"Other songs from this album", {"lower song"}};
+  const std::vector<PaintStep> steps = nowPlayingSteps(f);
+  auto at = [&steps](const std::string& text) {
+    for (const PaintStep& s : steps)
+      if (s.kind == PaintStep::Text && s.text == text)
+        return std::make_pair(s.x, s.y);
+    return std::make_pair(-1, -1);
+  };
+  EXPECT_EQ(at("Other songs with same name"), std::make_pair(510, 30));
+  EXPECT_EQ(at("upper song"), std::make_pair(510, 50));
+  EXPECT_EQ(at("Other songs from this album"), std::make_pair(10, 180));
+  EXPECT_EQ(at("lower song"), std::make_pair(10, 200));
+  // Out of date: neither list is painted.
+  f.quickLinksReady = false;
+  const std::vector<std::string> stale = texts(nowPlayingSteps(f));
+  EXPECT_EQ(std::find(stale.begin(), stale.end(), "upper song"), stale.end());
+  EXPECT_EQ(std::find(stale.begin(), stale.end(), "lower song"), stale.end());
+}
+
+// A click must find the row the painter drew under it: every painted row is
+// found at its top and its last pixel, nothing above the first or below the
+// last, in windows where the area's bottom or half the height cuts the list.
+TEST(QuickLinkRows, ClickFindsTheRowThePainterDrewThere) {
+  struct Case {
+    QuickLinkArea area;
+    uint32_t width, height;
+    size_t entries;
+    int rows;
+  };
+  const Case cases[] = {
+      {QuickLinkArea::Upper, 1000, 800, 30, 22},  // half the height cuts 25 to 22
+      {QuickLinkArea::Upper, 1000, 2000, 30, 25},
+      {QuickLinkArea::Upper, 1000, 800, 3, 3},
+      {QuickLinkArea::Upper, 1000, 300, 30, 7},
+      {QuickLinkArea::Upper, 400, 800, 30, 0},  // narrow: no upper area
+      {QuickLinkArea::Lower, 1000, 800, 30, 12},
+      {QuickLinkArea::Lower, 600, 450, 30, 1},  // the bottom margin leaves one row
+      {QuickLinkArea::Lower, 1000, 400, 30, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) +
+                 (c.area == QuickLinkArea::Upper ? " upper" : " lower"));
+    const QuickLinkPlace place = quickLinkPlace(c.area, c.width, c.height);
+    QuickLinkFacts list{"heading", {}};
+    for (size_t i = 0; i < c.entries; ++i)
+      list.rows.push_back("song " + std::to_string(i));
+    std::vector<PaintStep> steps;
+    if (place.shown)
+      quickLinkSteps(list, place, c.width, c.height, steps);
+    const int painted = steps.empty() ? 0 : static_cast<int>(steps.size()) - 1;  // the heading
+    EXPECT_EQ(painted, c.rows);
+    for (int i = 0; i < painted; ++i) {
+      const PaintStep& row = steps[static_cast<size_t>(i) + 1];
+      EXPECT_EQ(row.text, "song " + std::to_string(i));
+      EXPECT_EQ(quickLinkRowAt(place, c.height, c.entries, row.y), i);
+      EXPECT_EQ(quickLinkRowAt(place, c.height, c.entries, row.y + kQuickLinkRowHeight - 1), i);
+    }
+    const int first = quickLinkRowTop(place, 0);
+    EXPECT_EQ(quickLinkRowAt(place, c.height, c.entries, first - 1), -1) << "the heading";
+    EXPECT_EQ(quickLinkRowAt(place, c.height, c.entries, quickLinkRowTop(place, painted)), -1) << "below the list";
+  }
 }
 
 }  // namespace

@@ -527,7 +527,7 @@ TEST_F(WindowCommandsTest, PictureClickSwitchesBetweenCoverAndDisc) {
     app->cover.discFound = c.discFound;
     app->jobs.coverReady = 1;
     const bool switched = c.choiceAfter != c.choice;
-    EXPECT_EQ(pictureClick(*app, c.x, 100, c.width), switched);
+    EXPECT_EQ(pictureClick(*app, c.x, 100, c.width, 800), switched);
     EXPECT_EQ(app->settings.coverChoice, c.choiceAfter);
     EXPECT_EQ(app->jobs.coverReady.load(), switched ? 0u : 1u);
     EXPECT_EQ(app->run.playerRequest.load(), 0u) << "no quick-link rows to play yet";

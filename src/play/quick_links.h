@@ -1,0 +1,105 @@
+// Quick-link lists: the other songs that share the current song's album,
+// artist, title or comment, best rated first for the State's user. Either
+// picture area of the now-playing area can show one instead of a picture;
+// clicking a row plays its song at once.
+//
+// A short-lived builder finds them in the song table under its own busy code
+// whenever the lists are out of date: after every song start and every change
+// of the View choice. The window paints copies of the finished lists.
+#pragma once
+
+#include "shell/quick_link_rows.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::play {
+
+// The list kinds, as coverChoice (upper area) and quickLinkChoice (lower
+// area) name them.
+constexpr uint32_t kQuickLinksAlbum = 10;
+constexpr uint32_t kQuickLinksArtist = 11;
+constexpr uint32_t kQuickLinksTitle = 12;
+constexpr uint32_t kQuickLinksComment = 13;
+constexpr uint32_t kQuickLinkKinds = 4;
+constexpr bool isQuickLinkKind(uint32_t choice) { return choice >= kQuickLinksAlbum && choice <= kQuickLinksComment; }
+
+// Patience of the builder's request for exclusive use.
+constexpr uint32_t kQuickLinkPatience = 10;
+
+// The heading a list of `kind` is shown under ("" for any other value), and
+// the song field its key is looked up in (0 for any other value).
+const char* quickLinkHeading(uint32_t kind);
+uint32_t quickLinkField(uint32_t kind);
+
+// One list as built: its songs' row texts and records, best rated first and
+// in record order within a rating, at most kQuickLinkRowLimit of them.
+struct QuickLinkList {
+  uint32_t kind = 0;  // 10-13; 0 for a list never built
+  std::vector<std::string> rows;
+  std::vector<int32_t> records;
+};
+
+// The lists beside the job flags (app.jobs.quickLinksReady, quickLinkBusy).
+//
+// Everything here is guarded by `mutex`, held only for a copy: the builder
+// writes the lists and sets quickLinksReady under it, the player and the
+// View commands bump `outOfDate` and clear quickLinksReady under it (see
+// markQuickLinksOutOfDate), and the painting and the click read a list under
+// it. So a list marked ready was built after the last change that made it
+// out of date, and nobody sees a list half written.
+struct QuickLinkState {
+  mutable std::mutex mutex;
+  // The last list built of each kind (index kind - 10), kept until rebuilt.
+  std::array<QuickLinkList, kQuickLinkKinds> lists;
+  // Counts the changes that put the lists out of date.
+  uint64_t outOfDate = 0;
+};
+
+// How a build ended.
+enum class QuickLinkResult {
+  Built,       // the wanted lists are ready (or none is wanted)
+  Running,     // another builder is under way
+  NotGranted,  // no exclusive use; the heartbeat tries again
+  GaveWay,     // a request came while searching; nothing kept, tried again
+  Superseded,  // the song or the View changed meanwhile; nothing kept
+};
+
+// Finds the songs of a list of `kind` whose field equals `key` (ASCII letters
+// in either case) in the open song table, and makes their row texts: the
+// Name, then " - " and the rating when showRate is on, then " (V)" for a
+// video when markVideo is on. An empty key finds nothing. False when it gave
+// way to a request in the command slot (the list is then partial).
+bool findQuickLinks(App& app, uint32_t kind, const std::string& key, QuickLinkList& out);
+
+// One build on the calling thread: takes quickLinkBusy, builds the list of
+// each area that asks for one from the current song under exclusive use 33,
+// and, unless the lists went out of date meanwhile, keeps them, marks them
+// ready and has them painted. Goes round again when they went out of date
+// during the build.
+QuickLinkResult buildQuickLinks(App& app);
+
+// The heartbeat's start of the builder: runs buildQuickLinks on a job thread
+// unless one runs already. Returns at once.
+void startQuickLinkBuilder(App& app);
+
+// Puts the lists out of date: quickLinksReady 0 until the next build.
+void markQuickLinksOutOfDate(App& app);
+
+// Starts the builder now, through the installed hook, when the player runs,
+// an area asks for a list, the lists are out of date and no builder runs:
+// the song start and the View commands need not wait for the heartbeat.
+void askForQuickLinks(App& app);
+
+// A copy of the list of `kind` for painting; false when the lists are out of
+// date or that kind was not built.
+bool copyQuickLinks(const App& app, uint32_t kind, QuickLinkList& out);
+
+}  // namespace plinka::play

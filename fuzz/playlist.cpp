@@ -1,0 +1,97 @@
+// Hands any bytes to the playlist reader. The lines it gives must be exactly
+// the accepted lines of the file (see below), in order, and loading the file
+// into the upcoming list must read only inside its buffers. The list is
+// loaded against a small song table whose songs some lines name.
+//
+// A CR ends a line and every LF is dropped; what follows the last CR is no
+// line. A line holding '#' or of fewer than 3 characters is passed over; one
+// longer than a playlist line holds, or holding a zero byte, is refused.
+#include "db/song_table_open.h"
+#include "db/table.h"
+#include "library/playlist_file.h"
+#include "scratch_folder.h"
+#include "shell/app.h"
+#include "text/text.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace plinka;
+
+namespace {
+
+struct Lines {
+  std::vector<std::string> accepted;
+  int32_t refused = 0;
+};
+
+Lines expectedLines(const uint8_t* data, size_t size) {
+  Lines out;
+  std::string line;
+  for (size_t i = 0; i < size; ++i) {
+    const char c = static_cast<char>(data[i]);
+    if (c == '\n')
+      continue;
+    if (c != '\r') {
+      line += c;
+      continue;
+    }
+    if (line.find('#') == std::string::npos) {
+      if (line.size() > library::kPlaylistLineMax || (line.size() >= 3 && line.find('\0') != std::string::npos))
+        ++out.refused;
+      else if (line.size() >= 3)
+        out.accepted.push_back(line);
+    }
+    line.clear();
+  }
+  return out;
+}
+
+// A song table of 20 slots, some songs in use and one deleted.
+std::string makeSongTable() {
+  const std::string path = fuzz::scratchFolder() + "Plinka.cvf";
+  if (!db::createSongTable(path.c_str()))
+    __builtin_trap();
+  db::TableHandle h;
+  text::copy(h.path, path.c_str());
+  h.writable = 1;
+  if (!db::openMapped(h))
+    __builtin_trap();
+  for (const char* name : {"/music/a.mp3", "/music/b.mp3", "/music/Song.mp3", "/music/#1 Hits/x.mp3"}) {
+    const int32_t slot = db::allocate(h);
+    text::copy(h.text, name);
+    db::writeField(h, static_cast<uint32_t>(slot), db::FileName);
+    text::copy(h.text, "Title");
+    db::writeField(h, static_cast<uint32_t>(slot), db::Name);
+  }
+  db::setStatus(h, 2, db::kStatusFree);
+  db::closeTable(h);
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static App app;
+  static const std::string table = makeSongTable();
+  static const std::string path = fuzz::scratchFolder() + "list.m3u";
+  fuzz::writeInput(path, data, size);
+
+  Lines got;
+  got.refused = library::readPlaylistLines(app, path.c_str(), [&](const char* line) {
+    got.accepted.emplace_back(line);
+    return true;
+  });
+  const Lines expected = expectedLines(data, size);
+  fuzz::require(got.refused == expected.refused && got.accepted == expected.accepted);
+
+  text::copy(app.settings.databasePath, table.c_str());
+  db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
+  fuzz::require(open && app.songTable.slotCount > 10);
+  library::readPlaylist(app, path.c_str(), library::kPlaylistLoad);
+  fuzz::require(app.list.size() <= expected.accepted.size());
+  app.list.clear();
+  return 0;
+}

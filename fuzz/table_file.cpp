@@ -1,0 +1,84 @@
+// Hands any bytes to the song table's open as the database file and, when it
+// opens, reads every slot: its status and each field, the walks forwards and
+// backwards over the records in use, and the n-th record in use. A table that
+// opens must answer every read from inside the file, and its kept counts must
+// agree with the slots.
+#include "db/song_table_open.h"
+#include "db/table.h"
+#include "scratch_folder.h"
+#include "shell/app.h"
+#include "text/text.h"
+
+#include <cstdint>
+#include <cstring>
+
+using namespace plinka;
+
+namespace {
+
+void walk(db::TableHandle& h) {
+  uint32_t inUse = 0, occupied = 0;
+  for (uint32_t s = 0; s < h.slotCount; ++s) {
+    // A status word is given back as it lies (a damaged one may read as a
+    // negative number); getStatus refuses only while no record is in use.
+    const int32_t raw = db::slotStatus(h, s);
+    fuzz::require(db::getStatus(h, s) == (h.inUseCount == 0 ? -1 : raw));
+    inUse += db::isInUse(static_cast<uint32_t>(raw));
+    occupied += db::isOccupied(static_cast<uint32_t>(raw));
+    for (uint32_t f = 1; f <= h.fieldCount; ++f) {
+      const int32_t type = db::readField(h, s, f);
+      if (type >= 10)
+        fuzz::require(std::memchr(h.text, 0, sizeof h.text) != nullptr);
+    }
+  }
+  fuzz::require(db::countInUse(h) == inUse && db::countOccupied(h) == occupied);
+  // Fields and slots beyond the table are refused.
+  fuzz::require(db::readField(h, 0, 0) == -1 && db::readField(h, 0, h.fieldCount + 1) == -1);
+  fuzz::require(db::readField(h, h.slotCount, 1) == -1);
+
+  // Forwards over the records in use, then backwards: each step lands on a
+  // record in use, and both walks meet every one of them.
+  uint32_t seen = 0;
+  int32_t at = -1;
+  if (h.slotCount > 0)
+    at = db::getStatus(h, 0) == static_cast<int32_t>(db::kStatusInUse) ? 0 : db::nextInUse(h, 0);
+  if (at == 0 && db::getStatus(h, 0) != static_cast<int32_t>(db::kStatusInUse))
+    at = -1;
+  while (at >= 0) {
+    fuzz::require(db::getStatus(h, static_cast<uint32_t>(at)) == static_cast<int32_t>(db::kStatusInUse));
+    ++seen;
+    fuzz::require(db::nthInUse(h, seen) == at);
+    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(at));
+    fuzz::require(next >= at);
+    if (next == at)
+      break;
+    at = next;
+  }
+  fuzz::require(seen == inUse);
+  uint32_t back = 0;
+  at = db::lastInUse(h);
+  while (at >= 0) {
+    ++back;
+    const int32_t previous = db::previousInUse(h, static_cast<uint32_t>(at));
+    fuzz::require(previous <= at);
+    if (previous == at)
+      break;
+    at = previous;
+  }
+  fuzz::require(back == inUse);
+  fuzz::require(db::nthInUse(h, inUse + 1) == -1);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static App app;
+  static const std::string path = fuzz::scratchFolder() + "Plinka.cvf";
+  fuzz::writeInput(path, data, size);
+  text::copy(app.settings.databasePath, path.c_str());
+  app.settings.networkMode = 0;
+  db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
+  if (open)
+    walk(app.songTable);
+  return 0;
+}

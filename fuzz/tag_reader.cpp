@@ -1,0 +1,44 @@
+// Hands any bytes to the tag reader as a media file and turns the reading
+// into a record's texts the way import does (folder names standing in for a
+// missing artist and album), and runs the LAME scan over the same file.
+// Every text that comes out must be ended inside its buffer and be UTF-8.
+#include "library/tag_reader.h"
+#include "library/folder_names.h"
+#include "library/lame_scan.h"
+#include "scratch_folder.h"
+#include "shell/settings_defaults.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+using namespace plinka;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static library::TagReader reader;
+  static const std::string path = [] {
+    const std::string folder = fuzz::scratchFolder() + "Some Artist/Some Album/";
+    std::filesystem::create_directories(folder);
+    return folder + "01 Opening.mp3";
+  }();
+  static const SettingsRecord settings = [] {
+    SettingsRecord s{};
+    firstRunDefaults(s, Folders{});
+    s.dirToId = 1;
+    return s;
+  }();
+  fuzz::writeInput(path, data, size);
+
+  fuzz::require(library::readTag(reader, path.c_str()) == 1);
+  const library::TagResult& tag = reader.result;
+  for (const char* text : {tag.title, tag.artist, tag.album, tag.comment, tag.year})
+    fuzz::require(fuzz::terminatedUtf8(text, library::kTagTextSize));
+
+  library::RecordTexts texts{};
+  library::applyRecordRules(settings, path.c_str(), tag, texts);
+  for (const char* text : {texts.name, texts.artist, texts.album, texts.comment})
+    fuzz::require(fuzz::terminatedUtf8(text, library::kTagTextSize));
+
+  library::lameMarkerFound(path.c_str());
+  return 0;
+}

@@ -5,6 +5,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace plinka::db {
 
 namespace {
@@ -14,7 +18,7 @@ namespace {
 // never more than the handle's text buffer would hold, so the results are
 // those of reading each field through the buffers.
 constexpr size_t kTextLimit = sizeof(TableHandle::text) - 1;
-constexpr uint32_t kReadAhead = 2;
+constexpr uint32_t kReadAhead = 3;
 
 // Whether a record's character matches a search character: identical, or
 // equal once a-z / A-Z have swapped case. Characters of 123 and above fold
@@ -67,6 +71,28 @@ uint32_t numberAt(const uint8_t* p, uint32_t type) {
   return detail::readWord(p);
 }
 
+// The first position at or after t, below limit, that holds the text's
+// terminating zero or a character that matches the first search character;
+// limit when there is none. Sixteen bytes at a time while they all lie
+// below limit, which keeps every read inside the field.
+size_t nextCandidate(const uint8_t* p, size_t t, size_t limit, const SearchKey& k) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i fold = _mm_set1_epi8(static_cast<char>(k.firstFold));
+  const __m128i first = _mm_set1_epi8(static_cast<char>(k.first));
+  for (; t + 16 <= limit; t += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + t));
+    const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(_mm_or_si128(v, fold), first));
+    if (const int mask = _mm_movemask_epi8(stop); mask != 0)
+      return t + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  for (; t < limit; ++t)
+    if (p[t] == 0 || (p[t] | k.firstFold) == k.first)
+      return t;
+  return limit;
+}
+
 // Whole-text equality: the record's text is as long as the search text and
 // matches it character by character.
 bool textEquals(const uint8_t* p, size_t limit, const SearchKey& k) {
@@ -90,12 +116,9 @@ bool textOccurs(const uint8_t* p, size_t limit, const SearchKey& k) {
   size_t t = 0;
   for (;;) {
     // The next place the first search character matches, or the text's end.
-    for (;; ++t) {
-      if (t >= limit || p[t] == 0)
-        return false;
-      if ((p[t] | k.firstFold) == k.first)
-        break;
-    }
+    t = nextCandidate(p, t, limit, k);
+    if (t >= limit || p[t] == 0)
+      return false;
     ++t;
     size_t i = 1;
     for (; i < k.length; ++i, ++t) {
@@ -131,6 +154,83 @@ bool recordMatchesKey(const TableHandle& h, uint32_t slot, const SearchKey& k) {
         return true;
     } else if (textOccurs(p, textLimit(field), k)) {
       return true;
+    }
+  }
+  return false;
+}
+
+// The parts of a slot that find next match looks at, worked out once per
+// search: each text field, and the number fields grouped into runs of
+// adjacent 4-byte words, left out altogether when there is no search number.
+// A table with more parts than fit is searched field by field instead.
+struct RecordPlan {
+  enum Kind : uint8_t { Text, Words, Number };
+  struct Part {
+    uint32_t offset;  // from the start of the slot's record area (slot 0 address)
+    uint32_t size;    // Text: the text limit; Words: the number of words
+    uint32_t type;    // Number: the field's type code
+    Kind kind;
+  };
+  static constexpr size_t kMaxParts = 64;
+  Part parts[kMaxParts];
+  size_t count = 0;
+  bool complete = true;
+};
+
+void makePlan(const TableHandle& h, const SearchKey& k, RecordPlan& plan) {
+  for (size_t f = 0; f < h.fieldCount; ++f) {
+    const FieldLayout& field = h.fields[f];
+    if (isNumberType(field.type) && k.number == 0)
+      continue;
+    if (field.type == kTypeNumber && plan.count != 0) {
+      RecordPlan::Part& last = plan.parts[plan.count - 1];
+      if (last.kind == RecordPlan::Words && last.offset + 4 * last.size == field.offset) {
+        ++last.size;
+        continue;
+      }
+    }
+    if (plan.count == RecordPlan::kMaxParts) {
+      plan.complete = false;
+      return;
+    }
+    RecordPlan::Part& part = plan.parts[plan.count++];
+    part.offset = field.offset;
+    part.type = field.type;
+    if (!isNumberType(field.type)) {
+      part.kind = RecordPlan::Text;
+      part.size = static_cast<uint32_t>(textLimit(field));
+    } else {
+      part.kind = field.type == kTypeNumber ? RecordPlan::Words : RecordPlan::Number;
+      part.size = 1;
+    }
+  }
+}
+
+bool wordsHold(const uint8_t* p, uint32_t count, uint32_t number) {
+  bool found = false;
+  for (uint32_t i = 0; i < count; ++i)
+    found |= detail::readWord(p + 4 * i) == number;
+  return found;
+}
+
+bool recordMatchesPlan(const TableHandle& h, uint32_t slot, const SearchKey& k, const RecordPlan& plan) {
+  const uint8_t* base = h.map.data() + static_cast<uint64_t>(slot) * h.slotSize;
+  for (size_t i = 0; i < plan.count; ++i) {
+    const RecordPlan::Part& part = plan.parts[i];
+    const uint8_t* p = base + part.offset;
+    switch (part.kind) {
+    case RecordPlan::Text:
+      if (textOccurs(p, part.size, k))
+        return true;
+      break;
+    case RecordPlan::Words:
+      if (wordsHold(p, part.size, k.number))
+        return true;
+      break;
+    case RecordPlan::Number:
+      if (numberAt(p, part.type) == k.number)
+        return true;
+      break;
     }
   }
   return false;
@@ -176,14 +276,23 @@ int32_t findNextMatch(TableHandle& h, uint32_t from) {
   if (!searchReady(h, 1))
     return -1;
   const SearchKey k = keyOf(h);
+  RecordPlan plan;
+  makePlan(h, k, plan);
   const uint32_t start = from >= h.slotCount ? from : from + 1;
   for (uint32_t s = start; s < h.slotCount; ++s) {
     if (s + kReadAhead < h.slotCount) {
-      const uint8_t* ahead = detail::slotAddress(h, s + kReadAhead);
-      for (uint32_t at = 0; at < h.slotSize; at += 64)
-        __builtin_prefetch(ahead + at);
+      const uint8_t* ahead = h.map.data() + static_cast<uint64_t>(s + kReadAhead) * h.slotSize;
+      uintptr_t line = 0;
+      for (const FieldLayout& f : h.fields) {
+        const uint8_t* p = ahead + f.offset;
+        if ((reinterpret_cast<uintptr_t>(p) >> 6) != line) {
+          line = reinterpret_cast<uintptr_t>(p) >> 6;
+          __builtin_prefetch(p);
+        }
+      }
     }
-    if (isInUse(detail::statusAt(h, s)) && recordMatchesKey(h, s, k))
+    if (isInUse(detail::statusAt(h, s)) &&
+        (plan.complete ? recordMatchesPlan(h, s, k, plan) : recordMatchesKey(h, s, k)))
       return static_cast<int32_t>(s);
   }
   return -1;

@@ -18,7 +18,7 @@ namespace {
 // never more than the handle's text buffer would hold, so the results are
 // those of reading each field through the buffers.
 constexpr size_t kTextLimit = sizeof(TableHandle::text) - 1;
-constexpr uint32_t kReadAhead = 3;
+constexpr uint32_t kReadAhead = 4;
 
 // Whether a record's character matches a search character: identical, or
 // equal once a-z / A-Z have swapped case. Characters of 123 and above fold
@@ -282,13 +282,15 @@ int32_t findNextMatch(TableHandle& h, uint32_t from) {
   for (uint32_t s = start; s < h.slotCount; ++s) {
     if (s + kReadAhead < h.slotCount) {
       const uint8_t* ahead = h.map.data() + static_cast<uint64_t>(s + kReadAhead) * h.slotSize;
-      uintptr_t line = 0;
-      for (const FieldLayout& f : h.fields) {
-        const uint8_t* p = ahead + f.offset;
-        if ((reinterpret_cast<uintptr_t>(p) >> 6) != line) {
-          line = reinterpret_cast<uintptr_t>(p) >> 6;
-          __builtin_prefetch(p);
-        }
+      __builtin_prefetch(ahead + h.slotAreaOffset);  // the status word
+      for (size_t i = 0; i < plan.count; ++i) {
+        const RecordPlan::Part& part = plan.parts[i];
+        const uint8_t* p = ahead + part.offset;
+        __builtin_prefetch(p);
+        // Runs of words, and the second line of long texts (paths).
+        const uint32_t reach = part.kind == RecordPlan::Words ? 4 * part.size : part.size < 128 ? 0 : 128;
+        for (uint32_t at = 64; at < reach; at += 64)
+          __builtin_prefetch(p + at);
       }
     }
     if (isInUse(detail::statusAt(h, s)) &&

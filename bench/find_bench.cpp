@@ -21,9 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -56,8 +56,8 @@ struct Song {
 };
 
 Song makeSong(std::mt19937& rng, uint32_t i) {
-  static const char* const syllables[] = {"ka", "lo", "mir", "the", "sun", "ra", "vel", "dor", "an", "jo",
-                                          "ni", "bel", "quin", "ox", "tra", "mo", "lu", "ze", "pe", "star"};
+  static const char* const syllables[] = {"ka", "lo",  "mir",  "the", "sun", "ra", "vel", "dor", "an", "jo",
+                                          "ni", "bel", "quin", "ox",  "tra", "mo", "lu",  "ze",  "pe", "star"};
   auto word = [&] {
     std::string w;
     for (int n = 2 + static_cast<int>(rng() % 2); n > 0; --n)

@@ -242,7 +242,7 @@ bool recordMatches(TableHandle& h, uint32_t slot, std::string& search) {
 // compared with the plain version for every slot and field.
 TEST(Search, InPlaceComparisonsAgreeWithThePlainRules) {
   const std::vector<uint32_t> types = {0, 1, 2, 2, 2, 10, 11, 12, 15, 2, 11};
-  const unsigned char alphabet[] = {'a', 'A', 'b', 'B', 'z', 'Z', '[', '{', '@', '`',
+  const unsigned char alphabet[] = {'a', 'A', 'b', 'B', 'z',  'Z',  '[',  '{',  '@', '`',
                                     '5', '1', '0', ' ', 0xC3, 0xE9, 0xC9, 0xFF, 0x7F};
   const uint32_t statuses[] = {0, 5, 9, 10, 10, 10, 11, 12};
   constexpr uint32_t kSlots = 60;
@@ -277,8 +277,8 @@ TEST(Search, InPlaceComparisonsAgreeWithThePlainRules) {
       ASSERT_TRUE(setStatus(h, s, s == 0 ? kStatusInUse : statuses[rng() % std::size(statuses)]));
     }
 
-    std::vector<std::string> searches = {"", "a", "A", "ab", "aB", "[", "{", "@", "`", "\xc3\xa9", "\xc3\xc9",
-                                         "5", "15", "0", "aab", std::string(1023, 'a')};
+    std::vector<std::string> searches = {"",  "a",        "A",        "ab", "aB", "[", "{",   "@",
+                                         "`", "\xc3\xa9", "\xc3\xc9", "5",  "15", "0", "aab", std::string(1023, 'a')};
     for (int n = 0; n < 30; ++n)
       searches.push_back(randomText(4));
     for (int n = 0; n < 10; ++n)

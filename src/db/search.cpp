@@ -18,6 +18,9 @@ namespace {
 // never more than the handle's text buffer would hold, so the results are
 // those of reading each field through the buffers.
 constexpr size_t kTextLimit = sizeof(TableHandle::text) - 1;
+// Find next match is limited by memory, not by its comparisons: it asks for
+// the parts of the slot this many slots ahead while it compares the current
+// one.
 constexpr uint32_t kReadAhead = 4;
 
 // Whether a record's character matches a search character: identical, or

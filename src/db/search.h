@@ -5,6 +5,9 @@
 // Letters: a record's character that differs from the search character is
 // compared again after swapping the case of a-z / A-Z; characters of 123 and
 // above must be identical. So ASCII letters match without regard to case.
+//
+// The records are compared where they lie in the mapping: the handle's text
+// buffer and value word are left as they were.
 #pragma once
 
 #include "db/sort.h"

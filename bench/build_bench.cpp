@@ -14,6 +14,7 @@
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/settings_defaults.h"
+#include "table_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,20 +32,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using plinka::bench::setNumber;
+using plinka::bench::setText;
+
 constexpr uint32_t kListLength = 100;
 constexpr uint32_t kArtists = 5000;
 constexpr uint32_t kDrawSeed = 11;
 constexpr int kRepeats = 5;
-
-void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  std::snprintf(h.text, sizeof h.text, "%s", text.c_str());
-  db::writeField(h, slot, field);
-}
-
-void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  db::writeField(h, slot, field);
-}
 
 // A song table of `count` songs: ratings 0-10 at random, credits anywhere
 // up to the target value, as in a collection played from for a long time.

@@ -13,6 +13,7 @@
 #include "text/text.h"
 
 #include "bench_support.h"
+#include "table_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +29,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using plinka::bench::setNumber;
+using plinka::bench::setText;
+
 constexpr uint32_t kSongs = 100000;
 constexpr uint32_t kDuplicates = 1000;
 constexpr int kRounds = 7;
@@ -37,16 +41,6 @@ double secondsSince(Clock::time_point start) { return std::chrono::duration<doub
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  std::snprintf(h.text, sizeof h.text, "%s", text.c_str());
-  db::writeField(h, slot, field);
-}
-
-void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  db::writeField(h, slot, field);
 }
 
 // Paths as a music folder has them: artist / album / track and title.
@@ -90,25 +84,6 @@ bool buildTable(App& app) {
   return true;
 }
 
-// One read pass: the table opened as the function opens it, every record in
-// use walked in slot order with its FileName read, the table closed.
-double readPass(App& app, uint64_t& check) {
-  const auto start = Clock::now();
-  db::SongTableOpen table(app, db::SongTableOpen::Mode::Writing);
-  db::TableHandle& h = app.songTable;
-  int32_t slot = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0);
-  while (slot >= 0) {
-    db::readField(h, static_cast<uint32_t>(slot), db::FileName);
-    check += static_cast<unsigned char>(h.text[10]);
-    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(slot));
-    if (next == slot)
-      break;
-    slot = next;
-  }
-  table.close();
-  return secondsSince(start);
-}
-
 }  // namespace
 
 int main() {
@@ -132,7 +107,7 @@ int main() {
   uint64_t check = 0;
   uint32_t removed = 0;
   for (int round = 0; round < kRounds; ++round) {
-    reads.push_back(readPass(*app, check));
+    reads.push_back(bench::readPass(*app, db::SongTableOpen::Mode::Writing, db::FileName, check));
 
     app->run.busyCode.store(codeValue(BusyCode::Maintenance));
     auto start = Clock::now();

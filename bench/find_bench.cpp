@@ -12,6 +12,7 @@
 // The ratio Plinka / SQLite is printed for each (target: at most 1.0).
 #include "db/search.h"
 #include "db/table.h"
+#include "table_support.h"
 #include "text/text.h"
 
 #include <sqlite3.h>
@@ -35,6 +36,9 @@ using namespace plinka;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using plinka::bench::setNumber;
+using plinka::bench::setText;
 
 constexpr uint32_t kSongs = 100000;
 constexpr int kRuns = 7;
@@ -72,16 +76,6 @@ Song makeSong(std::mt19937& rng, uint32_t i) {
   s.comment = i % 100 == 37 ? "xylophone session" : "";
   s.fileName = "/home/user/Music/" + s.artist + "/" + s.album + "/" + s.name + ".mp3";
   return s;
-}
-
-void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  text::copy(h.text, text.c_str());
-  db::writeField(h, slot, field);
-}
-
-void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  db::writeField(h, slot, field);
 }
 
 void check(int rc, sqlite3* db, const char* what) {

@@ -21,6 +21,7 @@
 #include "text/text.h"
 
 #include "bench_support.h"
+#include "table_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +38,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using plinka::bench::setNumber;
+using plinka::bench::setText;
+
 constexpr uint32_t kSongs = 100000;
 constexpr uint32_t kArtists = 2000;             // 50 songs each
 constexpr uint32_t kAlbumsPerArtist = 4;        // about 12 songs an album
@@ -49,16 +53,6 @@ double secondsSince(Clock::time_point start) { return std::chrono::duration<doub
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  std::snprintf(h.text, sizeof h.text, "%s", text.c_str());
-  db::writeField(h, slot, field);
-}
-
-void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  db::writeField(h, slot, field);
 }
 
 std::string artistOf(uint32_t k) { return "Artist " + std::to_string(k % kArtists); }
@@ -91,25 +85,6 @@ bool buildTable(App& app) {
   }
   db::closeTable(h);
   return true;
-}
-
-// One read pass: the table opened for reading, every record in use walked in
-// slot order with its Album read, the table closed.
-double readPass(App& app, uint64_t& check) {
-  const auto start = Clock::now();
-  db::SongTableOpen table(app, db::SongTableOpen::Mode::Reading);
-  db::TableHandle& h = app.songTable;
-  int32_t slot = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0);
-  while (slot >= 0) {
-    db::readField(h, static_cast<uint32_t>(slot), db::Album);
-    check += static_cast<unsigned char>(h.text[8]);
-    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(slot));
-    if (next == slot)
-      break;
-    slot = next;
-  }
-  table.close();
-  return secondsSince(start);
 }
 
 // Makes song k the current one, as the player's start does.
@@ -186,7 +161,7 @@ int main() {
   std::vector<double> reads;
   uint64_t check = 0;
   for (int round = 0; round < kRounds; ++round)
-    reads.push_back(readPass(*app, check));
+    reads.push_back(bench::readPass(*app, db::SongTableOpen::Mode::Reading, db::Album, check));
   const double read = median(reads);
   std::printf("read pass (Album of every record):        %8.2f ms  (check %llu)\n", read * 1e3,
               static_cast<unsigned long long>(check % 1000));

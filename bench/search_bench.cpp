@@ -15,6 +15,7 @@
 #include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
 #include "shell/settings_shared.h"
+#include "table_support.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -34,21 +35,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using plinka::bench::setNumber;
+using plinka::bench::setText;
+
 constexpr uint32_t kSongs = 100000;
 constexpr int kRuns = 7;
 
 double msSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  text::copy(h.text, text.c_str());
-  db::writeField(h, slot, field);
-}
-
-void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  db::writeField(h, slot, field);
 }
 
 // 100,000 songs with made-up names; 1 % hold "xylophone" in the Comment, a

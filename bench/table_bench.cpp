@@ -4,6 +4,7 @@
 // the floor that any scan over the whole table cannot beat.
 #include "db/search.h"
 #include "db/table.h"
+#include "table_support.h"
 
 #include <chrono>
 #include <clocale>
@@ -20,20 +21,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using plinka::bench::setNumber;
+using plinka::bench::setText;
+
 constexpr uint32_t kRecords = 100000;
 constexpr uint32_t kArtists = 2000;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-void setText(TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
-  std::snprintf(h.text, sizeof h.text, "%s", text.c_str());
-  writeField(h, slot, field);
-}
-
-void setNumber(TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
-  h.value = value;
-  writeField(h, slot, field);
-}
 
 bool openAt(TableHandle& h, const std::string& path) {
   std::snprintf(h.path, sizeof h.path, "%s", path.c_str());

@@ -162,7 +162,7 @@ TEST_F(SongDetailsWindowTest, SaveWritesTheFormAndCancelWritesNothing) {
   EXPECT_EQ(textOf("notice"), "Saved.");
   EXPECT_EQ(storedText(2, db::Name), "Renamed");
   EXPECT_EQ(storedNumber(2, db::StartPoint), 0u) << "unchecked: 0 whatever the box holds";
-  EXPECT_EQ(storedNumber(2, db::scoreField(9)), app->settings.ratingValue[9]);
+  EXPECT_EQ(storedNumber(2, db::scoreField(9)), +app->settings.ratingValue[9]);
 
   child<QLineEdit>("name")->setText("Not kept");
   click("cancel");

@@ -112,8 +112,8 @@ TEST_F(DetailsFormTest, SavedFormReadsBackAsTyped) {
   EXPECT_EQ(number(2, db::StartPoint), 0u);
   EXPECT_EQ(number(2, db::EndPoint), 200000u);
   EXPECT_EQ(number(2, db::Flags), 8u + 3 + play::kLockNameFlag);
-  EXPECT_EQ(number(2, db::scoreField(9)), s.ratingValue[9]) << "rating 10";
-  EXPECT_EQ(number(2, db::scoreField(3)), s.ratingValue[3]);
+  EXPECT_EQ(number(2, db::scoreField(9)), +s.ratingValue[9]) << "rating 10";
+  EXPECT_EQ(number(2, db::scoreField(3)), +s.ratingValue[3]);
   EXPECT_EQ(number(2, db::scoreField(0)), 0u) << "rating 0";
   EXPECT_EQ(text(2, db::Style), "Jazz") << "never written here";
   EXPECT_EQ(text(2, db::Name), std::string(63, 'n'));

@@ -283,7 +283,7 @@ TEST_F(OptionsStateTest, ResetKeepsTheListsAndTheQueuedEdits) {
   EXPECT_EQ(listedFiles(), std::vector<std::string>{"/music/a.mp3"});
 
   EXPECT_EQ(library::editsWaiting(*app), 2) << "queued edits are kept";
-  EXPECT_EQ(settingsImage(*app).localBufferCount, 2);
+  EXPECT_EQ(+settingsImage(*app).localBufferCount, 2);
   EXPECT_EQ(app->random.state.load(), 1234u) << "the random source runs on";
   EXPECT_EQ(app->settings.databasePath, databasePath);
 }

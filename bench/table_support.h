@@ -1,0 +1,46 @@
+// Pieces the benchmark programs share for filling and walking a song table.
+#pragma once
+
+#include "db/records.h"
+#include "db/song_table_open.h"
+#include "db/table.h"
+#include "shell/app.h"
+#include "text/text.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace plinka::bench {
+
+inline void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std::string& text) {
+  text::copy(h.text, text.c_str());
+  db::writeField(h, slot, field);
+}
+
+inline void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
+  h.value = value;
+  db::writeField(h, slot, field);
+}
+
+// One read pass: the song table opened as `mode`, every record in use walked
+// in slot order with `field` read, the table closed. Returns seconds; adds a
+// byte of each read text to `check` so the reads cannot be left out.
+inline double readPass(App& app, db::SongTableOpen::Mode mode, uint32_t field, uint64_t& check) {
+  const auto start = std::chrono::steady_clock::now();
+  db::SongTableOpen table(app, mode);
+  db::TableHandle& h = app.songTable;
+  int32_t slot = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0);
+  while (slot >= 0) {
+    db::readField(h, static_cast<uint32_t>(slot), field);
+    check += static_cast<unsigned char>(h.text[8]);
+    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(slot));
+    if (next == slot)
+      break;
+    slot = next;
+  }
+  table.close();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace plinka::bench

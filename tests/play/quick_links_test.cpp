@@ -257,14 +257,16 @@ TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
   app->settings.coverChoice = 1;
   app->settings.quickLinkChoice = play::kQuickLinksArtist;
   app->hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
-  app->clock.speed.store(1);
-  app->run.diagnostics.store(1);  // counts whole heartbeat ticks
+  // The heartbeat's turn always goes to a cover loader that never finishes,
+  // so the heartbeat never starts the quick-link builder: lists that become
+  // ready were asked for by the song start and the click themselves.
+  app->settings.coverArt = 1;
+  app->hooks.startCoverLoader = [](App&) {};
   startScheduler(*app);
   startPlayer(*app);
 
   app->run.playerRequest.store(play::kPlayerStart);
   ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
-  EXPECT_EQ(app->run.diagnosticsTick.load(), 0u) << "the lists waited for the heartbeat";
   QuickLinkList artist;
   ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
   ASSERT_EQ(artist.records, (std::vector<int32_t>{2, 3, 0}));
@@ -275,7 +277,6 @@ TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
   ASSERT_TRUE(waitFor([this] { return fake->openedFiles().size() == 2; }));
   EXPECT_EQ(fake->openedFiles()[1], songFile(3));
   EXPECT_EQ(app->details.currentSongRecord.load(), 3);
-  EXPECT_EQ(app->run.diagnosticsTick.load(), 0u) << "the click waited for the heartbeat";
   // The new song's lists follow.
   ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
 }

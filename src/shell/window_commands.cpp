@@ -65,19 +65,6 @@ void openSearch(App& app, uint32_t mode, const std::string& artist) {
   openWindow(app, WindowKind::Search, mode);
 }
 
-// The rating keypad, keeping the dialog-open flag and the prompt result as
-// every dialog does.
-uint32_t askRating(App& app) {
-  if (!app.ui)
-    return kPromptNone;
-  app.prompts.result.store(kPromptNone);
-  app.prompts.dialogOpen.store(1);
-  const uint32_t answer = app.ui->ratingKeypad();
-  app.prompts.result.store(answer);
-  app.prompts.dialogOpen.store(0);
-  return answer;
-}
-
 // Command 6: the details of the current song in a State that follows a
 // pattern of users, else the keypad (whose answer the list command rates
 // with), else word that the database is offline.
@@ -91,7 +78,7 @@ void rateCurrentSong(App& app) {
   App* running = &app;
   if (app.run.buildState.load() < kOfflineFirst) {
     app.scheduler.jobThreads.start([running] {
-      const uint32_t answer = askRating(*running);
+      const uint32_t answer = askRatingKeypad(*running);
       if (answer >= kKeypadRating && answer <= kKeypadLast)
         post(*running, play::kCommandRate, answer, kWindowPostPatience);
     });

@@ -87,14 +87,9 @@ bool buildTable(App& app) {
 }  // namespace
 
 int main() {
-  const std::string folder = bench::makeScratchFolder("plinka-duplicates-bench");
-  if (folder.empty())
+  auto app = bench::makeScratchApp("plinka-duplicates-bench");
+  if (!app)
     return 1;
-  auto app = std::make_unique<App>();
-  app->folders.program = folder + "/";
-  app->folders.data = folder + "/";
-  firstRunDefaults(app->settings, app->folders);
-  shareSettings(*app);
 
   if (!buildTable(*app)) {
     std::fprintf(stderr, "duplicates_bench: cannot build the song table\n");
@@ -126,6 +121,6 @@ int main() {
               static_cast<unsigned long long>(check % 1000));
   std::printf("remove duplicates (%u removed):       %8.2f ms\n", removed, remove * 1e3);
   std::printf("ratio remove duplicates / read pass:   %8.2f  (target under 5)\n", remove / read);
-  std::filesystem::remove_all(folder);
+  std::filesystem::remove_all(app->folders.data);
   return removed == kDuplicates ? 0 : 1;
 }

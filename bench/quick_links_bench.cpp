@@ -135,14 +135,9 @@ double songChangeToReady(App& app, const Kind& k) {
 }  // namespace
 
 int main() {
-  const std::string folder = bench::makeScratchFolder("plinka-quick-links-bench");
-  if (folder.empty())
+  auto app = bench::makeScratchApp("plinka-quick-links-bench");
+  if (!app)
     return 1;
-  auto app = std::make_unique<App>();
-  app->folders.program = folder + "/";
-  app->folders.data = folder + "/";
-  firstRunDefaults(app->settings, app->folders);
-  shareSettings(*app);
 
   if (!buildTable(*app)) {
     std::fprintf(stderr, "quick_links_bench: cannot build the song table\n");
@@ -196,6 +191,6 @@ int main() {
                 kinds[i].name, rows[i], build * 1e3, build / read, change * 1e3, change / read);
   }
   std::printf("slowest song change to a ready list:      %8.2f ms  (target under 50)\n", worst * 1e3);
-  std::filesystem::remove_all(folder);
+  std::filesystem::remove_all(app->folders.data);
   return 0;
 }

@@ -1,14 +1,18 @@
 // Pieces the benchmark programs share for filling and walking a song table.
 #pragma once
 
+#include "bench_support.h"
 #include "db/records.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "shell/app.h"
+#include "shell/settings_defaults.h"
+#include "shell/settings_shared.h"
 #include "text/text.h"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace plinka::bench {
@@ -41,6 +45,20 @@ inline double readPass(App& app, db::SongTableOpen::Mode mode, uint32_t field, u
   }
   table.close();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A player's state on a fresh scratch folder named after `name`, with the
+// settings of a first run; null when the folder cannot be made.
+inline std::unique_ptr<App> makeScratchApp(const char* name) {
+  const std::string folder = makeScratchFolder(name);
+  if (folder.empty())
+    return nullptr;
+  auto app = std::make_unique<App>();
+  app->folders.program = folder + "/";
+  app->folders.data = folder + "/";
+  firstRunDefaults(app->settings, app->folders);
+  shareSettings(*app);
+  return app;
 }
 
 }  // namespace plinka::bench

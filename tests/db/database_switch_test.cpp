@@ -43,8 +43,9 @@ struct SwitchFixture : ::testing::Test {
   // A table of `songs` songs at `name` in the data folder.
   std::string otherTable(const std::string& name, uint32_t songs) {
     TableHandle h;
-    test::makeSongTable(h, dir.file(name), songs,
-                  [](TableHandle& t, uint32_t k) { test::putText(t, k, FileName, "/music/" + std::to_string(k)); });
+    test::makeSongTable(h, dir.file(name), songs, [](TableHandle& t, uint32_t k) {
+      test::putText(t, k, FileName, "/music/" + std::to_string(k));
+    });
     return dir.file(name);
   }
   std::string savedDatabasePath() const {

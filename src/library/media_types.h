@@ -18,9 +18,17 @@ constexpr uint32_t kMediaWav = 2;
 constexpr uint32_t kMediaMidi = 3;
 constexpr uint32_t kMediaWma = 4;
 constexpr uint32_t kMediaAsf = 5;
+constexpr uint32_t kMediaFlac = 6;
+constexpr uint32_t kMediaOgg = 7;  // Ogg Vorbis: ".ogg", ".oga"
+constexpr uint32_t kMediaOpus = 8;
+constexpr uint32_t kMediaM4a = 9;
+constexpr uint32_t kMediaAac = 10;
 constexpr uint32_t kMediaAvi = 16;
 constexpr uint32_t kMediaMpeg = 17;
 constexpr uint32_t kMediaWmv = 18;
+constexpr uint32_t kMediaMp4 = 19;
+constexpr uint32_t kMediaMkv = 20;
+constexpr uint32_t kMediaWebm = 21;
 
 // The code for a file name or path, judged by its last three characters
 // (ASCII letters lower-cased) and, failing those, by "mpeg" as its last four.

@@ -28,6 +28,17 @@ constexpr int kUserCount = 10;
 constexpr int kNameSize = 50;
 constexpr int kPathSize = 600;
 
+// Bits of `newTypesOff` (settings record and filler block): one per media
+// type added after the first nine. A set bit switches the type off.
+constexpr uint32_t kNewTypeBitFlac = 1u << 0;
+constexpr uint32_t kNewTypeBitOgg = 1u << 1;
+constexpr uint32_t kNewTypeBitOpus = 1u << 2;
+constexpr uint32_t kNewTypeBitM4a = 1u << 3;
+constexpr uint32_t kNewTypeBitAac = 1u << 4;
+constexpr uint32_t kNewTypeBitMp4 = 1u << 5;
+constexpr uint32_t kNewTypeBitMkv = 1u << 6;
+constexpr uint32_t kNewTypeBitWebm = 1u << 7;
+
 // Packed: many words lie at offsets that are not a multiple of four. They
 // are read and written by value; a reference to one (a test's EXPECT_EQ
 // binds its arguments by reference, hence the `+field` there) would be
@@ -56,7 +67,11 @@ struct FillerSettings {
   uint32_t userMode;   // alt mode 0..9
   uint32_t emptyDir;
   uint32_t addNumber;
-  uint8_t reserved64[16];
+  // The types added after the first nine, by bit (kNewTypeBit...): a set bit
+  // switches that type off, so blocks written before they existed (zeros
+  // here) get every new type on.
+  uint32_t newTypesOff;
+  uint8_t reserved68[12];
   char fillDirectory[kPathSize];
   uint8_t reserved680[4];
   uint32_t rebufferValue;  // the buffer cache's re-buffer value, kept here
@@ -84,7 +99,11 @@ struct alignas(4) SettingsRecord {
   uint32_t autoMini;
   uint8_t reserved668[4];
   uint32_t typeMp3, typeAvi, typeWav, typeMpeg, typeMidi, typeWma, typeAsf, typeWmv;
-  uint8_t reserved704[24];
+  // The file-type filters of the types added after the first nine, by bit
+  // (kNewTypeBit...): a set bit switches the type off, so settings files
+  // written before they existed (zeros here) get every new type on.
+  uint32_t newTypesOff;
+  uint8_t reserved708[20];
   uint32_t oldStatePlayUpTo;
   uint32_t columnWidth[5];
   uint8_t reserved752[12];
@@ -138,6 +157,7 @@ struct alignas(4) SettingsRecord {
 static_assert(sizeof(WindowPlacement) == 44);
 static_assert(sizeof(FillerSettings) == 1000);
 static_assert(offsetof(FillerSettings, typeAll) == 36);
+static_assert(offsetof(FillerSettings, newTypesOff) == 64);
 static_assert(offsetof(FillerSettings, playUpTo) == 40);
 static_assert(offsetof(FillerSettings, userMode) == 52);
 static_assert(offsetof(FillerSettings, addNumber) == 60);
@@ -168,6 +188,7 @@ static_assert(offsetof(SettingsRecord, typeMidi) == 688);
 static_assert(offsetof(SettingsRecord, typeWma) == 692);
 static_assert(offsetof(SettingsRecord, typeAsf) == 696);
 static_assert(offsetof(SettingsRecord, typeWmv) == 700);
+static_assert(offsetof(SettingsRecord, newTypesOff) == 704);
 static_assert(offsetof(SettingsRecord, oldStatePlayUpTo) == 728);
 static_assert(offsetof(SettingsRecord, columnWidth) == 732);
 static_assert(offsetof(SettingsRecord, userName) == 764);

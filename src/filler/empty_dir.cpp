@@ -36,13 +36,18 @@ std::string homeFolder() {
   return {};
 }
 
+bool emptyDirRefuses(const std::string& folder, const std::string& home) {
+  const std::string real = realFolder(folder);
+  return real == "/" || (!real.empty() && real == realFolder(home));
+}
+
 EmptyDirResult emptyFillDirectory(const std::string& folder, const std::string& home) {
   EmptyDirResult result;
-  const std::string real = realFolder(folder);
-  if (real == "/" || (!real.empty() && real == realFolder(home))) {
+  if (emptyDirRefuses(folder, home)) {
     result.refused = true;
     return result;
   }
+  const std::string real = realFolder(folder);
   if (real.empty())
     return result;
   // Every entry is judged and deleted relative to the folder opened once, so

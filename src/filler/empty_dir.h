@@ -21,6 +21,10 @@ struct EmptyDirResult {
   uint32_t failed = 0;   // files that could not be deleted
 };
 
+// True when Empty Dir refuses `folder`: it is (or leads to) the root folder
+// or the home folder `home`.
+bool emptyDirRefuses(const std::string& folder, const std::string& home);
+
 // Deletes every regular file directly in `folder`. `home` is the user's home
 // folder (empty when unknown). A folder that does not exist deletes nothing.
 EmptyDirResult emptyFillDirectory(const std::string& folder, const std::string& home);

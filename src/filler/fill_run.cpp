@@ -125,6 +125,11 @@ FillOutcome fill(App& app, const FillJob& job, const std::atomic<uint32_t>& stop
   const bool budgeted = job.budgetKb != 0;
   uint64_t remainingKb = job.budgetKb;
 
+  if (job.folder.empty()) {
+    outcome.end = FillEnd::CopyFailed;
+    outcome.message = kNoFillFolder;
+    return outcome;
+  }
   if (songsInUse(app) < play::kFewestSongsToBuild) {
     outcome.end = FillEnd::NoSongs;
     outcome.message = "The song table holds fewer than " + std::to_string(play::kFewestSongsToBuild) +
@@ -228,7 +233,8 @@ FillOutcome runFill(App& app, const FillJob& job, const std::atomic<uint32_t>& s
   app.copies.localPath = app.folders.data + kFillTableCopyName;
   app.copies.localCopyRefreshCounter.store(db::kRefreshCounterAtStart);
   // A temporary file that a run ended by force left behind.
-  platform::removeFile(folderPrefix(job.folder) + kCopyTempName);
+  if (!job.folder.empty())
+    platform::removeFile(folderPrefix(job.folder) + kCopyTempName);
 
   const FillOutcome outcome = fill(app, job, stop);
 
@@ -244,6 +250,7 @@ bool FillThread::start(App& app, FillJob job, std::function<void(const FillOutco
     thread_.join();
   app_ = &app;
   stop_.store(0);
+  app.run.stopRequest.store(0);
   running_.store(1);
   thread_ = std::thread([this, &app, job = std::move(job), done = std::move(done)] {
     const FillOutcome outcome = runFill(app, job, stop_);
@@ -254,7 +261,7 @@ bool FillThread::start(App& app, FillJob job, std::function<void(const FillOutco
   return true;
 }
 
-void FillThread::stopAndJoin() {
+void FillThread::requestStop() {
   if (!thread_.joinable())
     return;
   stop_.store(1);
@@ -264,6 +271,12 @@ void FillThread::stopAndJoin() {
     app_->run.stopRequest.store(1);
     app_->run.wake.notify();
   }
+}
+
+void FillThread::stopAndJoin() {
+  if (!thread_.joinable())
+    return;
+  requestStop();
   thread_.join();
   running_.store(0);
 }

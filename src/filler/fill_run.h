@@ -34,6 +34,7 @@ constexpr uint32_t kBuildRetryMs = 500;
 // The running number goes back to 000 once it has passed this.
 constexpr int32_t kHighestFillNumber = 1000;
 constexpr const char* kRemainingTitleText = "MB to go, ";
+constexpr const char* kNoFillFolder = "Choose the folder to fill first.";
 
 // The running number for the next copy, from the counter (the run state's
 // list count, which in the filler process holds no list): a counter above
@@ -107,6 +108,8 @@ public:
   // Starts a run unless one is going; `done` is called with its outcome on
   // the run's thread as its last act. False when a run is already going.
   bool start(App& app, FillJob job, std::function<void(const FillOutcome&)> done);
+  // Asks the run to stop, without waiting for it.
+  void requestStop();
   // Asks the run to stop and waits for its thread to end.
   void stopAndJoin();
   // True from start() until the run's thread has ended (or been joined).
@@ -115,7 +118,7 @@ public:
 private:
   App* app_ = nullptr;
   std::thread thread_;
-  // Set by stopAndJoin (GUI or main thread); read by the run.
+  // Set by requestStop (GUI or main thread); read by the run.
   std::atomic<uint32_t> stop_{0};
   // Set by start(), cleared by the run's thread as it ends; read by anyone.
   std::atomic<uint32_t> running_{0};

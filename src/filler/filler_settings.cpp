@@ -24,6 +24,10 @@ void makeFillerBlockSafe(FillerSettings& block) {
   block.fillDirectory[kPathSize - 1] = 0;
 }
 
+uint32_t fillSizeIndex(const FillerSettings& block) {
+  return block.fillSize < static_cast<uint32_t>(kFillSizeCount) ? block.fillSize : kDefaultFillSize;
+}
+
 bool loadFillerSettings(App& app) {
   FillerSettings& block = app.settings.fillerSettings;
   std::string bytes;

@@ -55,6 +55,9 @@ constexpr uint32_t kUserModeCount = 10;
 // past a table.
 void makeFillerBlockSafe(FillerSettings& block);
 
+// The block's "Fill Size" entry, the default for one outside the list.
+uint32_t fillSizeIndex(const FillerSettings& block);
+
 // Reads "dPkFill.dat" of the data folder into app.settings.fillerSettings:
 // the first 8 bytes are passed over, the next 1000 are the block. A missing
 // or short file gives the Reset defaults (over the block the main settings

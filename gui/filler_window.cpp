@@ -213,6 +213,7 @@ void FillerWindow::fill() {
   job.folder = folder;
   job.budgetKb = filler::kFillBudgetsKb[filler::fillSizeIndex(b)];
   job.addNumber = b.addNumber != 0;
+  job.copy = copierForTests;
   form_->fillButton->setEnabled(false);
   form_->resetButton->setEnabled(false);
   run_.start(app_, std::move(job), [this](const filler::FillOutcome& outcome) {

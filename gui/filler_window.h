@@ -57,6 +57,10 @@ public:
   void showWorkProgress(const WorkProgress& progress) override;
   void showTitle(const QString& title) override;
 
+  // Copies each song of a fill (the real copy when empty). A seam for
+  // tests, set before a fill starts.
+  filler::SongCopier copierForTests;
+
 signals:
   // A fill has ended; its message (if any) has been shown.
   void fillEnded();

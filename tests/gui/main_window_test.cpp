@@ -522,8 +522,9 @@ TEST_F(MainWindowTest, EveryWindowsCommandIsThereAndTheFillerStartsAsASecondProg
   for (const QAction* action : menu->actions()) {
     const std::string text = action->text().toStdString();
     fillerListed = fillerListed || text == "Open Plinka media filler";
-    if (text == "Open Plinka media filler" || text == "About" || text == "Top Songs")
+    if (text == "Open Plinka media filler" || text == "About" || text == "Top Songs") {
       EXPECT_TRUE(action->isEnabled()) << text;
+    }
   }
   EXPECT_TRUE(fillerListed);
 

@@ -294,6 +294,9 @@ int runFillerProcess(App& app, QtUi& ui) {
   QApplication::setWindowIcon(programIcon());
   filler::loadFillerSettings(app);
   app.builder.fillerActive.store(1);
+  // A fill never switches the machine off (the settings are never saved
+  // from here, so the user's choice stays as it is).
+  app.settings.shutdownAfterBuild = 0;
   {
     FillerWindow window(app);
     window.exec();

@@ -14,6 +14,7 @@
 #include "support/song_table.h"
 #include "support/temp_dir.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,6 +165,16 @@ TEST_F(FillerWindowTest, AllGreysTheSingleTypesAndAUserModeGreysTheUser) {
   EXPECT_FALSE(child<QComboBox>("userList")->isEnabled());
   EXPECT_EQ(+app->settings.fillerSettings.userMode, 2u);
   EXPECT_EQ(+app->settings.fillerSettings.typeAll, 0u);
+
+  // "On Top" in the window's own menu.
+  ASSERT_EQ(window->actions().size(), 1);
+  QAction* onTop = window->actions().front();
+  EXPECT_EQ(onTop->text(), "On Top");
+  EXPECT_FALSE(onTop->isChecked());
+  onTop->trigger();
+  EXPECT_EQ(+app->settings.onTop, 1u);
+  EXPECT_TRUE(onTop->isChecked());
+  EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 TEST_F(FillerWindowTest, ADroppedFolderWithADotInItsPathIsIgnored) {

@@ -2,6 +2,7 @@
 
 #include "filler/empty_dir.h"
 #include "filler/filler_settings.h"
+#include "gui/gui_hand_off.h"
 #include "gui/qt_text.h"
 #include "gui/qt_ui.h"
 #include "gui/toolbar_images.h"
@@ -39,6 +40,7 @@ FillerWindow::FillerWindow(App& app, QWidget* parent)
   form_->setupUi(this);
   setWindowIcon(programIcon());
   setAcceptDrops(true);
+  handOff_ = new GuiHandOff(this);
 
   QCheckBox* const first[] = {form_->typeMp3,  form_->typeAvi, form_->typeWav, form_->typeMpeg,
                               form_->typeMidi, form_->typeWma, form_->typeAsf, form_->typeWmv};
@@ -217,8 +219,7 @@ void FillerWindow::fill() {
   form_->fillButton->setEnabled(false);
   form_->resetButton->setEnabled(false);
   run_.start(app_, std::move(job), [this](const filler::FillOutcome& outcome) {
-    QMetaObject::invokeMethod(
-        this, [this, outcome] { fillEndedWith(outcome); }, Qt::QueuedConnection);
+    handOff_->post([this, outcome] { fillEndedWith(outcome); });
   });
 }
 

@@ -25,6 +25,7 @@ struct App;
 
 namespace plinka::gui {
 
+class GuiHandOff;
 class QtUi;
 
 class FillerWindow : public QDialog, public ProgressView {
@@ -85,6 +86,8 @@ private:
   QCheckBox* firstTypes_[8] = {};
   QCheckBox* newTypes_[8] = {};
   bool closing_ = false;
+  // Carries the end of a run from its thread to this window's.
+  GuiHandOff* handOff_ = nullptr;
   filler::FillThread run_;
 };
 

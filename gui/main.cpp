@@ -2,6 +2,7 @@
 #include "db/copies.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
+#include "gui/filler_window.h"
 #include "gui/main_window.h"
 #include "gui/media_controls.h"
 #include "gui/qt_ui.h"
@@ -90,10 +91,10 @@ int main(int argc, char** argv) {
     return 1;
 
   const Switches switches = readSwitches(commandLineOf(argc, argv));
-  if (switches.filler) {
-    std::fputs("Plinka: the Media Filler is not available yet\n", stderr);
-    return 0;
-  }
+  // Filler mode: the filler's window alone, beside any running player (no
+  // instance lock is taken).
+  if (switches.filler)
+    return gui::runFillerProcess(*app, ui);
   if (switches.startPlaying)
     app->run.playerRunning.store(1);
 

@@ -448,6 +448,11 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     InternalsWindow internals(app_, this);
     internals.exec();
   }
+  // The filler is a program of its own, started beside this one.
+  if (window == WindowKind::Filler) {
+    runCommand(kCmdOpenFiller, argument);
+    return;
+  }
   // One details window at a time; it is modal and owns the pending action.
   if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {
     SongDetailsWindow details(app_, argument, this);

@@ -31,7 +31,7 @@ std::optional<WindowKind> windowOpenedBy(uint32_t command) {
 bool windowAvailable(WindowKind window) {
   return window == WindowKind::About || window == WindowKind::Welcome || window == WindowKind::SongDetails ||
          window == WindowKind::Search || window == WindowKind::Options || window == WindowKind::Database ||
-         window == WindowKind::Internals;
+         window == WindowKind::Internals || window == WindowKind::Filler;
 }
 
 bool commandAvailable(uint32_t command) {

@@ -3,6 +3,7 @@
 #include "cli/build_verb.h"
 #include "cli/data_folder.h"
 #include "cli/data_verbs.h"
+#include "cli/fill_verb.h"
 #include "cli/library_verbs.h"
 #include "cli/maintain_verb.h"
 #include "cli/play_verb.h"
@@ -37,6 +38,8 @@ const Verb kVerbs[] = {
      "maintain FUNCTION [ARGS]  run a database function (\"plinkactl maintain\" names them)"},
     {"build", plinka::cli::runBuildVerb, "build [--state N] [--count N]  build State N's list (N 1-10), a song a line"},
     {"play", plinka::cli::runPlayVerb, "play               play the State's list; keys p s r b 0-9 q"},
+    {"fill", plinka::cli::runFillVerb,
+     "fill FOLDER --size MB|fill [--number] [--state N]  copy chosen songs into FOLDER up to MB"},
 };
 
 int listVerbs() {

@@ -24,8 +24,6 @@ constexpr const char* kStateNames[kStateCount] = {"Normal", "Loud", "Late", "Kid
                                                   "Pump",   "Her",  "Him",  "Extra1", "Extra2"};
 constexpr uint32_t kColumnWidths[5] = {150, 150, 250, 60, 30};
 
-constexpr uint32_t kDefaultFillSize = 5;  // "4 GB"
-
 }  // namespace
 
 void stateReset(SettingsRecord& s) {
@@ -101,10 +99,13 @@ void fillerBlockReset(FillerSettings& block, const SettingsRecord& from) {
   block.typeAsf = from.typeAsf;
   block.typeWmv = from.typeWmv;
   block.typeAll = from.typeAll;
-  block.playUpTo = from.statePlayUpTo[0];
-  block.minRating = from.stateMinRating[0];
-  block.user = from.stateUser[0];
-  block.userMode = from.stateAltMode[0];
+  block.newTypesOff = from.newTypesOff;
+  // The choices of the State in use, the one the list builder reads.
+  const uint32_t state = from.currentState < static_cast<uint32_t>(kStateCount) ? from.currentState : 0;
+  block.playUpTo = from.statePlayUpTo[state];
+  block.minRating = from.stateMinRating[state];
+  block.user = from.stateUser[state];
+  block.userMode = from.stateAltMode[state];
   block.emptyDir = 0;
   block.addNumber = 1;
 }

@@ -8,6 +8,9 @@
 
 namespace plinka {
 
+// The filler block's default "Fill Size" entry ("4 GB").
+constexpr uint32_t kDefaultFillSize = 5;
+
 // A new record as a first run sees it: zeroed, full reset, rating block reset,
 // the song table in the data folder and the filler block's defaults.
 void firstRunDefaults(SettingsRecord& s, const Folders& folders);
@@ -24,9 +27,9 @@ void stateReset(SettingsRecord& s);
 // ratingValue 1, 2, 4 ... 512, targetValue 1000, defaultImportValue 16.
 void ratingBlockReset(SettingsRecord& s);
 
-// The filler block's "Reset": fill size "4 GB", the file types and the first
-// State's choices taken from the record, "Empty Dir" off, "Add Number" on.
-// The fill directory and the re-buffer value stay as they are.
+// The filler block's "Reset": fill size "4 GB", the file types and the
+// current State's choices taken from the record, "Empty Dir" off, "Add
+// Number" on. The fill directory and the re-buffer value stay as they are.
 void fillerBlockReset(FillerSettings& block, const SettingsRecord& from);
 
 }  // namespace plinka

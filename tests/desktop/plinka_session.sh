@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole session of the desktop player on a real (virtual) X display: it
-# starts on a small library, plays, skips on the S key, and quits through the
-# window's close with its settings and the State's list saved.
+# starts on a small library, plays, skips on the S key, opens the media filler
+# beside itself, and quits through the window's close with its settings and
+# the State's list saved.
 # usage: plinka_session.sh PLINKA PLINKACTL   (run under xvfb-run)
 set -euo pipefail
 plinka="$1"
@@ -59,6 +60,17 @@ while [ "$(grep -c "^playing: " "$work/log")" -lt 2 ]; do
 done
 second="$(grep "^playing: " "$work/log" | sed -n 2p)"
 [ "$first" != "$second" ] || fail "skipped to the same song"
+
+# The media filler runs as a second program beside the player on the same
+# data folder; closing it keeps its own settings and leaves the player be.
+"$plinka" f >"$work/filler.log" 2>&1 &
+filler=$!
+python3 "$here/x_driver.py" wait "Plinka Media Filler" 30 || fail "no filler window"
+kill -0 "$pid" 2>/dev/null || fail "the player ended when the filler started"
+python3 "$here/x_driver.py" close "Plinka Media Filler"
+wait "$filler" || fail "the filler ended with an error"
+[ "$(stat -c %s "$work/data/dPkFill.dat")" = 1008 ] || fail "the filler's settings not saved"
+kill -0 "$pid" 2>/dev/null || fail "the player ended with the filler"
 
 python3 "$here/x_driver.py" close Plinka
 until=$((SECONDS + 30))

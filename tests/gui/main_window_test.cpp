@@ -27,9 +27,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -494,9 +497,17 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   EXPECT_TRUE(app->list.empty());
 }
 
-// The windows still to come: their buttons and menu entries are disabled,
-// and a way in that cannot be disabled (a key) says they are not there yet.
-TEST_F(MainWindowTest, CommandsOfWindowsStillToComeDoNotLookDead) {
+// Every window's command is there: its buttons and menu entries are enabled,
+// and the media filler's entry starts the program again in filler mode in
+// the program folder, as a second process beside this one.
+TEST_F(MainWindowTest, EveryWindowsCommandIsThereAndTheFillerStartsAsASecondProgram) {
+  test::TempDir program;
+  app->folders.program = program.path();
+  app->folders.data = program.path();
+  // A stand-in program that notes its argument and its working folder.
+  test::writeFile(program.file("plinka"),
+                  "#!/bin/sh\necho \"$1\" > started.tmp\npwd -P >> started.tmp\nmv started.tmp started.txt\n");
+  ASSERT_EQ(chmod(program.file("plinka").c_str(), 0755), 0);
   makeWindow();
   auto buttonEnabled = [this](uint32_t command) {
     for (const QAction* action : window->toolbar()->actions())
@@ -507,17 +518,21 @@ TEST_F(MainWindowTest, CommandsOfWindowsStillToComeDoNotLookDead) {
   for (const uint32_t command : {kCmdSkip, kCmdCurrentSongDetails, kCmdSearch, kCmdOptions, kCmdDatabase})
     EXPECT_TRUE(buttonEnabled(command)) << command;
   std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(0, 0), false);
+  bool fillerListed = false;
   for (const QAction* action : menu->actions()) {
     const std::string text = action->text().toStdString();
-    const bool stillToCome = text == "Open Plinka media filler";
-    if (stillToCome || text == "About" || text == "Top Songs") {
-      EXPECT_EQ(action->isEnabled(), !stillToCome) << text;
+    fillerListed = fillerListed || text == "Open Plinka media filler";
+    if (text == "Open Plinka media filler" || text == "About" || text == "Top Songs") {
+      EXPECT_TRUE(action->isEnabled()) << text;
     }
   }
+  EXPECT_TRUE(fillerListed);
 
-  ui->openWindow(WindowKind::Filler, 0);
-  EXPECT_TRUE(processUntil(
-      [this] { return window->statusText(0).find("Media filler not available yet") != std::string::npos; }));
+  window->chooseMenuEntry(kCmdOpenFiller);
+  ASSERT_TRUE(processUntil([&] { return !test::readFile(program.file("started.txt")).empty(); }));
+  const std::string folder = std::filesystem::canonical(program.path()).string();
+  EXPECT_EQ(test::readFile(program.file("started.txt")), "/f\n" + folder + "\n");
+  EXPECT_EQ(window->statusText(0).find("not available"), std::string::npos);
 }
 
 // A place stored on a screen since disconnected opens on the primary one.

@@ -66,17 +66,20 @@ TEST(SettingsDefaults, NameSlotsHoldNothingBehindTheirDefaultText) {
   EXPECT_EQ(std::string(s.altModePattern[9], kNameSize), std::string("avi") + std::string(kNameSize - 3, '\0'));
 }
 
-TEST(SettingsDefaults, FillerResetTakesTheFileTypesAndTheFirstStatesChoices) {
+TEST(SettingsDefaults, FillerResetTakesTheFileTypesAndTheCurrentStatesChoices) {
   SettingsRecord from{};
   fullReset(from);
   from.typeMp3 = 0;
   from.typeWmv = 0;
   from.typeAll = 1;
-  from.statePlayUpTo[0] = 2;
-  from.stateMinRating[0] = 7;
-  from.stateUser[0] = 3;
-  from.stateAltMode[0] = 4;
-  from.statePlayUpTo[1] = 1;  // other States do not count
+  from.newTypesOff = kNewTypeBitOpus | kNewTypeBitWebm;
+  from.currentState = 2;
+  from.statePlayUpTo[2] = 2;
+  from.stateMinRating[2] = 7;
+  from.stateUser[2] = 3;
+  from.stateAltMode[2] = 4;
+  from.statePlayUpTo[0] = 1;  // other States do not count
+  from.stateUser[0] = 8;
 
   SettingsRecord holder = randomRecord(13);
   FillerSettings& block = holder.fillerSettings;
@@ -89,6 +92,7 @@ TEST(SettingsDefaults, FillerResetTakesTheFileTypesAndTheFirstStatesChoices) {
   EXPECT_EQ(+block.typeAvi, 1u);
   EXPECT_EQ(+block.typeWmv, 0u);
   EXPECT_EQ(+block.typeAll, 1u);
+  EXPECT_EQ(+block.newTypesOff, kNewTypeBitOpus | kNewTypeBitWebm);
   EXPECT_EQ(+block.playUpTo, 2u);
   EXPECT_EQ(+block.minRating, 7u);
   EXPECT_EQ(+block.user, 3u);

@@ -1,4 +1,4 @@
-// Hands any bytes to the tag reader as a media file and turns the reading
+// Hands any bytes to the tag reader as a media file of one of the types and turns the reading
 // into a record's texts the way import does (folder names standing in for a
 // missing artist and album), and runs the LAME scan over the same file.
 // Every text that comes out must be ended inside its buffer and be UTF-8.
@@ -10,17 +10,23 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 using namespace plinka;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static library::TagReader reader;
-  static const std::string path = [] {
-    const std::string folder = fuzz::scratchFolder() + "Some Artist/Some Album/";
-    std::filesystem::create_directories(folder);
-    return folder + "01 Opening.mp3";
+  // The first byte picks the type the file is read as (the tag library goes
+  // by the name's ending), so every tag format it reads is exercised.
+  static const std::string folder = [] {
+    const std::string f = fuzz::scratchFolder() + "Some Artist/Some Album/";
+    std::filesystem::create_directories(f);
+    return f;
   }();
+  static const char* const kEndings[] = {".mp3", ".flac", ".ogg", ".opus", ".m4a", ".wma", ".wav", ".mp4"};
+  const char* ending = kEndings[size > 0 ? data[0] % std::size(kEndings) : 0];
+  const std::string path = folder + "01 Opening" + ending;
   static const SettingsRecord settings = [] {
     SettingsRecord s{};
     firstRunDefaults(s, Folders{});

@@ -57,7 +57,8 @@ OptionsWindow::OptionsWindow(App& app, QWidget* parent)
   altModeNames_ = {f.id1085, f.id1086, f.id1087, f.id1088, f.id1089, f.id1090, f.id1091, f.id1092, f.id1093};
   altModePatterns_ = {f.id1076, f.id1077, f.id1078, f.id1079, f.id1080, f.id1081, f.id1082, f.id1083, f.id1084};
   // In the order of FileType.
-  types_ = {f.id5363, f.id5362, f.id5365, f.id5364, f.id5366, f.id5367, f.id5369, f.id5368};
+  types_ = {f.id5363,   f.id5362,  f.id5365,   f.id5364,  f.id5366,  f.id5367,  f.id5369,  f.id5368,
+            f.typeFlac, f.typeOgg, f.typeOpus, f.typeM4a, f.typeAac, f.typeMp4, f.typeMkv, f.typeWebm};
 
   // The User and User Mode lists name their entries as the names read now,
   // and follow the names as they are typed.

@@ -11,10 +11,20 @@ struct Ending {
   uint32_t code;
 };
 
-// Tested in this order; the first match decides.
+// Tested in this order; the first match decides. The first nine types come
+// first, in their own order, so that what they decide is unchanged.
 constexpr Ending kThreeLetterEndings[] = {
-    {"mp3", kMediaMp3}, {"avi", kMediaAvi}, {"wav", kMediaWav},  {"mid", kMediaMidi},
-    {"wma", kMediaWma}, {"asf", kMediaAsf}, {"mpg", kMediaMpeg}, {"wmv", kMediaWmv},
+    {"mp3", kMediaMp3}, {"avi", kMediaAvi},  {"wav", kMediaWav}, {"mid", kMediaMidi}, {"wma", kMediaWma},
+    {"asf", kMediaAsf}, {"mpg", kMediaMpeg}, {"wmv", kMediaWmv}, {"ogg", kMediaOgg},  {"oga", kMediaOgg},
+    {"m4a", kMediaM4a}, {"aac", kMediaAac},  {"mp4", kMediaMp4}, {"m4v", kMediaMp4},  {"mkv", kMediaMkv},
+};
+
+// Tested after the three-letter endings, the "mpeg" test first.
+constexpr Ending kFourLetterEndings[] = {
+    {"mpeg", kMediaMpeg},
+    {"flac", kMediaFlac},
+    {"opus", kMediaOpus},
+    {"webm", kMediaWebm},
 };
 
 // The record is packed, so each filter field is read by name rather than
@@ -40,6 +50,8 @@ bool typeEnabled(const SettingsRecord& s, uint32_t code) {
   case kMediaWmv:
     return s.typeWmv != 0;
   default:
+    if (const uint32_t bit = newTypeBit(code))
+      return (s.newTypesOff & bit) == 0;
     return false;
   }
 }
@@ -55,6 +67,29 @@ void lowerEnding(const char* text, size_t len, size_t n, char* out) {
 
 }  // namespace
 
+uint32_t newTypeBit(uint32_t code) {
+  switch (code) {
+  case kMediaFlac:
+    return kNewTypeBitFlac;
+  case kMediaOgg:
+    return kNewTypeBitOgg;
+  case kMediaOpus:
+    return kNewTypeBitOpus;
+  case kMediaM4a:
+    return kNewTypeBitM4a;
+  case kMediaAac:
+    return kNewTypeBitAac;
+  case kMediaMp4:
+    return kNewTypeBitMp4;
+  case kMediaMkv:
+    return kNewTypeBitMkv;
+  case kMediaWebm:
+    return kNewTypeBitWebm;
+  default:
+    return 0;
+  }
+}
+
 uint32_t mediaType(const SettingsRecord& settings, const char* nameOrPath) {
   const size_t len = std::strlen(nameOrPath);
   // A name shorter than an ending cannot end in it.
@@ -68,14 +103,16 @@ uint32_t mediaType(const SettingsRecord& settings, const char* nameOrPath) {
   if (len < 4)
     return kMediaNone;
   lowerEnding(nameOrPath, len, 4, ending);
-  if (std::strcmp(ending, "mpeg") == 0)
-    return typeEnabled(settings, kMediaMpeg) ? kMediaMpeg : kMediaNone;
+  for (const Ending& e : kFourLetterEndings)
+    if (std::strcmp(ending, e.text) == 0)
+      return typeEnabled(settings, e.code) ? e.code : kMediaNone;
   return kMediaNone;
 }
 
 std::vector<FileFilter> fileDialogFilters() {
   return {
-      {"Plinka Files", "*.mid;*.wav;*.mp3;*.rmi;*.aif;*.au;*.snd;*wma;*mpg;*avi;*wmv"},
+      {"Plinka Files", "*.mid;*.wav;*.mp3;*.rmi;*.aif;*.au;*.snd;*wma;*mpg;*avi;*wmv;*.flac;*.ogg;"
+                       "*.oga;*.opus;*.m4a;*.aac;*.mp4;*.m4v;*.mkv;*.webm"},
       {"Playlists", "*.m3u"},
       {"Corvane", "*.cvf"},
       {"All Files", "*.*"},

@@ -31,10 +31,15 @@ constexpr uint32_t kMediaMkv = 20;
 constexpr uint32_t kMediaWebm = 21;
 
 // The code for a file name or path, judged by its last three characters
-// (ASCII letters lower-cased) and, failing those, by "mpeg" as its last four.
+// (ASCII letters lower-cased) and, failing those, by its last four ("mpeg",
+// "flac", "opus", "webm").
 // The first ending that matches decides: its code when its own filter or
 // "All" is on, else 0. Only the ending counts, not a dot before it.
 uint32_t mediaType(const SettingsRecord& settings, const char* nameOrPath);
+
+// The `newTypesOff` bit (kNewTypeBit...) of a type added after the first
+// nine; 0 for the first nine and for unknown codes.
+uint32_t newTypeBit(uint32_t code);
 
 // True for the video codes (15 and above).
 inline bool isVideo(uint32_t code) { return code >= 15; }

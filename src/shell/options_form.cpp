@@ -27,7 +27,18 @@ std::string slotText(const char (&slot)[kNameSize]) { return text::fixedText(slo
 
 // The record's file-type words, in the record's order. Packed words are
 // read and written by name.
+// The `newTypesOff` bit of a type added after the first eight; 0 for those.
+uint32_t newTypeBitOf(FileType type) {
+  const int later = static_cast<int>(type) - static_cast<int>(FileType::Flac);
+  return later >= 0 ? 1u << later : 0;
+}
+static_assert(1u << (static_cast<int>(FileType::Webm) - static_cast<int>(FileType::Flac)) == kNewTypeBitWebm);
+static_assert(1u << (static_cast<int>(FileType::Ogg) - static_cast<int>(FileType::Flac)) == kNewTypeBitOgg);
+static_assert(1u << (static_cast<int>(FileType::Mp4) - static_cast<int>(FileType::Flac)) == kNewTypeBitMp4);
+
 bool typeFlag(const SettingsRecord& s, FileType type) {
+  if (const uint32_t bit = newTypeBitOf(type))
+    return (s.newTypesOff & bit) == 0;
   switch (type) {
   case FileType::Mp3:
     return s.typeMp3 != 0;
@@ -43,13 +54,17 @@ bool typeFlag(const SettingsRecord& s, FileType type) {
     return s.typeWma != 0;
   case FileType::Asf:
     return s.typeAsf != 0;
-  case FileType::Wmv:
+  default:
     break;
   }
   return s.typeWmv != 0;
 }
 
 void setTypeFlag(SettingsRecord& s, FileType type, bool on) {
+  if (const uint32_t bit = newTypeBitOf(type)) {
+    s.newTypesOff = on ? (s.newTypesOff & ~bit) : (s.newTypesOff | bit);
+    return;
+  }
   const uint32_t value = on ? 1 : 0;
   switch (type) {
   case FileType::Mp3:
@@ -74,6 +89,7 @@ void setTypeFlag(SettingsRecord& s, FileType type, bool on) {
     s.typeAsf = value;
     return;
   case FileType::Wmv:
+  default:
     s.typeWmv = value;
     return;
   }

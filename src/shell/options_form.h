@@ -45,9 +45,10 @@ struct StateChoices {
   bool history = false;
 };
 
-// The eight file-type filters, in the record's order.
-enum class FileType { Mp3, Avi, Wav, Mpeg, Midi, Wma, Asf, Wmv };
-constexpr int kFileTypeCount = 8;
+// The file-type filters: the first eight in the record's order, then the
+// types added after them, kept as bits of `newTypesOff`.
+enum class FileType { Mp3, Avi, Wav, Mpeg, Midi, Wma, Asf, Wmv, Flac, Ogg, Opus, M4a, Aac, Mp4, Mkv, Webm };
+constexpr int kFileTypeCount = 16;
 
 struct OptionsForm {
   std::array<std::string, kUserCount> userNames;

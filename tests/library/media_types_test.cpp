@@ -88,7 +88,9 @@ TEST(MediaTypes, FileDialogFilters) {
   const std::vector<FileFilter> filters = fileDialogFilters();
   ASSERT_EQ(filters.size(), 4u);
   const std::pair<const char*, const char*> want[] = {
-      {"Plinka Files", "*.mid;*.wav;*.mp3;*.rmi;*.aif;*.au;*.snd;*wma;*mpg;*avi;*wmv"},
+      {"Plinka Files",
+       "*.mid;*.wav;*.mp3;*.rmi;*.aif;*.au;*.snd;*wma;*mpg;*avi;*wmv;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;"
+       "*.mp4;*.m4v;*.mkv;*.webm"},
       {"Playlists", "*.m3u"},
       {"Corvane", "*.cvf"},
       {"All Files", "*.*"},
@@ -101,4 +103,40 @@ TEST(MediaTypes, FileDialogFilters) {
   EXPECT_EQ(filters[kFilterMedia - 1].name, "Plinka Files");
   EXPECT_EQ(filters[kFilterPlaylists - 1].name, "Playlists");
   EXPECT_EQ(filters[kFilterDatabases - 1].name, "Corvane");
+}
+
+// The types added after the first nine: their endings, audio or video by the
+// class rule, and each switched off by its own bit unless "All" is on.
+TEST(MediaTypes, LaterTypesHaveTheirOwnCodesAndFilterBits) {
+  struct Case {
+    const char* name;
+    uint32_t code;
+    uint32_t bit;
+    bool video;
+  } cases[] = {
+      {"a.flac", kMediaFlac, kNewTypeBitFlac, false}, {"a.OGG", kMediaOgg, kNewTypeBitOgg, false},
+      {"a.oga", kMediaOgg, kNewTypeBitOgg, false},    {"a.opus", kMediaOpus, kNewTypeBitOpus, false},
+      {"a.m4a", kMediaM4a, kNewTypeBitM4a, false},    {"a.aac", kMediaAac, kNewTypeBitAac, false},
+      {"v.mp4", kMediaMp4, kNewTypeBitMp4, true},     {"v.m4v", kMediaMp4, kNewTypeBitMp4, true},
+      {"v.MKV", kMediaMkv, kNewTypeBitMkv, true},     {"v.webm", kMediaWebm, kNewTypeBitWebm, true},
+  };
+  for (const auto& c : cases) {
+    SettingsRecord s = typesOn();
+    EXPECT_EQ(mediaType(s, c.name), c.code) << c.name;
+    EXPECT_EQ(isVideo(c.code), c.video) << c.name;
+    s.newTypesOff = c.bit;
+    EXPECT_EQ(mediaType(s, c.name), kMediaNone) << c.name;
+    // Another type's bit leaves this one on.
+    s.newTypesOff = ~c.bit;
+    EXPECT_EQ(mediaType(s, c.name), c.code) << c.name;
+    s.newTypesOff = 0xFFFFFFFF;
+    s.typeAll = 1;
+    EXPECT_EQ(mediaType(s, c.name), c.code) << c.name;
+  }
+  // The first nine are not touched by the later bits.
+  SettingsRecord s = typesOn();
+  s.newTypesOff = 0xFFFFFFFF;
+  EXPECT_EQ(mediaType(s, "x.mp3"), kMediaMp3);
+  EXPECT_EQ(mediaType(s, "x.mpeg"), kMediaMpeg);
+  EXPECT_EQ(mediaType(s, "x.wmv"), kMediaWmv);
 }

@@ -75,10 +75,9 @@ TEST(TagReader, ReadingRefusedWhileAnotherHoldsTheReader) {
 TEST(TagReader, VersionTwoFramesOfEachVersion) {
   const std::string v1 = v1Block("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment");
   const std::string bigPicture = frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(100000, '\xFF'));
-  std::string fourteenOthers, fifteenOthers;
-  for (int i = 0; i < 14; ++i)
-    fourteenOthers += frame(3, "TXXX", latin1("x"));
-  fifteenOthers = fourteenOthers + frame(3, "TXXX", latin1("x"));
+  std::string twentyOthers;
+  for (int i = 0; i < 20; ++i)
+    twentyOthers += frame(3, "TXXX", latin1(std::string("x") + char('a' + i)));
   // 200-byte frames: their size reads differently as a plain and as a sync-safe number.
   const std::string other23 = frame(3, "TXXX", latin1(std::string(199, 'o')));
   const std::string other24 = frame(4, "TXXX", latin1(std::string(199, 'o')));
@@ -101,15 +100,12 @@ TEST(TagReader, VersionTwoFramesOfEachVersion) {
       {"wanted frames after a large picture",
        tag(3, bigPicture + frame(3, "TPE1", latin1("After Picture"))) + kAudio,
        {"song.mp3", "After Picture", "No Data", "No Data", "No Data"}},
-      {"the fifteenth frame is read",
-       tag(3, fourteenOthers + frame(3, "TIT2", latin1("Fifteenth"))),
-       {"Fifteenth", "No Data", "No Data", "No Data", "No Data"}},
-      {"the sixteenth frame is not",
-       tag(3, fifteenOthers + frame(3, "TIT2", latin1("Sixteenth"))),
-       {"song.mp3", "No Data", "No Data", "No Data", "No Data"}},
-      {"a frame seen twice leaves the later text",
+      {"a title after twenty other frames is read",
+       tag(3, twentyOthers + frame(3, "TIT2", latin1("Twenty-first"))),
+       {"Twenty-first", "No Data", "No Data", "No Data", "No Data"}},
+      {"a frame seen twice keeps the first text",
        tag(3, frame(3, "TPE1", latin1("First")) + frame(3, "TPE1", latin1("Second"))),
-       {"song.mp3", "Second", "No Data", "No Data", "No Data"}},
+       {"song.mp3", "First", "No Data", "No Data", "No Data"}},
       {"2.2 three-letter frames and 24-bit sizes",
        tag(2, frame(2, "TXX", latin1(std::string(199, 'o'))) + frame(2, "TT2", latin1("Old Title")) +
                   frame(2, "TP1", latin1("Old Artist")) + frame(2, "TAL", latin1("Old Album")) +
@@ -127,11 +123,8 @@ TEST(TagReader, VersionTwoFramesOfEachVersion) {
       {"padding ends the walk",
        tag(3, frame(3, "TIT2", latin1("Before")) + std::string(10, '\0') + frame(3, "TPE1", latin1("After"))),
        {"Before", "No Data", "No Data", "No Data", "No Data"}},
-      {"an empty frame gives an empty text",
+      {"an empty frame counts as missing",
        tag(3, frame(3, "TPE1", "")),
-       {"song.mp3", "", "No Data", "No Data", "No Data"}},
-      {"an unknown version is left alone",
-       tag(5, frame(3, "TIT2", latin1("Future"))) + v1,
        {"song.mp3", "No Data", "No Data", "No Data", "No Data"}},
       {"a header cut short reads nothing",
        std::string("ID3\3\0", 5),
@@ -155,10 +148,8 @@ TEST(TagReader, TheWalkStaysInsideTheTag) {
   const std::string overlong = header(3, static_cast<uint32_t>(longFrame.size() - 11)) + longFrame;
   // The same when the file ends first.
   const std::string cutFile = tag(3, frame(3, "TALB", latin1("Cut Album"))).substr(0, 10 + 10 + 6);
-  // 2.3 and 2.4 extended headers are passed over.
-  const std::string ext23 = bigEndian32(6) + std::string(6, '\0');
+  // A 2.4 extended header is passed over.
   const std::string ext24 = syncSafe(6) + std::string("\1\0", 2);
-  const std::string withExt23 = ext23 + frame(3, "TIT2", latin1("After Ext"));
   const std::string withExt24 = ext24 + frame(4, "TIT2", latin1("After Ext"));
 
   struct Case {
@@ -168,9 +159,8 @@ TEST(TagReader, TheWalkStaysInsideTheTag) {
     const char* album;
   } cases[] = {
       {"declared size bounds the frames", pastTheTag, "Inside", "No Data"},
-      {"frame longer than the tag", overlong, "Kept!", "No Data"},
+      {"frame longer than the tag is dropped", overlong, "song.mp3", "No Data"},
       {"frame longer than the file", cutFile, "song.mp3", "Cut A"},
-      {"2.3 extended header", tag(3, withExt23, 0, 0x40), "After Ext", "No Data"},
       {"2.4 extended header", tag(4, withExt24, 0, 0x40), "After Ext", "No Data"},
   };
   TempDir dir;
@@ -193,17 +183,11 @@ TEST(TagReader, TextEncodingsDecodeToUtf8) {
       {"UTF-16 big-endian with mark", '\1' + bomBE(u"Bj\u00F6rk"), "Bj\xC3\xB6rk"},
       {"UTF-16 big-endian", '\2' + utf16Units(u"\u4E0A\u539F", true), "\xE4\xB8\x8A\xE5\x8E\x9F"},
       {"UTF-16 surrogate pair", '\1' + bomLE(u"\U0001F3B5!"), "\xF0\x9F\x8E\xB5!"},
-      {"UTF-16 lone surrogate", '\1' + bomLE(std::u16string{u'a', char16_t(0xD800), u'b'}),
-       "a\xEF\xBF\xBD"
-       "b"},
+      {"UTF-16 lone surrogate: not text", '\1' + bomLE(std::u16string{u'a', char16_t(0xD800), u'b'}), "No Data"},
       {"UTF-8", utf8("Mot\xC3\xB6rhead"), "Mot\xC3\xB6rhead"},
-      {"UTF-8 label on Latin-1 bytes", utf8("Mot\xF6rhead"), "Mot\xC3\xB6rhead"},
+      {"UTF-8 label on Latin-1 bytes: not text", utf8("Mot\xF6rhead"), "No Data"},
       {"multiple values keep the first", latin1(std::string("Artist A\0Artist B", 17)), "Artist A"},
       {"UTF-16 multiple values", '\1' + bomLE(std::u16string(u"One\0Two", 7)), "One"},
-      {"unknown encoding read as Latin-1",
-       "\x07"
-       "Odd",
-       "Odd"},
   };
   TempDir dir;
   for (const Case& c : cases)
@@ -221,8 +205,6 @@ TEST(TagReader, CommentIsTheTextAfterLanguageAndDescription) {
       {"empty description", 3, latin1(std::string("eng\0", 4) + "Just the text"), "Just the text"},
       {"UTF-16, each value with its mark", 3,
        '\1' + std::string("eng") + bomLE(u"Desc") + std::string(2, '\0') + bomLE(u"Caf\u00E9"), "Caf\xC3\xA9"},
-      {"UTF-16, the text without a mark", 3,
-       '\1' + std::string("eng") + bomBE(u"D") + std::string(2, '\0') + utf16Units(u"BE text", true), "BE text"},
       {"UTF-16BE", 4, '\2' + std::string("eng") + std::string(2, '\0') + utf16Units(u"Plain", true), "Plain"},
       {"UTF-8", 4,
        utf8(std::string("deu") + "Beschreibung" + '\0' +
@@ -230,8 +212,8 @@ TEST(TagReader, CommentIsTheTextAfterLanguageAndDescription) {
             "e"),
        "Gr\xC3\xBC\xC3\x9F"
        "e"},
-      {"no text after the description", 3, latin1("engOnly description"), ""},
-      {"too short for a language", 3, latin1("en"), ""},
+      {"no text after the description", 3, latin1("engOnly description"), "No Data"},
+      {"too short for a language", 3, latin1("en"), "No Data"},
   };
   TempDir dir;
   for (const Case& c : cases)
@@ -258,8 +240,6 @@ TEST(TagReader, FrameFlagsAndUnsynchronisation) {
        "b"},
       {"without unsynchronisation the zero ends the text", tag(4, frame(4, "TIT2", unsyncedBytes)), "a\xC3\xBF"},
       {"2.4 data length indicator", tag(4, frame(4, "TIT2", syncSafe(6) + latin1("Sized"), 0x0001)), "Sized"},
-      {"2.4 group identifier", tag(4, frame(4, "TIT2", "\x01" + latin1("Grouped"), 0x0040)), "Grouped"},
-      {"2.3 group identifier", tag(3, frame(3, "TIT2", "\x01" + latin1("Grouped"), 0x0020)), "Grouped"},
       {"2.3 compressed frame is not read", tag(3, frame(3, "TIT2", bigEndian32(5) + "zzzzz", 0x0080)), "song.mp3"},
       {"2.4 encrypted frame is not read", tag(4, frame(4, "TIT2", "\x80" + latin1("Secret"), 0x0004)), "song.mp3"},
   };
@@ -320,9 +300,9 @@ TEST(TagReader, VersionOneBlock) {
       {"every field",
        v1Block("Title", "Artist", "Album", "1987", "Comment"),
        {"Title", "Artist", "Album", "Comment", "1987"}},
-      {"full fields and trailing blanks kept",
+      {"full fields, trailing blanks dropped",
        v1Block(std::string(30, 'T'), "Artist   ", std::string(30, 'A'), "2001", std::string(30, 'C')),
-       {std::string(30, 'T'), "Artist   ", std::string(30, 'A'), std::string(30, 'C'), "2001"}},
+       {std::string(30, 'T'), "Artist", std::string(30, 'A'), std::string(30, 'C'), "2001"}},
       {"Latin-1 decoded",
        v1Block("Caf\xE9", "Bj\xF6rk", "\xC6ther", "1995", "\xA9 1995"),
        {"Caf\xC3\xA9", "Bj\xC3\xB6rk", "\xC3\x86ther", "\xC2\xA9 1995", "1995"}},

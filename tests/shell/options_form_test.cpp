@@ -62,6 +62,8 @@ TEST_F(OptionsFormTest, StoresWhatTheWindowShows) {
   form.altModePatterns[8] = "2468";
   form.prepare = "abc";
   form.types[static_cast<int>(FileType::Wma)] = false;
+  EXPECT_TRUE(form.types[static_cast<int>(FileType::Opus)]) << "a record with no later-type bits has them on";
+  form.types[static_cast<int>(FileType::Opus)] = false;
   form.choices.playUpTo = 2;
   form.choices.minRating = 7;
   form.choices.history = false;
@@ -79,6 +81,9 @@ TEST_F(OptionsFormTest, StoresWhatTheWindowShows) {
   EXPECT_STREQ(s.altModePattern[8], "2468");
   EXPECT_EQ(+s.prepareCount, 0u) << "text that is not a number stores 0";
   EXPECT_EQ(+s.typeWma, 0u);
+  EXPECT_EQ(+s.newTypesOff, kNewTypeBitOpus) << "only Opus is switched off";
+  EXPECT_EQ(library::mediaType(s, "/music/a.opus"), library::kMediaNone);
+  EXPECT_EQ(library::mediaType(s, "/music/a.flac"), library::kMediaFlac);
   EXPECT_EQ(+s.statePlayUpTo[0], 2u);
   EXPECT_EQ(+s.stateMinRating[0], 7u);
   EXPECT_EQ(+s.stateHistory[0], 0u);

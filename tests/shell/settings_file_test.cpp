@@ -3,6 +3,7 @@
 
 #include "db/table.h"
 #include "platform/files.h"
+#include "library/media_types.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
@@ -524,3 +525,25 @@ TEST_F(SettingsFile, DamagedFilesLoadSafely) {
 }
 
 }  // namespace
+
+// Files written before the later media types existed have zeros where their
+// filters are kept: every old filter loads unchanged and the later types are
+// on, each still subject to "All" and its own box from then on.
+TEST_F(SettingsFile, FilesFromBeforeTheLaterTypesLoadWithThemOn) {
+  SettingsRecord old = firstRun();
+  old.typeWav = 0;
+  old.typeWmv = 0;
+  old.typeAll = 0;
+  std::memset(reinterpret_cast<char*>(&old) + offsetof(SettingsRecord, newTypesOff), 0, 24);
+  writeSettings(settingsFileBytes("PLIN1401", old));
+
+  ASSERT_FALSE(loadSettings(*app).mustEnd);
+  const SettingsRecord& s = app->settings;
+  EXPECT_EQ(+s.typeWav, 0u);
+  EXPECT_EQ(+s.typeWmv, 0u);
+  EXPECT_EQ(+s.typeMp3, 1u);
+  EXPECT_EQ(+s.newTypesOff, 0u);
+  EXPECT_EQ(library::mediaType(s, "a.wav"), library::kMediaNone);
+  for (const char* name : {"a.flac", "a.ogg", "a.opus", "a.m4a", "a.aac", "v.mp4", "v.mkv", "v.webm"})
+    EXPECT_NE(library::mediaType(s, name), library::kMediaNone) << name;
+}

@@ -2,6 +2,7 @@
 
 #include "library/file_access.h"
 #include "library/folder_names.h"
+#include "platform/container_tags.h"
 #include "text/text.h"
 
 #include <taglib/fileref.h>
@@ -57,6 +58,40 @@ void takeComment(const TagLib::PropertyMap& properties, char* dst) {
       return;
 }
 
+// Matroska and WebM, whose tags the tag library does not read.
+bool containerOnlyTheFrameworkReads(const char* path) {
+  const std::string_view p(path);
+  auto endsWith = [&](std::string_view e) {
+    if (p.size() < e.size())
+      return false;
+    for (size_t i = 0; i < e.size(); ++i) {
+      char c = p[p.size() - e.size() + i];
+      if (c >= 'A' && c <= 'Z')
+        c = static_cast<char>(c - 'A' + 'a');
+      if (c != e[i])
+        return false;
+    }
+    return true;
+  };
+  return endsWith(".mkv") || endsWith(".mka") || endsWith(".webm");
+}
+
+void takeText(const std::string& text, char* dst) {
+  if (!text.empty())
+    keepText(dst, kTagTextSize, text.data(), std::strlen(text.c_str()));
+}
+
+void readFromTheFramework(const char* path, TagResult& r) {
+  platform::ContainerTags tags;
+  if (!platform::readContainerTags(path, tags))
+    return;
+  takeText(tags.title, r.title);
+  takeText(tags.artist, r.artist);
+  takeText(tags.album, r.album);
+  takeText(tags.comment, r.comment);
+  takeText(tags.date, r.year);
+}
+
 // The texts of whatever tag the file's type carries: ID3 versions 1 and 2
 // (2.2, 2.3, 2.4), Vorbis comments, MP4 atoms, APE and ASF. Multi-value
 // texts keep their first value; the comment is the comment's own text (in
@@ -64,8 +99,11 @@ void takeComment(const TagLib::PropertyMap& properties, char* dst) {
 // description are not part of it).
 void readTexts(const char* path, TagResult& r) {
   const TagLib::FileRef ref(path, false);
-  if (ref.isNull() || ref.file() == nullptr || !ref.file()->isValid())
+  if (ref.isNull() || ref.file() == nullptr || !ref.file()->isValid()) {
+    if (containerOnlyTheFrameworkReads(path))
+      readFromTheFramework(path, r);
     return;
+  }
   const TagLib::PropertyMap properties = ref.file()->properties();
   takeFirst(properties, "TITLE", r.title);
   takeFirst(properties, "ARTIST", r.artist);

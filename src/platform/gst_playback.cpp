@@ -13,19 +13,17 @@
 
 namespace plinka::platform {
 
-namespace {
-
-// How long open() waits for a file to be readied before giving up on it.
-constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
-
-// GStreamer keeps one plugin registry per process; it is set up once, by
-// whichever thread gets here first.
 bool gstreamerReady() {
   static std::once_flag once;
   static bool ready = false;
   std::call_once(once, [] { ready = gst_init_check(nullptr, nullptr, nullptr); });
   return ready;
 }
+
+namespace {
+
+// How long open() waits for a file to be readied before giving up on it.
+constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
 
 uint32_t toMs(gint64 ns) {
   if (ns <= 0) {

@@ -36,6 +36,10 @@ private:
   std::unique_ptr<Impl> impl_;
 };
 
+// GStreamer keeps one plugin registry per process; the first caller, on
+// whichever thread, sets it up. False when it cannot be set up.
+bool gstreamerReady();
+
 // Whether the environment asks for the silent output (PLINKA_SILENT set to
 // anything but empty or "0").
 bool silentOutputRequested();

@@ -29,7 +29,7 @@ struct Made {
   uint32_t code;
   const char* ffmpegArgs;  // the encoding, between the sources and the tags
   bool video;
-  bool tagged;  // whether the tag library reads this container's tags
+  bool tagged;  // whether the file carries tags
 };
 
 const Made kMade[] = {
@@ -38,11 +38,11 @@ const Made kMade[] = {
     {"made.opus", library::kMediaOpus, "-c:a libopus", false, true},
     {"made.m4a", library::kMediaM4a, "-c:a aac", false, true},
     {"made.mp4", library::kMediaMp4, "-c:v mpeg4 -c:a aac", true, true},
-    // No tag reading of these (raw AAC carries none): the title falls back to the file
-    // name, as for any file without a tag.
+    // Raw AAC carries no tags: the title falls back to the file name, as for
+    // any file without a tag.
     {"made.aac", library::kMediaAac, "-c:a aac", false, false},
-    {"made.mkv", library::kMediaMkv, "-c:v mpeg4 -c:a libvorbis", true, false},
-    {"made.webm", library::kMediaWebm, "-c:v libvpx -b:v 200k -c:a libopus", true, false},
+    {"made.mkv", library::kMediaMkv, "-c:v mpeg4 -c:a libvorbis", true, true},
+    {"made.webm", library::kMediaWebm, "-c:v libvpx -b:v 200k -c:a libopus", true, true},
 };
 
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }

@@ -3,9 +3,10 @@
 // into the upcoming list must read only inside its buffers. The list is
 // loaded against a small song table whose songs some lines name.
 //
-// A CR ends a line and every LF is dropped; what follows the last CR is no
-// line. A line holding '#' or of fewer than 3 characters is passed over; one
-// longer than a playlist line holds, or holding a zero byte, is refused.
+// CR, LF and CR LF end a line, and the last line counts without an end. A
+// line starting with '#' or of fewer than 3 characters is passed over; one
+// longer than a playlist line holds, holding a zero byte, or naming no local
+// file is refused. Every path handed on starts at the root and fits a line.
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
@@ -27,25 +28,35 @@ struct Lines {
   int32_t refused = 0;
 };
 
-Lines expectedLines(const uint8_t* data, size_t size) {
+Lines expectedLines(const uint8_t* data, size_t size, const std::string& folder) {
   Lines out;
   std::string line;
-  for (size_t i = 0; i < size; ++i) {
-    const char c = static_cast<char>(data[i]);
-    if (c == '\n')
-      continue;
-    if (c != '\r') {
-      line += c;
-      continue;
-    }
-    if (line.find('#') == std::string::npos) {
-      if (line.size() > library::kPlaylistLineMax || (line.size() >= 3 && line.find('\0') != std::string::npos))
+  bool first = true;
+  auto endLine = [&] {
+    if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+      line.erase(0, 3);
+    first = false;
+    if (line.empty() || line[0] != '#') {
+      std::string path;
+      if (line.size() > library::kPlaylistLineMax)
+        ++out.refused;
+      else if (line.size() >= 3 &&
+               (line.find('\0') != std::string::npos || !library::playlistLinePath(line, folder, path)))
         ++out.refused;
       else if (line.size() >= 3)
-        out.accepted.push_back(line);
+        out.accepted.push_back(path);
     }
     line.clear();
+  };
+  for (size_t i = 0; i < size; ++i) {
+    const char c = static_cast<char>(data[i]);
+    if (c == '\r' || c == '\n')
+      endLine();
+    else
+      line += c;
   }
+  if (!line.empty())
+    endLine();
   return out;
 }
 
@@ -84,8 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     got.accepted.emplace_back(line);
     return true;
   });
-  const Lines expected = expectedLines(data, size);
+  const Lines expected = expectedLines(data, size, fuzz::scratchFolder());
   fuzz::require(got.refused == expected.refused && got.accepted == expected.accepted);
+  for (const std::string& line : got.accepted)
+    fuzz::require(!line.empty() && line[0] == '/' && line.size() <= library::kPlaylistLineMax &&
+                  line.find('\0') == std::string::npos);
 
   text::copy(app.settings.databasePath, table.c_str());
   db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);

@@ -3,6 +3,7 @@
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
 #include "library/import.h"
+#include "library/playlist_file.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
@@ -16,16 +17,6 @@
 namespace plinka::cli {
 
 namespace {
-
-bool endsWithPlaylistType(const std::string& path) {
-  if (path.size() < 3)
-    return false;
-  std::string ending = path.substr(path.size() - 3);
-  for (char& c : ending)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return ending == "m3u" || ending == "txt";
-}
 
 // The source as the import needs it: an absolute path (records keep full
 // paths), a folder ending in '/' so that the folder itself is walked rather
@@ -47,8 +38,8 @@ bool settleSource(const char* given, std::string& source) {
   if (S_ISDIR(st.st_mode)) {
     if (source.back() != '/')
       source += '/';
-  } else if (!S_ISREG(st.st_mode) || !endsWithPlaylistType(source)) {
-    std::fprintf(stderr, "plinkactl: %s is neither a folder nor a playlist (.m3u or .txt)\n", given);
+  } else if (!S_ISREG(st.st_mode) || !library::isPlaylistSource(source)) {
+    std::fprintf(stderr, "plinkactl: %s is neither a folder nor a playlist (.m3u, .m3u8 or .txt)\n", given);
     return false;
   }
   if (source.size() > library::kImportPathMax) {

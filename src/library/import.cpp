@@ -90,23 +90,13 @@ EntryKind kindOf(const std::string& path, unsigned char type) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
-bool isPlaylistSource(const std::string& source) {
-  if (source.size() < 3)
-    return false;
-  char ending[4];
-  for (size_t i = 0; i < 3; ++i) {
-    const char c = source[source.size() - 3 + i];
-    ending[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  ending[3] = 0;
-  return std::strcmp(ending, "txt") == 0 || std::strcmp(ending, "m3u") == 0;
-}
-
 void importPlaylist(App& app, const std::string& source, ImportResult& result) {
   const int32_t refused = readPlaylistLines(app, source.c_str(), [&](const char* line) {
     if (importMustStop(app))
       return false;
-    if (addOneFile(app, line) >= 0)
+    // Only media the player handles: a list naming other files (a text file
+    // handed over as a playlist) adds nothing.
+    if (mediaType(app.settings, line) != kMediaNone && addOneFile(app, line) >= 0)
       ++result.added;
     else
       ++result.skipped;

@@ -113,7 +113,7 @@ std::vector<FileFilter> fileDialogFilters() {
   return {
       {"Plinka Files", "*.mid;*.wav;*.mp3;*.rmi;*.aif;*.au;*.snd;*wma;*mpg;*avi;*wmv;*.flac;*.ogg;"
                        "*.oga;*.opus;*.m4a;*.aac;*.mp4;*.m4v;*.mkv;*.webm"},
-      {"Playlists", "*.m3u"},
+      {"Playlists", "*.m3u;*.m3u8"},
       {"Corvane", "*.cvf"},
       {"All Files", "*.*"},
   };

@@ -1,12 +1,15 @@
-// Playlist files: plain 8-bit text, one media file path per line, each line
-// ended by CR LF. Each State keeps its upcoming list in "PL<n>.m3u" in the
-// data folder.
+// Playlist files: one media file path per line. Each State keeps its
+// upcoming list in "PL<n>.m3u" in the data folder, written with CR LF line
+// ends.
 //
-// Reading: a CR ends a line and an LF is ignored wherever it stands, so a file
-// of LF-only line ends reads as one long line. A line holding a '#' anywhere
-// (the #EXTM3U and #EXTINF lines of extended playlists, but also a path such
-// as ".../#1 Hits/...") is ignored, and so is one of fewer than 3 characters
-// and whatever follows the last CR.
+// Reading takes playlists as any player writes them: CR, LF or CR LF end a
+// line and the last line counts without an end; a line starting with '#' is
+// a comment (the #EXTM3U and #EXTINF lines of extended playlists), while a
+// '#' elsewhere is part of the path (".../#1 Hits/..."); a line of fewer
+// than 3 characters is passed over. A relative path is taken from the
+// playlist's own folder, and a "file://" URI is decoded to its path. ".m3u8"
+// playlists are the same, in UTF-8 (a leading byte-order mark is passed
+// over); texts are kept as bytes either way.
 #pragma once
 
 #include "play/upcoming_list.h"
@@ -40,14 +43,26 @@ bool appendPlaylistLine(std::string& text, std::string_view path);
 // another name, synced and renamed).
 bool writeList(const play::UpcomingList& list, const std::string& path);
 
+// True for a source that names a playlist rather than a folder: one ending
+// in "txt", "m3u" or "m3u8" (letter case ignored).
+bool isPlaylistSource(std::string_view source);
+
+// The file a playlist line names: an absolute path as it stands, a relative
+// one below playlistFolder (which ends in '/'), a "file://" URI (host empty
+// or "localhost") percent-decoded. False when the line names no local file,
+// holds a bad escape or an escaped zero byte, or the path would be longer
+// than a playlist line holds.
+bool playlistLinePath(std::string_view line, std::string_view playlistFolder, std::string& path);
+
 // Read modes.
 constexpr int kPlaylistImport = 1;  // each line becomes a new song record
 constexpr int kPlaylistLoad = 2;    // each line is appended to the upcoming list
 
-// Reads the playlist at path and hands each accepted line, as a path, to
-// onLine, until the end of the file, a stopRequest, or onLine returning
-// false. A line longer than kPlaylistLineMax or holding a zero byte cannot
-// name a file and is refused whole rather than cut. Returns the number of
+// Reads the playlist at path and hands each accepted line, as the path it
+// names, to onLine, until the end of the file, a stopRequest, or onLine
+// returning false. A line longer than kPlaylistLineMax or holding a zero
+// byte cannot name a file and is refused whole rather than cut, and so is a
+// line that names no local file. Returns the number of
 // lines refused that way, or -1 when the file cannot be opened (only regular
 // files are read).
 int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(const char* line)>& onLine);

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ Reading readLines(App& app, const std::string& path) {
   return r;
 }
 
-TEST(PlaylistReader, SplitsLinesAtCarriageReturnsAndIgnoresWhatCannotBeAPath) {
+TEST(PlaylistReader, SplitsLinesAsAnyPlayerWritesThemAndIgnoresWhatCannotBeAPath) {
   const std::string longest = "/" + std::string(598, 'a');  // 599 characters: the most a line holds
   const std::string tooLong = "/" + std::string(599, 'b');
   std::string manyLines;
@@ -49,18 +50,34 @@ TEST(PlaylistReader, SplitsLinesAtCarriageReturnsAndIgnoresWhatCannotBeAPath) {
     int32_t refused;
   } cases[] = {
       {"extended playlist", "#EXTM3U\r\n#EXTINF:215,Band - Song\r\n/music/a.mp3\r\n", {"/music/a.mp3"}, 0},
-      {"a '#' anywhere", "/music/#1 Hits/a.mp3\r\n/music/b.mp3#\r\n/music/c.mp3\r\n", {"/music/c.mp3"}, 0},
-      {"LF only", "/music/a.mp3\n/music/b.mp3\n", {}, 0},
-      {"LF anywhere", "\n/mus\nic/a.mp3\n\r\n", {"/music/a.mp3"}, 0},
+      {"only a leading '#' makes a comment",
+       "/music/#1 Hits/a.mp3\r\n/music/b.mp3#\r\n# a comment\r\n",
+       {"/music/#1 Hits/a.mp3", "/music/b.mp3#"},
+       0},
+      {"LF only", "/music/a.mp3\n/music/b.mp3\n", {"/music/a.mp3", "/music/b.mp3"}, 0},
+      {"CR, LF and CR LF mixed",
+       "\n/music/a.mp3\n/music/b.mp3\r\n\r\n/music/c.mp3\r",
+       {"/music/a.mp3", "/music/b.mp3", "/music/c.mp3"},
+       0},
       {"CR only", "/music/a.mp3\r/music/b.mp3\r", {"/music/a.mp3", "/music/b.mp3"}, 0},
-      {"last line without an end", "/music/a.mp3\r\n/music/b.mp3", {"/music/a.mp3"}, 0},
-      {"short lines", "ab\r\n\r\nabc\r\n", {"abc"}, 0},
+      {"last line without an end", "/music/a.mp3\r\n/music/b.mp3", {"/music/a.mp3", "/music/b.mp3"}, 0},
+      {"last line too long without an end", "/music/a.mp3\n" + tooLong, {"/music/a.mp3"}, 1},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF/music/\xC3\xA9t\xC3\xA9.mp3\n", {"/music/\xC3\xA9t\xC3\xA9.mp3"}, 0},
+      {"short lines", "ab\r\n\r\n/ab\r\n", {"/ab"}, 0},
       {"longest line", longest + "\r\n", {longest}, 0},
       {"too long a line", tooLong + "\r\n/music/a.mp3\r\n", {"/music/a.mp3"}, 1},
       {"too long a comment", "#" + tooLong + "\r\n", {}, 0},
       {"zero byte", std::string("/music/a\0.mp3\r\n/music/b.mp3\r\n", 28), {"/music/b.mp3"}, 1},
       {"many lines", manyLines, manyPaths, 0},
       {"empty file", "", {}, 0},
+      {"file URIs",
+       "file:///music/%231%20Hits/a.mp3\nfile://localhost/music/b.mp3\nFILE:///c.mp3\n",
+       {"/music/#1 Hits/a.mp3", "/music/b.mp3", "/c.mp3"},
+       0},
+      {"URIs that name no local file",
+       "file://server/music/a.mp3\nfile:///music/%zz.mp3\nfile:///music/a%00.mp3\nfile:///a%2\n",
+       {},
+       4},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -70,6 +87,18 @@ TEST(PlaylistReader, SplitsLinesAtCarriageReturnsAndIgnoresWhatCannotBeAPath) {
     EXPECT_EQ(r.lines, c.lines) << c.label;
     EXPECT_EQ(r.refused, c.refused) << c.label;
   }
+}
+
+TEST(PlaylistReader, RelativeLinesAreTakenFromThePlaylistsFolder) {
+  TempDir dir;
+  writeFile(dir.file("list.m3u8"), "a.mp3\nsub/b.mp3\n../c.mp3\n/abs/d.mp3\n");
+  App app;
+  const Reading r = readLines(app, dir.file("list.m3u8"));
+  const std::string above = std::filesystem::path(dir.path()).parent_path().parent_path().string() + "/c.mp3";
+  EXPECT_THAT(r.lines, ElementsAre(dir.file("a.mp3"), dir.file("sub/b.mp3"), above, "/abs/d.mp3"));
+  EXPECT_TRUE(library::isPlaylistSource(dir.file("list.m3u8")));
+  EXPECT_TRUE(library::isPlaylistSource("/x/LIST.M3U"));
+  EXPECT_FALSE(library::isPlaylistSource("/x/m3u8/"));
 }
 
 TEST(PlaylistReader, StopsWhenAskedAndReportsAFileItCannotOpen) {
@@ -212,6 +241,47 @@ TEST(PlaylistReader, LoadModeTakesTheRecordOrElseTheFileItself) {
   EXPECT_EQ(f.app->details.loaded.score, 99u);
 }
 
+// A playlist as other players on Linux write it: LF line ends, the last line
+// without one, a folder named "#1 Hits", a relative path and a file:// URI.
+// Every song loads, and the list written back (CR LF) loads the same.
+TEST(PlaylistReader, APlaylistFromAnotherPlayerLoadsEverySong) {
+  LoadedTable f;
+  put(f.music("#1 Hits/hit.mp3"), mp3Bytes("Hit Title", "Hit Artist"));
+  put(f.music("My Songs/c d.mp3"), mp3Bytes("CD Title"));
+  put(f.music("lists/other.m3u8"), "#EXTM3U\n#EXTINF:10,Band - A\n" + f.music("a.mp3") + "\n" +
+                                       f.music("#1 Hits/hit.mp3") + "\n../b.mp3\nfile://" +
+                                       f.music("My%20Songs/c%20d.mp3"));
+  library::readPlaylist(*f.app, f.music("lists/other.m3u8").c_str(), library::kPlaylistLoad);
+  const std::vector<Row> loaded = rowsOf(f.app->list);
+  ASSERT_EQ(loaded.size(), 4u);
+  EXPECT_EQ(loaded[0], row("Title A", "Artist A", "Album A", f.music("a.mp3")));
+  EXPECT_EQ(loaded[1], row("Hit Title", "Hit Artist", "No Data", f.music("#1 Hits/hit.mp3")));
+  EXPECT_EQ(loaded[2][play::Title], "Edited B") << "the relative line finds the record";
+  EXPECT_EQ(loaded[3], row("CD Title", "No Data", "No Data", f.music("My Songs/c d.mp3")));
+
+  ASSERT_TRUE(library::writeList(f.app->list, f.music("PL4.m3u")));
+  EXPECT_NE(readFile(f.music("PL4.m3u")).find("hit.mp3\r\n"), std::string::npos) << "written with CR LF";
+  f.app->list.clear();
+  library::readPlaylist(*f.app, f.music("PL4.m3u").c_str(), library::kPlaylistLoad);
+  std::vector<Row> again = rowsOf(f.app->list);
+  EXPECT_EQ(again.size(), loaded.size());
+  for (size_t i = 0; i < again.size() && i < loaded.size(); ++i)
+    EXPECT_EQ(again[i][play::Title], loaded[i][play::Title]) << i;
+}
+
+// Playlist import adds only media the player handles: a list naming other
+// files (a text file handed over as a playlist) adds nothing.
+TEST(PlaylistReader, ImportAddsOnlyMediaFiles) {
+  ImportFixture f;
+  put(f.music("a.mp3"), mp3Bytes("A"));
+  put(f.music("notes.txt"), "not music");
+  put(f.music("list.m3u"), f.music("a.mp3") + "\n/etc/passwd\n" + f.music("notes.txt") + "\n");
+  f.openForImport();
+  library::readPlaylist(*f.app, f.music("list.m3u").c_str(), library::kPlaylistImport);
+  db::closeTable(f.app->songTable);
+  EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3")));
+}
+
 TEST(PlaylistReader, ASmallOrClosedTableIsNotSearched) {
   ImportFixture f;
   put(f.music("a.mp3"), mp3Bytes("Title A", "Artist A"));
@@ -257,7 +327,8 @@ TEST(PlaylistReader, RandomAndTruncatedPlaylistsAreReadSafely) {
     for (const std::string& line : readLines(*f.app, path).lines) {
       EXPECT_GE(line.size(), 3u) << i;
       EXPECT_LE(line.size(), library::kPlaylistLineMax) << i;
-      EXPECT_EQ(line.find_first_of(std::string("\r\n#\0", 4)), std::string::npos) << i;
+      EXPECT_EQ(line.find_first_of(std::string("\r\n\0", 3)), std::string::npos) << i;
+      EXPECT_EQ(line.front(), '/') << i << ": every line names a path from the root";
     }
     library::readPlaylist(*f.app, path.c_str(), library::kPlaylistLoad);
     f.app->list.clear();
@@ -271,8 +342,10 @@ TEST(PlaylistReader, RandomAndTruncatedPlaylistsAreReadSafely) {
     library::readPlaylist(*f.app, f.music("fuzz.m3u").c_str(), library::kPlaylistImport);
   }
   db::closeTable(f.app->songTable);
-  for (const Record& r : f.records())
-    EXPECT_EQ(r.fileName.find_first_of(std::string("\r\n#", 3)), std::string::npos);
+  for (const Record& r : f.records()) {
+    EXPECT_EQ(r.fileName.find_first_of(std::string("\r\n", 2)), std::string::npos);
+    EXPECT_EQ(r.fileName.front(), '/');
+  }
 }
 
 }  // namespace

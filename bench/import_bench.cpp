@@ -10,6 +10,7 @@
 #include "text/text.h"
 
 #include "bench_support.h"
+#include "mp3_library.h"
 #include "shell/busy_code.h"
 
 #include <benchmark/benchmark.h>
@@ -34,25 +35,6 @@ constexpr int kAlbums = 5;
 constexpr int kTracks = 10;
 constexpr int kFiles = kArtists * kAlbums * kTracks;
 
-std::string bigEndian32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
-}
-
-std::string textFrame(const char* id, const std::string& text) {
-  return std::string(id) + bigEndian32(static_cast<uint32_t>(text.size() + 1)) + std::string(2, '\0') + '\0' + text;
-}
-
-// An ID3v2.3 tag with title, artist and album, padded to 1 KB as taggers do.
-std::string tagBytes(const std::string& title, const std::string& artist, const std::string& album) {
-  const std::string frames = textFrame("TIT2", title) + textFrame("TPE1", artist) + textFrame("TALB", album);
-  const auto size = static_cast<uint32_t>(std::max<size_t>(frames.size(), 1024));
-  const std::string syncSafe{static_cast<char>((size >> 21) & 0x7F), static_cast<char>((size >> 14) & 0x7F),
-                             static_cast<char>((size >> 7) & 0x7F), static_cast<char>(size & 0x7F)};
-  std::string tag = std::string("ID3\x03\x00\x00", 6) + syncSafe + frames;
-  tag.resize(10 + size, '\0');
-  return tag;
-}
-
 bool makeLibrary(const std::string& root, std::vector<std::string>& files) {
   uint64_t x = 0x9E3779B97F4A7C15ull;
   auto next = [&] {
@@ -69,7 +51,7 @@ bool makeLibrary(const std::string& root, std::vector<std::string>& files) {
       std::filesystem::create_directories(folder, ec);
       for (int t = 0; t < kTracks; ++t) {
         const std::string title = "Track " + std::to_string(t);
-        std::string bytes = tagBytes(title, artist, album);
+        std::string bytes = bench::tagBytes(title, artist, album);
         const size_t audio = 20 * 1024 + next() % (80 * 1024);  // 20-100 KB
         bytes.reserve(bytes.size() + audio);
         while (bytes.size() < audio) {

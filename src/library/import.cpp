@@ -150,8 +150,11 @@ int32_t addOneFile(App& app, const char* path) {
   if (length == 0 || length > kImportPathMax)
     return -1;
   db::TableHandle& table = app.songTable;
-  std::memcpy(table.searchText, path, length + 1);
-  if (db::findByFieldBackwards(table, db::FileName) >= 0)
+  // A song already in the table is not added again. Paths that differ only
+  // in letter case are different files here, so the test is exact.
+  const db::FileNameIndex& index = app.importIndex;
+  if ((index.built() ? index.find(table, path, db::LetterCase::Exact)
+                     : db::findFileName(table, path, db::LetterCase::Exact)) >= 0)
     return -1;
   const int32_t found = db::allocate(table);
   if (found < 0)
@@ -159,6 +162,7 @@ int32_t addOneFile(App& app, const char* path) {
   const auto slot = static_cast<uint32_t>(found);
 
   writeText(table, slot, db::FileName, path);
+  app.importIndex.add(table, slot);
   for (uint32_t field :
        {uint32_t{db::Flags}, uint32_t{db::StartPoint}, uint32_t{db::EndPoint}, uint32_t{db::PlayCount}, uint32_t{10}})
     writeNumber(table, slot, field, 0);
@@ -236,6 +240,9 @@ ImportResult runImport(App& app, const std::string& source) {
     result.tableOpened = db::openMapped(table);
   }
   if (result.tableOpened) {
+    // One read pass, so that each file's duplicate test is a lookup rather
+    // than a walk over the whole table.
+    app.importIndex.build(table);
     if (isPlaylistSource(source)) {
       importPlaylist(app, source, result);
     } else {
@@ -244,6 +251,7 @@ ImportResult runImport(App& app, const std::string& source) {
       walkFolder(app, slash == std::string::npos ? std::string() : source.substr(0, slash + 1), &result);
     }
     app.jobs.songsInUse.store(db::countInUse(table));
+    app.importIndex.clear();
     db::closeTable(table);
   }
 

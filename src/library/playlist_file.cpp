@@ -1,5 +1,6 @@
 #include "library/playlist_file.h"
 
+#include "db/filename_index.h"
 #include "db/search.h"
 #include "db/table.h"
 #include "library/file_access.h"
@@ -26,12 +27,12 @@ constexpr size_t kReadBlock = 16384;
 // loaded: every line becomes a bare row.
 constexpr uint32_t kSmallTableSlots = 10;
 
-// Appends one line to the upcoming list (load mode).
-void loadLine(App& app, const char* line) {
+// Appends one line to the upcoming list (load mode), looking the line up in
+// the index of the table's FileNames.
+void loadLine(App& app, const char* line, const db::FileNameIndex& index) {
   db::TableHandle& table = app.songTable;
   if (table.isOpen() && table.slotCount > kSmallTableSlots) {
-    text::copy(table.searchText, line);
-    const int32_t slot = db::findByFieldBackwards(table, db::FileName);
+    const int32_t slot = index.built() ? index.findPreferExact(table, line) : -1;
     if (slot >= 0) {
       if (db::getStatus(table, static_cast<uint32_t>(slot)) == static_cast<int32_t>(db::kStatusInUse)) {
         play::loadSongDetails(app, static_cast<uint32_t>(slot), play::currentUser(app));
@@ -219,12 +220,19 @@ int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(c
 }
 
 void readPlaylist(App& app, const char* path, int mode) {
+  // Loading looks every line up: one read pass makes each a hash lookup
+  // instead of a walk over the table. The table is held open for reading
+  // throughout, so nothing changes under the index.
+  db::FileNameIndex index;
+  if (mode == kPlaylistLoad && app.songTable.isOpen() && app.songTable.slotCount > kSmallTableSlots)
+    index.build(app.songTable);
   const int32_t opened = readPlaylistLines(app, path, [&](const char* line) {
     if (mode == kPlaylistImport) {
       if (mediaType(app.settings, line) != kMediaNone)
         addOneFile(app, line);
-    } else if (mode == kPlaylistLoad)
-      loadLine(app, line);
+    } else if (mode == kPlaylistLoad) {
+      loadLine(app, line, index);
+    }
     return true;
   });
   if (opened < 0)

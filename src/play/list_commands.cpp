@@ -1,5 +1,7 @@
 #include "play/list_commands.h"
 
+#include "db/filename_index.h"
+
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
@@ -41,11 +43,13 @@ int32_t findRowSong(App& app, uint32_t rowId, char* file, size_t cap) {
   return findAndLoadSong(app, file, currentUser(app));
 }
 
-// The highest record whose FileName matches, in a table that is open.
+// The record whose FileName matches, in a table that is open: the highest
+// with the very same path, else the highest matching with letter case
+// folded.
 int32_t findByFileName(db::TableHandle& table, const char* file) {
   if (file[0] == 0 || text::copy(table.searchText, file) >= sizeof table.searchText)
     return -1;
-  return db::findByFieldBackwards(table, db::FileName);
+  return db::findFileNamePreferExact(table, table.searchText);
 }
 
 void removeTopRows(App& app, uint32_t count) {

@@ -1,5 +1,7 @@
 #include "play/song_details.h"
 
+#include "db/filename_index.h"
+
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
@@ -134,7 +136,7 @@ int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
     app.jobs.songsInUse.store(db::countInUse(table));
     // A name too long for the search text could only match some other file.
     if (text::copy(table.searchText, fileName) < sizeof table.searchText)
-      record = db::findByFieldBackwards(table, db::FileName);
+      record = db::findFileNamePreferExact(table, table.searchText);
     if (record >= 0)
       loadSongDetails(app, static_cast<uint32_t>(record), user);
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "db/copies.h"
+#include "db/filename_index.h"
 #include "db/table.h"
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
@@ -55,6 +56,10 @@ struct App {
   // busy code (see the run state), never by two threads at once.
   db::TableHandle songTable;
   db::TableHandle bufferIndexTable;
+  // The song table's FileNames by hash, built by an import when it opens the
+  // table and cleared when it closes it; written and read only by the thread
+  // holding the import's busy code.
+  db::FileNameIndex importIndex;
   // The local and network copies of the song table.
   db::CopiesState copies;
 

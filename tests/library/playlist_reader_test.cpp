@@ -134,12 +134,14 @@ TEST(PlaylistReader, ImportModeAddsEachLineOnce) {
   ImportFixture f;
   put(f.music("a.mp3"), mp3Bytes("A"));
   put(f.music("b.mp3"), mp3Bytes("B"));
+  put(f.music("A.MP3"), mp3Bytes("Other A"));
   put(f.music("list.m3u"), "#EXTM3U\r\n" + f.music("a.mp3") + "\r\n" + f.music("b.mp3") + "\r\n" + f.music("A.MP3") +
                                "\r\n" + f.music("a.mp3") + "\r\n");
   f.openForImport();
   library::readPlaylist(*f.app, f.music("list.m3u").c_str(), library::kPlaylistImport);
   db::closeTable(f.app->songTable);
-  EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3"), f.music("b.mp3")));
+  // "A.MP3" is another file than "a.mp3" where letter case counts.
+  EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3"), f.music("b.mp3"), f.music("A.MP3")));
   EXPECT_EQ(f.app->status.messagePending.load(), 0u);
 }
 

@@ -4,6 +4,7 @@
 // by running it there.
 
 #include <QColor>
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -17,6 +18,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <vector>
@@ -266,11 +268,13 @@ QPainterPath beamedNotes(const QRectF& box) {
   return notes.simplified();
 }
 
-QImage programIcon() {
-  QImage icon(32, 32, QImage::Format_ARGB32_Premultiplied);
+// The icon is drawn on a 32-pixel grid and scaled to the size asked for.
+QImage programIcon(int size = 32) {
+  QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
   icon.fill(Qt::transparent);
   QPainter p(&icon);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
   QLinearGradient tile(0, 0, 0, 32);
   tile.setColorAt(0, QColor(0x5C, 0x6B, 0xC0));
   tile.setColorAt(1, QColor(0x30, 0x3F, 0x9F));
@@ -314,15 +318,30 @@ bool save(const QImage& image, const QString& path, const char* format, int qual
 
 }  // namespace
 
+// The program icon at the desktop's usual sizes, in the layout of an icon
+// theme: FOLDER/hicolor/NxN/apps/plinka.png.
+bool drawThemeIcons(const QString& folder) {
+  bool ok = true;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QString dir = folder + QString("hicolor/%1x%1/apps/").arg(size);
+    QDir().mkpath(dir);
+    ok = save(programIcon(size), dir + "plinka.png", "PNG") && ok;
+  }
+  return ok;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+  const bool themeIcons = argc == 3 && std::strcmp(argv[1], "--icons") == 0;
+  if (argc != 2 && !themeIcons) {
+    std::fprintf(stderr, "usage: %s FOLDER | --icons FOLDER\n", argv[0]);
     return 2;
   }
   // Only images are drawn: no screen is needed.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
+  if (themeIcons)
+    return drawThemeIcons(QString::fromLocal8Bit(argv[2]) + "/") ? 0 : 1;
   const QString folder = QString::fromLocal8Bit(argv[1]) + "/";
   bool ok = save(toolbarStrip(), folder + "ToolBar.bmp", "BMP");
   ok = save(programIcon(), folder + "plinka.png", "PNG") && ok;

@@ -42,10 +42,14 @@ const Verb kVerbs[] = {
      "fill FOLDER --size MB|fill [--number] [--state N]  copy chosen songs into FOLDER up to MB"},
 };
 
-int listVerbs() {
-  std::fputs("usage: plinkactl [--data DIR] VERB ARGS...\n", stderr);
+void printVerbs(FILE* out) {
+  std::fputs("usage: plinkactl [--data DIR] VERB ARGS...\n", out);
   for (const Verb& verb : kVerbs)
-    std::fprintf(stderr, "  plinkactl %s\n", verb.summary);
+    std::fprintf(out, "  plinkactl %s\n", verb.summary);
+}
+
+int listVerbs() {
+  printVerbs(stderr);
   return 2;
 }
 
@@ -61,6 +65,12 @@ int main(int argc, char** argv) {
   }
   if (argc < 2)
     return listVerbs();
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0) {
+    printVerbs(stdout);
+    std::puts("\n--data DIR works on the data folder DIR instead of the player's own.\n"
+              "Exit status: 0 done, 1 failed, 2 usage error. See also: man plinkactl");
+    return 0;
+  }
   for (const Verb& verb : kVerbs)
     if (std::strcmp(argv[1], verb.name) == 0)
       return verb.run(argc - 1, argv + 1);

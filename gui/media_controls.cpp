@@ -209,6 +209,17 @@ QVariantMap MediaControls::metadata() {
   const QString url = fileUrl(current);
   if (!url.isEmpty())
     song.insert(QStringLiteral("xesam:url"), url);
+  // The length in microseconds, once the player knows it.
+  if (const uint32_t endMs = app_.player.endPosition.load(); endMs != 0)
+    song.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(endMs) * 1000);
+  // The picture the window shows for the song, once it is loaded.
+  std::string picture;
+  if (app_.jobs.coverReady.load() != 0) {
+    const std::lock_guard<std::mutex> lock(app_.cover.pictureMutex);
+    picture = app_.cover.picturePath;
+  }
+  if (const QString art = picture.empty() ? QString() : fileUrl(picture); !art.isEmpty())
+    song.insert(QStringLiteral("mpris:artUrl"), art);
   return song;
 }
 

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,44 @@ TEST_F(MediaControlsTest, MetadataDescribesTheCurrentSong) {
   const QVariantMap second = metadata();
   EXPECT_NE(second.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), firstTrack);
   EXPECT_EQ(second.value(QStringLiteral("xesam:title")).toString(), QString(sizeof details.current.title, 'x'));
+
+  // The length (microseconds) once the player knows it, and the picture the
+  // window shows once it is loaded.
+  EXPECT_FALSE(second.contains(QStringLiteral("mpris:length")));
+  EXPECT_FALSE(second.contains(QStringLiteral("mpris:artUrl")));
+  app->player.endPosition.store(215000);
+  {
+    const std::lock_guard<std::mutex> lock(app->cover.pictureMutex);
+    app->cover.picturePath = "/music/Dusk/Folder Art.jpg";
+  }
+  app->jobs.coverReady.store(1);
+  const QVariantMap third = metadata();
+  EXPECT_EQ(third.value(QStringLiteral("mpris:length")).toLongLong(), 215000000);
+  EXPECT_EQ(third.value(QStringLiteral("mpris:artUrl")).toString(),
+            QStringLiteral("file:///music/Dusk/Folder%20Art.jpg"));
+}
+
+// The desktop's own command-line controller drives the player over the bus
+// as a panel would: play/pause and next become the main window's commands.
+TEST_F(MediaControlsTest, PlayerctlDrivesPlayPauseAndNext) {
+  const QString playerctl = QStandardPaths::findExecutable(QStringLiteral("playerctl"));
+  if (playerctl.isEmpty())
+    GTEST_SKIP() << "playerctl is not installed";
+  app->run.playerRunning.store(1);
+  auto run = [&](const QString& verb) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    process.setProcessEnvironment(environment);
+    process.start(playerctl, {QStringLiteral("--player=plinka"), verb});
+    // The controls answer on this thread: keep its events running meanwhile.
+    EXPECT_TRUE(processUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) << verb.toStdString();
+    EXPECT_EQ(process.exitCode(), 0) << verb.toStdString() << ": " << process.readAllStandardError().toStdString();
+  };
+  commands.clear();
+  run(QStringLiteral("play-pause"));
+  run(QStringLiteral("next"));
+  EXPECT_EQ(commands, (std::vector<uint32_t>{1, 5}));
 }
 
 TEST_F(MediaControlsTest, RefreshAnnouncesWhatChanged) {

@@ -44,7 +44,10 @@ void takeDataFolderFromEnvironment(Folders& folders) {
     return;
   std::error_code ignored;
   std::filesystem::create_directories(data, ignored);
-  folders.data = data;
+  // Kept absolute: the settings store paths inside it.
+  folders.data = std::filesystem::absolute(data, ignored).lexically_normal().string();
+  if (ignored)
+    folders.data = data;
   if (folders.data.back() != '/')
     folders.data += '/';
 }

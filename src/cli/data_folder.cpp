@@ -32,7 +32,11 @@ int openDataFolder(App& app) {
       return 1;
     }
     app.folders.program = platform::programFolder();
-    app.folders.data = dataFolderOption;
+    // Kept absolute: the settings store paths inside it (the song table's),
+    // which must name the same files from any working folder.
+    app.folders.data = std::filesystem::absolute(dataFolderOption, ec).lexically_normal().string();
+    if (ec)
+      app.folders.data = dataFolderOption;
     if (app.folders.data.back() != '/')
       app.folders.data += '/';
   }

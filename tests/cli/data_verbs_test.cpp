@@ -159,3 +159,15 @@ TEST(DataVerbs, AnUnusableSongTableIsReported) {
 }
 
 }  // namespace
+
+// A data folder named relative to the working folder is kept as a full path,
+// so the song table its settings name is found from any working folder.
+TEST(DataVerbs, ARelativeDataFolderStoresFullPaths) {
+  DataFolder f;
+  put(f.music("Band/one.mp3"), mp3("One"));
+  const test::ProgramResult imported = test::runPlinkactl(f.dir, {"--data", "data", "import", f.music()}, f.dir.path());
+  ASSERT_EQ(imported.exitCode, 0) << imported.err;
+  const test::ProgramResult dump = f.run({"dump"}, "/");
+  ASSERT_EQ(dump.exitCode, 0) << dump.err;
+  EXPECT_EQ(dumpedFileNames(dump.out), std::vector<std::string>{f.music("Band/one.mp3")});
+}

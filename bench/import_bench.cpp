@@ -59,12 +59,7 @@ bool makeLibrary(const std::string& root, std::vector<std::string>& files) {
           bytes.append(reinterpret_cast<const char*>(&w), sizeof w);
         }
         const std::string path = folder + std::to_string(t) + " " + title + ".mp3";
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd < 0)
-          return false;
-        const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        close(fd);
-        if (!ok)
+        if (!bench::writeNewFile(path, bytes))
           return false;
         files.push_back(path);
       }

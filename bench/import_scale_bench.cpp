@@ -33,13 +33,7 @@ bool makeFiles(const std::string& root, int count) {
       std::filesystem::create_directories(folder);
     const std::string title = "Track " + std::to_string(i);
     const std::string bytes = bench::tagBytes(title, "Artist " + std::to_string(i / 100), "Album") + audio;
-    const std::string path = folder + title + ".mp3";
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-      return false;
-    const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    close(fd);
-    if (!ok)
+    if (!bench::writeNewFile(folder + title + ".mp3", bytes))
       return false;
   }
   return true;

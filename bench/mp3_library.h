@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 namespace plinka::bench {
 
@@ -25,6 +27,16 @@ inline std::string tagBytes(const std::string& title, const std::string& artist,
   std::string tag = std::string("ID3\x03\x00\x00", 6) + syncSafe + frames;
   tag.resize(10 + size, '\0');
   return tag;
+}
+
+// Writes bytes to a new file at path; false when it cannot be written whole.
+inline bool writeNewFile(const std::string& path, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0)
+    return false;
+  const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  close(fd);
+  return ok;
 }
 
 }  // namespace plinka::bench

@@ -172,15 +172,19 @@ void FillerWindow::applyEnabling() {
     box->setEnabled(single);
 }
 
+bool FillerWindow::confirmed(const char* question, const char* yes, const char* no) {
+  PromptRequest request;
+  request.message = question;
+  request.firstCaption = yes;
+  request.secondCaption = no;
+  request.style = PromptStyle::SmallQuestion;
+  return app_.ui->prompt(request, nullptr) == kPromptFirst;
+}
+
 void FillerWindow::reset() {
   if (!app_.ui || fillRunning())
     return;
-  PromptRequest request;
-  request.message = filler::kResetQuestion;
-  request.firstCaption = filler::kResetYes;
-  request.secondCaption = filler::kResetNo;
-  request.style = PromptStyle::SmallQuestion;
-  if (app_.ui->prompt(request, nullptr) != kPromptFirst)
+  if (!confirmed(filler::kResetQuestion, filler::kResetYes, filler::kResetNo))
     return;
   filler::resetFillerSettings(app_);
   showBlock();
@@ -197,12 +201,7 @@ void FillerWindow::fill() {
   const FillerSettings& b = app_.settings.fillerSettings;
   const std::string folder = text::fixedText(b.fillDirectory, sizeof b.fillDirectory);
   if (b.emptyDir != 0 && app_.ui) {
-    PromptRequest request;
-    request.message = filler::kEmptyDirQuestion;
-    request.firstCaption = filler::kEmptyDirContinue;
-    request.secondCaption = filler::kEmptyDirCancel;
-    request.style = PromptStyle::SmallQuestion;
-    if (app_.ui->prompt(request, nullptr) != kPromptFirst)
+    if (!confirmed(filler::kEmptyDirQuestion, filler::kEmptyDirContinue, filler::kEmptyDirCancel))
       return;
     if (filler::emptyFillDirectory(folder, filler::homeFolder()).refused) {
       app_.ui->messageBox(filler::kEmptyDirRefused, filler::kFillerTitle);

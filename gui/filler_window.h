@@ -43,6 +43,8 @@ public:
   bool readBlock();
   // "Reset", after its question.
   void reset();
+  // Asks a small yes/no question; true when the first answer was chosen.
+  bool confirmed(const char* question, const char* yes, const char* no);
   // "Fill": Empty Dir (after its question), then the run.
   void fill();
   // "Close": the block into "dPkFill.dat", then the window closes.

@@ -24,22 +24,6 @@ constexpr const char* kUsage = "build [--state N] [--count N]   (State N from 1 
 constexpr int kPassesWithoutChoice = 50;
 constexpr uint32_t kLongestList = 1000000;
 
-// A whole decimal number from lowest to highest; false for anything else.
-bool parseNumber(const char* text, uint32_t lowest, uint32_t highest, uint32_t& out) {
-  if (!text || !*text || std::strlen(text) > 9)
-    return false;
-  uint32_t value = 0;
-  for (const char* c = text; *c; ++c) {
-    if (*c < '0' || *c > '9')
-      return false;
-    value = value * 10 + static_cast<uint32_t>(*c - '0');
-  }
-  if (value < lowest || value > highest)
-    return false;
-  out = value;
-  return true;
-}
-
 uint32_t songsInUse(App& app) {
   uint32_t count = 0;
   if (db::openSongTableForReading(app)) {
@@ -61,15 +45,15 @@ std::string takePassMessage(App& app) {
 }  // namespace
 
 int runBuildVerb(int argc, char** argv) {
-  uint32_t stateNumber = 0;
-  uint32_t count = 0;
+  uint64_t stateNumber = 0;
+  uint64_t count = 0;
   for (int k = 1; k < argc; k += 2) {
     const char* value = k + 1 < argc ? argv[k + 1] : nullptr;
     if (std::strcmp(argv[k], "--state") == 0) {
-      if (!parseNumber(value, 1, kStateCount, stateNumber))
+      if (!parseWholeNumber(value, 1, kStateCount, stateNumber))
         return usage(kUsage);
     } else if (std::strcmp(argv[k], "--count") == 0) {
-      if (!parseNumber(value, 1, kLongestList, count))
+      if (!parseWholeNumber(value, 1, kLongestList, count))
         return usage(kUsage);
     } else {
       return usage(kUsage);
@@ -84,9 +68,9 @@ int runBuildVerb(int argc, char** argv) {
   const uint32_t savedCount = s.prepareCount;
   const uint32_t savedShutdown = s.shutdownAfterBuild;
   if (stateNumber != 0)
-    s.currentState = stateNumber - 1;
+    s.currentState = static_cast<uint32_t>(stateNumber - 1);
   if (count != 0)
-    s.prepareCount = count;
+    s.prepareCount = static_cast<uint32_t>(count);
   // A build from the command line never switches the machine off.
   s.shutdownAfterBuild = 0;
   app->list.clear();

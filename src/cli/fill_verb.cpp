@@ -24,22 +24,6 @@ constexpr uint32_t kPassesWithoutChoice = 50;
 constexpr uint64_t kLargestSizeMb = 1ull << 30;
 constexpr uint64_t kKbPerMb = 1024;
 
-// A whole decimal number from lowest to highest; false for anything else.
-bool parseNumber(const char* text, uint64_t lowest, uint64_t highest, uint64_t& out) {
-  if (!text || !*text || std::strlen(text) > 12)
-    return false;
-  uint64_t value = 0;
-  for (const char* c = text; *c; ++c) {
-    if (*c < '0' || *c > '9')
-      return false;
-    value = value * 10 + static_cast<uint64_t>(*c - '0');
-  }
-  if (value < lowest || value > highest)
-    return false;
-  out = value;
-  return true;
-}
-
 void printProgress(const filler::FillProgress& p) {
   const std::string left = p.budgeted ? std::to_string(p.remainingKb / kKbPerMb) + "MB to go" : std::string();
   std::printf("%u\t%s\t%s\n", p.copied, p.target.c_str(), left.c_str());
@@ -60,12 +44,12 @@ int runFillVerb(int argc, char** argv) {
     if (std::strcmp(argv[k], "--size") == 0) {
       if (value && std::strcmp(value, "fill") == 0)
         toTheEnd = true;
-      else if (!parseNumber(value, 1, kLargestSizeMb, sizeMb))
+      else if (!parseWholeNumber(value, 1, kLargestSizeMb, sizeMb))
         return usage(kUsage);
       sizeGiven = true;
       ++k;
     } else if (std::strcmp(argv[k], "--state") == 0) {
-      if (!parseNumber(value, 1, kStateCount, stateNumber))
+      if (!parseWholeNumber(value, 1, kStateCount, stateNumber))
         return usage(kUsage);
       ++k;
     } else if (std::strcmp(argv[k], "--number") == 0) {

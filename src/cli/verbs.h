@@ -4,6 +4,8 @@
 // arguments (a one-line usage on standard error).
 #pragma once
 
+#include <cstdint>
+
 namespace plinka::cli {
 
 using VerbFunction = int (*)(int argc, char** argv);
@@ -16,5 +18,9 @@ struct Verb {
 
 // Prints "usage: plinkactl WORDS" on standard error and returns 2.
 int usage(const char* words);
+
+// A whole decimal number (at most 12 digits) from lowest to highest into
+// out; false for anything else (out unchanged).
+bool parseWholeNumber(const char* text, uint64_t lowest, uint64_t highest, uint64_t& out);
 
 }  // namespace plinka::cli

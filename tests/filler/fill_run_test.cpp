@@ -151,7 +151,7 @@ TEST_F(FillTest, TheFillerChoicesReachTheBuilderThroughTheCurrentState) {
   filler::applyFillerChoices(*app, block);
   EXPECT_EQ(play::currentUser(*app), 4u);
   EXPECT_EQ(+app->settings.stateMinRating[2], 6u);
-  EXPECT_EQ(+app->settings.stateMinRating[0], app->settings.stateMinRating[1]) << "the first State is left alone";
+  EXPECT_EQ(+app->settings.stateMinRating[0], +app->settings.stateMinRating[1]) << "the first State is left alone";
   EXPECT_EQ(+app->settings.newTypesOff, kNewTypeBitFlac);
   EXPECT_EQ(+app->settings.typeAll, 0u);
 

@@ -60,6 +60,11 @@ bool make(const std::string& folder, const Made& m) {
 TEST(LaterTypes, MadeFilesImportWithTheirTagsAndPlayToTheEnd) {
   if (!haveFfmpeg())
     GTEST_SKIP() << "ffmpeg is not installed";
+#if defined(__SANITIZE_THREAD__)
+  // Looking a Matroska file over and playing any of these runs codec
+  // libraries built without the race checker, whose own threads it reports.
+  GTEST_SKIP() << "decoders outside the media framework under the race checker";
+#endif
   ImportFixture f;
   ASSERT_TRUE(std::filesystem::create_directories(f.music()));
   for (const Made& m : kMade)
@@ -86,9 +91,6 @@ TEST(LaterTypes, MadeFilesImportWithTheirTagsAndPlayToTheEnd) {
   setenv("PLINKA_SILENT", "1", 1);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "real playback through uninstrumented decoders under the race checker";
-#endif
   const auto playback = platform::makeSystemPlayback();
   for (const Made& m : kMade) {
     const std::string path = f.music() + m.file;

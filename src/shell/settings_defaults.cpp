@@ -60,6 +60,7 @@ void fullReset(SettingsRecord& s) {
   s.autoMini = 0;
   s.typeMp3 = s.typeAvi = s.typeWav = s.typeMpeg = 1;
   s.typeMidi = s.typeWma = s.typeAsf = s.typeWmv = 1;
+  s.newTypesOff = 0;  // the later types on too
   for (int i = 0; i < 5; ++i)
     s.columnWidth[i] = kColumnWidths[i];
   for (int i = 0; i < kUserCount; ++i)

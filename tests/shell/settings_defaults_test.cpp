@@ -60,7 +60,9 @@ TEST(SettingsDefaults, ResetsLeaveWhatTheyDoNotOwnAlone) {
 
 TEST(SettingsDefaults, NameSlotsHoldNothingBehindTheirDefaultText) {
   SettingsRecord s = randomRecord(12);
+  s.newTypesOff = kNewTypeBitFlac | kNewTypeBitMkv;
   fullReset(s);
+  EXPECT_EQ(+s.newTypesOff, 0u) << "a reset switches every later type on again";
   EXPECT_EQ(std::string(s.userName[2], kNameSize), std::string("Three") + std::string(kNameSize - 5, '\0'));
   EXPECT_EQ(std::string(s.stateName[9], kNameSize), std::string("Extra2") + std::string(kNameSize - 6, '\0'));
   EXPECT_EQ(std::string(s.altModePattern[9], kNameSize), std::string("avi") + std::string(kNameSize - 3, '\0'));

@@ -70,6 +70,23 @@ bool extendWithBlocks(int fd, off_t end, off_t length) {
   return false;
 }
 
+// Zeroes the bytes that lay in the file behind the declared slots (up to
+// `oldLength`) and now fall inside slots oldCount..newCount. Creation's slack
+// is zero already, but a shrink whose cut failed or a damaged file may leave
+// anything there, and a stray record marked in use would turn up as a song.
+// On failure the file is cut back to `oldLength`.
+bool clearBehindSlots(TableHandle& h, uint32_t oldCount, uint32_t newCount, off_t oldLength) {
+  const uint64_t from = h.slotAreaOffset + static_cast<uint64_t>(oldCount) * h.slotSize;
+  const uint64_t to = h.slotAreaOffset + static_cast<uint64_t>(newCount) * h.slotSize;
+  const uint64_t stray = static_cast<uint64_t>(oldLength);
+  if (stray <= from)
+    return true;
+  if (detail::writeZeros(h.plainFd, from, (stray < to ? stray : to) - from))
+    return true;
+  (void)ftruncate(h.plainFd, oldLength);
+  return false;
+}
+
 // Closes the plain file and maps the table for writing again. The counts
 // carried over stay valid when the resize went through as expected;
 // otherwise (it failed half-way, or the file changed under us) every slot is
@@ -99,6 +116,7 @@ bool grow(TableHandle& h, uint32_t by) {
   struct stat st {};
   bool grown = fstat(h.plainFd, &st) == 0 &&
                extendWithBlocks(h.plainFd, st.st_size, static_cast<off_t>(by) * static_cast<off_t>(h.slotSize));
+  grown = grown && clearBehindSlots(h, oldCount, static_cast<uint32_t>(newCount), st.st_size);
   grown = grown && syncData(h.plainFd) && writeSlotCount(h.plainFd, static_cast<uint32_t>(newCount));
   remapAfterResize(h, oldCount, grown ? static_cast<uint32_t>(newCount) : oldCount, true);
   return grown && h.isOpen();

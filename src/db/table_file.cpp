@@ -79,18 +79,6 @@ bool pwriteAll(int fd, const void* buf, size_t n, uint64_t offset) {
   return true;
 }
 
-bool writeZeros(int fd, uint64_t offset, uint64_t n) {
-  static const uint8_t zeros[8192] = {};
-  while (n > 0) {
-    const size_t chunk = n < sizeof zeros ? static_cast<size_t>(n) : sizeof zeros;
-    if (!pwriteAll(fd, zeros, chunk, offset))
-      return false;
-    offset += chunk;
-    n -= chunk;
-  }
-  return true;
-}
-
 // Checks the tag and version, F and the field table (`table`: 8F bytes)
 // against the layout the types give, and fills the handle's geometry.
 bool takeGeometry(TableHandle& h, const uint8_t* header, const uint8_t* table) {
@@ -210,6 +198,18 @@ bool openMapped(TableHandle& h) {
 
 namespace detail {
 
+bool writeZeros(int fd, uint64_t offset, uint64_t n) {
+  static const uint8_t zeros[8192] = {};
+  while (n > 0) {
+    const size_t chunk = n < sizeof zeros ? static_cast<size_t>(n) : sizeof zeros;
+    if (!pwriteAll(fd, zeros, chunk, offset))
+      return false;
+    offset += chunk;
+    n -= chunk;
+  }
+  return true;
+}
+
 bool mapKeepingCounts(TableHandle& h) {
   h.map.close();
   if (h.plainFd >= 0)
@@ -276,7 +276,7 @@ bool createTable(TableHandle& h) {
   writeWord(header + kFieldCountOffset, fieldCount);
   writeWord(header + kSlotCountOffset, kNewSlotCount);
   writeWord(header + 1364, 2);
-  if (!pwriteAll(fd, header, sizeof header, 0) || !writeZeros(fd, kFieldTableOffset, kCreatorZeroBytes)) {
+  if (!pwriteAll(fd, header, sizeof header, 0) || !detail::writeZeros(fd, kFieldTableOffset, kCreatorZeroBytes)) {
     ::close(fd);
     return false;
   }
@@ -319,7 +319,7 @@ bool layOutFields(TableHandle& h) {
     offset += field.width;
   }
   h.slotSize = offset - h.slotAreaOffset;
-  return writeZeros(h.plainFd, h.slotAreaOffset, static_cast<uint64_t>(kCreatedSlackSlots) * h.slotSize);
+  return detail::writeZeros(h.plainFd, h.slotAreaOffset, static_cast<uint64_t>(kCreatedSlackSlots) * h.slotSize);
 }
 
 bool setHeaderWord(TableHandle& h, uint32_t value) {

@@ -52,4 +52,9 @@ bool createSongTable(const char* path);
 // (at least the one every new table has); closed again.
 bool createBufferIndexTable(const char* path, uint32_t bufferSize);
 
+namespace detail {
+// Writes `n` zero bytes at `offset` of an open file; false when a write fails.
+bool writeZeros(int fd, uint64_t offset, uint64_t n);
+}  // namespace detail
+
 }  // namespace plinka::db

@@ -296,3 +296,53 @@ TEST(CapacityRule, AGrowThatCannotReopenTheFileChangesNothing) {
   EXPECT_FALSE(h.isOpen());
   EXPECT_EQ(test::readFile(dir.file("moved.cvf")).size(), 26636u);
 }
+
+TEST(CapacityRule, AGrowClearsStrayBytesBehindTheDeclaredSlots) {
+  // Bytes behind the declared slots (a shrink whose cut failed, a damaged
+  // file) hold copies of a record in use. The grow takes that range into
+  // its new slots, which must come out empty rather than as extra songs.
+  struct Case {
+    const char* what;
+    uint32_t wholeSlots;
+    bool partialSlot;
+  } cases[] = {
+      {"three stray records", 3, false},
+      {"a record and a half", 1, true},
+      {"more stray records than the grow takes", 15, false},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = dir.file("t.cvf");
+    TableHandle h;
+    makeTable(h, path, {kTypeText64, kTypeNumber}, 20);
+    for (uint32_t s = 0; s < 19; ++s) {
+      ASSERT_TRUE(setStatus(h, s, kStatusInUse));
+      writeText(h, s, 1, "song" + std::to_string(s));
+    }
+    const uint32_t slotSize = h.slotSize;
+    const uint32_t areaOffset = h.slotAreaOffset;
+    closeTable(h);
+    std::string bytes = test::readFile(path);
+    const std::string record = bytes.substr(areaOffset + slotSize, slotSize);
+    for (uint32_t i = 0; i < c.wholeSlots; ++i)
+      bytes += record;
+    if (c.partialSlot)
+      bytes += record.substr(0, slotSize / 2);
+    test::writeFile(path, bytes);
+
+    ASSERT_TRUE(openAt(h, path, 1)) << c.what;
+    ASSERT_EQ(countInUse(h), 19u) << c.what;
+    EXPECT_TRUE(applyCapacityRule(h)) << c.what;
+    ASSERT_EQ(h.slotCount, 30u) << c.what << ": 19 of 20 in use grows by 10";
+    EXPECT_EQ(countInUse(h), 19u) << c.what;
+    EXPECT_EQ(tally(h).inUse, 19u) << c.what;
+    for (uint32_t s = 20; s < 30; ++s) {
+      EXPECT_EQ(rawStatus(h, s), kStatusNeverUsed) << c.what << " slot " << s;
+      EXPECT_EQ(readText(h, s, 1), "") << c.what << " slot " << s;
+    }
+    closeTable(h);
+    ASSERT_TRUE(openAt(h, path, 0)) << c.what;
+    EXPECT_EQ(countInUse(h), 19u) << c.what << " after reopening";
+    closeTable(h);
+  }
+}

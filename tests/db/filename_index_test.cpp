@@ -53,8 +53,9 @@ TEST(FileNameIndex, AgreesWithTheBackwardsSearchOnRandomTables) {
         EXPECT_EQ(findFileName(h, path.c_str(), LetterCase::Folded), walked) << label << " " << path;
         const int32_t exact = findFileName(h, path.c_str(), LetterCase::Exact);
         EXPECT_EQ(index.find(h, path.c_str(), LetterCase::Exact), exact) << label << " " << path;
-        if (exact >= 0)
+        if (exact >= 0) {
           EXPECT_EQ(readText(h, static_cast<uint32_t>(exact), FileName), path.substr(0, 63));
+        }
         EXPECT_EQ(index.findPreferExact(h, path.c_str()), exact >= 0 ? exact : walked) << label << " " << path;
       }
     };

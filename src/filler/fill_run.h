@@ -116,6 +116,8 @@ public:
   bool running() const { return running_.load() != 0; }
 
 private:
+  // Set by start() and read by requestStop(), both on the thread that owns
+  // this object (the window's or plinkactl's main thread); never by the run.
   App* app_ = nullptr;
   std::thread thread_;
   // Set by requestStop (GUI or main thread); read by the run.

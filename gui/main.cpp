@@ -12,11 +12,13 @@
 #include "platform/instance_lock.h"
 #include "platform/playback.h"
 #include "platform/power.h"
+#include "platform/table_lock.h"
 #include "play/list_commands.h"
 #include "shell/app.h"
 #include "shell/command_line.h"
 #include "shell/data_folders.h"
 #include "shell/engine_jobs.h"
+#include "shell/player_presence.h"
 #include "shell/prompt.h"
 #include "shell/scheduler.h"
 #include "shell/settings_file.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,6 +39,10 @@ using namespace plinka;
 
 // Patience of the import request posted at start-up.
 constexpr uint32_t kImportPatience = 2;
+// How long an open of the song table waits for another program (plinkactl,
+// say) to let go of it before it acts as on a busy table: short, since the
+// window's own commands open it too.
+constexpr std::chrono::milliseconds kTableLockWait{3000};
 
 // PLINKA_DATA names another data folder (a demo library, a test run).
 void takeDataFolderFromEnvironment(Folders& folders) {
@@ -79,6 +86,7 @@ int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
   QApplication::setApplicationName("Plinka");
   QApplication::setQuitOnLastWindowClosed(false);
+  platform::setTableLockWait(kTableLockWait);
 
   // The power control outlives the App, whose threads may use it until the
   // App ends.
@@ -104,6 +112,17 @@ int main(int argc, char** argv) {
   platform::InstanceLock instance;
   if (!claimSingleInstance(instance, platform::instanceLockPath()))
     return 0;
+  // Another player (plinkactl's terminal player) on this data folder owns
+  // its settings and list files: this one does not start beside it.
+  platform::InstanceLock folderClaim;
+  if (!claimDataFolder(folderClaim, app->folders)) {
+    PromptRequest request;
+    request.message = std::string("Plinka cannot start: ") + kPlayerRunningText;
+    request.firstCaption = "OK";
+    request.style = PromptStyle::SmallQuestion;
+    askPrompt(*app, request);
+    return 1;
+  }
   QApplication::setWindowIcon(gui::programIcon());
 
   installEngineJobs(*app);

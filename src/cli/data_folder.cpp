@@ -1,10 +1,12 @@
 #include "cli/data_folder.h"
 
 #include "cli/cli_ui.h"
+#include "db/table_handle.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "shell/app.h"
 #include "shell/data_folders.h"
+#include "shell/player_presence.h"
 #include "shell/settings_file.h"
 
 #include <cstdio>
@@ -16,6 +18,8 @@ namespace {
 
 std::string dataFolderOption;
 CliUi cliUi;
+// Held by the terminal player for its whole run (main thread only).
+platform::InstanceLock playerClaim;
 
 }  // namespace
 
@@ -47,13 +51,25 @@ int openDataFolder(App& app) {
     return 1;
   }
   if (outcome.songTableUnreadable) {
-    std::fprintf(stderr, "plinkactl: cannot open song table %s\n", app.settings.databasePath);
+    std::fprintf(stderr, "plinkactl: cannot open song table %s%s\n", app.settings.databasePath,
+                 app.songTable.refusal == db::OpenRefusal::Busy ? ": another program keeps it busy" : "");
     return 1;
   }
   return 0;
 }
 
+int claimPlayer(App& app) {
+  if (claimDataFolder(playerClaim, app.folders))
+    return 0;
+  std::fprintf(stderr, "plinkactl: %s\n", kPlayerRunningText);
+  return 1;
+}
+
 int saveDataFolder(App& app) {
+  if (!playerClaim.held() && playerRunsOn(app.folders)) {
+    std::fprintf(stderr, "plinkactl: %s, so its settings are left to it\n", kPlayerRunningText);
+    return 0;
+  }
   if (saveSettings(app))
     return 0;
   std::fprintf(stderr, "plinkactl: cannot save settings in %s\n", app.folders.data.c_str());

@@ -19,7 +19,13 @@ void setDataFolderOption(const std::string& folder);
 // a message on standard error.
 int openDataFolder(App& app);
 
-// Saves the settings record (and the State's list file) back. 0 or 1.
+// Makes this process the folder's player (the terminal player): 0, or 1
+// with a message when another player runs on the folder.
+int claimPlayer(App& app);
+
+// Saves the settings record (and the State's list file) back. 0 or 1. While
+// another process is the folder's player nothing is saved (the settings are
+// its alone) and the verb still succeeds.
 int saveDataFolder(App& app);
 
 }  // namespace plinka::cli

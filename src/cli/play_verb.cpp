@@ -124,7 +124,7 @@ int runPlayVerb(int argc, char**) {
   if (argc != 1)
     return usage("[--data DIR] play");
   auto app = std::make_unique<App>();
-  if (openDataFolder(*app) != 0)
+  if (openDataFolder(*app) != 0 || claimPlayer(*app) != 0)
     return 1;
   TerminalUi ui(*app);
   app->ui = &ui;

@@ -33,6 +33,8 @@ std::unique_ptr<db::TableHandle> openTable(const char* path) {
   const char* reason = "not a table file";
   if (h->refusal == db::OpenRefusal::TooManySlots)
     reason = "it declares more records than this computer's memory can hold";
+  else if (h->refusal == db::OpenRefusal::Busy)
+    reason = "another program keeps it busy";
   else if (access(path, R_OK) != 0)
     reason = std::strerror(errno);
   std::fprintf(stderr, "plinkactl: cannot open song table %s: %s\n", path, reason);

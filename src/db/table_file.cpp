@@ -157,6 +157,19 @@ bool mapTable(TableHandle& h, bool recount) {
   return true;
 }
 
+// Takes the handle's hold on the table among processes: shared to read,
+// exclusive to write. Where no lock file can be had (a read-only folder) the
+// open goes ahead without one; a holder elsewhere for the whole wait makes
+// the open fail as busy.
+bool lockTable(TableHandle& h, const std::string& path) {
+  const auto kind = h.writable != 0 ? platform::LockKind::Exclusive : platform::LockKind::Shared;
+  if (h.lock.acquire(path, kind) != platform::TableLockResult::Busy)
+    return true;
+  h.lock.release();  // a raise that failed leaves a shared hold the closed handle must not keep
+  h.refusal = OpenRefusal::Busy;
+  return false;
+}
+
 }  // namespace
 
 namespace {
@@ -175,8 +188,10 @@ void release(TableHandle& h) {
 }  // namespace
 
 void closeTable(TableHandle& h) {
-  if (!h.isOpen())
+  if (!h.isOpen()) {
+    h.lock.release();
     return;
+  }
   // What was written reaches the disk before the file is let go of, and so
   // before any lock on it or a push of it to the share.
   if (h.openForWriting) {
@@ -186,6 +201,7 @@ void closeTable(TableHandle& h) {
       ::fsync(h.plainFd);
   }
   release(h);
+  h.lock.release();
 }
 
 bool openMapped(TableHandle& h) {
@@ -193,7 +209,18 @@ bool openMapped(TableHandle& h) {
   release(h);
   h.writable = writable;
   h.holdCount = 0;
-  return mapTable(h, true);
+  std::string path;
+  if (!handlePath(h, path)) {
+    h.refusal = OpenRefusal::NotATable;
+    h.lock.release();
+    return false;
+  }
+  if (!lockTable(h, path))
+    return false;
+  if (mapTable(h, true))
+    return true;
+  h.lock.release();
+  return false;
 }
 
 namespace detail {
@@ -216,7 +243,10 @@ bool mapKeepingCounts(TableHandle& h) {
     ::close(h.plainFd);
   h.plainFd = -1;
   h.openForWriting = false;
-  return mapTable(h, false);
+  if (mapTable(h, false))
+    return true;
+  h.lock.release();
+  return false;
 }
 
 }  // namespace detail
@@ -228,11 +258,15 @@ bool openPlain(TableHandle& h) {
   h.holdCount = 0;
   forgetGeometry(h);
   std::string path;
-  if (!handlePath(h, path))
+  if (!handlePath(h, path) || !lockTable(h, path)) {
+    h.lock.release();
     return false;
+  }
   const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0)
+  if (fd < 0) {
+    h.lock.release();
     return false;
+  }
   struct stat st {};
   std::vector<uint8_t> header(kFieldTableOffset);
   bool sound = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && preadAll(fd, header.data(), header.size(), 0) &&
@@ -244,6 +278,7 @@ bool openPlain(TableHandle& h) {
   if (!sound) {
     ::close(fd);
     forgetGeometry(h);
+    h.lock.release();
     return false;
   }
   h.plainFd = fd;
@@ -263,12 +298,19 @@ bool createTable(TableHandle& h) {
   const uint32_t fieldCount = h.fieldCount;
   if (!handlePath(h, path) || fieldCount == 0 || fieldCount > kMaxFieldCount)
     return false;
-  closeTable(h);
+  // A hold taken for the table's final name by the caller is kept.
+  if (h.isOpen())
+    closeTable(h);
   forgetGeometry(h);
   h.holdCount = 0;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0)
+  h.writable = 1;
+  if (!lockTable(h, path))
     return false;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    h.lock.release();
+    return false;
+  }
   uint8_t header[kFieldTableOffset] = {};
   std::memcpy(header, kTag, 8);
   writeWord(header + kHeaderWordOffset, 1);
@@ -278,6 +320,7 @@ bool createTable(TableHandle& h) {
   writeWord(header + 1364, 2);
   if (!pwriteAll(fd, header, sizeof header, 0) || !detail::writeZeros(fd, kFieldTableOffset, kCreatorZeroBytes)) {
     ::close(fd);
+    h.lock.release();
     return false;
   }
   h.plainFd = fd;
@@ -361,12 +404,18 @@ bool makeTableAt(TableHandle& h, const char* path, const uint32_t* types, uint32
   const std::string making = makingName(path);
   if (std::strlen(path) >= sizeof h.path || making.size() >= sizeof h.path)
     return false;
+  // Held for the final name from the start, so nobody opens the table there
+  // while this one takes its place.
+  h.writable = 1;
+  if (!lockTable(h, path))
+    return false;
   std::strcpy(h.path, making.c_str());
   bool made = makeTable(h, types, fieldCount, records) && h.map.sync();
   made = made && std::rename(making.c_str(), path) == 0;
   std::strcpy(h.path, path);
   if (!made) {
     release(h);
+    h.lock.release();
     ::unlink(making.c_str());
   }
   return made;

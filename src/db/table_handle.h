@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/mapping.h"
+#include "platform/table_lock.h"
 
 #include <cstdint>
 #include <vector>
@@ -107,6 +108,7 @@ enum class OpenRefusal : uint32_t {
   None,          // opened, or never tried
   NotATable,     // missing, unreadable, or not a sound table file
   TooManySlots,  // declares more slots than this machine's memory can index
+  Busy,          // another process held it (for writing, or while this one wanted to write) all the wait
 };
 
 // Slots per entry of the in-use count per block (a power of two).
@@ -115,6 +117,7 @@ constexpr uint32_t kBlockShift = 8;
 struct TableHandle {
   char path[600] = {};         // set by the caller before opening
   platform::FileMapping map;   // mapped mode: the file and its mapping
+  platform::TableLock lock;    // this open's hold on the table among processes, from the open to the close
   int plainFd = -1;            // plain mode: the open file
   uint32_t fieldCount = 0;     // F
   uint32_t slotCount = 0;      // N

@@ -2,6 +2,7 @@
 
 #include "platform/folders.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -27,6 +28,15 @@ void InstanceLock::release() {
     ::close(fd_);
   }
   fd_ = -1;
+}
+
+bool lockHeldElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
 }
 
 std::string instanceLockPath() {

@@ -23,6 +23,10 @@ private:
   int fd_ = -1;
 };
 
+// True when some holder has the lock at path now (the file exists and its
+// lock cannot be shared). A look, not a hold: the answer may change at once.
+bool lockHeldElsewhere(const std::string& path);
+
 // "Plinka.exe.lock" in the runtime folder, or a per-user name in /tmp.
 std::string instanceLockPath();
 

@@ -25,6 +25,18 @@ constexpr char kTooOldMessage[] = "Sorry, you need to install version 1.3 first 
 constexpr char kSongTableMessage[] = "The song database could not be opened: ";
 constexpr char kTooManySlotsMessage[] =
     "The song database declares more records than this computer's memory can hold, so it is not opened: ";
+constexpr char kBusyMessage[] = "The song database is kept busy by another program and could not be opened: ";
+
+const char* refusalMessage(db::OpenRefusal refusal) {
+  switch (refusal) {
+  case db::OpenRefusal::TooManySlots:
+    return kTooManySlotsMessage;
+  case db::OpenRefusal::Busy:
+    return kBusyMessage;
+  default:
+    return kSongTableMessage;
+  }
+}
 
 // The version a file's first bytes announce. Anything that is not this
 // program's magic followed by three digits counts as foreign, a file cut
@@ -210,9 +222,7 @@ void ensureSongTable(App& app, LoadOutcome& outcome) {
     outcome.songTableUnreadable = true;
     // In network mode the failed open has told the user already.
     if (app.settings.networkMode == 0)
-      tellWithHelp(app,
-                   (app.songTable.refusal == db::OpenRefusal::TooManySlots ? kTooManySlotsMessage : kSongTableMessage) +
-                       path);
+      tellWithHelp(app, refusalMessage(app.songTable.refusal) + path);
     return;
   }
   outcome.songTableCreated = db::createSongTable(path.c_str());

@@ -104,7 +104,10 @@ int runBuildVerb(int argc, char** argv) {
       failure = "the song table is offline";
       break;
     }
-    if (message == play::kNoFileSelected || message == play::kCannotOpenList) {
+    // A table another program keeps busy is waited for like a pass that
+    // chose nothing.
+    const bool busy = app->songTable.refusal == db::OpenRefusal::Busy;
+    if (message == play::kNoFileSelected || (message == play::kCannotOpenList && !busy)) {
       failure = message + " (" + s.databasePath + ")";
       break;
     }

@@ -100,7 +100,10 @@ Choice chooseSong(App& app, const FillJob& job, const std::atomic<uint32_t>& sto
     if (app.run.buildState.load() == play::kBuiltForFiller)
       return Choice::Chosen;
     const std::string passMessage = takePassMessage(app);
-    if (passMessage == play::kNoFileSelected || passMessage == play::kCannotOpenList) {
+    // A table another program keeps busy (the player writing, an import) is
+    // waited for like a pass that chose nothing.
+    const bool busy = app.songTable.refusal == db::OpenRefusal::Busy;
+    if (passMessage == play::kNoFileSelected || (passMessage == play::kCannotOpenList && !busy)) {
       message = passMessage + " (" + app.settings.databasePath + ")";
       return Choice::Unusable;
     }

@@ -1,6 +1,6 @@
 // Several programs on one data folder at once: the terminal player plays
 // and builds from the song table while plinkactl imports two more folders
-// into it at the same time and builds lists from it. Nobody crashes, the table ends with every
+// into it at the same time, builds lists from it and fills a device folder. Nobody crashes, the table ends with every
 // song once, and only the player writes the settings.
 #include "db/records.h"
 #include "db/table.h"
@@ -116,12 +116,12 @@ private:
   bool ended_ = false;  // the output's end was seen (guarded by lock_)
 };
 
-// Short WAV files in ten artists' folders (a list takes one song of an
+// Short WAV files in forty artists' folders (a list takes one song of an
 // artist at a time).
 std::set<std::string> wavFiles(const std::string& folder, int count, uint32_t ms) {
   std::set<std::string> files;
   for (int i = 0; i < count; ++i) {
-    const std::string album = folder + "artist " + std::to_string(i % 10) + "/album/";
+    const std::string album = folder + "artist " + std::to_string(i % 40) + "/album/";
     std::filesystem::create_directories(album);
     const std::string path = album + "tone " + std::to_string(i) + ".wav";
     writeToneWav(path, ms, 200.0 + i, 8000);
@@ -165,6 +165,12 @@ TEST(SharedDataFolder, ImportAndBuildsBesideAPlayingPlayerLoseNothing) {
       results.push_back(runPlinkactl(buildScratch, {"--data", data, "build", "--state", "2", "--count", "5"}));
     return results;
   });
+  const std::string device = dir.file("device/");
+  std::filesystem::create_directories(device);
+  TempDir fillScratch;
+  auto fill = std::async(std::launch::async, [&] {
+    return runPlinkactl(fillScratch, {"--data", data, "fill", device, "--size", "1", "--number"});
+  });
   // Skips make the player write the table (play counts, the list) meanwhile.
   for (size_t k = 2; k <= 6; ++k) {
     player.press('s');
@@ -180,6 +186,9 @@ TEST(SharedDataFolder, ImportAndBuildsBesideAPlayingPlayerLoseNothing) {
     EXPECT_EQ(built.exitCode, 0) << built.err;
     EXPECT_EQ(lines(built.out).size(), 5u) << built.out;
   }
+  const ProgramResult filled = fill.get();
+  EXPECT_EQ(filled.exitCode, 0) << filled.err;
+  EXPECT_FALSE(std::filesystem::is_empty(device));
   EXPECT_EQ(readFile(data + "dPlinka.dat"), settings) << "only the player writes the settings, and it has not yet";
 
   const int status = player.quit();

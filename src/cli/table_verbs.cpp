@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace plinka::cli {
@@ -121,8 +122,8 @@ int runFindVerb(int argc, char** argv) {
   // tested on its own first.
   if (db::getStatus(*h, 0) == static_cast<int32_t>(db::kStatusInUse) && db::recordMatches(*h, 0))
     std::printf("0\n");
-  for (int32_t s = db::findNextMatch(*h, 0); s >= 0; s = db::findNextMatch(*h, static_cast<uint32_t>(s)))
-    std::printf("%d\n", s);
+  for (uint32_t s : db::findAllMatches(*h, 0, std::thread::hardware_concurrency()))
+    std::printf("%u\n", s);
   db::closeTable(*h);
   return 0;
 }

@@ -1,9 +1,12 @@
 #include "db/filename_index.h"
 
+#include "db/slot_parts.h"
 #include "db/slot_store.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace plinka::db {
 
@@ -83,13 +86,22 @@ bool FileNameIndex::build(const TableHandle& h) {
   size_t limit = 0;
   if (!fileNameField(h, f, limit))
     return false;
-  slots_.reserve(h.inUseCount + h.inUseCount / 4 + 16);
-  for (uint32_t s = 0; s < h.slotCount; ++s) {
-    if (!isOccupied(detail::statusAt(h, s)))
-      continue;
-    const unsigned char* p = fieldAt(h, s, f);
-    slots_[foldedHash(p, storedLength(p, limit))].push_back(s);
-  }
+  // The hashes are worked out in parts side by side (the reading is most
+  // of the work), then filed in slot order, so each hash's slots ascend.
+  const unsigned parts = detail::partsFor(h.slotCount, detail::machineThreads());
+  std::vector<std::vector<std::pair<uint64_t, uint32_t>>> hashed(parts);
+  detail::walkInParts(0, h.slotCount, parts, 1, [&](unsigned part, uint32_t begin, uint32_t end) {
+    for (uint32_t s = begin; s < end; ++s) {
+      if (!isOccupied(detail::statusAt(h, s)))
+        continue;
+      const unsigned char* p = fieldAt(h, s, f);
+      hashed[part].emplace_back(foldedHash(p, storedLength(p, limit)), s);
+    }
+  });
+  slots_.reserve(h.occupiedCount + h.occupiedCount / 4 + 16);
+  for (const auto& part : hashed)
+    for (const auto& [hash, slot] : part)
+      slots_[hash].push_back(slot);
   built_ = true;
   return true;
 }

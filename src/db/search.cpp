@@ -1,9 +1,11 @@
 #include "db/search.h"
 
+#include "db/slot_parts.h"
 #include "db/slot_store.h"
 #include "text/text.h"
 
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -275,14 +277,14 @@ bool recordMatches(TableHandle& h, uint32_t slot) {
   return recordMatchesKey(h, slot, keyOf(h));
 }
 
-int32_t findNextMatch(TableHandle& h, uint32_t from) {
-  if (!searchReady(h, 1))
-    return -1;
-  const SearchKey k = keyOf(h);
-  RecordPlan plan;
-  makePlan(h, k, plan);
-  const uint32_t start = from >= h.slotCount ? from : from + 1;
-  for (uint32_t s = start; s < h.slotCount; ++s) {
+namespace {
+
+// Walks slots [begin, end) in order and hands each one in use whose record
+// matches to onMatch, until it returns false.
+template <class OnMatch>
+void scanSlots(const TableHandle& h, const SearchKey& k, const RecordPlan& plan, uint32_t begin, uint32_t end,
+               OnMatch onMatch) {
+  for (uint32_t s = begin; s < end; ++s) {
     if (s + kReadAhead < h.slotCount) {
       const uint8_t* ahead = h.map.data() + static_cast<uint64_t>(s + kReadAhead) * h.slotSize;
       __builtin_prefetch(ahead + h.slotAreaOffset);  // the status word
@@ -297,10 +299,49 @@ int32_t findNextMatch(TableHandle& h, uint32_t from) {
       }
     }
     if (isInUse(detail::statusAt(h, s)) &&
-        (plan.complete ? recordMatchesPlan(h, s, k, plan) : recordMatchesKey(h, s, k)))
-      return static_cast<int32_t>(s);
+        (plan.complete ? recordMatchesPlan(h, s, k, plan) : recordMatchesKey(h, s, k)) && !onMatch(s))
+      return;
   }
-  return -1;
+}
+
+}  // namespace
+
+int32_t findNextMatch(TableHandle& h, uint32_t from) {
+  if (!searchReady(h, 1))
+    return -1;
+  const SearchKey k = keyOf(h);
+  RecordPlan plan;
+  makePlan(h, k, plan);
+  const uint32_t start = from >= h.slotCount ? from : from + 1;
+  int32_t found = -1;
+  scanSlots(h, k, plan, start, h.slotCount, [&found](uint32_t s) {
+    found = static_cast<int32_t>(s);
+    return false;
+  });
+  return found;
+}
+
+std::vector<uint32_t> findAllMatches(TableHandle& h, uint32_t from, unsigned threads) {
+  std::vector<uint32_t> matches;
+  if (!searchReady(h, 1))
+    return matches;
+  const SearchKey k = keyOf(h);
+  RecordPlan plan;
+  makePlan(h, k, plan);
+  const uint32_t start = from >= h.slotCount ? h.slotCount : from + 1;
+  const unsigned parts = detail::partsFor(h.slotCount - start, threads);
+  // Each part collects its own matches; joined in part order they are in
+  // slot order, as repeated find next match would give them.
+  std::vector<std::vector<uint32_t>> found(parts);
+  detail::walkInParts(start, h.slotCount, parts, 1, [&](unsigned part, uint32_t begin, uint32_t end) {
+    scanSlots(h, k, plan, begin, end, [&found, part](uint32_t s) {
+      found[part].push_back(s);
+      return true;
+    });
+  });
+  for (const std::vector<uint32_t>& part : found)
+    matches.insert(matches.end(), part.begin(), part.end());
+  return matches;
 }
 
 }  // namespace plinka::db

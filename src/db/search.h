@@ -14,6 +14,7 @@
 #include "db/table_handle.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace plinka::db {
 
@@ -26,6 +27,10 @@ int32_t findByFieldForwards(TableHandle& h, uint32_t from, uint32_t field);
 // The lowest slot after `from` whose status is 10 and which matches the
 // search text in any field (recordMatches); -1 if none.
 int32_t findNextMatch(TableHandle& h, uint32_t from);
+// Every slot after `from` that findNextMatch would give, called again and
+// again, in slot order. A large table is shared out among up to `threads`
+// threads, which only read it.
+std::vector<uint32_t> findAllMatches(TableHandle& h, uint32_t from, unsigned threads);
 
 // Whether one slot's record matches the search text: fields from F down to
 // 1; a number field matches when it equals the search number (not 0), a

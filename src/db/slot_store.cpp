@@ -1,5 +1,7 @@
 #include "db/slot_store.h"
 
+#include "db/slot_parts.h"
+
 namespace plinka::db::detail {
 
 namespace {
@@ -66,22 +68,40 @@ void storeSlot(TableHandle& h, uint32_t to, const uint8_t* source) {
 }
 
 void recountAll(TableHandle& h) {
+  h.inUsePerBlock.assign(blockCountFor(h.slotCount), 0);
+  h.inUseFlags.assign(h.slotCount, 0);
+  // Each part counts its own run of whole blocks: the flags and block counts
+  // it writes are its alone, and its totals are added up after.
+  struct PartCounts {
+    uint32_t inUse = 0;
+    uint32_t occupied = 0;
+    uint32_t firstAllocatable = UINT32_MAX;
+  };
+  const unsigned parts = partsFor(h.slotCount, machineThreads());
+  std::vector<PartCounts> counts(parts);
+  walkInParts(0, h.slotCount, parts, 1u << kBlockShift, [&h, &counts](unsigned part, uint32_t begin, uint32_t end) {
+    PartCounts& c = counts[part];
+    for (uint32_t s = begin; s < end; ++s) {
+      const uint32_t status = statusAt(h, s);
+      if (isInUse(status)) {
+        ++c.inUse;
+        ++h.inUsePerBlock[s >> kBlockShift];
+        h.inUseFlags[s] = 1;
+      }
+      if (isOccupied(status))
+        ++c.occupied;
+      if (isAllocatable(status) && c.firstAllocatable == UINT32_MAX)
+        c.firstAllocatable = s;
+    }
+  });
   h.inUseCount = 0;
   h.occupiedCount = 0;
   h.allocationHint = h.slotCount;
-  h.inUsePerBlock.assign(blockCountFor(h.slotCount), 0);
-  h.inUseFlags.assign(h.slotCount, 0);
-  for (uint32_t s = 0; s < h.slotCount; ++s) {
-    const uint32_t status = statusAt(h, s);
-    if (isInUse(status)) {
-      ++h.inUseCount;
-      ++h.inUsePerBlock[s >> kBlockShift];
-      h.inUseFlags[s] = 1;
-    }
-    if (isOccupied(status))
-      ++h.occupiedCount;
-    if (isAllocatable(status) && h.allocationHint == h.slotCount)
-      h.allocationHint = s;
+  for (const PartCounts& c : counts) {
+    h.inUseCount += c.inUse;
+    h.occupiedCount += c.occupied;
+    if (h.allocationHint == h.slotCount && c.firstAllocatable != UINT32_MAX)
+      h.allocationHint = c.firstAllocatable;
   }
   rebuildTree(h);
 }

@@ -18,9 +18,12 @@ bool FileMapping::open(const std::string& path, bool writable) {
     return false;
   }
   const size_t size = static_cast<size_t>(st.st_size);
-  // Every open walks the slots' status bytes, which touches every page:
-  // mapping them all in one call costs far less than a fault per page.
-  void* p = mmap(nullptr, size, writable ? (PROT_READ | PROT_WRITE) : PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+  // Every open walks the slots' status bytes, which touches every page. For
+  // writing, mapping them all in one call costs far less than a fault per
+  // page. For reading, a fault maps the pages around it as well, and that
+  // comes out cheaper than mapping the whole file up front.
+  const int prot = writable ? (PROT_READ | PROT_WRITE) : PROT_READ;
+  void* p = mmap(nullptr, size, prot, writable ? (MAP_SHARED | MAP_POPULATE) : MAP_SHARED, fd, 0);
   if (p == MAP_FAILED) {
     ::close(fd);
     return false;

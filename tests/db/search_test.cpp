@@ -316,3 +316,29 @@ TEST(Search, InPlaceComparisonsAgreeWithThePlainRules) {
     closeTable(h);
   }
 }
+
+// All matches at once, the table shared out among threads, give what find
+// next match gives called again and again: the same slots in the same
+// order, from any starting slot, at the part boundaries too.
+TEST(Search, AllMatchesInPartsAgreeWithFindNextMatchRepeated) {
+  constexpr uint32_t kSlots = 70000;
+  test::TempDir dir;
+  TableHandle h;
+  makeTable(h, dir.file("t.cvf"), {kTypeText64, kTypeNumber}, kSlots);
+  std::mt19937 rng(20261211);
+  for (uint32_t s = 0; s < kSlots; ++s) {
+    const char* texts[] = {"", "plain", "Xylophone", "an xylo", "b"};
+    uint8_t* p = h.map.data() + h.fields[0].offset + static_cast<uint64_t>(s) * h.slotSize;
+    std::strcpy(reinterpret_cast<char*>(p), texts[rng() % std::size(texts)]);
+    ASSERT_TRUE(setStatus(h, s, rng() % 4 == 0 ? kStatusFree : kStatusInUse));
+  }
+  std::strcpy(h.searchText, "xylo");
+  for (const uint32_t from : {0u, 1u, 16383u, 35000u, kSlots - 2, kSlots - 1, kSlots + 5}) {
+    std::vector<uint32_t> repeated;
+    for (int32_t s = findNextMatch(h, from); s >= 0; s = findNextMatch(h, static_cast<uint32_t>(s)))
+      repeated.push_back(static_cast<uint32_t>(s));
+    for (const unsigned threads : {0u, 1u, 3u, 8u})
+      EXPECT_EQ(findAllMatches(h, from, threads), repeated) << "from " << from << " with " << threads << " threads";
+  }
+  closeTable(h);
+}

@@ -32,39 +32,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-using plinka::bench::setNumber;
-using plinka::bench::setText;
-
 constexpr uint32_t kListLength = 100;
 constexpr uint32_t kArtists = 5000;
 constexpr uint32_t kDrawSeed = 11;
 constexpr int kRepeats = 5;
-
-// A song table of `count` songs: ratings 0-10 at random, credits anywhere
-// up to the target value, as in a collection played from for a long time.
-bool makeSongTable(const std::string& path, uint32_t count) {
-  if (!db::createSongTable(path.c_str()))
-    return false;
-  db::TableHandle h;
-  std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
-  h.writable = 1;
-  if (!db::openMapped(h))
-    return false;
-  std::mt19937 rng(count);
-  for (uint32_t k = 0; k < count; ++k) {
-    const int32_t slot = k == 0 ? 0 : db::allocate(h);
-    if (slot < 0)
-      return false;
-    const uint32_t s = static_cast<uint32_t>(slot);
-    const uint32_t rating = rng() % 11;
-    setText(h, s, db::FileName, "/music/" + std::to_string(k) + ".mp3");
-    setText(h, s, db::Artist, "Artist " + std::to_string(rng() % kArtists));
-    setNumber(h, s, db::scoreField(0), rating == 0 ? 0 : 1u << (rating - 1));
-    setNumber(h, s, db::targetField(0), 1 + rng() % 1000);
-  }
-  db::closeTable(h);
-  return true;
-}
 
 // The n-th record in use found by looking at every slot from the first.
 int32_t plainWalk(const db::TableHandle& h, uint32_t n) {
@@ -158,7 +129,7 @@ struct SizeResult {
 SizeResult measure(const std::string& folder, uint32_t songs) {
   const std::string original = folder + "/songs" + std::to_string(songs) + ".cvf";
   const std::string working = folder + "/working.cvf";
-  if (!makeSongTable(original, songs)) {
+  if (!bench::makeRatedSongTable(original, songs, kArtists)) {
     std::fprintf(stderr, "build_bench: cannot make a table of %u songs\n", songs);
     std::exit(1);
   }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace plinka::bench {
@@ -25,6 +26,33 @@ inline void setText(db::TableHandle& h, uint32_t slot, uint32_t field, const std
 inline void setNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value) {
   h.value = value;
   db::writeField(h, slot, field);
+}
+
+// A song table of `count` songs by `artists` artists: ratings 0-10 at
+// random, credits anywhere up to the target value, as in a collection played
+// from for a long time.
+inline bool makeRatedSongTable(const std::string& path, uint32_t count, uint32_t artists) {
+  if (!db::createSongTable(path.c_str()))
+    return false;
+  db::TableHandle h;
+  text::copy(h.path, path.c_str());
+  h.writable = 1;
+  if (!db::openMapped(h))
+    return false;
+  std::mt19937 rng(count);
+  for (uint32_t k = 0; k < count; ++k) {
+    const int32_t slot = k == 0 ? 0 : db::allocate(h);
+    if (slot < 0)
+      return false;
+    const uint32_t s = static_cast<uint32_t>(slot);
+    const uint32_t rating = rng() % 11;
+    setText(h, s, db::FileName, "/music/" + std::to_string(k) + ".mp3");
+    setText(h, s, db::Artist, "Artist " + std::to_string(rng() % artists));
+    setNumber(h, s, db::scoreField(0), rating == 0 ? 0 : 1u << (rating - 1));
+    setNumber(h, s, db::targetField(0), 1 + rng() % 1000);
+  }
+  db::closeTable(h);
+  return true;
 }
 
 // One read pass: the song table opened as `mode`, every record in use walked

@@ -2,10 +2,12 @@
 
 #include "db/table.h"
 #include "platform/files.h"
+#include "platform/random_bytes.h"
 #include "shell/app.h"
 #include "text/text.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace plinka::db {
@@ -14,6 +16,8 @@ namespace {
 
 constexpr char kOkCaption[] = "OK";
 constexpr char kViewReadMeCaption[] = "View ReadMe";
+// Random bytes in a stamp (written as hex).
+constexpr size_t kStampBytes = 16;
 
 // The database file's size and change time, as the song count note keeps
 // them; size -1 when the file cannot be seen.
@@ -77,6 +81,34 @@ uint32_t ask(App& app, const char* message, const char* first, const char* secon
   return askPrompt(app, request);
 }
 
+// The network file's stamp; empty when it has none (a share no push of
+// this program has reached yet) or it cannot be read.
+std::string readStamp(const std::string& networkPath) {
+  std::ifstream in(networkPath + kStampSuffix, std::ios::binary);
+  char text[kStampBytes * 2 + 1];
+  in.read(text, sizeof text);
+  if (in.gcount() != static_cast<std::streamsize>(kStampBytes * 2))
+    return std::string();
+  return std::string(text, kStampBytes * 2);
+}
+
+// Gives the network file a new stamp after a push; the stamp written, or
+// empty when none could be (the next pull then copies).
+std::string writeNewStamp(const std::string& networkPath) {
+  unsigned char bytes[kStampBytes];
+  if (!platform::randomBytes(bytes, sizeof bytes))
+    return std::string();
+  static const char kHex[] = "0123456789abcdef";
+  std::string stamp;
+  for (unsigned char b : bytes) {
+    stamp += kHex[b >> 4];
+    stamp += kHex[b & 15];
+  }
+  if (!platform::replaceFile(networkPath + kStampSuffix, stamp.data(), stamp.size()))
+    return std::string();
+  return stamp;
+}
+
 // The size a copy learns of a file: -1 when it is not there to be opened.
 int64_t sizeOf(const std::string& path) { return platform::fileSize(path); }
 
@@ -87,9 +119,16 @@ void prepareCopies(App& app) {
   app.copies.localPath = app.folders.data + kLocalCopyName;
 }
 
-uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination,
-                          CopyDirection direction) {
+uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction,
+                          bool* failed) {
+  bool failedHere = false;
+  bool& copyFailed = failed ? *failed : failedHere;
+  copyFailed = false;
   const bool pull = direction == CopyDirection::Pull;
+  // The local copy is being pushed because it was written to: until the
+  // push has gone through it no longer matches the stamp of the last pull.
+  if (!pull)
+    app.copies.pulledStamp.clear();
   // The network file is shared with other instances. Unless this instance
   // already holds it locked for writing, a pull reads it under a shared lock
   // and a push replaces it under an exclusive one; a holder elsewhere makes
@@ -97,19 +136,32 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   platform::FileLock shareGuard;
   const bool guarded = !app.copies.networkLock.held();
 
-  if (pull && guarded && shareGuard.acquire(source, platform::LockKind::Shared) != platform::LockResult::Taken)
+  if (pull && guarded && shareGuard.acquire(source, platform::LockKind::Shared) != platform::LockResult::Taken) {
+    copyFailed = true;
     return 0;
+  }
   const int64_t sourceSize = sizeOf(source);
-  if (sourceSize < 0)
+  if (sourceSize < 0) {
+    copyFailed = true;
     return 0;
+  }
 
   int64_t destinationSize = -1;
   if (sourceSize != 0) {
     if (!pull && guarded &&
-        shareGuard.acquire(destination, platform::LockKind::Exclusive) == platform::LockResult::HeldElsewhere)
+        shareGuard.acquire(destination, platform::LockKind::Exclusive) == platform::LockResult::HeldElsewhere) {
+      copyFailed = true;
       return 0;
+    }
     destinationSize = sizeOf(destination);
   }
+
+  // Read under the lock, so no push can land between the look and the copy.
+  const std::string stamp = pull ? readStamp(source) : std::string();
+  CopiesState& copies = app.copies;
+  if (pull && copies.skipUnchangedPulls && !stamp.empty() && stamp == copies.pulledStamp &&
+      destinationSize == sourceSize)
+    return static_cast<uint64_t>(sourceSize);
 
   if (sourceSize == 0) {
     // An empty local copy is never pushed; the user may have it replaced by
@@ -136,14 +188,23 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
     copiedSize = sizeOf(destination);
     if (copiedSize < 0)
       copiedSize = 0;
-    if (copiedSize == sourceSize)
+    if (copiedSize == sourceSize) {
+      copies.pulledStamp = pull ? stamp : writeNewStamp(destination);
       return static_cast<uint64_t>(copiedSize);
+    }
   }
+  copyFailed = true;
+  copies.pulledStamp.clear();
   // Only a backup made by this copy is put back; an older one would undo
   // more than this copy did.
   if (backedUp)
     copyWhole(app, backup, destination);
   return 0;
+}
+
+void stampNetworkFile(App& app) {
+  writeNewStamp(app.settings.databasePath);
+  app.copies.pulledStamp.clear();
 }
 
 bool openSongTableForReading(App& app) {
@@ -185,9 +246,12 @@ void openSongTableForWriting(App& app) {
     // one would then overwrite.
     if (copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive) ==
         platform::LockResult::Taken) {
-      if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull) != 0)
+      bool pullFailed = false;
+      if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull, &pullFailed) != 0)
         copies.localCopyRefreshCounter.store(0);
-      if (!openAt(app, copies.localPath, true))
+      // A local copy the pull could not bring up to date must never be
+      // pushed over the share: that would drop what other computers wrote.
+      if (pullFailed || !openAt(app, copies.localPath, true))
         copies.networkLock.release();
     }
   }

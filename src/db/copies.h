@@ -22,6 +22,10 @@ namespace plinka::db {
 // The local copy's file name in the data folder, and what its backup adds.
 constexpr char kLocalCopyName[] = "Local.cvf";
 constexpr char kBackupSuffix[] = ".bak";
+// Beside the network file: a token every push replaces, so a pull can tell
+// that the file has not changed since it was last pulled (an edit never
+// changes the file's size, and shares keep coarse times).
+constexpr char kStampSuffix[] = ".stamp";
 // The refresh counter at start: above the threshold, so the first read-open
 // refreshes the local copy.
 constexpr uint32_t kRefreshCounterAtStart = 200;
@@ -74,6 +78,14 @@ struct CopiesState {
   std::function<bool(const std::string& from, const std::string& to)> copyFile;
   // The song count of the last open (see SongCountNote).
   SongCountNote songCount;
+  // The network file's stamp as this instance's last pull or push left it;
+  // empty when none is known, so the next pull copies. Holder of the busy
+  // code only.
+  std::string pulledStamp;
+  // Whether a pull of a network file whose stamp has not changed is skipped.
+  // Set at start; the pull benchmark switches it off to measure the copies
+  // it saves.
+  bool skipUnchangedPulls = true;
 };
 
 // Sets the refresh counter to its start value and the local copy's path from
@@ -93,10 +105,20 @@ void closeSongTableAfterWriting(App& app);
 // yet or the file changed (another program may have added songs).
 bool lastSongCount(App& app, uint32_t& inUse);
 
+// Gives the network file a new stamp after it was written in place (an
+// import writes it so): every instance's next pull, this one's too, copies.
+void stampNetworkFile(App& app);
+
 // Copies one database file over another, asking the user where the sizes
 // say something is wrong. In a pull the destination is first kept as a
-// backup, which comes back when every try fails. The destination's new size
-// (never 0) on success, 0 on failure.
-uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction);
+// backup, which comes back when every try fails. A pull of a network file
+// whose stamp is the one this instance last pulled or pushed, onto a local
+// copy of the same size, copies nothing. A push gives the network file a new
+// stamp. The destination's new size (never 0) on success, 0 when nothing was
+// copied; `failed` (when given) tells a copy that could not be made (the
+// source gone, every try broken off) from one declined (an empty file, the
+// user's choice).
+uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction,
+                          bool* failed = nullptr);
 
 }  // namespace plinka::db

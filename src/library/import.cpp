@@ -1,5 +1,6 @@
 #include "library/import.h"
 
+#include "db/copies.h"
 #include "db/search.h"
 #include "db/table.h"
 #include "library/file_checksum.h"
@@ -8,6 +9,7 @@
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "library/tag_reader.h"
+#include "platform/file_lock.h"
 #include "shell/app.h"
 #include "shell/exclusive_access.h"
 #include "shell/run_state.h"
@@ -234,7 +236,13 @@ ImportResult runImport(App& app, const std::string& source) {
   // since the import writes records.
   const std::string databasePath(app.settings.databasePath, strnlen(app.settings.databasePath, kPathSize));
   db::TableHandle& table = app.songTable;
-  if (databasePath.size() < sizeof table.path) {
+  // On a share the network file is written in place, so it is held locked
+  // against other computers' pushes (and pulls) for the whole import.
+  const bool network = app.settings.networkMode != 0;
+  platform::FileLock& networkLock = app.copies.networkLock;
+  const bool locked =
+      !network || networkLock.acquire(databasePath, platform::LockKind::Exclusive) == platform::LockResult::Taken;
+  if (locked && databasePath.size() < sizeof table.path) {
     text::copy(table.path, databasePath.c_str());
     table.writable = 1;
     result.tableOpened = db::openMapped(table);
@@ -253,7 +261,11 @@ ImportResult runImport(App& app, const std::string& source) {
     app.jobs.songsInUse.store(db::countInUse(table));
     app.importIndex.clear();
     db::closeTable(table);
+    if (network)
+      db::stampNetworkFile(app);
   }
+  if (network)
+    networkLock.release();
 
   if (app.status.messagePending.exchange(0) != 0) {
     result.outcome = ImportOutcome::Error;

@@ -56,6 +56,17 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
     close(in);
     return false;
   }
+  // A file replaced keeps its owner, group and permissions (a shared song
+  // table stays writable by everyone it was writable by). The owner can only
+  // be given by a privileged user; the group and mode by any owner.
+  struct stat replaced {};
+  if (stat(to.c_str(), &replaced) == 0) {
+    if (fchown(out, replaced.st_uid, replaced.st_gid) != 0 &&
+        fchown(out, static_cast<uid_t>(-1), replaced.st_gid) != 0) {
+      // Left as this user made it: the copy itself still counts.
+    }
+    fchmod(out, replaced.st_mode & 07777);
+  }
   bool ok = true;
   char buf[1 << 16];
   for (;;) {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -473,6 +474,94 @@ TEST_F(CopiesTest, OutsideNetworkModeTheDatabasePathIsUsedAsItIs) {
   db::closeSongTableAfterWriting(*app);
   EXPECT_FALSE(exists(local));
   EXPECT_TRUE(networkFree());
+}
+
+}  // namespace
+}  // namespace plinka::test
+
+namespace plinka::test {
+namespace {
+
+// A write whose refresh of the local copy broke off never pushes that stale
+// copy over the share: the lock goes, the database goes offline, and the
+// network file keeps what another computer wrote.
+TEST_F(CopiesTest, AWriteOpenWhosePullFailsGoesOfflineAndPushesNothing) {
+  makeSongTable(network, {101, 102});
+  makeSongTable(local, {101});
+  app->settings.localDbFlag = 0;
+  const std::string networkBytes = readFile(network);
+  app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    if (from == network)
+      writeFile(to, networkBytes.substr(0, networkBytes.size() / 2));  // the share breaks off
+    else
+      platform::copyFile(from, to, true);
+    return true;
+  };
+
+  db::openSongTableForWriting(*app);
+  EXPECT_FALSE(app->songTable.isOpen());
+  EXPECT_FALSE(app->copies.networkLock.held());
+  EXPECT_TRUE(networkFree());
+  EXPECT_EQ(app->run.buildState.load(), 1000u);
+  db::closeSongTableAfterWriting(*app);
+  EXPECT_EQ(readFile(network), networkBytes);
+}
+
+// Pulls are skipped while the network file keeps the stamp this instance
+// last pulled or pushed; a push elsewhere (a new stamp) is pulled even when
+// the file's size is unchanged, and a push keeps the file's permissions.
+TEST_F(CopiesTest, AnUnchangedNetworkFileIsNotPulledAgain) {
+  makeSongTable(network, {101});
+  app->settings.localDbFlag = 0;
+  std::vector<std::string> copies;
+  app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    copies.push_back(from == network ? "pull" : to == network ? "push" : "backup");
+    return platform::copyFile(from, to, true);
+  };
+  auto pullsAndPushes = [&] {
+    std::vector<std::string> seen;
+    for (const std::string& c : copies)
+      if (c != "backup")
+        seen.push_back(c);
+    copies.clear();
+    return seen;
+  };
+  auto refreshNow = [&] { app->copies.localCopyRefreshCounter.store(db::kRefreshCounterAtStart); };
+  ASSERT_EQ(chmod(network.c_str(), 0664), 0);
+
+  ASSERT_TRUE(readOpen());
+  EXPECT_EQ(pullsAndPushes(), (std::vector<std::string>{"pull"})) << "no stamp yet: the first pull copies";
+
+  db::openSongTableForWriting(*app);
+  ASSERT_TRUE(app->songTable.isOpen());
+  app->songTable.value = 7;
+  db::writeField(app->songTable, 1, db::PlayCount);
+  db::closeSongTableAfterWriting(*app);
+  EXPECT_EQ(pullsAndPushes(), (std::vector<std::string>{"pull", "push"}));
+  EXPECT_EQ(std::filesystem::status(network).permissions(), std::filesystem::perms(0664));
+  const std::string stamp = readFile(network + db::kStampSuffix);
+  EXPECT_EQ(stamp.size(), 32u);
+
+  refreshNow();
+  ASSERT_TRUE(readOpen());
+  db::openSongTableForWriting(*app);
+  db::closeSongTableAfterWriting(*app);
+  EXPECT_EQ(pullsAndPushes(), (std::vector<std::string>{"push"})) << "both pulls skipped";
+  EXPECT_NE(readFile(network + db::kStampSuffix), stamp) << "every push stamps anew";
+
+  // Another computer edits a record in place: same size, new stamp.
+  db::TableHandle other;
+  text::copy(other.path, network.c_str());
+  other.writable = 1;
+  ASSERT_TRUE(db::openMapped(other));
+  other.value = 99;
+  db::writeField(other, 1, db::PlayCount);
+  db::closeTable(other);
+  writeFile(network + db::kStampSuffix, std::string(32, 'e'));
+  refreshNow();
+  ASSERT_TRUE(readOpen());
+  EXPECT_EQ(pullsAndPushes(), (std::vector<std::string>{"pull"}));
+  EXPECT_EQ(readFile(local), readFile(network));
 }
 
 }  // namespace

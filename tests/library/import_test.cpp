@@ -1,9 +1,11 @@
 #include "library/import.h"
 
+#include "db/copies.h"
 #include "db/table.h"
 #include "import_fixture.h"
 #include "library/file_checksum.h"
 #include "library/tag_bytes.h"
+#include "platform/file_lock.h"
 #include "shell/busy_code.h"
 
 #include <gmock/gmock.h>
@@ -420,3 +422,28 @@ TEST(Import, TheWorkerImportsTheSettingsSource) {
 }
 
 }  // namespace
+
+// On a share the import writes the network file in place: it does so only
+// holding the network lock, so it waits out another computer's write (it
+// does not start), and it stamps the file anew when it is done, so every
+// computer's next pull copies the new songs.
+TEST(Import, OnAShareItWritesOnlyUnderTheNetworkLockAndStampsTheFile) {
+  ImportFixture f;
+  f.app->settings.networkMode = 1;
+  db::prepareCopies(*f.app);
+  put(f.music("a.mp3"), mp3Bytes("A"));
+  const std::string network = f.databasePath();
+  const std::string before = readFile(network);
+  {
+    platform::FileLock otherComputer;
+    ASSERT_EQ(otherComputer.acquire(network, platform::LockKind::Exclusive), platform::LockResult::Taken);
+    const library::ImportResult result = importFrom(f, f.music());
+    EXPECT_FALSE(result.tableOpened);
+    EXPECT_EQ(readFile(network), before);
+  }
+  const library::ImportResult result = importFrom(f, f.music());
+  EXPECT_TRUE(result.tableOpened);
+  EXPECT_EQ(result.added, 1u);
+  EXPECT_FALSE(f.app->copies.networkLock.held());
+  EXPECT_EQ(readFile(network + db::kStampSuffix).size(), 32u);
+}

@@ -37,6 +37,7 @@ namespace plinka {
 struct Folders {
   std::string program;  // folder of the program file, ending in '/'
   std::string data;     // folder of every data file, ending in '/'
+  std::string cache;    // the buffer cache's folder (the user's cache folder + "plinka/"), ending in '/'; empty: none
 };
 
 struct App {

@@ -47,7 +47,9 @@ Folders settleFolders(const std::string& programFolder, bool removable, const st
 
 Folders settleFoldersForThisProcess() {
   const std::string program = platform::programFolder();
-  return settleFolders(program, platform::isOnRemovableDrive(program), platform::userDataHome());
+  Folders folders = settleFolders(program, platform::isOnRemovableDrive(program), platform::userDataHome());
+  folders.cache = platform::userCacheHome() + "/plinka/";
+  return folders;
 }
 
 }  // namespace plinka

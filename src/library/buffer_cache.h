@@ -1,0 +1,62 @@
+// The buffer cache of network mode: after a list is built, its upcoming songs
+// are copied from the share to the local disk, into a fixed number of cache
+// slots reused least recently used first, and the player plays the local
+// copy when there is one. The slots are the records of a small index table
+// ("LocFiles.cvf") beside the cache's "Media" folder, under the user's cache
+// folder: field 1 the song's path on the share, field 3 the slot's stamp
+// (0: empty). The cached file mirrors the song's path below "Media".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace plinka {
+struct App;
+}
+
+namespace plinka::library {
+
+// A cache slot's stamp: a song met again gains this much per run, up to the
+// ceiling; when no slot can be freed every stamp above the floor loses the
+// drop.
+constexpr uint32_t kStampGain = 100;
+constexpr uint32_t kStampCeiling = 40000000;
+constexpr uint32_t kStampDropAbove = 5000000;
+constexpr uint32_t kStampDrop = 1000;
+// The fewest slots the cache has.
+constexpr uint32_t kFewestCacheSlots = 50;
+// Lists of this many songs or fewer are never buffered.
+constexpr int32_t kShortestBufferedList = 5;
+// Failures (each success takes one back) after which a run gives up.
+constexpr uint32_t kMostCopyFailures = 10;
+
+// "Media/" and "LocFiles.cvf" under the cache folder; empty when the program
+// has no cache folder.
+std::string cacheMediaFolder(const App& app);
+std::string bufferIndexPath(const App& app);
+
+// Where the song at `source` is cached: the media folder followed by the
+// source path less its first component (the leading '/' of an absolute
+// path, or "//host" of a network path becomes "host/..."). False for a path
+// that could lead out of the media folder (an empty, "." or ".." component)
+// or when there is no cache folder.
+bool cachePathFor(const App& app, const std::string& source, std::string& out);
+
+// The file the player opens for a song: its cached copy while the cache is
+// running and the copy is there, else the song's own path.
+std::string playablePath(const App& app, const std::string& source);
+
+// Opens the cache (Buffer on: the index table made or sized to Buffer Size,
+// then a buffering run on a thread of its own) or, Buffer off, empties it:
+// every cached file and the index table are deleted. The buffer run's thread
+// is joined by the next open and at the App's end (see installBufferCache).
+void openCache(App& app);
+
+// One buffering run over the upcoming list (also run by the background
+// worker when the list changed).
+void bufferingRun(App& app);
+
+// Hooks the buffering run into the background worker.
+void installBufferCache(App& app);
+
+}  // namespace plinka::library

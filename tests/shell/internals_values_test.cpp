@@ -37,7 +37,7 @@ TEST(InternalsValues, NumbersAreDigitsThatFitAWord) {
 struct InternalsStore : ::testing::Test {
   SettingsRecord settings{};
   InternalsStore() {
-    Folders folders{"/prog/", "/data/"};
+    Folders folders{"/prog/", "/data/", ""};
     firstRunDefaults(settings, folders);
     settings.bufferSize = 40;
     settings.lameCheck = 0;

@@ -107,7 +107,7 @@ TEST(SettingsDefaults, FillerResetTakesTheFileTypesAndTheCurrentStatesChoices) {
 
 TEST(SettingsDefaults, FirstRunRecord) {
   SettingsRecord s = randomRecord(14);
-  firstRunDefaults(s, Folders{"/opt/plinka/", "/home/me/.local/share/Quillmar/Plinka/"});
+  firstRunDefaults(s, Folders{"/opt/plinka/", "/home/me/.local/share/Quillmar/Plinka/", ""});
   EXPECT_STREQ(s.databasePath, "/home/me/.local/share/Quillmar/Plinka/Plinka.cvf");
   EXPECT_EQ(+s.lastSongIndex[0], -1);
   EXPECT_EQ(+s.lastSongIndex[1], 0);
@@ -123,7 +123,7 @@ TEST(SettingsDefaults, FirstRunRecord) {
   EXPECT_EQ(+s.recentSongs[3], 0u);
 
   // A data folder the path slot cannot hold leaves the path empty, not cut.
-  firstRunDefaults(s, Folders{"/opt/plinka/", "/" + std::string(600, 'x') + "/"});
+  firstRunDefaults(s, Folders{"/opt/plinka/", "/" + std::string(600, 'x') + "/", ""});
   EXPECT_STREQ(s.databasePath, "");
 }
 

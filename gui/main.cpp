@@ -8,6 +8,7 @@
 #include "gui/qt_ui.h"
 #include "gui/session_end.h"
 #include "gui/toolbar_images.h"
+#include "library/buffer_cache.h"
 #include "library/playlist_file.h"
 #include "platform/instance_lock.h"
 #include "platform/playback.h"
@@ -129,6 +130,7 @@ int main(int argc, char** argv) {
   app->player.playback = platform::makeSystemPlayback();
   app->power = &power;
   loadList(*app);
+  library::startCache(*app);
 
   int result = 0;
   {

@@ -2,6 +2,7 @@
 
 #include "gui/gui_hand_off.h"
 #include "gui/qt_text.h"
+#include "library/buffer_cache.h"
 #include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/prompt.h"
@@ -270,6 +271,8 @@ void OptionsWindow::accept() {
   }
   effects_.applyOnTop = effects_.applyOnTop || stored.onTopChanged;
   effects_.repaint = effects_.repaint || stored.coverArtChanged;
+  if (stored.bufferChanged)
+    library::openCache(app_);
   QDialog::accept();
 }
 

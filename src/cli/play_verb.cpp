@@ -5,6 +5,7 @@
 #include "cli/verbs.h"
 #include "db/copies.h"
 #include "db/table.h"
+#include "library/buffer_cache.h"
 #include "library/edit_queue.h"
 #include "library/playlist_file.h"
 #include "platform/playback.h"
@@ -131,6 +132,7 @@ int runPlayVerb(int argc, char**) {
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
   loadList(*app);
+  library::startCache(*app);
 
   startScheduler(*app);
   startPlayer(*app);

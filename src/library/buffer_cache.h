@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace plinka {
@@ -52,9 +53,18 @@ std::string playablePath(const App& app, const std::string& source);
 // is joined by the next open and at the App's end (see installBufferCache).
 void openCache(App& app);
 
+// At start, once the list is loaded: with Buffer on, the cache is opened
+// when the list holds more than five songs; otherwise it counts as buffered,
+// so that the next list starts a run.
+void startCache(App& app);
+
 // One buffering run over the upcoming list (also run by the background
 // worker when the list changed).
 void bufferingRun(App& app);
+
+// How songs are copied into the cache: the copies' stand-in when a test set
+// one, else a plain file copy.
+std::function<bool(const std::string&, const std::string&)> cacheCopyOf(const App& app);
 
 // Hooks the buffering run into the background worker.
 void installBufferCache(App& app);

@@ -2,6 +2,7 @@
 
 #include "db/copies.h"
 #include "db/table.h"
+#include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/media_types.h"
 #include "play/current_state.h"
@@ -203,7 +204,16 @@ void startSong(App& app, uint32_t request) {
     target.height = static_cast<int32_t>(w > kSmallestVideo ? h / 2 : kSmallestVideo);
     p->setVideoTarget(target);
     p->setFullScreen(false);
-    opened = d.currentSongFile[0] != '\0' && p->open(d.currentSongFile);
+    if (d.currentSongFile[0] != '\0') {
+      // The cached copy when the buffer cache holds one; a copy that does
+      // not play gives way to the song itself.
+      const std::string file = library::playablePath(app, d.currentSongFile);
+      opened = p->open(file.c_str());
+      if (!opened && file != d.currentSongFile && app.run.buildState.load() < kOfflineFirst) {
+        app.jobs.bufferStage.store(kUnbuffered);
+        opened = p->open(d.currentSongFile);
+      }
+    }
   }
   if (opened) {
     ps.endPosition.store(songEnd(d.current.endPoint, p->length()));

@@ -1,5 +1,6 @@
 #include "shell/engine_jobs.h"
 
+#include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
 #include "play/install.h"
@@ -15,6 +16,7 @@ void installEngineJobs(App& app) {
   // Edits the last run could not write come back into the queue.
   library::restoreKeptEdits(app);
   play::installPlayer(app);
+  library::installBufferCache(app);
   app.hooks.startCoverLoader = library::startCoverLoader;
   app.hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
 }

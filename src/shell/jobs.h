@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 namespace plinka {
 
@@ -14,6 +15,7 @@ struct App;
 
 // Buffer cache stages.
 constexpr uint32_t kBufferError = 0;
+constexpr uint32_t kBufferGaveUp = 1;
 constexpr uint32_t kBuffered = 10;
 constexpr uint32_t kPartlyBuffered = 11;
 constexpr uint32_t kUnbuffered = 12;
@@ -32,6 +34,12 @@ struct JobFlags {
   // buffer cache and by the status texts (a notice shown, a stage settled);
   // read by the background worker and the status texts.
   std::atomic<uint32_t> bufferStage{kBufferError};
+  // 1 while a buffering run goes on. Taken and cleared by the run; read by
+  // the status texts' callers in tests.
+  std::atomic<uint32_t> bufferRunning{0};
+  // Serialises the buffer cache's uses of its index table: a run, and the
+  // opening or emptying of the cache (Options thread, start-up).
+  std::mutex bufferCacheLock;
   // 1 while the ID worker runs. Written by the ID worker; read by the
   // heartbeat, the background worker and the status texts.
   std::atomic<uint32_t> idWorkerRunning{0};

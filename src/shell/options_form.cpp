@@ -253,7 +253,9 @@ OptionsStored storeOptions(App& app, const OptionsForm& form) {
 
   s.trayMinimise = form.tray ? 1 : 0;
   // Copying songs to the local drive is for songs kept on the network only.
-  s.bufferMode = form.network && form.buffer ? 1 : 0;
+  const uint32_t bufferMode = form.network && form.buffer ? 1 : 0;
+  stored.bufferChanged = s.bufferMode != bufferMode;
+  s.bufferMode = bufferMode;
 
   s.dirToId = form.dirToId ? 1 : 0;
   s.networkMode = form.network ? 1 : 0;
@@ -273,6 +275,9 @@ OptionsStored storeOptions(App& app, const OptionsForm& form) {
   s.autoRate = form.autoRate ? 1 : 0;
 
   refreshStatus(app);
+  // New choices may change the list: the cache is brought in line with it.
+  if (app.jobs.bufferStage.load() != kBufferError)
+    app.shared.rebufferValue.store(0);
   return stored;
 }
 

@@ -105,6 +105,7 @@ struct OptionsStored {
   std::optional<OptionsRefusal> refused;  // set: nothing was stored
   bool onTopChanged = false;
   bool coverArtChanged = false;
+  bool bufferChanged = false;  // "Buffer" switched: the cache is opened or emptied
 };
 
 // "OK": checks the values, then stores them in order (names and patterns,

@@ -1,0 +1,217 @@
+// The buffer cache of network mode: a share folder holds the songs, a cache
+// folder of the test's own stands in for the user's, and the upcoming list
+// names the songs on the share.
+#include "library/buffer_cache.h"
+
+#include "db/records.h"
+#include "db/search.h"
+#include "db/table.h"
+#include "shell/app.h"
+#include "shell/settings_defaults.h"
+#include "support/fake_ui.h"
+#include "support/temp_dir.h"
+#include "text/text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plinka::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BufferCacheTest : public ::testing::Test {
+protected:
+  BufferCacheTest() {
+    app->folders = Folders{dir.path(), dir.file("data/"), dir.file("cache/")};
+    fs::create_directories(app->folders.data);
+    firstRunDefaults(app->settings, app->folders);
+    app->settings.networkMode = 1;
+    app->settings.bufferMode = 1;
+    app->ui = &ui;
+  }
+
+  // n songs on the share, each named in the list.
+  std::vector<std::string> listSongs(int n) {
+    std::vector<std::string> songs;
+    for (int i = 0; i < n; ++i) {
+      const std::string song =
+          dir.file("share/Music/Artist " + std::to_string(i % 7) + "/" + std::to_string(i) + ".mp3");
+      fs::create_directories(fs::path(song).parent_path());
+      writeFile(song, "song " + std::to_string(i));
+      play::ListRow row;
+      row.column[play::FileName] = song;
+      app->list.append(row);
+      songs.push_back(song);
+    }
+    return songs;
+  }
+
+  // Opens (or empties) the cache and waits for the run it starts.
+  void openCacheAndWait() {
+    library::openCache(*app);
+    app->scheduler.jobThreads.waitAll();
+  }
+
+  // The index table's slots: path -> stamp (empty slots under "").
+  std::multimap<std::string, uint32_t> slots() {
+    std::multimap<std::string, uint32_t> out;
+    db::TableHandle h;
+    text::copy(h.path, library::bufferIndexPath(*app).c_str());
+    EXPECT_TRUE(db::openMapped(h));
+    for (int32_t s = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0); s >= 0;) {
+      db::readField(h, static_cast<uint32_t>(s), 1);
+      const std::string path = h.text;
+      db::readField(h, static_cast<uint32_t>(s), 3);
+      out.emplace(path, h.value);
+      const int32_t next = db::nextInUse(h, static_cast<uint32_t>(s));
+      if (next <= s)
+        break;
+      s = next;
+    }
+    db::closeTable(h);
+    return out;
+  }
+
+  size_t cachedFiles() {
+    size_t n = 0;
+    const std::string media = library::cacheMediaFolder(*app);
+    if (fs::exists(media))
+      for (const auto& entry : fs::recursive_directory_iterator(media))
+        n += entry.is_regular_file() ? 1 : 0;
+    return n;
+  }
+
+  TempDir dir;
+  FakeUi ui;
+  std::unique_ptr<App> app = std::make_unique<App>();
+};
+
+TEST_F(BufferCacheTest, CachePathsMirrorTheSongsPathAndNeverLeadOut) {
+  const std::string media = dir.file("cache/Media/");
+  struct Case {
+    const char* source;
+    const char* cached;  // null: refused
+  } cases[] = {
+      {"/mnt/share/Music/a.mp3", "mnt/share/Music/a.mp3"},
+      {"//server/share/a.mp3", "server/share/a.mp3"},
+      {"a.mp3", "a.mp3"},
+      {"/share/../../etc/passwd", nullptr},
+      {"/share/./a.mp3", nullptr},
+      {"/share//a.mp3", nullptr},
+      {"///a.mp3", nullptr},
+      {"/share/a.mp3/..", nullptr},
+      {"", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    const bool made = library::cachePathFor(*app, c.source, out);
+    EXPECT_EQ(made, c.cached != nullptr) << c.source;
+    if (c.cached) {
+      EXPECT_EQ(out, media + c.cached) << c.source;
+    }
+  }
+}
+
+TEST_F(BufferCacheTest, ABufferSizeBelowFiftyIsRaisedOnFirstCreationToo) {
+  app->settings.bufferSize = 20;
+  listSongs(3);  // too short to buffer: only the table is made
+  openCacheAndWait();
+  EXPECT_EQ(app->settings.bufferSize, 50u);
+  EXPECT_EQ(slots().size(), 50u);
+  EXPECT_EQ(cachedFiles(), 0u) << "a list of 5 songs or fewer is never buffered";
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+
+  // A table with more slots than asked keeps its newest ones.
+  app->settings.bufferSize = 60;
+  openCacheAndWait();
+  EXPECT_EQ(slots().size(), 60u);
+  app->settings.bufferSize = 55;
+  openCacheAndWait();
+  EXPECT_EQ(slots().size(), 55u);
+}
+
+TEST_F(BufferCacheTest, AListLongerThanTheCacheEndsPartiallyBufferedAndStampsGrowToTheCeiling) {
+  app->settings.bufferSize = 150;
+  const std::vector<std::string> songs = listSongs(300);
+  openCacheAndWait();
+  EXPECT_EQ(app->jobs.bufferStage.load(), kPartlyBuffered);
+  EXPECT_EQ(app->shared.rebufferValue.load(), 100u);
+  EXPECT_EQ(cachedFiles(), 150u);
+  const auto first = slots();
+  for (size_t i = 0; i < 150; ++i)
+    ASSERT_EQ(first.count(songs[i]), 1u) << "the songs that play soonest are cached: " << songs[i];
+  std::string cached;
+  ASSERT_TRUE(library::cachePathFor(*app, songs[0], cached));
+  EXPECT_EQ(readFile(cached), "song 0");
+  EXPECT_EQ(library::playablePath(*app, songs[0]), cached);
+  EXPECT_EQ(library::playablePath(*app, songs[200]), songs[200]) << "not cached: played from the share";
+
+  // Met again, a cached song gains 100 a run, and stops at the ceiling.
+  {
+    db::TableHandle h;
+    text::copy(h.path, library::bufferIndexPath(*app).c_str());
+    h.writable = 1;
+    ASSERT_TRUE(db::openMapped(h));
+    text::copy(h.searchText, songs[1].c_str());
+    const int32_t slot = db::findByFieldBackwards(h, 1);
+    ASSERT_GE(slot, 0);
+    h.value = library::kStampCeiling - 50;
+    db::writeField(h, static_cast<uint32_t>(slot), 3);
+    db::closeTable(h);
+  }
+  library::bufferingRun(*app);
+  auto again = slots();
+  EXPECT_EQ(again.find(songs[0])->second, first.find(songs[0])->second + library::kStampGain);
+  EXPECT_EQ(again.find(songs[1])->second, library::kStampCeiling + 50);
+  library::bufferingRun(*app);
+  EXPECT_EQ(slots().find(songs[1])->second, library::kStampCeiling + 50);
+}
+
+TEST_F(BufferCacheTest, SongsThatCannotBeCopiedAreFailuresAndNothingIsWrittenOutsideTheCache) {
+  app->settings.bufferSize = 50;
+  listSongs(8);
+  // A list naming a path with ".." and songs the share no longer has.
+  for (const std::string& song : {dir.file("share/../outside.mp3"), dir.file("share/gone1.mp3")}) {
+    play::ListRow row;
+    row.column[play::FileName] = song;
+    app->list.insert(0, row);
+  }
+  writeFile(dir.file("outside.mp3"), "outside");
+  openCacheAndWait();
+  EXPECT_EQ(cachedFiles(), 8u);
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+  EXPECT_FALSE(fs::exists(dir.file("cache/outside.mp3")));
+  EXPECT_FALSE(fs::exists(dir.file("outside.mp3.part")));
+
+  // A share that fails every copy: the run gives up after ten failures.
+  app->list.clear();
+  listSongs(40);
+  app->copies.copyFile = [](const std::string&, const std::string&) { return false; };
+  library::bufferingRun(*app);
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferGaveUp);
+  EXPECT_EQ(app->shared.rebufferValue.load(), 0u);
+}
+
+TEST_F(BufferCacheTest, BufferOffDeletesTheCachedFilesAndTheTable) {
+  app->settings.bufferSize = 50;
+  listSongs(12);
+  openCacheAndWait();
+  ASSERT_EQ(cachedFiles(), 12u);
+  app->settings.bufferMode = 0;
+  openCacheAndWait();
+  EXPECT_EQ(cachedFiles(), 0u);
+  EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferError);
+  EXPECT_TRUE(fs::exists(dir.file("share/Music/Artist 0/0.mp3"))) << "the songs themselves stay";
+  EXPECT_EQ(library::playablePath(*app, dir.file("share/Music/Artist 0/0.mp3")),
+            dir.file("share/Music/Artist 0/0.mp3"));
+}
+
+}  // namespace
+}  // namespace plinka::test

@@ -35,7 +35,7 @@ int openDataFolder(App& app) {
       std::fprintf(stderr, "plinkactl: cannot use data folder %s\n", dataFolderOption.c_str());
       return 1;
     }
-    app.folders.program = platform::programFolder();
+    app.folders = settleFoldersForThisProcess();
     // Kept absolute: the settings store paths inside it (the song table's),
     // which must name the same files from any working folder.
     app.folders.data = std::filesystem::absolute(dataFolderOption, ec).lexically_normal().string();

@@ -2,8 +2,13 @@
 
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
+#include "db/filename_index.h"
+#include "db/records.h"
+#include "db/song_table_open.h"
+#include "db/table.h"
 #include "library/import.h"
 #include "library/playlist_file.h"
+#include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
@@ -71,6 +76,11 @@ int runImportVerb(int argc, char** argv) {
     std::fprintf(stderr, "plinkactl: the import could not start\n");
     return 1;
   }
+  if (result.shareBusy) {
+    std::fprintf(stderr, "plinkactl: another computer is writing the song table %s; try again later\n",
+                 app->settings.databasePath);
+    return 1;
+  }
   if (!result.tableOpened) {
     std::fprintf(stderr, "plinkactl: cannot open song table %s\n", app->settings.databasePath);
     return 1;
@@ -85,6 +95,36 @@ int runImportVerb(int argc, char** argv) {
   // it is rather than have saving delete it as empty.
   app->listFileKept.store(1);
   return saveDataFolder(*app);
+}
+
+int runRateVerb(int argc, char** argv) {
+  uint64_t rating = 0;
+  if (argc != 3 || !parseWholeNumber(argv[2], 0, 10, rating))
+    return usage("rate FILE RATING (0-10)");
+  auto app = std::make_unique<App>();
+  if (openDataFolder(*app) != 0)
+    return 1;
+  // Written as the player writes a rating: the song table opened for
+  // writing (on a share: locked, refreshed, and pushed back at the close).
+  const uint32_t user = play::currentUser(*app);
+  db::SongTableOpen open(*app, db::SongTableOpen::Mode::Writing);
+  if (!open) {
+    std::fprintf(stderr, "plinkactl: the song table %s is busy or offline; the rating was not stored\n",
+                 app->settings.databasePath);
+    return 1;
+  }
+  const int32_t record = db::findFileNamePreferExact(app->songTable, argv[1]);
+  if (record < 0) {
+    std::fprintf(stderr, "plinkactl: no song %s in the song table\n", argv[1]);
+    return 1;
+  }
+  app->songTable.value = db::scoreOfRating(app->settings, static_cast<uint32_t>(rating));
+  if (db::writeField(app->songTable, static_cast<uint32_t>(record), db::scoreField(user)) < 0) {
+    std::fprintf(stderr, "plinkactl: the rating of %s could not be written\n", argv[1]);
+    return 1;
+  }
+  open.close();
+  return 0;
 }
 
 int dataFolderSongTable(std::string& path) {

@@ -15,6 +15,9 @@ namespace plinka::cli {
 // ends in '/'. 0 done, 1 the source or the data folder cannot be used, 2 bad
 // arguments.
 int runImportVerb(int argc, char** argv);
+// rate FILE RATING: sets the current user's rating (0-10) of the song
+// stored as FILE.
+int runRateVerb(int argc, char** argv);
 
 // Opens the data folder (a first use creates the settings and the song table
 // as the player would) and gives the path of its song table. 0, or 1 with a

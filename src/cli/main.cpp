@@ -49,6 +49,7 @@ const Verb kVerbs[] = {
     {"checksum", plinka::cli::runChecksumVerb, "checksum FILE      the file's content checksum"},
     {"tags", plinka::cli::runTagsVerb, "tags FILE          title, artist, album, comment and year from the file's tag"},
     {"import", plinka::cli::runImportVerb, "import SOURCE      import a folder or playlist into the song table"},
+    {"rate", plinka::cli::runRateVerb, "rate FILE RATING   set the current user's rating (0-10) of a song"},
     {"maintain", plinka::cli::runMaintainVerb,
      "maintain FUNCTION [ARGS]  run a database function (\"plinkactl maintain\" names them)"},
     {"build", plinka::cli::runBuildVerb, "build [--state N] [--count N]  build State N's list (N 1-10), a song a line"},

@@ -182,6 +182,12 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   if (pull && destinationSize >= 0)
     backedUp = copyWhole(app, destination, backup);
 
+  // A push stamps the network file before its new content takes the name:
+  // the lock is held on the file the push replaces, so another instance can
+  // lock the new file the moment it is renamed into place, and must then
+  // already find a stamp that tells it to pull. (A push that fails after
+  // this only costs the others a needless pull.)
+  const std::string pushedStamp = pull ? std::string() : writeNewStamp(destination);
   int64_t copiedSize = 0;
   for (uint32_t attempt = 0; attempt < kCopyTries; ++attempt) {
     copyWhole(app, source, destination);
@@ -189,7 +195,7 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
     if (copiedSize < 0)
       copiedSize = 0;
     if (copiedSize == sourceSize) {
-      copies.pulledStamp = pull ? stamp : writeNewStamp(destination);
+      copies.pulledStamp = pull ? stamp : pushedStamp;
       return static_cast<uint64_t>(copiedSize);
     }
   }

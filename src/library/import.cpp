@@ -163,7 +163,12 @@ int32_t addOneFile(App& app, const char* path) {
     return -1;
   const auto slot = static_cast<uint32_t>(found);
 
+  // The record only counts as a song once its path is whole: killed half-way
+  // through the write, the import leaves a free slot, never a song named by
+  // half a path.
+  db::setStatus(table, slot, db::kStatusFree);
   writeText(table, slot, db::FileName, path);
+  db::setStatus(table, slot, db::kStatusInUse);
   app.importIndex.add(table, slot);
   for (uint32_t field :
        {uint32_t{db::Flags}, uint32_t{db::StartPoint}, uint32_t{db::EndPoint}, uint32_t{db::PlayCount}, uint32_t{10}})

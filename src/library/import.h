@@ -37,6 +37,7 @@ enum class ImportOutcome {
 struct ImportResult {
   ImportOutcome outcome = ImportOutcome::NotStarted;
   bool tableOpened = false;  // the song table could be opened for writing
+  bool shareBusy = false;    // on a share: another computer held the song table
   uint32_t added = 0;        // new records
   uint32_t skipped = 0;      // files or lines looked at but not added
 };

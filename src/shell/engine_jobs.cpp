@@ -2,6 +2,7 @@
 
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
+#include "library/id_worker.h"
 #include "play/install.h"
 #include "play/player.h"
 #include "play/quick_links.h"
@@ -14,6 +15,7 @@ void installEngineJobs(App& app) {
   library::installEditQueue(app);
   // Edits the last run could not write come back into the queue.
   library::restoreKeptEdits(app);
+  library::installIdWorker(app);
   play::installPlayer(app);
   app.hooks.startCoverLoader = library::startCoverLoader;
   app.hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;

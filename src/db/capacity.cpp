@@ -144,7 +144,7 @@ void shrink(TableHandle& h, uint32_t by) {
 }  // namespace
 
 bool compact(TableHandle& h) {
-  if (h.holdCount != 0 || !detail::recordsWritable(h))
+  if (h.holdCount != 0 || h.lastingHolds.load() != 0 || !detail::recordsWritable(h))
     return false;
   const uint32_t noRecount = h.noRecount;
   h.noRecount = 1;
@@ -175,7 +175,7 @@ CapacityOutcome runCapacityRule(TableHandle& h) {
     const uint64_t step = occupied / 16;
     outcome =
         grow(h, static_cast<uint32_t>(step > 10 ? step : 10)) ? CapacityOutcome::Grown : CapacityOutcome::GrowRefused;
-  } else if (percent < 70 && slots > 50 && h.holdCount == 0 && compact(h)) {
+  } else if (percent < 70 && slots > 50 && compact(h)) {
     shrink(h, static_cast<uint32_t>(slots > 100 ? 3 * slots / 16 : 10));
     outcome = CapacityOutcome::Shrunk;
   }

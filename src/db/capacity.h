@@ -30,7 +30,21 @@ CapacityOutcome runCapacityRule(TableHandle& h);
 // Moves the occupied records towards slot 0, keeping their order, so that
 // every free slot lies behind them. Each moved record's old slot becomes
 // free (status 5) and keeps its bytes. Skipped (false) while the hold count
-// is not 0 or the table is not open mapped for writing; true when done.
+// (or a lasting hold) is not 0 or the table is not open mapped for
+// writing; true when done.
 bool compact(TableHandle& h);
+
+// A lasting hold on a table's slot numbers for a scope: no compaction moves
+// a record meanwhile, however often the table is opened and closed.
+class SlotHold {
+public:
+  explicit SlotHold(TableHandle& h) : h_(h) { h_.lastingHolds.fetch_add(1); }
+  ~SlotHold() { h_.lastingHolds.fetch_sub(1); }
+  SlotHold(const SlotHold&) = delete;
+  SlotHold& operator=(const SlotHold&) = delete;
+
+private:
+  TableHandle& h_;
+};
 
 }  // namespace plinka::db

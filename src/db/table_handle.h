@@ -14,6 +14,7 @@
 #include "platform/mapping.h"
 #include "platform/table_lock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -126,12 +127,18 @@ struct TableHandle {
   uint32_t fieldTableOffset = kFieldTableOffset;
   uint32_t slotAreaOffset = 0;  // 1444 + 8F
   uint32_t slotSize = 0;        // R: 4 + the sum of the field widths
-  uint32_t holdCount = 0;       // while not 0, no compaction or shrink
+  uint32_t holdCount = 0;       // while not 0, no compaction or shrink (reset by every open)
   uint32_t value = 0;           // value word
   char text[1024] = {};         // text buffer
   char searchText[1024] = {};   // search text of the searches
   uint32_t writable = 0;        // set by the caller before opening; cleared by closing
   uint32_t noRecount = 0;       // set during bulk moves (counts are kept in step regardless)
+
+  // Holds of jobs that keep a slot number while the table is closed and
+  // another job may open it (the ID worker during a checksum); counted
+  // with holdCount, but kept across opens. Raised and lowered by those jobs
+  // (see SlotHold); read by whoever compacts.
+  std::atomic<uint32_t> lastingHolds{0};
 
   // Kept by the engine; callers only read them.
   bool openForWriting = false;              // the mode the file is really open in

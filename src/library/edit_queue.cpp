@@ -87,6 +87,20 @@ void unlock(App& app) { app.editQueue.lock.store(0); }
 
 bool quitting(const App& app) { return isClosingCode(app.run.commandSlot.load()); }
 
+// A written ID edit leaves the record's song the same but changes the
+// identity it answers to: the edits queued for it after that one still carry
+// the identity the song had, and would otherwise be taken for edits of
+// another song and dropped (a new Score queued before the song's first ID
+// was written). They follow the song to its new identity. `applied` is the
+// written entry's place; the newer entries lie in front of it.
+void followNewIdentity(EditQueue& queue, int32_t applied, const QueuedEdit& edit) {
+  for (int32_t i = 0; i < applied; ++i) {
+    QueuedEdit& newer = queue.entries[static_cast<size_t>(i)];
+    if (newer.record == edit.record && newer.identity == edit.identity)
+      newer.identity = edit.newValue;
+  }
+}
+
 // Applies queued edits from the oldest, under the queue lock. An edit is
 // written only while its record still holds the song it was made for.
 void applyEdits(App& app, bool leaving) {
@@ -104,6 +118,8 @@ void applyEdits(App& app, bool leaving) {
     if (numberField && db::readField(table, edit.record, db::ID) >= 0 && table.value == edit.identity) {
       table.value = edit.newValue;
       db::writeField(table, edit.record, edit.field);
+      if (edit.field == db::ID && edit.newValue != edit.identity)
+        followNewIdentity(queue, count - 1, edit);
     }
     queue.count.store(count - 1);
   }

@@ -8,6 +8,7 @@
 #include "db/table.h"
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
+#include "library/id_worker.h"
 #include "library/tag_reader.h"
 #include "platform/clock.h"
 #include "platform/power.h"
@@ -71,6 +72,9 @@ struct App {
   // worker) and the cache writer under the queue's own lock; its count is
   // read by anyone (see EditQueue).
   library::EditQueue editQueue;
+  // The ID worker's checksum (set before threads start; read by the worker).
+  // Its running flag is jobs.idWorkerRunning, its hash count shared.hashStat.
+  library::IdWorkerState idWorker;
 
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;

@@ -3,6 +3,7 @@
 #include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
+#include "library/id_worker.h"
 #include "play/install.h"
 #include "play/player.h"
 #include "play/quick_links.h"
@@ -15,6 +16,7 @@ void installEngineJobs(App& app) {
   library::installEditQueue(app);
   // Edits the last run could not write come back into the queue.
   library::restoreKeptEdits(app);
+  library::installIdWorker(app);
   play::installPlayer(app);
   library::installBufferCache(app);
   app.hooks.startCoverLoader = library::startCoverLoader;

@@ -1,8 +1,8 @@
 // Puts every background job of the engine into an App before its threads
 // start: list building, the details loader and the list commands, the
-// deferred edit queue's writer, the player's hooks, the cover loader and the
-// quick-link builder. Edits an earlier run kept for this start are queued
-// again.
+// deferred edit queue's writer, the ID worker, the player's hooks, the cover
+// loader and the quick-link builder. Edits an earlier run kept for this start
+// are queued again.
 #pragma once
 
 namespace plinka {

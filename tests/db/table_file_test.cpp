@@ -171,6 +171,15 @@ TEST(TableFile, ClosingAndReopeningReplacesTheHandlesState) {
   h.holdCount = 3;
   ASSERT_TRUE(openMapped(h)) << "reopening an open table";
   EXPECT_EQ(h.holdCount, 0u);
+  {
+    // A job keeping a slot number while others open the table holds it
+    // across their opens.
+    const SlotHold hold(h);
+    ASSERT_TRUE(openMapped(h));
+    EXPECT_EQ(h.lastingHolds.load(), 1u);
+    EXPECT_FALSE(compact(h));
+  }
+  EXPECT_TRUE(compact(h));
   EXPECT_EQ(h.writable, 1u);
   closeTable(h);
   EXPECT_FALSE(h.isOpen());

@@ -289,6 +289,39 @@ TEST_F(EditQueueTest, OfflineTheWriterStopsAndTheEditsWait) {
   EXPECT_EQ(number(1, kScore), 0u);
 }
 
+TEST_F(EditQueueTest, EditsQueuedAfterANewIdFollowTheSongToIt) {
+  struct Case {
+    const char* what;
+    uint32_t record, storedId;
+    uint32_t idEditIdentity, newId;  // the ID edit, queued first
+    uint32_t scoreIdentity;          // the Score edit queued after it
+    uint32_t idAfter, scoreAfter;
+  };
+  const Case cases[] = {
+      {"a song's first ID, then its Score", 3, 0, 0, 777, 0, 777, 9},
+      {"a changed file's new ID, then its Score", 4, kIdBase + 4, kIdBase + 4, 888, kIdBase + 4, 888, 9},
+      {"an ID edit for another song is dropped, and so is the Score", 5, kIdBase + 5, 0, 999, 0, kIdBase + 5, 0},
+  };
+  for (const Case& c : cases) {
+    setNumber(c.record, db::ID, c.storedId);
+    enqueueEdit(*app, c.record, db::ID, c.newId, c.idEditIdentity, c.idEditIdentity);
+    enqueueEdit(*app, c.record, kScore, 9, 0, c.scoreIdentity);
+  }
+  // Another record's edit made for the song's old identity stays its own.
+  setNumber(6, db::ID, 0);
+  enqueueEdit(*app, 6, kScore, 4, 0, 0);
+
+  startHeartbeat(*app);
+  library::runCacheWriter(*app);
+
+  for (const Case& c : cases) {
+    EXPECT_EQ(number(c.record, db::ID), c.idAfter) << c.what;
+    EXPECT_EQ(number(c.record, kScore), c.scoreAfter) << c.what;
+  }
+  EXPECT_EQ(number(6, db::ID), 0u);
+  EXPECT_EQ(number(6, kScore), 4u);
+}
+
 TEST_F(EditQueueTest, EditsQueuedWhileTheWriterWorksAreNeitherLostNorMixedUp) {
   startHeartbeat(*app);
   constexpr uint32_t kPerProducer = 90;

@@ -60,6 +60,17 @@ int32_t lastInUse(const TableHandle& h);
 // The n-th record in use (n from 1) counting from slot 0, or -1.
 int32_t nthInUse(const TableHandle& h, uint32_t n);
 
+// Calls visit(slot) for every record in use, in slot order.
+template <class Visit> void forEachInUse(TableHandle& h, Visit visit) {
+  for (int32_t s = firstWithStatus(h, static_cast<int32_t>(kStatusInUse), 0); s >= 0;) {
+    visit(static_cast<uint32_t>(s));
+    const int32_t next = nextInUse(h, static_cast<uint32_t>(s));
+    if (next <= s)
+      break;
+    s = next;
+  }
+}
+
 // Copies all R bytes of slot `from` (status included) over slot `to`.
 // `to`, or -1 when refused.
 int32_t copySlot(TableHandle& h, uint32_t from, uint32_t to);

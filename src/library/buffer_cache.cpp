@@ -132,30 +132,22 @@ void addEmptySlot(db::TableHandle& h) {
 int32_t leastRecentSlot(db::TableHandle& h, uint32_t bound) {
   int32_t best = -1;
   uint32_t bestStamp = bound;
-  for (int32_t s = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0); s >= 0;) {
-    const uint32_t stamp = stampOf(h, static_cast<uint32_t>(s));
+  db::forEachInUse(h, [&](uint32_t s) {
+    const uint32_t stamp = stampOf(h, s);
     if (stamp < bestStamp) {
-      best = s;
+      best = static_cast<int32_t>(s);
       bestStamp = stamp;
     }
-    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(s));
-    if (next <= s)
-      break;
-    s = next;
-  }
+  });
   return best;
 }
 
 void lowerHighStamps(db::TableHandle& h) {
-  for (int32_t s = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0); s >= 0;) {
-    const uint32_t stamp = stampOf(h, static_cast<uint32_t>(s));
+  db::forEachInUse(h, [&h](uint32_t s) {
+    const uint32_t stamp = stampOf(h, s);
     if (stamp > kStampDropAbove)
-      setStamp(h, static_cast<uint32_t>(s), stamp - kStampDrop);
-    const int32_t next = db::nextInUse(h, static_cast<uint32_t>(s));
-    if (next <= s)
-      break;
-    s = next;
-  }
+      setStamp(h, s, stamp - kStampDrop);
+  });
 }
 
 // Copies a song into its place in the cache, making the folders on the way;

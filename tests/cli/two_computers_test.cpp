@@ -121,15 +121,11 @@ TEST(TwoComputers, ImportsRatingsAndBuildsOnOneShareLoseNothing) {
     text::copy(h.path, table.c_str());
     ASSERT_TRUE(db::openMapped(h));
     std::multiset<std::string> names;
-    for (int32_t s = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0); s >= 0;) {
-      db::readField(h, static_cast<uint32_t>(s), db::FileName);
+    db::forEachInUse(h, [&](uint32_t s) {
+      db::readField(h, s, db::FileName);
       if (h.text[0] != '\0')
         names.insert(h.text);
-      const int32_t next = db::nextInUse(h, static_cast<uint32_t>(s));
-      if (next <= s)
-        break;
-      s = next;
-    }
+    });
     std::set<std::string> expected(a.songs.begin(), a.songs.end());
     expected.insert(b.songs.begin(), b.songs.end());
     EXPECT_EQ(names.size(), expected.size()) << "every song once";

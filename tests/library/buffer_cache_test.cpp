@@ -64,16 +64,12 @@ protected:
     db::TableHandle h;
     text::copy(h.path, library::bufferIndexPath(*app).c_str());
     EXPECT_TRUE(db::openMapped(h));
-    for (int32_t s = db::firstWithStatus(h, static_cast<int32_t>(db::kStatusInUse), 0); s >= 0;) {
-      db::readField(h, static_cast<uint32_t>(s), 1);
+    db::forEachInUse(h, [&](uint32_t s) {
+      db::readField(h, s, 1);
       const std::string path = h.text;
-      db::readField(h, static_cast<uint32_t>(s), 3);
+      db::readField(h, s, 3);
       out.emplace(path, h.value);
-      const int32_t next = db::nextInUse(h, static_cast<uint32_t>(s));
-      if (next <= s)
-        break;
-      s = next;
-    }
+    });
     db::closeTable(h);
     return out;
   }

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/table_lock.h"
+#include "play/shutdown_timer.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/status_texts.h"
@@ -306,6 +307,10 @@ void bufferingRun(App& app) {
     app.shared.rebufferValue.store(0);
   }
   refreshStatus(app);
+  // The list is built and copied: a machine set to switch off after a build
+  // may do so now (the timer itself checks the switches and the player).
+  if (bufferOn(app) && app.mainWindow.creating.load() == 0)
+    play::startShutdownTimer(app);
 }
 
 void startCache(App& app) {

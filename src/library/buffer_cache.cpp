@@ -57,10 +57,6 @@ bool cachePathFor(const App& app, const std::string& source, std::string& out) {
   return true;
 }
 
-}  // namespace plinka::library
-
-namespace plinka::library {
-
 namespace {
 
 constexpr uint32_t kPathField = 1;
@@ -109,13 +105,14 @@ void deleteCachedCopy(const App& app, const std::string& source) {
     platform::removeFile(cached);
 }
 
-// Takes the last record out: its cached copy goes and the record is deleted.
-void removeLastSlot(const App& app, db::TableHandle& h) {
+// Takes the last record out: its cached copy goes and the record is
+// deleted. False when no record could be taken out.
+bool removeLastSlot(const App& app, db::TableHandle& h) {
   const int32_t last = db::lastInUse(h);
   if (last < 0)
-    return;
+    return false;
   deleteCachedCopy(app, pathOf(h, static_cast<uint32_t>(last)));
-  db::setStatus(h, static_cast<uint32_t>(last), db::kStatusFree);
+  return db::setStatus(h, static_cast<uint32_t>(last), db::kStatusFree);
 }
 
 // Adds an empty slot (stamp 0, no path).
@@ -153,11 +150,14 @@ void lowerHighStamps(db::TableHandle& h) {
 
 // Copies a song into its place in the cache, making the folders on the way;
 // the copy is written under a temporary name and renamed, so a broken copy
-// never stands under the song's name.
+// never stands under the song's name. (Tests put a stand-in for the share's
+// copies in app.copies.copyFile; it serves here too.)
 bool copyIntoCache(const App& app, const std::string& source, const std::string& cached) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(cached).parent_path(), ec);
-  return cacheCopyOf(app)(source, cached);
+  if (app.copies.copyFile)
+    return app.copies.copyFile(source, cached);
+  return platform::copyFile(source, cached, true);
 }
 
 bool runMustEnd(App& app) {
@@ -167,12 +167,6 @@ bool runMustEnd(App& app) {
 }
 
 }  // namespace
-
-std::function<bool(const std::string&, const std::string&)> cacheCopyOf(const App& app) {
-  if (app.copies.copyFile)
-    return app.copies.copyFile;
-  return [](const std::string& from, const std::string& to) { return platform::copyFile(from, to, true); };
-}
 
 std::string playablePath(const App& app, const std::string& source) {
   std::string cached;
@@ -205,8 +199,8 @@ void openCache(App& app) {
       } else {
         db::TableHandle& h = table.h;
         if (h.inUseCount > s.bufferSize) {
-          while (h.inUseCount > s.bufferSize - 1)
-            removeLastSlot(app, h);
+          while (h.inUseCount > s.bufferSize - 1 && removeLastSlot(app, h)) {
+          }
           addEmptySlot(h);
         }
         for (uint32_t before = 0; h.inUseCount < s.bufferSize && h.inUseCount != before;) {
@@ -219,9 +213,8 @@ void openCache(App& app) {
     } else {
       {
         IndexOpen table(index);
-        if (table)
-          while (table.h.inUseCount > 0)
-            removeLastSlot(app, table.h);
+        while (table && table.h.inUseCount > 0 && removeLastSlot(app, table.h)) {
+        }
       }
       platform::removeFile(index);
       platform::removeFile(platform::tableLockPath(index));

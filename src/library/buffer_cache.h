@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace plinka {
@@ -61,10 +60,6 @@ void startCache(App& app);
 // One buffering run over the upcoming list (also run by the background
 // worker when the list changed).
 void bufferingRun(App& app);
-
-// How songs are copied into the cache: the copies' stand-in when a test set
-// one, else a plain file copy.
-std::function<bool(const std::string&, const std::string&)> cacheCopyOf(const App& app);
 
 // Hooks the buffering run into the background worker.
 void installBufferCache(App& app);

@@ -34,8 +34,9 @@ struct JobFlags {
   // buffer cache and by the status texts (a notice shown, a stage settled);
   // read by the background worker and the status texts.
   std::atomic<uint32_t> bufferStage{kBufferError};
-  // 1 while a buffering run goes on. Taken and cleared by the run; read by
-  // the status texts' callers in tests.
+  // 1 while a buffering run goes on: taken with an exchange at the start of
+  // a run and cleared at its end (by the run's thread, the background worker
+  // or a job thread), so two runs never overlap.
   std::atomic<uint32_t> bufferRunning{0};
   // Serialises the buffer cache's uses of its index table: a run, and the
   // opening or emptying of the cache (Options thread, start-up).

@@ -201,6 +201,11 @@ CoverResult loadWithFlagHeld(App& app) {
     }
   }
   if (!ready) {
+    // A failure belongs to the song it was tried for: once another song has
+    // started, its own count stands.
+    if (songFile != play::copyCurrentSong(app).file) {
+      return CoverResult::Superseded;
+    }
     countFailure(app);
     return CoverResult::Failed;
   }

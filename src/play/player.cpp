@@ -170,6 +170,9 @@ void startSong(App& app, uint32_t request) {
     // either sees the new name and drops its picture, or stored it before
     // this release cleared it.
     library::releaseCover(app);
+    // Each song gets its own tries at a cover: failures of the songs before
+    // do not keep its picture away.
+    app.jobs.coverFailures.store(0);
     app.jobs.currentMediaType.store(library::mediaType(s, d.currentSongFile));
 
     // The details: the preloaded ones when they belong to this song, else

@@ -143,6 +143,28 @@ TEST_F(PlayerTest, PlayNowWhilePausedPlaysTheChosenSong) {
   EXPECT_EQ(app->player.pausePosition.load(), 0u);
 }
 
+// A song whose pictures would not load stops the cover loader for itself
+// only: the next song, however it starts, gets its own tries; a resumed song
+// is the same song and keeps its count.
+TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
+  makeSongs(6);
+  listSlots({0, 1, 2, 3, 4});
+  request(play::kPlayerStart);
+  const uint32_t requests[] = {play::kPlayerSkip, play::kPlayerLastSong, play::kPlayerStart};
+  for (const uint32_t r : requests) {
+    SCOPED_TRACE(r);
+    app->jobs.coverFailures = 2;
+    request(r);
+    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+  }
+  app->jobs.coverFailures = 2;
+  fake->moveTo(30000);
+  request(play::kPlayerPause);
+  request(play::kPlayerStart);
+  ASSERT_EQ(fake->lastStart(), 30000u);
+  EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
+}
+
 TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
   struct Case {
     const char* ending;

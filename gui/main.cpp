@@ -1,7 +1,4 @@
 // The `plinka` program: the desktop player with its main window.
-#include "db/copies.h"
-#include "db/song_table_open.h"
-#include "db/table.h"
 #include "gui/filler_window.h"
 #include "gui/main_window.h"
 #include "gui/media_controls.h"
@@ -58,15 +55,6 @@ void takeDataFolderFromEnvironment(Folders& folders) {
     folders.data = data;
   if (folders.data.back() != '/')
     folders.data += '/';
-}
-
-// The current State's list file into the list.
-void loadList(App& app) {
-  const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
-  if (!open)
-    return;
-  const std::string listFile = library::stateListFileName(app);
-  library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
 }
 
 // The toolbar's pictures are part of the program: without them the user is
@@ -129,7 +117,7 @@ int main(int argc, char** argv) {
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
   app->power = &power;
-  loadList(*app);
+  library::loadStateList(*app);
   library::startCache(*app);
 
   int result = 0;

@@ -3,8 +3,6 @@
 #include "cli/data_folder.h"
 #include "cli/terminal_ui.h"
 #include "cli/verbs.h"
-#include "db/copies.h"
-#include "db/table.h"
 #include "library/buffer_cache.h"
 #include "library/edit_queue.h"
 #include "library/playlist_file.h"
@@ -109,16 +107,6 @@ bool handleKey(App& app, TerminalUi& ui, int key) {
   return true;
 }
 
-// The current State's list file into the list, as the main window's
-// creation does.
-void loadList(App& app) {
-  if (!db::openSongTableForReading(app))
-    return;
-  const std::string listFile = library::stateListFileName(app);
-  library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
-  db::closeTable(app.songTable);
-}
-
 }  // namespace
 
 int runPlayVerb(int argc, char**) {
@@ -131,7 +119,7 @@ int runPlayVerb(int argc, char**) {
   app->ui = &ui;
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
-  loadList(*app);
+  library::loadStateList(*app);
   library::startCache(*app);
 
   startScheduler(*app);

@@ -2,6 +2,7 @@
 
 #include "db/filename_index.h"
 #include "db/search.h"
+#include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/file_access.h"
 #include "library/import.h"
@@ -74,6 +75,14 @@ bool writeList(const play::UpcomingList& list, const std::string& path) {
   // Written under another name and renamed: a failed write leaves the old
   // list file whole.
   return platform::replaceFile(path, text.data(), text.size());
+}
+
+bool saveStateList(App& app) {
+  const std::string listFile = stateListFileName(app);
+  if (!app.list.empty())
+    return writeList(app.list, listFile);
+  platform::removeFile(listFile);  // none there is as good
+  return true;
 }
 
 namespace {
@@ -237,6 +246,16 @@ void readPlaylist(App& app, const char* path, int mode) {
   });
   if (opened < 0)
     app.status.messagePending.store(1);
+}
+
+bool loadStateList(App& app) {
+  const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
+  if (!open)
+    return false;
+  app.jobs.songsInUse.store(db::countInUse(app.songTable));
+  const std::string listFile = stateListFileName(app);
+  readPlaylist(app, listFile.c_str(), kPlaylistLoad);
+  return true;
 }
 
 }  // namespace plinka::library

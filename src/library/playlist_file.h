@@ -43,6 +43,11 @@ bool appendPlaylistLine(std::string& text, std::string_view path);
 // another name, synced and renamed).
 bool writeList(const play::UpcomingList& list, const std::string& path);
 
+// Saves the upcoming list as the current State's list file: written when
+// the list has rows, deleted when it has none (a State without a list keeps
+// no file). False when a list with rows could not be written.
+bool saveStateList(App& app);
+
 // True for a source that names a playlist rather than a folder: one ending
 // in "txt", "m3u" or "m3u8" (letter case ignored).
 bool isPlaylistSource(std::string_view source);
@@ -79,5 +84,11 @@ int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(c
 // appended as a bare row with the texts of the file's tag when the file can
 // be read, and skipped when not. The song table must be open for reading.
 void readPlaylist(App& app, const char* path, int mode);
+
+// Appends the current State's list file to the upcoming list, with the song
+// table opened for reading for it. The songs in use are counted on the way,
+// so the status texts show them from the start. False when the song table
+// does not open (the list is left as it was).
+bool loadStateList(App& app);
 
 }  // namespace plinka::library

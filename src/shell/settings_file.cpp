@@ -289,11 +289,7 @@ bool saveSettings(App& app) {
     return false;
   if (app.listFileKept.load() != 0)
     return true;
-  const std::string listFile = library::stateListFileName(app);
-  if (!app.list.empty())
-    return library::writeList(app.list, listFile);
-  platform::removeFile(listFile);  // none there is as good
-  return true;
+  return library::saveStateList(app);
 }
 
 }  // namespace plinka

@@ -1,7 +1,5 @@
 #include "shell/state_switch.h"
 
-#include "db/song_table_open.h"
-#include "db/table.h"
 #include "library/playlist_file.h"
 #include "play/current_state.h"
 #include "shell/app.h"
@@ -16,13 +14,10 @@ namespace {
 // Saves the list to the current State's file and loads `newState`'s list.
 // Runs under exclusive access.
 void changeState(App& app, uint32_t newState) {
-  library::writeList(app.list, library::stateListFileName(app));
+  library::saveStateList(app);
   play::storeCurrentState(app, newState);
   app.list.clear();
-  if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open) {
-    const std::string listFile = library::stateListFileName(app);
-    library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
-  }
+  library::loadStateList(app);
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
   if (app.jobs.bufferStage.load() != kBufferError || app.settings.bufferMode != 0)

@@ -2,12 +2,15 @@
 // State's saved list takes its place, under exclusive access.
 #include "window_fixture.h"
 
+#include "library/playlist_file.h"
 #include "shell/scheduler.h"
 #include "shell/state_switch.h"
+#include "shell/status_texts.h"
 #include "shell/window_commands.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +98,28 @@ TEST_F(StateSwitchTest, AWaitForChoicesEndsOnceTheyAreCarriedOut) {
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/c.mp3", "/music/d.mp3"}));
   holder.join();
   finishJobs();
+}
+
+// A State left with an empty list keeps no list file, so none is read back.
+TEST_F(StateSwitchTest, AnEmptyListLeavesNoListFile) {
+  app->list.clear();
+  startHeartbeat(*app);
+  switchState(*app, 3);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("PL1.m3u")));
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/c.mp3", "/music/d.mp3"}));
+  switchState(*app, 0);
+  EXPECT_TRUE(listedFiles().empty());
+  EXPECT_EQ(readFile(dir.file("PL4.m3u")), "/music/c.mp3\r\n/music/d.mp3\r\n");
+}
+
+// At start-up the State's list is read before any song plays: the status
+// shows the songs in the table from the first refresh on.
+TEST_F(StateSwitchTest, TheStartLoadsTheListAndCountsTheSongs) {
+  app->list.clear();
+  ASSERT_EQ(app->jobs.songsInUse.load(), 0u);
+  ASSERT_TRUE(library::loadStateList(*app));
+  EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
+  EXPECT_EQ(composeStatus(*app).part[2], "5 entries");
 }
 
 TEST_F(StateSwitchTest, RefusedSwitchesChangeNothing) {

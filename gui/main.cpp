@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
   // instance lock is taken).
   if (switches.filler)
     return gui::runFillerProcess(*app, ui);
-  if (switches.startPlaying)
+  // Set before the window exists: its Play button shows the playing picture,
+  // and the player starts the top row as soon as it runs.
+  if (playsAtLaunch(switches, app->settings))
     app->run.playerRunning.store(1);
 
   platform::InstanceLock instance;

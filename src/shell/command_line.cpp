@@ -51,6 +51,10 @@ Switches readSwitches(const std::string& commandLine) {
   return switches;
 }
 
+bool playsAtLaunch(const Switches& switches, const SettingsRecord& settings) {
+  return switches.startPlaying || settings.autoPlay != 0;
+}
+
 std::string commandLineOf(int argc, char** argv) {
   std::string line;
   for (int i = 0; i < argc; ++i) {

@@ -2,6 +2,8 @@
 // token, and the two switches read from it.
 #pragma once
 
+#include "shell/settings_record.h"
+
 #include <string>
 
 namespace plinka {
@@ -25,6 +27,10 @@ struct Switches {
 // Reads tokens 1, 2, 3 ... while they are found; each counts by its last
 // character only, in either case, so "/F", "-f" and "stuff" all mean filler.
 Switches readSwitches(const std::string& commandLine);
+
+// Whether the player plays from launch on: the "s" switch, or "Auto Play"
+// set in the Options window.
+bool playsAtLaunch(const Switches& switches, const SettingsRecord& settings);
 
 // The arguments joined into one line the way the system's own command line
 // looks: separated by blanks, an argument that is empty or holds blanks or

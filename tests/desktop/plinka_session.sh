@@ -2,7 +2,8 @@
 # A whole session of the desktop player on a real (virtual) X display: it
 # starts on a small library, plays, skips on the S key, opens the media filler
 # beside itself, and quits through the window's close with its settings and
-# the State's list saved.
+# the State's list saved; started again with "Auto Play" set, it plays
+# without the switch.
 # usage: plinka_session.sh PLINKA PLINKACTL   (run under xvfb-run)
 set -euo pipefail
 plinka="$1"
@@ -102,11 +103,20 @@ placement="4298 44"
 widths="732 20"
 settings_field $placement blank >/dev/null
 settings_field $widths blank >/dev/null
+# "Auto Play" set in the settings plays from launch without the switch.
+auto_play=660
+python3 - "$work/data/dPlinka.dat" $((8 + auto_play)) <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[int(sys.argv[2]):int(sys.argv[2]) + 4] = (1).to_bytes(4, "little")
+open(sys.argv[1], "wb").write(data)
+PY
 sleep 1.1
 touch "$work/before-signal"
 "$plinka" >"$work/log" 2>&1 &
 pid=$!
 python3 "$here/x_driver.py" wait Plinka 30 || fail "no window on the second start"
+wait_for 30 "^playing: "
 kill -TERM "$pid"
 until=$((SECONDS + 30))
 while kill -0 "$pid" 2>/dev/null; do
@@ -119,4 +129,4 @@ pid=""
 [ "$(settings_field $placement)" != "$(printf '0%.0s' {1..88})" ] || fail "window place not saved at SIGTERM"
 [ "$(settings_field $widths)" != "$(printf '0%.0s' {1..40})" ] || fail "column widths not saved at SIGTERM"
 
-echo "desktop session: started, played '$first', skipped to '$second', closed and saved; saved again at SIGTERM"
+echo "desktop session: started, played '$first', skipped to '$second', closed and saved; played at launch with Auto Play; saved again at SIGTERM"

@@ -9,6 +9,7 @@
 #include "shell/settings_defaults.h"
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -18,14 +19,18 @@ using namespace plinka;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static library::TagReader reader;
   // The first byte picks the type the file is read as (the tag library goes
-  // by the name's ending), so every tag format it reads is exercised.
+  // by the name's ending), so every tag format it reads is exercised. An
+  // input that starts with an ID3v2 tag picks it by the tag's revision byte
+  // instead (0 in the seeds: MP3), so that its frames are read.
   static const std::string folder = [] {
     const std::string f = fuzz::scratchFolder() + "Some Artist/Some Album/";
     std::filesystem::create_directories(f);
     return f;
   }();
   static const char* const kEndings[] = {".mp3", ".flac", ".ogg", ".opus", ".m4a", ".wma", ".wav", ".mp4"};
-  const char* ending = kEndings[size > 0 ? data[0] % std::size(kEndings) : 0];
+  const bool id3First = size > 4 && std::memcmp(data, "ID3", 3) == 0;
+  const uint8_t picker = id3First ? data[4] : (size > 0 ? data[0] : 0);
+  const char* ending = kEndings[picker % std::size(kEndings)];
   const std::string path = folder + "01 Opening" + ending;
   static const SettingsRecord settings = [] {
     SettingsRecord s{};

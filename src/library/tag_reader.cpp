@@ -2,10 +2,12 @@
 
 #include "library/file_access.h"
 #include "library/folder_names.h"
+#include "library/id3v2_walk.h"
 #include "platform/container_tags.h"
 #include "text/text.h"
 
 #include <taglib/fileref.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tfile.h>
 #include <taglib/tpropertymap.h>
 
@@ -97,14 +99,28 @@ void readFromTheFramework(const char* path, TagResult& r) {
 // texts keep their first value; the comment is the comment's own text (in
 // ID3, the comment frame without a description; its language and
 // description are not part of it).
-void readTexts(const char* path, TagResult& r) {
+void readTexts(int fd, const char* path, TagResult& r) {
   const TagLib::FileRef ref(path, false);
   if (ref.isNull() || ref.file() == nullptr || !ref.file()->isValid()) {
     if (containerOnlyTheFrameworkReads(path))
       readFromTheFramework(path, r);
     return;
   }
-  const TagLib::PropertyMap properties = ref.file()->properties();
+  TagLib::PropertyMap properties = ref.file()->properties();
+  // A leading ID3v2 tag the library stopped reading at an empty frame is
+  // read again past it. In an MPEG file that tag is the one read (it comes
+  // before an APE tag or a version 1 block); in other files its texts stand
+  // in only for what the file's own tag lacks.
+  TagLib::PropertyMap walked;
+  if (readId3v2PastEmptyFrames(fd, walked)) {
+    if (dynamic_cast<TagLib::MPEG::File*>(ref.file()) != nullptr && !walked.isEmpty()) {
+      properties = walked;
+    } else {
+      for (const auto& [key, values] : walked)
+        if (!properties.contains(key))
+          properties.insert(key, values);
+    }
+  }
   takeFirst(properties, "TITLE", r.title);
   takeFirst(properties, "ARTIST", r.artist);
   takeFirst(properties, "ALBUM", r.album);
@@ -133,7 +149,7 @@ int readTag(TagReader& reader, const char* path) {
   const int fd = openForReading(path);
   if (fd >= 0) {
     FileCloser closer(fd);
-    readTexts(path, r);
+    readTexts(fd, path, r);
   }
   reader.busy.exchange(0, std::memory_order_release);
   return fd >= 0 ? 1 : 0;

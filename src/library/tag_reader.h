@@ -1,6 +1,12 @@
 // Reading a media file's descriptive texts (title, artist, album, comment,
-// year) from its ID3 tag: version 2 at the start of the file, or else the
-// 128-byte version 1 block at its end. Every text comes out as UTF-8.
+// year) from whatever tag its type carries. The tag library reads the tag:
+// ID3 versions 2.2, 2.3 and 2.4 at the start of the file and the version 1
+// block at its end, Vorbis comments (FLAC, Ogg, Opus), MP4 atoms, APE and
+// ASF; Matroska and WebM are looked over by the media framework. Our own
+// rules sit on top of it: the defaults for what a tag does not give, the
+// first value of a multi-value text, the comment's own text, an ID3v2 tag
+// read on past an empty frame (where the library stops), texts kept to 599
+// bytes. Every text comes out as UTF-8.
 #pragma once
 
 #include <atomic>
@@ -38,12 +44,13 @@ struct TagReader {
 // not it has a tag; 0 when it cannot be opened or another reading holds the
 // reader (then nothing is waited for and the result is left alone).
 //
-// Version 2 tags of versions 2.2, 2.3 and 2.4 are read within the size their
-// header declares, at most 15 frames deep; a later frame of a kind already
-// seen replaces the earlier text. Text frames are decoded from their declared
-// encoding and only their first value is kept; the comment is the comment
-// frame's text after its language code and description. A file with a
-// version 2 tag is not searched for a version 1 block.
+// ID3 version 2 tags are read within the size their header declares, every
+// frame of them, empty frames passed over; of a frame that comes twice the
+// first text is kept. Text frames are decoded from their declared encoding
+// and only their first value is kept; the comment is the text of the comment
+// frame without a description (else of the first one with one), never its
+// language code or description. Of a file with both a version 2 tag and a
+// version 1 block, only the version 2 tag is read.
 int readTag(TagReader& reader, const char* path);
 
 // Copies at most cap - 1 bytes of the n-byte text src into dst and terminates

@@ -135,6 +135,60 @@ TEST(TagReader, VersionTwoFramesOfEachVersion) {
     expectTexts(readBytes(dir, c.bytes), c.want, c.label);
 }
 
+// Tags with a frame of size 0 are found in real files. The frames after it
+// are read as if it were not there, whichever version, wherever it stands.
+TEST(TagReader, AnEmptyFrameHidesNoFrameAfterIt) {
+  const std::string v1 = v1Block("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment");
+  const auto texts23 = [] {
+    return frame(3, "TIT2", latin1("Title")) + frame(3, "TPE1", latin1("Artist")) + frame(3, "TALB", latin1("Album")) +
+           frame(3, "COMM", latin1(std::string("eng\0", 4) + "Comment")) + frame(3, "TYER", latin1("1987"));
+  };
+  const Texts all = {"Title", "Artist", "Album", "Comment", "1987"};
+  struct Case {
+    const char* label;
+    std::string bytes;
+    Texts want;
+  } cases[] = {
+      {"2.3, the first frame empty", tag(3, frame(3, "PRIV", "") + texts23(), 16) + kAudio, all},
+      {"2.3, an empty text frame first", tag(3, frame(3, "TIT2", "") + texts23()) + kAudio, all},
+      {"2.3, empty frames in the middle",
+       tag(3,
+           frame(3, "TIT2", latin1("Title")) + frame(3, "TCON", "") + frame(3, "TPE1", latin1("Artist")) +
+               frame(3, "TXXX", "") + frame(3, "TALB", latin1("Album")),
+           8),
+       {"Title", "Artist", "Album", "No Data", "No Data"}},
+      {"2.4, the first frame empty",
+       tag(4, frame(4, "TDRC", "") + frame(4, "TIT2", latin1("Title")) + frame(4, "TDRC", latin1("2001"))),
+       {"Title", "No Data", "No Data", "No Data", "2001"}},
+      {"2.4, only a data length in the frame",
+       tag(4, frame(4, "TPE1", syncSafe(0), 0x0001) + frame(4, "TPE1", utf8("Mot\xC3\xB6rhead"))),
+       {"song.mp3", "Mot\xC3\xB6rhead", "No Data", "No Data", "No Data"}},
+      {"2.2, the first frame empty",
+       tag(2, frame(2, "TT2", "") + frame(2, "TT2", latin1("Old Title")) + frame(2, "TP1", latin1("Old Artist"))),
+       {"Old Title", "Old Artist", "No Data", "No Data", "No Data"}},
+      {"2.3 unsynchronised, the first frame empty",
+       header(3, 10 + 10 + 5, 0x80) + std::string("PRIV") + bigEndian32(0) + std::string(2, '\0') + "TIT2" +
+           bigEndian32(4) + std::string(2, '\0') + std::string("\0a\xFF\0b", 5),
+       {"a\xC3\xBF"
+        "b",
+        "No Data", "No Data", "No Data", "No Data"}},
+      {"with a version 1 block: still only version 2 read",
+       tag(3, frame(3, "PRIV", "") + frame(3, "TIT2", latin1("V2 Title"))) + kAudio + v1,
+       {"V2 Title", "No Data", "No Data", "No Data", "No Data"}},
+      {"the walk still ends at damage",
+       tag(3, frame(3, "PRIV", "") + frame(3, "TIT2", latin1("Title")) + frame(3, "tpe1", latin1("Lower Case")) +
+                  frame(3, "TALB", latin1("Album"))),
+       {"Title", "No Data", "No Data", "No Data", "No Data"}},
+      {"and inside the tag",
+       header(3, 10 + 16) + frame(3, "PRIV", "") + frame(3, "TIT2", latin1("Title")) +
+           frame(3, "TPE1", latin1("Audio Bytes")) + kAudio,
+       {"Title", "No Data", "No Data", "No Data", "No Data"}},
+  };
+  TempDir dir;
+  for (const Case& c : cases)
+    expectTexts(readBytes(dir, c.bytes), c.want, c.label);
+}
+
 TEST(TagReader, TheWalkStaysInsideTheTag) {
   const std::string title = frame(3, "TIT2", latin1("Inside"));
   // The header's size covers only the title frame; what follows looks like a
@@ -321,3 +375,4 @@ TEST(TagReader, VersionOneBlock) {
   expectTexts(readBytes(dir, block.substr(0, 127)), {"song.mp3", "No Data", "No Data", "No Data", "No Data"},
               "shorter than a block");
 }
+

@@ -19,16 +19,13 @@ void takeString(const GstTagList* list, const char* tag, std::string& out) {
   g_free(value);
 }
 
-void takeDate(const GstTagList* list, std::string& out) {
-  GstDateTime* when = nullptr;
-  if (gst_tag_list_get_date_time(list, GST_TAG_DATE_TIME, &when) && when != nullptr) {
-    gchar* text = gst_date_time_to_iso8601_string(when);
-    if (text != nullptr)
-      out = text;
-    g_free(text);
-    gst_date_time_unref(when);
-    return;
-  }
+// The year of the song's date tag: in Matroska its release or recording
+// date (DATE_RELEASED, DATE_RECORDED; the media framework gives the rarer
+// DATE_* tags the same name). The date and time a Matroska file carries in
+// its segment information (DateUTC) is when the file was written, not when
+// the song was released or recorded: it comes as a date and time, which is
+// not looked at.
+void takeYear(const GstTagList* list, std::string& out) {
   GDate* date = nullptr;
   if (gst_tag_list_get_date(list, GST_TAG_DATE, &date) && date != nullptr) {
     if (g_date_valid(date))
@@ -65,7 +62,7 @@ bool readContainerTags(const char* path, ContainerTags& tags) {
       takeString(list, GST_TAG_ARTIST, tags.artist);
       takeString(list, GST_TAG_ALBUM, tags.album);
       takeString(list, GST_TAG_COMMENT, tags.comment);
-      takeDate(list, tags.date);
+      takeYear(list, tags.date);
     }
   }
   if (info != nullptr)

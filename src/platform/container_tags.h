@@ -7,7 +7,10 @@
 namespace plinka::platform {
 
 struct ContainerTags {
-  std::string title, artist, album, comment, date;  // UTF-8; empty when absent
+  std::string title, artist, album, comment;  // UTF-8; empty when absent
+  // The year of the release or recording date tag; empty when there is
+  // none (the date the file was written never counts).
+  std::string date;
 };
 
 // Looks the file over (without playing it) and fills `tags` with what the

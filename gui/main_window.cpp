@@ -365,6 +365,8 @@ void MainWindow::refreshPlayerControls() {
     onPlayerChanged();
 }
 
+void MainWindow::showListTop() { list_->scrollToTop(); }
+
 void MainWindow::refreshSeekBar() {
   if (seekBar_->isSliderDown())
     return;

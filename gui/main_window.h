@@ -53,6 +53,8 @@ public:
   // Paints the now-playing area again and shows or hides the video.
   void refreshNowPlaying();
   void refreshSeekBar();
+  // Scrolls the upcoming list to its top row.
+  void showListTop();
   // The player started, stopped or changed song: the play button's tooltip,
   // the tray tip and whatever else follows the player (onPlayerChanged).
   void refreshPlayerControls();

@@ -242,6 +242,13 @@ void QtUi::setPlayButtonImage(int image) {
   });
 }
 
+void QtUi::showListTop() {
+  later([this] {
+    if (MainWindow* w = window_.load())
+      w->showListTop();
+  });
+}
+
 void QtUi::postCommand(uint32_t command, uint32_t parameter) {
   later([this, command, parameter] {
     if (MainWindow* w = window_.load())

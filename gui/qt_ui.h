@@ -63,6 +63,7 @@ public:
   void postCommand(uint32_t command, uint32_t parameter) override;
   void progressLine(WindowKind window, uint32_t line, const std::string& text) override;
   void workProgress(WindowKind window, const WorkProgress& progress) override;
+  void showListTop() override;
   void setWindowTitle(WindowKind window, const std::string& title) override;
   void messageBox(const std::string& text, const std::string& title) override;
 

@@ -119,6 +119,9 @@ void commandPlayFromRow(App& app, uint32_t rowId) {
   // A row removed since the double click is not played in its place.
   if (!found)
     return;
+  // The chosen song, now the top row, is where the user looks next.
+  if (app.ui)
+    app.ui->showListTop();
   if (app.run.playerRunning.load() != 0)
     app.run.playerRequest.store(kPlayerStart);
   else if (app.ui)

@@ -130,6 +130,10 @@ public:
   // Shows how far the work feeding an open window has got. Any thread; a
   // front end without such a display ignores it.
   virtual void workProgress(WindowKind, const WorkProgress&) {}
+  // Scrolls the upcoming list's view so that its top row is in view, once
+  // the list's changes made before the call are shown. Any thread; a front
+  // end without a list view ignores it.
+  virtual void showListTop() {}
   // Sets the title of an open window. Any thread.
   virtual void setWindowTitle(WindowKind window, const std::string& title) = 0;
   // A plain message box with one "OK" button; blocks until closed.

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -495,6 +496,28 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   runPosted(play::kCommandClearList);
   EXPECT_TRUE(processUntil([this] { return window->rowCount() == 0; }));
   EXPECT_TRUE(app->list.empty());
+}
+
+// A double click far down the list plays that row next: the rows above it
+// go, and the list shows its top, where the chosen song now is.
+TEST_F(MainWindowTest, ADoubleClickedRowIsShownAtTheTop) {
+  for (int k = 0; k < 200; ++k)
+    app->list.append(row("song" + std::to_string(k)));
+  app->commandHandlers[play::kCommandPlayFromRow] = play::commandPlayFromRow;
+  app->run.playerRunning = 1;
+  makeWindow();
+  window->resize(900, 640);
+  QTreeView* view = window->listView();
+  view->scrollToBottom();
+  ASSERT_TRUE(processUntil([view] { return view->verticalScrollBar()->value() > 150; }));
+
+  emit view->doubleClicked(view->model()->index(100, 0));
+  ASSERT_TRUE(processUntil([this] { return app->run.commandSlot.load() == play::kCommandPlayFromRow; }));
+  runProcessor(*app);
+  ASSERT_TRUE(processUntil([this] { return window->rowCount() == 100; }));
+  EXPECT_TRUE(processUntil([view] { return view->verticalScrollBar()->value() == 0; }));
+  EXPECT_EQ(window->cellText(0, play::Title), "song100");
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
 }
 
 // Every window's command is there: its buttons and menu entries are enabled,

@@ -17,10 +17,6 @@ namespace plinka::cli {
 namespace {
 
 constexpr const char* kUsage = "fill FOLDER --size MB|fill [--number] [--state N]   (State N from 1 to 10)";
-// Passes in a row without a choice after which the fill is given up: with
-// nobody to close a window, a fill whose filters let no song through must
-// end by itself.
-constexpr uint32_t kPassesWithoutChoice = 50;
 constexpr uint64_t kLargestSizeMb = 1ull << 30;
 constexpr uint64_t kKbPerMb = 1024;
 
@@ -80,7 +76,6 @@ int runFillVerb(int argc, char** argv) {
   job.folder = folder;
   job.budgetKb = toTheEnd ? 0 : sizeMb * kKbPerMb;
   job.addNumber = number;
-  job.passesWithoutChoice = kPassesWithoutChoice;
   job.onCopied = printProgress;
   const std::atomic<uint32_t> stop{0};
   const filler::FillOutcome outcome = filler::runFill(*app, job, stop);

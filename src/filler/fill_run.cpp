@@ -111,7 +111,7 @@ Choice chooseSong(App& app, const FillJob& job, const std::atomic<uint32_t>& sto
       message = "The database is offline.";
       return Choice::Unusable;
     }
-    if (job.passesWithoutChoice != 0 && ++fruitless >= job.passesWithoutChoice) {
+    if (++fruitless >= job.passesWithoutChoice) {
       message = "No song passed the tests in " + std::to_string(job.passesWithoutChoice) +
                 " passes in a row (filtered out, not yet ripe, or Scores of 0).";
       return Choice::NoneChosen;

@@ -31,6 +31,10 @@ namespace plinka::filler {
 constexpr const char* kFillTableCopyName = "Fill.cvf";
 // After a pass without a choice the builder is asked again this much later.
 constexpr uint32_t kBuildRetryMs = 500;
+// Passes in a row that choose nothing after which a fill gives up. Such
+// passes are normal while songs build up credit, but a fill whose filters
+// let no song through would otherwise ask for ever.
+constexpr uint32_t kPassesWithoutChoice = 50;
 // The running number goes back to 000 once it has passed this.
 constexpr int32_t kHighestFillNumber = 1000;
 constexpr const char* kRemainingTitleText = "MB to go, ";
@@ -64,10 +68,9 @@ struct FillJob {
   std::string folder;     // the fill directory
   uint64_t budgetKb = 0;  // what may be copied, in KB; 0 for no budget (until the medium is full)
   bool addNumber = true;
-  // Passes in a row without a choice after which the run gives up; 0 keeps
-  // asking for as long as the run goes (the window, where the user can
-  // close it).
-  uint32_t passesWithoutChoice = 0;
+  // Passes in a row without a choice after which the run gives up (at
+  // least one pass is made).
+  uint32_t passesWithoutChoice = kPassesWithoutChoice;
   // Copies one song (copySong unless a test puts a stand-in here).
   SongCopier copy;
   // Told of each copy; may be empty.

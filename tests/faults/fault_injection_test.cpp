@@ -17,7 +17,7 @@
 // it prints its seed, and PLINKA_KILL_SEED replays one.
 //
 // PLINKA_FAULT_ALL=1 fails every call of every path instead of a spread of
-// them (scripts/fault_run.sh); the normal run keeps within the suite's time.
+// them (scripts/faults); the normal run keeps within the suite's time.
 #include "db/records.h"
 #include "db/table.h"
 #include "play/upcoming_list.h"

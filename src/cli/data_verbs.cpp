@@ -85,6 +85,12 @@ int runImportVerb(int argc, char** argv) {
     std::fprintf(stderr, "plinkactl: cannot open song table %s\n", app->settings.databasePath);
     return 1;
   }
+  if (result.refused > 0 || result.notWritten) {
+    std::fprintf(stderr,
+                 "plinkactl: the song table %s could not be written (is the disk full?); added=%u, %u not added\n",
+                 app->settings.databasePath, result.added, result.refused);
+    return 1;
+  }
   if (result.outcome == library::ImportOutcome::Error) {
     std::fprintf(stderr, "plinkactl: cannot read playlist %s\n", source.c_str());
     return 1;

@@ -127,6 +127,9 @@ int runMaintainVerb(int argc, char** argv) {
   case library::MaintenanceOutcome::PlaylistNotWritten:
     std::fprintf(stderr, "plinkactl: cannot write %s\n", inputs.playlistPath.c_str());
     return 1;
+  case library::MaintenanceOutcome::TableNotWritten:
+    std::fprintf(stderr, "plinkactl: the changes to song table %s could not be written\n", app->settings.databasePath);
+    return 1;
   case library::MaintenanceOutcome::Finished:
     break;
   }

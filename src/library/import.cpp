@@ -98,10 +98,13 @@ void importPlaylist(App& app, const std::string& source, ImportResult& result) {
       return false;
     // Only media the player handles: a list naming other files (a text file
     // handed over as a playlist) adds nothing.
-    if (mediaType(app.settings, line) != kMediaNone && addOneFile(app, line) >= 0)
+    const int32_t slot = mediaType(app.settings, line) != kMediaNone ? addOneFile(app, line) : -1;
+    if (slot >= 0)
       ++result.added;
     else
       ++result.skipped;
+    if (slot == kImportNoSlot)
+      ++result.refused;
     countedOne(app, result);
     return true;
   });
@@ -160,7 +163,7 @@ int32_t addOneFile(App& app, const char* path) {
     return -1;
   const int32_t found = db::allocate(table);
   if (found < 0)
-    return -1;
+    return kImportNoSlot;
   const auto slot = static_cast<uint32_t>(found);
 
   // The record only counts as a song once its path is whole: killed half-way
@@ -210,12 +213,15 @@ void walkFolder(App& app, const std::string& folder, ImportResult* counts) {
     }
     if (kind != EntryKind::File || mediaType(app.settings, name) == kMediaNone)
       continue;
-    if (addOneFile(app, path.c_str()) >= 0) {
+    const int32_t slot = addOneFile(app, path.c_str());
+    if (slot >= 0) {
       if (counts)
         ++counts->added;
       showProgress(app, kDetailLine, path);
     } else if (counts) {
       ++counts->skipped;
+      if (slot == kImportNoSlot)
+        ++counts->refused;
     }
     if (counts)
       countedOne(app, *counts);
@@ -265,6 +271,9 @@ ImportResult runImport(App& app, const std::string& source) {
     }
     app.jobs.songsInUse.store(db::countInUse(table));
     app.importIndex.clear();
+    // What was written reaches the disk before the end is shown: records
+    // the disk did not take are no "Import Complete".
+    result.notWritten = table.isMapped() && !table.map.sync();
     db::closeTable(table);
     if (network)
       db::stampNetworkFile(app);
@@ -272,9 +281,16 @@ ImportResult runImport(App& app, const std::string& source) {
   if (network)
     networkLock.release();
 
-  if (app.status.messagePending.exchange(0) != 0) {
+  const bool tableFailed = result.refused > 0 || result.notWritten;
+  if (app.status.messagePending.exchange(0) != 0 || tableFailed) {
     result.outcome = ImportOutcome::Error;
     showProgress(app, kStatusLine, kImportError);
+    if (tableFailed) {
+      // Songs may have been added before the failure: the next read-open
+      // takes them in.
+      app.copies.localCopyRefreshCounter.store(kRefreshLocalCopySoon);
+      showProgress(app, kDetailLine, kImportTableNotWritten);
+    }
   } else {
     result.outcome = ImportOutcome::Complete;
     app.copies.localCopyRefreshCounter.store(kRefreshLocalCopySoon);

@@ -27,11 +27,15 @@ constexpr size_t kImportPathMax = 599;
 // The texts the import leaves in the Database window's status line.
 constexpr const char kImportComplete[] = "Import Complete";
 constexpr const char kImportError[] = "Error Importing";
+// The detail line under "Error Importing" when the song table could not
+// take every song.
+constexpr const char kImportTableNotWritten[] = "The song table could not be written (is the disk full?)";
 
 enum class ImportOutcome {
   NotStarted,  // offline, or exclusive access was not granted: nothing shown
   Complete,    // "Import Complete" (also when the song table could not be opened)
-  Error,       // "Error Importing": the playlist could not be opened
+  Error,       // "Error Importing": the playlist could not be opened, or the
+               // song table could not take every song (see refused, notWritten)
 };
 
 struct ImportResult {
@@ -40,6 +44,9 @@ struct ImportResult {
   bool shareBusy = false;    // on a share: another computer held the song table
   uint32_t added = 0;        // new records
   uint32_t skipped = 0;      // files or lines looked at but not added
+  uint32_t refused = 0;      // of those: files no slot could be had for (the table
+                             // could not grow, as on a full disk)
+  bool notWritten = false;   // the records written could not be synced to the disk
 };
 
 // The counts as the Database window shows them: files looked at, added and
@@ -65,9 +72,11 @@ bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unr
 constexpr uint32_t kImportProgressEvery = 16;
 
 // Adds a record for the file at path and gives it its starting values.
-// Returns the new slot, or -1 when the path is longer than kImportPathMax,
-// already in the table (letter case ignored), or no slot can be had. Expects
-// app.songTable open for writing and the busy code held by the caller.
+// Returns the new slot, -1 when the path is longer than kImportPathMax or
+// already in the table (letter case ignored), or kImportNoSlot when no slot
+// can be had. Expects app.songTable open for writing and the busy code held
+// by the caller.
+constexpr int32_t kImportNoSlot = -2;
 int32_t addOneFile(App& app, const char* path);
 
 // Imports every media file of the folder (a path ending in '/') and, depth

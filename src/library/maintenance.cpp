@@ -67,8 +67,15 @@ void runConfirmed(App& app, MaintenanceFunction function, const MaintenanceInput
   result.outcome = MaintenanceOutcome::Finished;
   runMaintenancePass(app, function, inputs, result);
   app.jobs.songsInUse.store(db::countInUse(app.songTable));
+  // The changes reach the disk before the end is shown: a table the disk
+  // did not take is no "Finished".
+  if (app.songTable.isMapped() && !app.songTable.map.sync())
+    result.outcome = MaintenanceOutcome::TableNotWritten;
   table.close();
-  if (result.outcome == MaintenanceOutcome::PlaylistNotWritten) {
+  if (result.outcome == MaintenanceOutcome::TableNotWritten) {
+    show(app, kStatusLine, kMaintenanceTableNotWritten, result.statusLine);
+    show(app, kDetailLine, databasePath, result.detailLine);
+  } else if (result.outcome == MaintenanceOutcome::PlaylistNotWritten) {
     show(app, kStatusLine, kMaintenancePlaylistNotWritten, result.statusLine);
     show(app, kDetailLine, inputs.playlistPath, result.detailLine);
   } else {

@@ -48,6 +48,7 @@ constexpr uint32_t kMaintenanceFileProgressEvery = 32;
 constexpr const char kMaintenanceFinished[] = "Finished";
 constexpr const char kMaintenanceTableNotOpened[] = "Database could not be opened";
 constexpr const char kMaintenancePlaylistNotWritten[] = "Playlist could not be written";
+constexpr const char kMaintenanceTableNotWritten[] = "Database could not be written";
 // The confirmation's buttons.
 constexpr const char kMaintenanceRunCaption[] = "Yes, please run function";
 constexpr const char kMaintenanceAbortCaption[] = "No, abort function";
@@ -85,6 +86,8 @@ enum class MaintenanceOutcome {
                        // were not valid: nothing changed
   TableNotOpened,      // the song table could not be opened for writing
   PlaylistNotWritten,  // Save DB as Playlist: the file could not be written
+  TableNotWritten,     // the function ran, but its changes could not be synced to
+                       // the disk (a failing or full medium): not "Finished"
   Finished,            // the function ran, to the end or to a stop
 };
 

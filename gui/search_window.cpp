@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
@@ -96,6 +97,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
 
   connect(list, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { playNext(index.row(), true); });
+  list->installEventFilter(this);
   connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint&) {
     std::unique_ptr<QMenu> menu = makeContextMenu();
     if (const QAction* chosen = menu->exec(QCursor::pos()))
@@ -278,6 +280,17 @@ std::string SearchWindow::cellText(int row, int column) const {
 }
 
 std::string SearchWindow::progressText() const { return fromQ(form_->progress->text()); }
+
+bool SearchWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->results && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && form_->results->currentIndex().isValid()) {
+      playNext(-1, true);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
 
 void SearchWindow::closeEvent(QCloseEvent* event) {
   // The search lets go of the song table at its next look.

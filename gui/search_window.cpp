@@ -3,6 +3,7 @@
 #include "gui/found_songs_model.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
+#include "gui/song_columns.h"
 #include "play/play_next.h"
 #include "play/player.h"
 #include "shell/app.h"
@@ -84,7 +85,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
   // window without scrolling sideways.
   int widths[play::ColumnCount];
   for (int c = 0; c < play::ColumnCount; ++c) {
-    const int width = owner_ ? owner_->listView()->columnWidth(c) : 0;
+    const int width = owner_ ? owner_->columnWidthKept(c) : 0;
     widths[c] = width > 0 ? width : kFallbackColumnWidth;
   }
   const int room = width() - 2 * kNumberColumnWidth - list->verticalScrollBar()->sizeHint().width() -
@@ -94,6 +95,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
     list->setColumnWidth(c, widths[c]);
   list->setColumnWidth(kRatingColumn, kNumberColumnWidth);
   list->setColumnWidth(kIndexColumn, kNumberColumnWidth);
+  list->setItemDelegateForColumn(play::FileName, new PathDelegate(list));
 
   connect(list, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { playNext(index.row(), true); });

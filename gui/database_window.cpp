@@ -14,6 +14,7 @@
 
 #include "ui_database.h"
 
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -61,14 +62,34 @@ DatabaseWindow::DatabaseWindow(App& app, DatabaseWindowStart start, QWidget* par
     accept();
   });
   connect(form_->cancelButton, &QPushButton::clicked, this, [this] { reject(); });
+  form_->importSource->installEventFilter(this);
+  applyDefaultButton();
+  watch_->receiver = this;
 
   if (QtUi* ui = qtUiOf(app_))
     ui->attachView(WindowKind::Database, this);
 }
 
 DatabaseWindow::~DatabaseWindow() {
+  {
+    std::lock_guard lock(watch_->mutex);
+    watch_->receiver = nullptr;
+  }
   if (QtUi* ui = qtUiOf(app_))
     ui->attachView(WindowKind::Database, nullptr);
+}
+
+bool DatabaseWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->importSource && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      // Taken here either way: a running job is left alone.
+      if (!jobRunning())
+        startImport();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void DatabaseWindow::showEvent(QShowEvent* event) {
@@ -121,15 +142,47 @@ void DatabaseWindow::startImport() {
   }
   text::copy(app_.settings.importSource, source.c_str());
   resetProgress();
-  App* app = &app_;
-  app_.scheduler.jobThreads.start([app] { library::importWorker(*app); });
+  startJob(library::importWorker);
 }
 
 void DatabaseWindow::runFunction() {
   app_.settings.dbWindowOption = static_cast<uint32_t>(std::max(form_->functionList->currentIndex(), 0));
   resetProgress();
+  startJob(library::maintenanceWorker);
+}
+
+void DatabaseWindow::startJob(void (*work)(App&)) {
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app] { library::maintenanceWorker(*app); });
+  std::shared_ptr<JobWatch> watch = watch_;
+  const bool started = app_.scheduler.jobThreads.start([app, work, watch] {
+    work(*app);
+    std::lock_guard lock(watch->mutex);
+    // Only a wake-up goes through Qt's queue.
+    if (watch->receiver)
+      QMetaObject::invokeMethod(watch->receiver, "jobEnded", Qt::QueuedConnection);
+  });
+  if (!started)
+    return;
+  ++jobsRunning_;
+  applyDefaultButton();
+}
+
+void DatabaseWindow::jobEnded() {
+  if (jobsRunning_ > 0)
+    --jobsRunning_;
+  applyDefaultButton();
+}
+
+void DatabaseWindow::applyDefaultButton() {
+  const bool idle = jobsRunning_ == 0;
+  // A button that is not auto-default does not become the default while it
+  // has the focus either.
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    button->setAutoDefault(idle);
+    button->setDefault(false);
+  }
+  if (idle)
+    form_->okButton->setDefault(true);
 }
 
 // The switch waits for exclusive use and asks for the file through app.ui:
@@ -176,8 +229,14 @@ void DatabaseWindow::showWorkProgress(const WorkProgress& progress) {
     bar->setRange(0, total);
     bar->setValue(static_cast<int>(std::min<uint32_t>(progress.finished ? progress.total : progress.done, INT32_MAX)));
   }
-  form_->countsLabel->setText(
-      QString("Looked at %1, added %2, skipped %3").arg(progress.looked).arg(progress.added).arg(progress.skipped));
+  // The counts name what the work did: an import adds, a function removes,
+  // changes or restores.
+  QString counts = QString("Looked at %1").arg(progress.looked);
+  if (progress.doneWord && *progress.doneWord)
+    counts += QString(", %1 %2").arg(QString::fromUtf8(progress.doneWord)).arg(progress.added);
+  if (progress.skipped != 0)
+    counts += QString(", skipped %1").arg(progress.skipped);
+  form_->countsLabel->setText(counts);
 }
 
 void DatabaseWindow::showTitle(const QString& title) { setWindowTitle(title); }

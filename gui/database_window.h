@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace Ui {
 class DatabaseDialog;
@@ -53,22 +54,48 @@ public:
   // The buttons' work, also for checks. selectSource is true when a source
   // was chosen.
   bool selectSource();
+  // Also Enter in the source box. Does nothing while an import or a
+  // function started here runs.
   void startImport();
   void runFunction();
   void changeDatabase();
   void newDatabase();
   void openInternals();
 
+  // True while an import or a function started from this window runs.
+  bool jobRunning() const { return jobsRunning_ > 0; }
+
 protected:
   void showEvent(QShowEvent* event) override;
+  // Enter in the source box starts the import (it never reaches a button).
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  // A job of this window, shared with its thread. The thread posts a wake-up
+  // that carries nothing to `receiver` when the job has ended, under `mutex`;
+  // the window clears `receiver` under the same mutex as it goes, so the
+  // thread never posts to a window that has gone.
+  struct JobWatch {
+    std::mutex mutex;
+    QObject* receiver = nullptr;
+  };
+
   void resetProgress();
+  // Runs `work` on a job thread, counted as running until it returns.
+  void startJob(void (*work)(App&));
+  // A job of this window has ended (posted by its thread, by name).
+  Q_INVOKABLE void jobEnded();
+  // While a job runs no button is the default, so Enter cannot close the
+  // window (and stop the job); OK is the default again once none runs.
+  void applyDefaultButton();
 
   App& app_;
   std::unique_ptr<::Ui::DatabaseDialog> form_;
   DatabaseWindowStart start_;
   bool started_ = false;
+  // Jobs started here that have not ended. GUI thread only.
+  int jobsRunning_ = 0;
+  std::shared_ptr<JobWatch> watch_ = std::make_shared<JobWatch>();
 };
 
 }  // namespace plinka::gui

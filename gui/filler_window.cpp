@@ -61,12 +61,14 @@ FillerWindow::FillerWindow(App& app, QWidget* parent)
   for (uint32_t rating = 0; rating <= filler::kHighestRating; ++rating)
     form_->minRatingList->addItem(QString::number(rating));
 
-  // The window's own menu (a right click on it) holds "On Top".
+  // "On Top" is a check box beside the buttons, and is also in the window's
+  // own menu (a right click on it).
   onTopAction_ = new QAction("On Top", this);
   onTopAction_->setCheckable(true);
   addAction(onTopAction_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(onTopAction_, &QAction::triggered, this, [this] { toggleOnTop(); });
+  connect(form_->onTopBox, &QCheckBox::clicked, this, [this] { toggleOnTop(); });
 
   connect(form_->userModeList, &QComboBox::currentIndexChanged, this, [this] {
     app_.settings.fillerSettings.userMode = choiceOf(form_->userModeList, app_.settings.fillerSettings.userMode);
@@ -278,6 +280,7 @@ void FillerWindow::toggleOnTop() {
 void FillerWindow::applyOnTop() {
   const bool onTop = app_.settings.onTop != 0;
   onTopAction_->setChecked(onTop);
+  form_->onTopBox->setChecked(onTop);
   const bool visible = isVisible();
   setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
   if (visible)

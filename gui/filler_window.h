@@ -51,7 +51,7 @@ public:
   void closeFiller();
   // A path dropped on the window.
   void dropPath(const QString& path);
-  // "On Top" of the window's menu.
+  // "On Top" (the check box, or the window's menu).
   void toggleOnTop();
   // True while a fill runs.
   bool fillRunning() const { return run_.running(); }

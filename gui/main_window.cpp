@@ -7,6 +7,7 @@
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
 #include "gui/search_window.h"
+#include "gui/song_columns.h"
 #include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
@@ -41,6 +42,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -174,12 +176,20 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   list_->setAllColumnsShowFocus(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  // Each column keeps the width the user gave it.
-  list_->header()->setStretchLastSection(false);
+  // Each column keeps the width the user gave it, and the last one reaches
+  // the window's right edge. None is narrower than the Type column's texts;
+  // a double click on a divider fits the column before it to its texts
+  // (the tree view's own way). Paths are cut in the middle.
+  QHeaderView* header = list_->header();
+  header->setMinimumSectionSize(narrowestSongColumn(*list_));
   for (int c = 0; c < play::ColumnCount; ++c) {
     const uint32_t width = app_.settings.columnWidth[c];
-    list_->setColumnWidth(c, width > 0 && width < 10000 ? static_cast<int>(width) : kDefaultColumnWidth);
+    const int stored = width > 0 && width < 10000 ? static_cast<int>(width) : kDefaultColumnWidth;
+    list_->setColumnWidth(c, std::max(stored, header->minimumSectionSize()));
   }
+  lastColumnWidth_ = list_->columnWidth(play::ColumnCount - 1);
+  header->setStretchLastSection(true);
+  list_->setItemDelegateForColumn(play::FileName, new PathDelegate(list_));
   // A double click plays the row: the command names it by its id, so a song
   // starting in between does not put another row in its place.
   connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -575,9 +585,15 @@ void MainWindow::trayRightClick() { showPopupMenu(QPoint(0, 0), false); }
 
 bool MainWindow::inTray() const { return app_.player.inTray.load() != 0; }
 
+int MainWindow::columnWidthKept(int column) const {
+  // The last column shows as wide as the window leaves it; its own width is
+  // the one it was given.
+  return column == play::ColumnCount - 1 ? lastColumnWidth_ : list_->columnWidth(column);
+}
+
 void MainWindow::storeColumnWidths() {
   for (int c = 0; c < play::ColumnCount; ++c)
-    app_.settings.columnWidth[c] = static_cast<uint32_t>(list_->columnWidth(c));
+    app_.settings.columnWidth[c] = static_cast<uint32_t>(columnWidthKept(c));
 }
 
 void MainWindow::storePlacement() {

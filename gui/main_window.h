@@ -84,6 +84,10 @@ public:
   // The tray icon's two buttons.
   void trayLeftClick();
   void trayRightClick();
+  // A column's width as the settings keep it: as shown, except for the
+  // last column, which shows as wide as the window leaves it and keeps the
+  // width it was given.
+  int columnWidthKept(int column) const;
   // Writes the column widths and the window's place into the settings.
   void storeColumnWidths();
   void storePlacement();
@@ -142,6 +146,8 @@ private:
   QSlider* seekBar_ = nullptr;
   QTreeView* list_ = nullptr;
   UpcomingModel* model_ = nullptr;
+  // The last column's own width, kept while it stretches to the edge.
+  int lastColumnWidth_ = 0;
   // The row the list menu made last acts on (its id).
   uint32_t menuRowId_ = 0;
   QWidget* statusBar_ = nullptr;

@@ -39,6 +39,10 @@ QString filterText(const std::vector<FileFilter>& filters, uint32_t selected, QS
   return parts.join(";;");
 }
 
+// The accept button of the chooser of a file that is made where none is and
+// used as it is where one is.
+constexpr char kNewOrExistingAccept[] = "Use";
+
 }  // namespace
 
 QtUi::QtUi(App& app) : app_(app) {}
@@ -201,6 +205,29 @@ bool QtUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selec
     QString first;
     const QString all = filterText(filters, selected, first);
     chosen = QFileDialog::getSaveFileName(dialogParent(), QString(), toQ(path), all, &first);
+    return 0u;
+  });
+  if (chosen.isEmpty())
+    return false;
+  path = fromQ(chosen);
+  return true;
+}
+
+bool QtUi::chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters, uint32_t selected,
+                                   std::string& path) {
+  QString chosen;
+  onGuiThread([&] {
+    QString first;
+    const QString all = filterText(filters, selected, first);
+    QFileDialog dialog(dialogParent(), toQ(title), toQ(path), all);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A file that is there is used, never replaced: there is nothing to
+    // confirm.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setLabelText(QFileDialog::Accept, kNewOrExistingAccept);
+    dialog.selectNameFilter(first);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      chosen = dialog.selectedFiles().first();
     return 0u;
   });
   if (chosen.isEmpty())

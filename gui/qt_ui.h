@@ -56,6 +56,8 @@ public:
   bool chooseFolder(std::string& path) override;
   bool chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
   bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
+  bool chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters, uint32_t selected,
+                               std::string& path) override;
   void repaint(RepaintArea area) override;
   void setPlayButtonImage(int image) override;
   void refreshSystemMenu() override;

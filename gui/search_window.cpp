@@ -3,6 +3,7 @@
 #include "gui/found_songs_model.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
+#include "gui/song_columns.h"
 #include "play/play_next.h"
 #include "play/player.h"
 #include "shell/app.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
@@ -83,7 +85,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
   // window without scrolling sideways.
   int widths[play::ColumnCount];
   for (int c = 0; c < play::ColumnCount; ++c) {
-    const int width = owner_ ? owner_->listView()->columnWidth(c) : 0;
+    const int width = owner_ ? owner_->columnWidthKept(c) : 0;
     widths[c] = width > 0 ? width : kFallbackColumnWidth;
   }
   const int room = width() - 2 * kNumberColumnWidth - list->verticalScrollBar()->sizeHint().width() -
@@ -93,9 +95,11 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
     list->setColumnWidth(c, widths[c]);
   list->setColumnWidth(kRatingColumn, kNumberColumnWidth);
   list->setColumnWidth(kIndexColumn, kNumberColumnWidth);
+  list->setItemDelegateForColumn(play::FileName, new PathDelegate(list));
 
   connect(list, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { playNext(index.row(), true); });
+  list->installEventFilter(this);
   connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint&) {
     std::unique_ptr<QMenu> menu = makeContextMenu();
     if (const QAction* chosen = menu->exec(QCursor::pos()))
@@ -278,6 +282,17 @@ std::string SearchWindow::cellText(int row, int column) const {
 }
 
 std::string SearchWindow::progressText() const { return fromQ(form_->progress->text()); }
+
+bool SearchWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->results && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && form_->results->currentIndex().isValid()) {
+      playNext(-1, true);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
 
 void SearchWindow::closeEvent(QCloseEvent* event) {
   // The search lets go of the song table at its next look.

@@ -3,8 +3,8 @@
 // song's rating and its index in the table. An ordinary window beside the
 // main window (one at a time); the search itself runs on a job thread and
 // its songs appear as they are found. From the list a song can be put on top
-// of the upcoming list (double click: and played at once) or opened in the
-// Song details window.
+// of the upcoming list (double click or Enter: and played at once) or opened
+// in the Song details window.
 #pragma once
 
 #include "gui/gui_hand_off.h"
@@ -51,7 +51,7 @@ public:
 
   // The list's row commands, on row `row` (the list's current row when
   // negative; nothing without one): Play Next puts the song on top of the
-  // upcoming list, and with `startPlaying` (the double click) the player
+  // upcoming list, and with `startPlaying` (a double click, Enter) the player
   // moves on to it at once; Details opens the song in the Song details
   // window.
   void playNext(int row, bool startPlaying);
@@ -71,6 +71,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  // Enter on a row of the list plays it, as a double click does.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   // Asks for the search text (the prompt edits the shared search input) and

@@ -41,6 +41,9 @@ constexpr char kNoMatchOk[] = "OK";
 constexpr char kNoMatchClose[] = "Close Song Details window";
 constexpr char kMovedText[] =
     "This song is no longer at this place in the database (it was changed elsewhere), so nothing was changed.";
+constexpr char kNoSongText[] = "This place in the database holds no song, so nothing was changed.";
+constexpr char kNextBusyText[] =
+    "Plinka is busy with the list just now, so the song was not put next. Try \"Next\" again in a moment.";
 
 // What the window says under the buttons when a change was not made.
 const char* notDoneText(DetailsAction action) {
@@ -235,13 +238,16 @@ void SongDetailsWindow::notify(DetailsNotice notice, DetailsAction action) {
       app_.ui->openHelp();
     return;
   case DetailsNotice::NotSaved:
-    form_->notice->setText(kMovedText);
-    request.message = kMovedText;
+  case DetailsNotice::NoSong: {
+    const char* text = notice == DetailsNotice::NoSong ? kNoSongText : kMovedText;
+    form_->notice->setText(text);
+    request.message = text;
     request.firstCaption = kOfflineOk;
     request.secondCaption = kOfflineHelp;
     if (askPrompt(app_, request) == kPromptSecond && app_.ui)
       app_.ui->openHelp();
     return;
+  }
   case DetailsNotice::NoMatch:
     request.message = kNoMatchText;
     request.firstCaption = kNoMatchOk;
@@ -352,9 +358,14 @@ void SongDetailsWindow::askDelete() {
 }
 
 void SongDetailsWindow::playFileNext(bool startPlaying) {
-  // "Next" only while nothing else holds or asks for the list.
-  if (!startPlaying && (app_.run.busyCode.load() != 0 || app_.run.commandSlot.load() != 0))
+  // "Next" only while nothing else holds or asks for the list; the window
+  // says why nothing happened.
+  if (!startPlaying && (app_.run.busyCode.load() != 0 || app_.run.commandSlot.load() != 0)) {
+    form_->notice->setText(kNextBusyText);
     return;
+  }
+  if (form_->notice->text() == kNextBusyText)
+    form_->notice->clear();
   const std::string path = fromQ(form_->fileName->text());
   App* app = &app_;
   app_.scheduler.jobThreads.start([app, path, startPlaying] {

@@ -20,7 +20,8 @@ namespace plinka::db {
 
 namespace {
 
-// Status line 2 of the Database window.
+// Status lines 1 and 2 of the Database window.
+constexpr uint32_t kStatusLine = 0;
 constexpr uint32_t kDetailLine = 1;
 
 // Makes `path` the song table from now on. The table is opened once for
@@ -69,8 +70,9 @@ bool askPath(App& app, bool save, std::string& path) {
   if (!app.ui)
     return false;
   const auto filters = library::fileDialogFilters();
-  const bool chosen = save ? app.ui->chooseSaveFile(filters, library::kFilterDatabases, path)
-                           : app.ui->chooseOpenFile(filters, library::kFilterDatabases, path);
+  const bool chosen = save
+                          ? app.ui->chooseNewOrExistingFile(kNewDatabaseTitle, filters, library::kFilterDatabases, path)
+                          : app.ui->chooseOpenFile(filters, library::kFilterDatabases, path);
   // A path longer than the settings keep is refused rather than cut: a cut
   // path would name another file.
   return chosen && !path.empty() && path.size() < sizeof app.settings.databasePath;
@@ -110,6 +112,11 @@ SwitchOutcome newDatabase(App& app) {
   SwitchOutcome outcome = SwitchOutcome::Switched;
   if (!platform::fileExists(path))
     outcome = createSongTable(path.c_str()) ? SwitchOutcome::Created : SwitchOutcome::CreateFailed;
+  if (app.ui)
+    app.ui->progressLine(WindowKind::Database, kStatusLine,
+                         outcome == SwitchOutcome::Created    ? kNewDatabaseCreated
+                         : outcome == SwitchOutcome::Switched ? kNewDatabaseKept
+                                                              : kNewDatabaseFailed);
   useDatabase(app, path);
   finish(app, access, true);
   return outcome;

@@ -18,6 +18,13 @@ namespace plinka::db {
 // How long the switch waits for exclusive use.
 constexpr uint32_t kDatabaseSwitchPatience = 10;
 
+// "NewDB": the chooser's title, and what the Database window's status line
+// says once a file was chosen.
+constexpr char kNewDatabaseTitle[] = "New Database (a file that is there already is used as it is)";
+constexpr char kNewDatabaseCreated[] = "New database created";
+constexpr char kNewDatabaseKept[] = "The file was there already: it is used as it is";
+constexpr char kNewDatabaseFailed[] = "The new database could not be created";
+
 enum class SwitchOutcome {
   NotGranted,    // another job kept the song table: nothing happened
   Cancelled,     // the file dialog was cancelled (or named a path too long to keep)
@@ -33,9 +40,11 @@ enum class SwitchOutcome {
 // settings are saved, the main window repainted and the status refreshed.
 SwitchOutcome changeDatabase(App& app);
 
-// "NewDB": the save-file dialog with the database filter. Where no file is
-// at the chosen path a new, empty song table is made there; a file already
-// there is used as it is, never replaced. Otherwise as changeDatabase.
+// "NewDB": a save-style chooser with the database filter that never offers
+// to replace a file. Where no file is at the chosen path a new, empty song
+// table is made there; a file already there is used as it is, never
+// replaced; the window's status line says which. Otherwise as
+// changeDatabase.
 SwitchOutcome newDatabase(App& app);
 
 }  // namespace plinka::db

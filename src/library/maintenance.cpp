@@ -152,6 +152,13 @@ const char* maintenanceEntryText(MaintenanceFunction function) {
   return index < kMaintenanceFunctionCount ? texts[index] : "";
 }
 
+const char* maintenanceDoneWord(MaintenanceFunction function) {
+  static const char* const words[kMaintenanceFunctionCount] = {
+      "written", "removed", "changed", "changed", "removed", "reloaded", "changed", "restored", "reset", "", ""};
+  const auto index = static_cast<uint32_t>(function);
+  return index < kMaintenanceFunctionCount ? words[index] : "";
+}
+
 bool readMaintenanceNumber(std::string_view text, uint32_t& number) {
   while (!text.empty() && text.front() == ' ')
     text.remove_prefix(1);

@@ -58,6 +58,11 @@ constexpr const char kMaintenanceStartFrom[] = "Start From";
 // The function list's entry text ("Save DB as Playlist" ...).
 const char* maintenanceEntryText(MaintenanceFunction function);
 
+// What the function does to the records it counts as changed, as the
+// Database window's counts line names it ("removed", "restored"...); empty
+// for the sorts, which count no record of their own.
+const char* maintenanceDoneWord(MaintenanceFunction function);
+
 // What a function needs; the others ignore it.
 struct MaintenanceInputs {
   std::string playlistPath;  // Save DB as Playlist: the file to write

@@ -33,9 +33,10 @@ constexpr uint32_t kFlagLockName = 4;
 // reports to the Database window every so often.
 class Pass {
 public:
-  Pass(App& app, MaintenanceResult& result, uint32_t total, uint32_t every)
+  Pass(App& app, MaintenanceFunction function, MaintenanceResult& result, uint32_t total, uint32_t every)
       : app_(app), result_(result), every_(every) {
     progress_.total = total;
+    progress_.doneWord = maintenanceDoneWord(function);
   }
 
   // True once the pass must end: a stop was asked for, or the busy code is no
@@ -282,7 +283,7 @@ void runMaintenancePass(App& app, MaintenanceFunction function, const Maintenanc
     total = h.slotCount;
   else if (function == MaintenanceFunction::ReDefault)
     total = inputs.startNumber == 0 ? 0 : inUse - std::min(inputs.startNumber, inUse) + 1;
-  Pass pass(app, result, total, touchesFiles ? kMaintenanceFileProgressEvery : kMaintenanceProgressEvery);
+  Pass pass(app, function, result, total, touchesFiles ? kMaintenanceFileProgressEvery : kMaintenanceProgressEvery);
 
   switch (function) {
   case MaintenanceFunction::SaveAsPlaylist:

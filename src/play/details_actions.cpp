@@ -76,6 +76,15 @@ bool stillTheSongShown(db::TableHandle& table, uint32_t slot, const std::string&
   return text::fixedText(table.text) == loadedFileName;
 }
 
+// The notice for a save or delete that cannot go ahead: a free slot (which
+// "Goto" may show) holds no song; any other change means the song shown was
+// changed elsewhere.
+DetailsNotice notWrittenNotice(db::TableHandle& table, uint32_t slot) {
+  if (validSlot(table, slot) && db::getStatus(table, slot) != static_cast<int32_t>(db::kStatusInUse))
+    return DetailsNotice::NoSong;
+  return DetailsNotice::NotSaved;
+}
+
 // The slot a search starts after, and the search itself; -1 without a match.
 int32_t findMatch(db::TableHandle& table, uint32_t after, const std::string& searchText) {
   if (searchText.empty() || searchText.size() >= sizeof table.searchText)
@@ -130,7 +139,7 @@ DetailsOutcome runDetailsAction(App& app, const DetailsRequest& request) {
   case DetailsAction::SaveAndClose:
   case DetailsAction::Save:
     if (!stillTheSongShown(table, r, request.loadedFileName)) {
-      out.notice = DetailsNotice::NotSaved;
+      out.notice = notWrittenNotice(table, r);
       return out;
     }
     writeDetailsForm(table, app.settings, r, request.form);
@@ -155,7 +164,7 @@ DetailsOutcome runDetailsAction(App& app, const DetailsRequest& request) {
   }
   case DetailsAction::Delete: {
     if (!stillTheSongShown(table, r, request.loadedFileName)) {
-      out.notice = DetailsNotice::NotSaved;
+      out.notice = notWrittenNotice(table, r);
       return out;
     }
     db::setStatus(table, r, db::kStatusFree);

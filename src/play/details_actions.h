@@ -67,6 +67,7 @@ enum class DetailsNotice {
   Offline,   // "Database is currently Offline."; nothing was written
   NoMatch,   // "No matches found"
   NotSaved,  // the slot no longer holds the song shown; nothing was written
+  NoSong,    // the slot shown holds no song (a free slot); nothing was written
 };
 
 struct DetailsOutcome {

@@ -63,11 +63,16 @@ struct StatusTexts {
 // end is not known in advance (an import walking a folder tree).
 struct WorkProgress {
   uint32_t looked = 0;    // files or records looked at so far
-  uint32_t added = 0;     // records added (import) or changed (functions)
+  uint32_t added = 0;     // records added (import), or what a function did to them
   uint32_t skipped = 0;   // files or records passed over
   uint32_t done = 0;      // steps done of `total`
   uint32_t total = 0;     // steps in all, 0 when unknown
   bool finished = false;  // the work has ended
+  // What `added` counts, in the words a counts line uses: "added" for an
+  // import, "removed", "changed", "written"... for a database function; empty
+  // when the work counts nothing of its own (a sort). Points at a text that
+  // lasts the whole run.
+  const char* doneWord = "added";
 };
 
 // Areas of the main window the engine asks to have painted again.
@@ -109,6 +114,14 @@ public:
   // chosen path, or false when cancelled.
   virtual bool chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) = 0;
   virtual bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) = 0;
+  // The chooser for a file that is made where none is and used as it is
+  // where one is ("NewDB"): like the save chooser, but it never asks whether
+  // to replace the file; `title` tells the user what happens to one that is
+  // there. Front ends without such a chooser show their save chooser.
+  virtual bool chooseNewOrExistingFile(const std::string& /*title*/, const std::vector<FileFilter>& filters,
+                                       uint32_t selected, std::string& path) {
+    return chooseSaveFile(filters, selected, path);
+  }
 
   // Asks for an area of the main window to be painted again. Any thread.
   virtual void repaint(RepaintArea area) = 0;

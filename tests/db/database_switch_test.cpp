@@ -88,7 +88,10 @@ TEST_F(SwitchFixture, NewDbOnAnExistingTableSwitchesToItUnchanged) {
   ui.saveFileAnswers.push_back(other);
   EXPECT_EQ(newDatabase(*app), SwitchOutcome::Switched);
   expectSwitchedTo(other, 7);
-  EXPECT_TRUE(ui.fileChoosers[0].save);
+  // The chooser never asked to replace it, and the window says it is kept.
+  EXPECT_EQ(ui.fileChoosers[0].newOrExistingTitle, kNewDatabaseTitle);
+  EXPECT_EQ(ui.progressLines.front().line, 0u);
+  EXPECT_EQ(ui.progressLines.front().text, kNewDatabaseKept);
   EXPECT_EQ(test::readFile(other), before);
 }
 
@@ -98,6 +101,7 @@ TEST_F(SwitchFixture, NewDbMakesAnEmptyTableWhereThereIsNone) {
   EXPECT_EQ(newDatabase(*app), SwitchOutcome::Created);
   // A new table holds its one empty record.
   expectSwitchedTo(fresh, 1);
+  EXPECT_EQ(ui.progressLines.front().text, kNewDatabaseCreated);
 }
 
 TEST_F(SwitchFixture, ACancelledDialogOrARefusedAccessChangesNothing) {

@@ -1,3 +1,4 @@
+#include "db/database_switch.h"
 #include "db/records.h"
 #include "db/table_file.h"
 #include "gui/database_window.h"
@@ -5,6 +6,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
+#include "library/maintenance.h"
 #include "play/list_commands.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
@@ -23,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -100,17 +103,20 @@ void saveScreenshot(QWidget& widget, const QString& name) {
   EXPECT_TRUE(widget.grab().save(QString(PLINKA_SCREENSHOT_DIR) + "/" + name)) << name.toStdString();
 }
 
-// A script step that answers the next file dialog with `path` (and a
-// question whether to replace that file with "Yes"); it holds once the
-// dialog has gone. The dialog is accepted only once it shows `path` selected
-// (a dialog still settling its first selection may put its own back), and
-// from the event loop, so that a question it asks meanwhile can be answered
-// by a later step.
-std::function<bool()> answerFileDialog(const QString& path) {
+// A script step that answers the next file dialog with `path`; it holds
+// once the dialog has gone. A question the dialog asks meanwhile (whether to
+// replace the file) is counted in `questions` and answered "Yes". The dialog
+// is accepted only once it shows `path` selected (a dialog still settling its
+// first selection may put its own back), and from the event loop, so that a
+// question it asks meanwhile can be answered by a later step. `title` gets
+// the dialog's title.
+std::function<bool()> answerFileDialog(const QString& path, std::shared_ptr<int> questions,
+                                       std::shared_ptr<QString> title) {
   auto accepted = std::make_shared<bool>(false);
-  return [path, accepted] {
+  return [path, accepted, questions, title] {
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      ++*questions;
       if (QAbstractButton* yes = box->button(QMessageBox::Yes))
         yes->click();
       return false;
@@ -118,6 +124,7 @@ std::function<bool()> answerFileDialog(const QString& path) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     if (!dialog)
       return *accepted;
+    *title = dialog->windowTitle();
     if (*accepted)
       return false;
     if (dialog->selectedFiles().value(0) != path) {
@@ -135,6 +142,22 @@ std::function<bool()> answerFileDialog(const QString& path) {
     QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     return false;
   };
+}
+
+// Enter pressed in `widget`, as the keyboard delivers it.
+void pressEnter(QWidget* widget) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(widget, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(widget, &release);
+}
+
+// The window's default button, or null when it has none.
+QPushButton* defaultButton(QWidget& window) {
+  for (QPushButton* button : window.findChildren<QPushButton*>())
+    if (button->isDefault() || (button->autoDefault() && button->hasFocus()))
+      return button;
+  return nullptr;
 }
 
 class DatabaseWindowTest : public ::testing::Test {
@@ -263,7 +286,8 @@ TEST_F(DatabaseWindowTest, OpensWithTheSettingsAndRemembersTheChosenFunction) {
     EXPECT_FALSE(child<QWidget>(&database, name)->toolTip().isEmpty()) << name;
 }
 
-// "NewDB" on a table that exists switches to it and leaves it as it was.
+// "NewDB" on a table that exists switches to it and leaves it as it was,
+// without asking whether to replace it, and the window says so.
 TEST_F(DatabaseWindowTest, NewDbOnAnExistingTableSwitchesToItUnchanged) {
   const std::string other = data.file("Other.cvf");
   db::TableHandle h;
@@ -275,13 +299,70 @@ TEST_F(DatabaseWindowTest, NewDbOnAnExistingTableSwitchesToItUnchanged) {
   database.show();
   // Granted at once: no processor thread runs here.
   app->run.busyCode.store(codeValue(BusyCode::DatabaseWindow));
-  Script answer(answerFileDialog(QString::fromStdString(other)));
+  auto questions = std::make_shared<int>(0);
+  auto title = std::make_shared<QString>();
+  Script answer(answerFileDialog(QString::fromStdString(other), questions, title));
   click(&database, "newDbButton");
   ASSERT_TRUE(processUntil([&] { return labelText(&database, "statusLine2") == other; }, 15000));
   EXPECT_TRUE(processUntil([&] { return app->run.busyCode.load() == 0; }));
   EXPECT_EQ(std::string(app->settings.databasePath), other);
   EXPECT_EQ(app->jobs.songsInUse.load(), 3u);
   EXPECT_EQ(test::readFile(other), before);
+  EXPECT_EQ(*questions, 0) << "no question whether to replace the file";
+  EXPECT_TRUE(title->contains("used as it is")) << title->toStdString();
+  EXPECT_EQ(labelText(&database, "statusLine1"), db::kNewDatabaseKept);
+}
+
+// Enter in the source box imports what it names and leaves the window open.
+// While a job started here runs no button is the default, and Enter in the
+// box neither closes the window (which would stop the job) nor starts
+// another; once it has ended OK is the default again.
+TEST_F(DatabaseWindowTest, EnterInTheSourceBoxImportsAndNeverStopsARunningJob) {
+  const std::string music = data.path() + "music/";
+  std::filesystem::create_directories(music);
+  for (int k = 0; k < 3; ++k)
+    test::writeToneWav(music + "song" + std::to_string(k) + ".wav", 50, 440 + k);
+  std::strcpy(app->settings.importSource, "/elsewhere/");
+  ASSERT_TRUE(db::createSongTable(app->settings.databasePath));
+  DatabaseWindow database(*app, DatabaseWindowStart::Plain);
+  database.show();
+  auto* source = child<QLineEdit>(&database, "importSource");
+  EXPECT_EQ(defaultButton(database), child<QPushButton>(&database, "okButton"));
+
+  // A function waits for its confirmation: a job that runs until answered.
+  app->settings.dbWindowOption = static_cast<uint32_t>(library::MaintenanceFunction::ResetStartPoints);
+  child<QComboBox>(&database, "functionList")->setCurrentIndex(8);
+  app->run.busyCode.store(codeValue(BusyCode::Maintenance));  // granted at once
+  click(&database, "goButton");
+  EXPECT_TRUE(database.jobRunning());
+  EXPECT_EQ(defaultButton(database), nullptr);
+  source->setText(QString::fromStdString(music));
+  bool confirmationSeen = false;
+  Script whileAsked([&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* no = modal ? modal->findChild<QPushButton*>("second") : nullptr;
+    if (!no || !no->isVisible())
+      return false;
+    confirmationSeen = true;
+    pressEnter(source);
+    EXPECT_TRUE(database.isVisible());
+    EXPECT_EQ(app->run.stopRequest.load(), 0u);
+    EXPECT_EQ(std::string(app->settings.importSource), "/elsewhere/") << "no import while the job runs";
+    EXPECT_EQ(defaultButton(database), nullptr);
+    no->click();
+    return true;
+  });
+  ASSERT_TRUE(processUntil([&] { return whileAsked.finished() && !database.jobRunning(); }, 15000));
+  EXPECT_TRUE(confirmationSeen);
+  EXPECT_EQ(defaultButton(database), child<QPushButton>(&database, "okButton"));
+
+  app->run.busyCode.store(codeValue(BusyCode::Import));  // granted at once
+  pressEnter(source);
+  EXPECT_EQ(std::string(app->settings.importSource), music);
+  ASSERT_TRUE(processUntil([&] { return labelText(&database, "statusLine1") == "Import Complete"; }, 15000));
+  EXPECT_TRUE(database.isVisible());
+  EXPECT_TRUE(processUntil([&] { return !database.jobRunning(); }));
+  EXPECT_EQ(app->jobs.songsInUse.load(), 4u);  // the three songs and the new table's empty record
 }
 
 // What the workers report reaches the window from their own threads, and
@@ -332,6 +413,27 @@ TEST_F(DatabaseWindowTest, WorkersReportsReachTheWindow) {
     ASSERT_TRUE(
         processUntil([&] { return labelText(&database, "countsLabel") == "Looked at 36, added 30, skipped 6"; }));
     EXPECT_EQ(bar->value(), bar->maximum());
+
+    // A function's counts say what it did; a sort counts nothing of its own.
+    struct Counted {
+      library::MaintenanceFunction function;
+      uint32_t looked, added, skipped;
+      const char* line;
+    };
+    using F = library::MaintenanceFunction;
+    for (const Counted& c : {Counted{F::RemoveMissing, 500, 3, 0, "Looked at 500, removed 3"},
+                             Counted{F::UndeleteAll, 520, 20, 0, "Looked at 520, restored 20"},
+                             Counted{F::ReloadSongData, 500, 496, 4, "Looked at 500, reloaded 496, skipped 4"},
+                             Counted{F::SortByName, 500, 0, 0, "Looked at 500"}}) {
+      WorkProgress function;
+      function.looked = c.looked;
+      function.added = c.added;
+      function.skipped = c.skipped;
+      function.finished = true;
+      function.doneWord = library::maintenanceDoneWord(c.function);
+      std::thread([&] { ui->workProgress(WindowKind::Database, function); }).join();
+      EXPECT_TRUE(processUntil([&] { return labelText(&database, "countsLabel") == c.line; })) << c.line;
+    }
   }
   std::thread([this] { ui->progressLine(WindowKind::Database, 0, "after"); }).join();
   QApplication::processEvents();

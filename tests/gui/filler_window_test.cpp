@@ -166,15 +166,26 @@ TEST_F(FillerWindowTest, AllGreysTheSingleTypesAndAUserModeGreysTheUser) {
   EXPECT_EQ(+app->settings.fillerSettings.userMode, 2u);
   EXPECT_EQ(+app->settings.fillerSettings.typeAll, 0u);
 
-  // "On Top" in the window's own menu.
+  // "On Top": a check box beside the buttons, and the window's own menu;
+  // each follows the other.
   ASSERT_EQ(window->actions().size(), 1);
   QAction* onTop = window->actions().front();
+  auto* onTopBox = child<QCheckBox>("onTopBox");
   EXPECT_EQ(onTop->text(), "On Top");
+  EXPECT_EQ(onTopBox->text(), "On Top");
   EXPECT_FALSE(onTop->isChecked());
+  EXPECT_FALSE(onTopBox->isChecked());
   onTop->trigger();
   EXPECT_EQ(+app->settings.onTop, 1u);
   EXPECT_TRUE(onTop->isChecked());
+  EXPECT_TRUE(onTopBox->isChecked());
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  onTopBox->click();
+  EXPECT_EQ(+app->settings.onTop, 0u);
+  EXPECT_FALSE(onTop->isChecked());
+  EXPECT_FALSE(onTopBox->isChecked());
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(FillerWindowTest, ADroppedFolderWithADotInItsPathIsIgnored) {

@@ -2,6 +2,7 @@
 #include "gui/now_playing_view.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
+#include "gui/song_columns.h"
 #include "platform/picture.h"
 #include "play/list_commands.h"
 #include "play/player.h"
@@ -17,8 +18,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -145,10 +148,40 @@ TEST_F(MainWindowTest, StatusTextsFromAnyThreadReachTheStatusBar) {
     EXPECT_EQ(window->statusText(part), texts.part[part]) << "part " << part;
 }
 
+// The width the texts of a column of `list` need (the view's own measure).
+int contentWidth(const QTreeView* list, int column) {
+  return static_cast<const QAbstractItemView*>(list)->sizeHintForColumn(column);
+}
+
+// Stored widths load and go back; the last column reaches the list's right
+// edge whatever its stored width, and shows its "Audio" and "Video" in full
+// even when the other columns leave it no room.
 TEST_F(MainWindowTest, ColumnWidthsComeFromAndGoBackToTheSettings) {
   const uint32_t widths[5] = {210, 120, 0, 300, 60};
   std::memcpy(app->settings.columnWidth, widths, sizeof widths);
+  play::ListRow video = row("Film");
+  video.column[play::Type] = "Video";
+  app->list.append(video);
+  play::ListRow audio = row("Song");
+  audio.column[play::Type] = "Audio";
+  app->list.append(audio);
   makeWindow();
+  QTreeView* list = window->listView();
+  QHeaderView* header = list->header();
+  for (const int width : {1000, 400}) {
+    SCOPED_TRACE(width);
+    window->resize(width, 600);
+    ASSERT_TRUE(processUntil([&] { return list->width() == width; }));
+    QApplication::processEvents();
+    // With room it ends at the edge; without, it lies beyond (the list then
+    // scrolls sideways).
+    const int end = header->sectionViewportPosition(play::Type) + header->sectionSize(play::Type);
+    if (width == 1000)
+      EXPECT_EQ(end, list->viewport()->width());
+    else
+      EXPECT_GE(end, list->viewport()->width());
+    EXPECT_GE(list->columnWidth(play::Type), contentWidth(list, play::Type));
+  }
   window->storeColumnWidths();
   uint32_t stored[5];
   std::memcpy(stored, app->settings.columnWidth, sizeof stored);
@@ -157,6 +190,65 @@ TEST_F(MainWindowTest, ColumnWidthsComeFromAndGoBackToTheSettings) {
   EXPECT_GT(stored[2], 0u);  // unset: a usable default
   EXPECT_EQ(stored[3], 300u);
   EXPECT_EQ(stored[4], 60u);
+
+  // Another column widened until the last has a few pixels left: the last
+  // still shows its texts (the list then scrolls sideways).
+  window->resize(1000, 600);
+  ASSERT_TRUE(processUntil([&] { return list->width() == 1000; }));
+  QApplication::processEvents();
+  const int others = header->sectionViewportPosition(play::FileName);
+  list->setColumnWidth(play::FileName, list->viewport()->width() - others - 10);
+  EXPECT_GE(list->columnWidth(play::Type), contentWidth(list, play::Type));
+
+  // A stored width too narrow for "Video" is widened; the first-run widths
+  // of a new settings file show the texts in full.
+  const uint32_t firstRun[5] = {150, 150, 250, 60, 30};
+  std::memcpy(app->settings.columnWidth, firstRun, sizeof firstRun);
+  ui->attachWindow(nullptr);
+  window.reset();
+  makeWindow();
+  list = window->listView();
+  window->resize(400, 600);
+  ASSERT_TRUE(processUntil([&] { return list->width() == 400; }));
+  QApplication::processEvents();
+  EXPECT_GE(list->columnWidth(play::Type), contentWidth(list, play::Type));
+}
+
+// A double click on the divider after a column fits the column to its
+// texts, and that width is kept. Paths are cut in the middle.
+TEST_F(MainWindowTest, ADoubleClickOnADividerFitsTheColumn) {
+  const uint32_t widths[5] = {60, 150, 150, 60, 60};
+  std::memcpy(app->settings.columnWidth, widths, sizeof widths);
+  app->list.append(row("A title long enough to be cut at sixty pixels"));
+  makeWindow();
+  window->resize(1000, 800);
+  QTreeView* list = window->listView();
+  QHeaderView* header = list->header();
+  ASSERT_TRUE(processUntil([&] { return list->width() == 1000; }));
+  QApplication::processEvents();
+  const int needed = std::max(contentWidth(list, play::Title), header->sectionSizeHint(play::Title));
+  ASSERT_GT(needed, 60);
+  const QPoint divider(header->sectionViewportPosition(play::Title) + header->sectionSize(play::Title),
+                       header->height() / 2);
+  QMouseEvent press(QEvent::MouseButtonPress, divider, header->viewport()->mapToGlobal(divider), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, divider, header->viewport()->mapToGlobal(divider), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &release);
+  QMouseEvent twice(QEvent::MouseButtonDblClick, divider, header->viewport()->mapToGlobal(divider), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &twice);
+  EXPECT_EQ(list->columnWidth(play::Title), needed);
+  window->storeColumnWidths();
+  EXPECT_EQ(app->settings.columnWidth[play::Title], static_cast<uint32_t>(needed));
+
+  auto* paths = dynamic_cast<PathDelegate*>(list->itemDelegateForColumn(play::FileName));
+  ASSERT_NE(paths, nullptr);
+  QStyleOptionViewItem option;
+  paths->initStyleOption(&option, list->model()->index(0, play::FileName));
+  EXPECT_EQ(option.textElideMode, Qt::ElideMiddle);
+  EXPECT_EQ(list->itemDelegateForColumn(play::Title), nullptr) << "titles are cut at their end";
 }
 
 TEST_F(MainWindowTest, CloseAsksTheEngineToQuitAndKeepsTheWindow) {
@@ -661,13 +753,26 @@ TEST_F(MainWindowTest, EndOfRunHidesSavesAndWaitsWithoutFreezing) {
 // The window as a person sees it while a song of the demo library plays.
 TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
   app->folders.program = kResources;
+  // The column widths of a new settings file; songs and a video as the
+  // list builder writes their rows.
+  const uint32_t firstRun[5] = {150, 150, 250, 60, 30};
+  std::memcpy(app->settings.columnWidth, firstRun, sizeof firstRun);
+  int track = 0;
   for (const char* title : {"Gull Song", "The Breakwater", "Paper Moon", "Kite String", "Attic Waltz"}) {
     play::ListRow r = row(title);
     r.column[play::Artist] = "Amber Coast";
     r.column[play::Album] = "Tidelines";
-    r.column[play::Type] = "wav";
+    r.column[play::FileName] =
+        "/home/listener/Music/Amber Coast/Tidelines/0" + std::to_string(++track) + " " + title + ".wav";
+    r.column[play::Type] = "Audio";
     app->list.append(r);
   }
+  play::ListRow film = row("Live at the Pier");
+  film.column[play::Artist] = "Amber Coast";
+  film.column[play::Album] = "Live";
+  film.column[play::FileName] = "/home/listener/Videos/Amber Coast/Live at the Pier.mkv";
+  film.column[play::Type] = "Video";
+  app->list.insert(2, film);
   std::strcpy(app->details.current.title, "Salt on the Sill");
   std::strcpy(app->details.current.artist, "Amber Coast");
   std::strcpy(app->details.current.album, "Tidelines");
@@ -696,6 +801,10 @@ TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
   window->resize(1000, 800);
   ASSERT_TRUE(processUntil([this] { return window->width() == 1000; }));
   saveScreenshot(*window, "main_window_1000x800.png");
+  // The paths fitted, as a double click on the divider after them does.
+  window->listView()->resizeColumnToContents(play::FileName);
+  saveScreenshot(*window, "main_window_1000x800_paths_fitted.png");
+  window->listView()->setColumnWidth(play::FileName, static_cast<int>(firstRun[play::FileName]));
   window->resize(400, 300);
   ASSERT_TRUE(processUntil([this] { return window->width() == 400; }));
   saveScreenshot(*window, "main_window_400x300.png");

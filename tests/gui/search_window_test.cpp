@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -212,8 +213,9 @@ TEST_F(SearchWindowTest, CancellingTheFirstQuestionClosesTheWindow) {
   EXPECT_EQ(app->jobs.searchWindowRunning.load(), 0u);
 }
 
-// A double click puts the song on top of the upcoming list and asks the
-// player to move on to it; "Play Next" from the menu only puts it there.
+// A double click, or Enter, puts the song on top of the upcoming list and
+// asks the player to move on to it; "Play Next" from the menu only puts it
+// there.
 TEST_F(SearchWindowTest, DoubleClickPlaysTheSongNextAndStartsPlaying) {
   play::ListRow row;
   row.column[play::FileName] = "/music/song1.mp3";
@@ -248,6 +250,15 @@ TEST_F(SearchWindowTest, DoubleClickPlaysTheSongNextAndStartsPlaying) {
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song11.mp3");
   EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::kPlayerStart; }));
   EXPECT_TRUE(processUntil([&] { return window->rowCount() == 3; })) << "the main list shows it";
+
+  // Enter on a row does what a double click does.
+  app->run.playerRequest.store(0);
+  results->setCurrentIndex(results->model()->index(3, 0));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(results, &enter);
+  ASSERT_TRUE(processUntil([&] { return app->list.size() == 4; }));
+  EXPECT_EQ(app->list.text(0, play::FileName), "/music/song15.mp3");
+  EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::kPlayerStart; }));
 }
 
 TEST_F(SearchWindowTest, TopSongsListsThePlayedSongsBestRatedFirst) {

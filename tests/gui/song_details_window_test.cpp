@@ -215,10 +215,11 @@ TEST_F(SongDetailsWindowTest, PlayPutsTheSongFirstAndDeleteAsksFirst) {
       [this] { return app->list.size() == 1 && app->run.playerRequest.load() == play::kPlayerStart; }, 20000));
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song2.mp3");
 
-  // "Next" waits while another job holds the list.
+  // "Next" does nothing while another job holds the list, and says so.
   ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
   click("playNext");
   releaseExclusive(*app);
+  EXPECT_NE(textOf("notice").find("busy"), std::string::npos) << textOf("notice");
 
   const auto question = answerPrompt();
   click("deleteSong");
@@ -231,6 +232,31 @@ TEST_F(SongDetailsWindowTest, PlayPutsTheSongFirstAndDeleteAsksFirst) {
   EXPECT_EQ(db::getStatus(h, 2), static_cast<int32_t>(db::kStatusFree));
   db::closeTable(h);
   EXPECT_EQ(app->list.size(), 1u);
+}
+
+// The Style box is never saved, so it takes no typing; a save after "Goto"
+// to a free slot says the slot holds no song.
+TEST_F(SongDetailsWindowTest, StyleIsReadOnlyAndAFreeSlotIsNamedAsSuch) {
+  db::TableHandle h;
+  text::copy(h.path, app->settings.databasePath);
+  h.writable = 1;
+  ASSERT_TRUE(db::openMapped(h));
+  ASSERT_TRUE(db::setStatus(h, 3, db::kStatusFree));
+  db::closeTable(h);
+  open(1);
+  EXPECT_TRUE(child<QLineEdit>("style")->isReadOnly());
+
+  answerPrompt("4");
+  click("gotoEntry");
+  ASSERT_TRUE(settled());
+  ASSERT_EQ(textOf("dbIdx"), "4");
+  const std::string before = test::readFile(app->settings.databasePath);
+  const auto message = answerPrompt();
+  click("save");
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(*message, "This place in the database holds no song, so nothing was changed.");
+  EXPECT_EQ(textOf("notice"), *message);
+  EXPECT_EQ(test::readFile(app->settings.databasePath), before);
 }
 
 // The current song's record is not known (-1): nothing to show or save.

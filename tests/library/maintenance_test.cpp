@@ -309,6 +309,10 @@ TEST(Maintenance, RemoveDuplicatesKeepsTheLowerSlotAndPathsThatDifferInLetterCas
   EXPECT_EQ(result.outcome, MaintenanceOutcome::Finished);
   EXPECT_THAT(f.slotsInUse(), ElementsAre(0u, 1u, 2u, 6u));
   EXPECT_EQ(result.changed, 3u);
+  // The window's counts line names what was done to them.
+  ASSERT_FALSE(f.ui.workReports.empty());
+  EXPECT_EQ(f.ui.workReports.back().progress.added, 3u);
+  EXPECT_STREQ(f.ui.workReports.back().progress.doneWord, "removed");
   EXPECT_EQ(f.statusLine(0).back(), "Finished");
   EXPECT_EQ(f.statusLine(1).back(), f.databasePath());
 }

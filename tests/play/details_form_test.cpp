@@ -222,6 +222,27 @@ TEST_F(DetailsFormTest, ASaveOntoASlotThatNoLongerHoldsTheSongIsRefused) {
   EXPECT_EQ(play::runDetailsAction(*app, request).notice, DetailsNotice::NotSaved);
 }
 
+// "Goto" may show a free slot: saving or deleting there writes nothing and
+// says the slot holds no song (not that it was changed elsewhere).
+TEST_F(DetailsFormTest, ASaveOnAFreeSlotSaysItHoldsNoSong) {
+  makeTable(plainSongs(4));
+  db::openSongTableForWriting(*app);
+  ASSERT_TRUE(app->songTable.isOpen());
+  db::setStatus(app->songTable, 2, db::kStatusFree);
+  db::closeSongTableAfterWriting(*app);
+  DetailsRequest request = saveRequest(3, run(DetailsAction::Load, 3).form);
+  request.form.name = "Edited";
+  const std::string before = tableBytes();
+  for (DetailsAction action : {DetailsAction::Save, DetailsAction::SaveAndClose, DetailsAction::Delete}) {
+    request.action = action;
+    const DetailsOutcome out = play::runDetailsAction(*app, request);
+    EXPECT_EQ(out.notice, DetailsNotice::NoSong);
+    EXPECT_FALSE(out.written);
+    EXPECT_FALSE(out.closeWindow);
+  }
+  EXPECT_EQ(tableBytes(), before);
+}
+
 TEST_F(DetailsFormTest, DeleteShowsANeighbourOrClosesWithNothingLeft) {
   struct Case {
     uint32_t slot, shown;

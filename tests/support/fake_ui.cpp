@@ -92,6 +92,13 @@ bool FakeUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t sel
   return answerChooser(saveFileAnswers, path);
 }
 
+bool FakeUi::chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters,
+                                     uint32_t selected, std::string& path) {
+  std::lock_guard lock(mutex);
+  fileChoosers.push_back({filters, selected, true, title});
+  return answerChooser(saveFileAnswers, path);
+}
+
 void FakeUi::repaint(RepaintArea area) {
   std::lock_guard lock(mutex);
   repaints.push_back(area);

@@ -72,6 +72,9 @@ public:
     std::vector<FileFilter> filters;
     uint32_t selected;
     bool save;
+    // The title of a chooser that never offers to replace a file; empty for
+    // the plain choosers.
+    std::string newOrExistingTitle = {};
   };
 
   std::vector<StatusTexts> statuses;
@@ -97,6 +100,9 @@ public:
   bool chooseFolder(std::string& path) override;
   bool chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
   bool chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) override;
+  // Answered from saveFileAnswers.
+  bool chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters, uint32_t selected,
+                               std::string& path) override;
   void repaint(RepaintArea area) override;
   void setPlayButtonImage(int image) override;
   void refreshSystemMenu() override;

@@ -205,8 +205,9 @@ void FillerWindow::fill() {
   if (b.emptyDir != 0 && app_.ui) {
     if (!confirmed(filler::kEmptyDirQuestion, filler::kEmptyDirContinue, filler::kEmptyDirCancel))
       return;
-    if (filler::emptyFillDirectory(folder, filler::homeFolder()).refused) {
-      app_.ui->messageBox(filler::kEmptyDirRefused, filler::kFillerTitle);
+    const filler::EmptyDirResult emptied = filler::emptyFillDirectory(app_, folder, filler::homeFolder());
+    if (emptied.refused) {
+      app_.ui->messageBox(emptied.refusal, filler::kFillerTitle);
       return;
     }
   }

@@ -7,10 +7,13 @@
 #include "shell/app.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
+#include <algorithm>
 #include <mutex>
 
 namespace plinka::gui {
@@ -43,6 +46,38 @@ QColor colourOf(uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0
 
 NowPlayingView::NowPlayingView(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  // The picture area is at most half the window's smaller side: pictures
+  // are decoded no larger than that on the largest screen.
+  double largest = 0;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect area = screen->availableGeometry();
+    largest = std::max(largest, std::min(area.width(), area.height()) / 2 * screen->devicePixelRatio());
+  }
+  if (largest >= 1)
+    app_.cover.largestShownSide.store(static_cast<uint32_t>(largest));
+}
+
+bool NowPlayingView::scalePicture(const QSize& size) {
+  std::lock_guard lock(app_.cover.pictureMutex);
+  const uint64_t generation = app_.cover.pictureGeneration;
+  if (scaledValid_ && generation == scaledGeneration_ && size == scaledSize_)
+    return !scaled_.isNull();
+  scaledValid_ = true;
+  scaledGeneration_ = generation;
+  scaledSize_ = size;
+  scaled_ = QImage();
+  const platform::PixelBlock& block = app_.cover.picture;
+  if (block.width <= 0 || block.height <= 0 || size.isEmpty() ||
+      block.argb.size() != static_cast<size_t>(block.width) * static_cast<size_t>(block.height))
+    return false;
+  // The block is only read: the scaled picture is a new image of its own.
+  const QImage image(reinterpret_cast<const uchar*>(block.argb.data()), block.width, block.height, block.width * 4,
+                     QImage::Format_ARGB32);
+  const qreal ratio = devicePixelRatioF();
+  scaled_ = image.scaled(size * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  scaled_.setDevicePixelRatio(ratio);
+  ++scalings_;
+  return !scaled_.isNull();
 }
 
 NowPlayingFacts NowPlayingView::facts() const {
@@ -88,18 +123,10 @@ void NowPlayingView::paintEvent(QPaintEvent*) {
     case PaintStep::Icon:
       painter.drawPixmap(step.x, step.y, programIcon().pixmap(16, 16));
       break;
-    case PaintStep::Picture: {
-      std::lock_guard lock(app_.cover.pictureMutex);
-      const platform::PixelBlock& block = app_.cover.picture;
-      if (block.width <= 0 || block.height <= 0 ||
-          block.argb.size() != static_cast<size_t>(block.width) * static_cast<size_t>(block.height))
-        break;
-      const QImage image(reinterpret_cast<const uchar*>(block.argb.data()), block.width, block.height, block.width * 4,
-                         QImage::Format_ARGB32);
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(QRect(step.x, step.y, step.right - step.x, step.bottom - step.y), image);
+    case PaintStep::Picture:
+      if (scalePicture(QSize(step.right - step.x, step.bottom - step.y)))
+        painter.drawImage(QPoint(step.x, step.y), scaled_);
       break;
-    }
     }
   }
 }

@@ -6,7 +6,11 @@
 
 #include "gui/window_layout.h"
 
+#include <QImage>
+#include <QSize>
 #include <QWidget>
+
+#include <cstdint>
 
 #include <functional>
 #include <vector>
@@ -32,14 +36,27 @@ public:
   NowPlayingFacts facts() const;
   // The steps of the last paint, for checks.
   const std::vector<PaintStep>& lastSteps() const { return lastSteps_; }
+  // How many times the cover picture was scaled for painting: once for each
+  // picture and size, not on every paint.
+  uint32_t pictureScalings() const { return scalings_; }
 
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+  // The cover picture scaled to `size` (logical pixels) in scaled_, scaled
+  // anew only when the picture or the size changed. False when there is no
+  // picture to show.
+  bool scalePicture(const QSize& size);
+
   App& app_;
   std::vector<PaintStep> lastSteps_;
+  QImage scaled_;
+  QSize scaledSize_;
+  uint64_t scaledGeneration_ = 0;
+  bool scaledValid_ = false;
+  uint32_t scalings_ = 0;
 };
 
 }  // namespace plinka::gui

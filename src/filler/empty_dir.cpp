@@ -1,5 +1,11 @@
 #include "filler/empty_dir.h"
 
+#include "db/filename_index.h"
+#include "db/song_table_open.h"
+#include "filler/fill_run.h"
+#include "shell/app.h"
+#include "text/text.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -26,6 +32,70 @@ std::string realFolder(const std::string& path) {
   return resolved;
 }
 
+// The folder part of a file's path ("/a/b" for "/a/b/c"); empty when none.
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// The names of the regular files directly in the open folder fd.
+std::vector<std::string> regularFiles(int fd) {
+  std::vector<std::string> files;
+  const int listing = ::dup(fd);
+  if (listing < 0)
+    return files;
+  DIR* dir = ::fdopendir(listing);
+  if (dir == nullptr) {
+    ::close(listing);
+    return files;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      files.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  return files;
+}
+
+// The first file directly in the folder that the song table names, under
+// the folder's path as given or as resolved; empty when none. False when
+// the song table cannot be read.
+bool songOfTheTableIn(App& app, const std::string& folder, const std::string& real, std::string& song) {
+  const int fd = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return true;  // nothing there to delete
+  const std::vector<std::string> files = regularFiles(fd);
+  ::close(fd);
+  if (files.empty())
+    return true;
+  // In network mode the filler reads through its own copy of the table,
+  // never the player's (as the fill run does).
+  if (app.settings.networkMode != 0)
+    app.copies.localPath = app.folders.data + kFillTableCopyName;
+  const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
+  if (!open)
+    return false;
+  db::FileNameIndex index;
+  if (!index.build(app.songTable))
+    return false;
+  std::vector<std::string> prefixes{real + "/"};
+  std::string given = folder;
+  while (given.size() > 1 && given.back() == '/')
+    given.pop_back();
+  if (given != real)
+    prefixes.push_back(given + "/");
+  for (const std::string& name : files) {
+    for (const std::string& prefix : prefixes) {
+      if (index.find(app.songTable, (prefix + name).c_str(), db::LetterCase::Folded) >= 0) {
+        song = name;
+        return true;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string homeFolder() {
@@ -37,13 +107,49 @@ std::string homeFolder() {
 }
 
 bool emptyDirRefuses(const std::string& folder, const std::string& home) {
+  if (!folder.empty() && folder[0] != '/')
+    return true;
   const std::string real = realFolder(folder);
   return real == "/" || (!real.empty() && real == realFolder(home));
 }
 
-EmptyDirResult emptyFillDirectory(const std::string& folder, const std::string& home) {
+std::string emptyDirRefusal(App& app, const std::string& folder, const std::string& home) {
+  const std::string quoted = "\"" + folder + "\"";
+  if (!folder.empty() && folder[0] != '/')
+    return "Empty Dir needs the fill folder's full path, starting with \"/\": " + quoted + " is not one.";
+  if (emptyDirRefuses(folder, home))
+    return kEmptyDirRefused;
+  const std::string real = realFolder(folder);
+  if (real.empty())
+    return {};
+  struct Kept {
+    std::string folder;
+    const char* why;
+  };
+  const Kept kept[] = {
+      {app.folders.data, " is Plinka's data folder: it holds the settings, the song table and the lists."},
+      {folderOf(text::fixedText(app.settings.databasePath, sizeof app.settings.databasePath)),
+       " holds the song table."},
+      {app.folders.program, " is the folder of the Plinka program."},
+  };
+  for (const Kept& k : kept) {
+    if (!k.folder.empty() && realFolder(k.folder) == real)
+      return "Empty Dir does not delete these files: " + quoted + k.why + " Choose the player's own folder.";
+  }
+  std::string song;
+  if (!songOfTheTableIn(app, folder, real, song))
+    return "Empty Dir deleted nothing: the song table could not be read to make sure that " + quoted +
+           " holds none of your songs.";
+  if (!song.empty())
+    return "Empty Dir does not delete songs of your library: " + quoted + " holds \"" + song +
+           "\", a song of the song table. Choose the player's own folder.";
+  return {};
+}
+
+EmptyDirResult emptyFillDirectory(App& app, const std::string& folder, const std::string& home) {
   EmptyDirResult result;
-  if (emptyDirRefuses(folder, home)) {
+  result.refusal = emptyDirRefusal(app, folder, home);
+  if (!result.refusal.empty()) {
     result.refused = true;
     return result;
   }
@@ -55,19 +161,9 @@ EmptyDirResult emptyFillDirectory(const std::string& folder, const std::string& 
   const int fd = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
     return result;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return result;
-  }
   // The names first, then the deletions: a folder is not changed while it
   // is being read.
-  std::vector<std::string> files;
-  while (const dirent* entry = ::readdir(dir)) {
-    struct stat st {};
-    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-      files.emplace_back(entry->d_name);
-  }
+  const std::vector<std::string> files = regularFiles(fd);
   for (const std::string& name : files) {
     struct stat st {};
     if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
@@ -77,7 +173,7 @@ EmptyDirResult emptyFillDirectory(const std::string& folder, const std::string& 
     else
       ++result.failed;
   }
-  ::closedir(dir);
+  ::close(fd);
   return result;
 }
 

@@ -235,9 +235,9 @@ FillOutcome runFill(App& app, const FillJob& job, const std::atomic<uint32_t>& s
   // network mode; the first read-open refreshes it.
   app.copies.localPath = app.folders.data + kFillTableCopyName;
   app.copies.localCopyRefreshCounter.store(db::kRefreshCounterAtStart);
-  // A temporary file that a run ended by force left behind.
+  // Temporary files that runs ended by force left behind.
   if (!job.folder.empty())
-    platform::removeFile(folderPrefix(job.folder) + kCopyTempName);
+    removeLeftTemporaryFiles(folderPrefix(job.folder));
 
   const FillOutcome outcome = fill(app, job, stop);
 

@@ -1,10 +1,19 @@
 #include "filler/song_copy.h"
 
+#include "platform/random_bytes.h"
+
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace plinka::filler {
 
@@ -87,6 +96,32 @@ CopyResult copyInto(int in, Descriptor& out, const std::atomic<uint32_t>* stop) 
   return {};
 }
 
+// The temporary file of this copy: the stem, this process's id and a
+// random part.
+std::string uniqueTemp(const std::string& stem) {
+  unsigned long long salt = 0;
+  if (!platform::randomBytes(&salt, sizeof salt))
+    salt = static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&salt)) ^
+           static_cast<unsigned long long>(::time(nullptr));
+  char tail[48];
+  std::snprintf(tail, sizeof tail, ".%ld.%016llx", static_cast<long>(::getpid()), salt);
+  return stem + tail;
+}
+
+// Syncs the folder that holds `path`, so that a rename into it survives a
+// power cut. 0, or the error; a file system that cannot sync a folder
+// (EINVAL, ENOTSUP) does what it can and counts as synced.
+int syncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0)
+    return errno;
+  if (::fsync(dir.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+    return errno;
+  return 0;
+}
+
 }  // namespace
 
 CopyResult copySong(const std::string& source, const std::string& target, const std::string& temp,
@@ -103,15 +138,45 @@ CopyResult copySong(const std::string& source, const std::string& target, const 
   if (!S_ISREG(st.st_mode))
     return failed(CopyEnd::SourceFailed, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
 
-  Descriptor output(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  const std::string ownTemp = uniqueTemp(temp);
+  Descriptor output(::open(ownTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (output.get() < 0)
     return targetFailure(errno);
   CopyResult result = copyInto(in, output, stop);
-  if (result.end == CopyEnd::Copied && std::rename(temp.c_str(), target.c_str()) != 0)
+  if (result.end == CopyEnd::Copied && std::rename(ownTemp.c_str(), target.c_str()) != 0)
     result = targetFailure(errno);
-  if (result.end != CopyEnd::Copied)
-    ::unlink(temp.c_str());
+  if (result.end != CopyEnd::Copied) {
+    ::unlink(ownTemp.c_str());
+    return result;
+  }
+  if (const int error = syncFolderOf(target))
+    return targetFailure(error);
   return result;
+}
+
+void removeLeftTemporaryFiles(const std::string& folder) {
+  const std::string stem = kCopyTempName;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr)
+    return;
+  std::vector<std::string> left;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == stem) {
+      left.push_back(name);
+      continue;
+    }
+    if (name.compare(0, stem.size() + 1, stem + ".") != 0)
+      continue;
+    // ".plinka-fill.part.<pid>.<random>": gone with its process only.
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + stem.size() + 1, &end, 10);
+    if (pid > 0 && end && *end == '.' && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      left.push_back(name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : left)
+    ::unlink((folder + name).c_str());
 }
 
 }  // namespace plinka::filler

@@ -11,8 +11,10 @@
 
 namespace plinka::filler {
 
-// The temporary file's name inside the fill directory. Hidden, and with no
-// media ending, so that no player lists it.
+// The temporary file's name inside the fill directory begins with this,
+// followed by "." and the copying process's id, "." and a random part, so
+// that two copies (two filler windows, plinkactl) never write into one
+// file. Hidden, and with no media ending, so that no player lists it.
 constexpr const char* kCopyTempName = ".plinka-fill.part";
 
 enum class CopyEnd {
@@ -28,10 +30,16 @@ struct CopyResult {
   int error = 0;  // the system's error number when it failed
 };
 
-// Copies `source` to `target` (replacing a file of that name) through the
-// temporary file `temp` beside it. `stop`, when given, is looked at between
-// blocks.
+// Copies `source` to `target` (replacing a file of that name) through a new
+// temporary file named `temp` + "." + process id + "." + random part beside
+// it. Once renamed, the folder itself is synced, so the song's name is on
+// the medium too. `stop`, when given, is looked at between blocks.
 CopyResult copySong(const std::string& source, const std::string& target, const std::string& temp,
                     const std::atomic<uint32_t>* stop);
+
+// Removes the temporary files that copies of ended processes left in the
+// folder (`folder` ends in '/'): the one named kCopyTempName alone (left by
+// earlier versions) and those whose process id names no running process.
+void removeLeftTemporaryFiles(const std::string& folder);
 
 }  // namespace plinka::filler

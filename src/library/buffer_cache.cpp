@@ -5,6 +5,7 @@
 #include "db/table.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/random_bytes.h"
 #include "platform/table_lock.h"
 #include "play/shutdown_timer.h"
 #include "shell/app.h"
@@ -13,13 +14,22 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace plinka::library {
 
 namespace {
 
+constexpr char kMediaName[] = "Media";
 constexpr char kMediaFolderName[] = "Media/";
 constexpr char kIndexName[] = "LocFiles.cvf";
 
@@ -67,7 +77,152 @@ constexpr uint32_t kFirstFillAhead = 500;
 // Longest path taken from the list.
 constexpr size_t kLongestListPath = 600;
 
-bool bufferOn(const App& app) { return app.settings.bufferMode != 0; }
+// The Buffer switch: written by the Options window (GUI thread) under the
+// image lock while a run may be reading it.
+bool bufferOn(App& app) {
+  const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+  return app.settings.bufferMode != 0;
+}
+
+// A file descriptor closed when it goes.
+class Fd {
+public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0)
+        ::close(fd_);
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+private:
+  int fd_;
+};
+
+// The cache folder itself is the user's (it may well be a link to another
+// disk); below it nothing is reached through a link. A "Media" folder, or
+// any folder under it, that is a link to somewhere else is never written
+// into nor deleted from: the cache deletes files, and a link there would
+// turn that on the user's own files.
+Fd openCacheFolder(const App& app) {
+  if (app.folders.cache.empty())
+    return Fd();
+  return Fd(::open(app.folders.cache.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Opens the folder `relative` ("Media/a/b") below the cache folder one level
+// at a time, never through a link; with `make`, missing levels are made.
+// An invalid Fd when a level is missing (and not made), a link or no folder.
+Fd openBelowCache(const App& app, const std::string& relative, bool make) {
+  Fd at = openCacheFolder(app);
+  size_t start = 0;
+  while (at && start < relative.size()) {
+    size_t slash = relative.find('/', start);
+    if (slash == std::string::npos)
+      slash = relative.size();
+    const std::string part = relative.substr(start, slash - start);
+    start = slash + 1;
+    if (part.empty())
+      continue;
+    if (make && ::mkdirat(at.get(), part.c_str(), 0755) != 0 && errno != EEXIST)
+      return Fd();
+    at = Fd(::openat(at.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  return at;
+}
+
+// The cached file's folder below the cache folder and its own name.
+bool splitCached(const App& app, const std::string& cached, std::string& folder, std::string& name) {
+  const std::string& cache = app.folders.cache;
+  const size_t slash = cached.rfind('/');
+  if (cache.empty() || cached.compare(0, cache.size(), cache) != 0 || slash == std::string::npos ||
+      slash < cache.size())
+    return false;
+  folder = cached.substr(cache.size(), slash - cache.size());
+  name = cached.substr(slash + 1);
+  return !name.empty();
+}
+
+// Deletes one cached file, reached without following a link (a link in its
+// place goes as a link).
+void removeCachedFile(const App& app, const std::string& cached) {
+  std::string folder, name;
+  if (!splitCached(app, cached, folder, name))
+    return;
+  const Fd at = openBelowCache(app, folder, false);
+  if (at)
+    ::unlinkat(at.get(), name.c_str(), 0);
+}
+
+// Deletes everything inside the open folder `dir`: files and links go as
+// themselves, folders are emptied the same way and removed. No link is
+// followed.
+void emptyFolder(int dir) {
+  std::vector<std::pair<std::string, bool>> entries;  // name, is a folder
+  {
+    const int listing = ::dup(dir);
+    if (listing < 0)
+      return;
+    DIR* d = ::fdopendir(listing);
+    if (d == nullptr) {
+      ::close(listing);
+      return;
+    }
+    while (const dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..")
+        continue;
+      struct stat st {};
+      if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        entries.emplace_back(name, S_ISDIR(st.st_mode));
+    }
+    ::closedir(d);
+  }
+  for (const auto& [name, isFolder] : entries) {
+    if (!isFolder) {
+      ::unlinkat(dir, name.c_str(), 0);
+      continue;
+    }
+    const Fd inner(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (inner)
+      emptyFolder(inner.get());
+    ::unlinkat(dir, name.c_str(), AT_REMOVEDIR);
+  }
+}
+
+// Buffer off: the media folder and all below it go. A "Media" that is a
+// link (or anything but a folder) is removed as itself; what it points at
+// is left alone.
+void removeMediaFolder(const App& app) {
+  const Fd cache = openCacheFolder(app);
+  if (!cache)
+    return;
+  struct stat st {};
+  if (::fstatat(cache.get(), kMediaName, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return;
+  if (!S_ISDIR(st.st_mode)) {
+    ::unlinkat(cache.get(), kMediaName, 0);
+    return;
+  }
+  {
+    const Fd media(::openat(cache.get(), kMediaName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (media)
+      emptyFolder(media.get());
+  }
+  ::unlinkat(cache.get(), kMediaName, AT_REMOVEDIR);
+}
 
 // The index table held open for writing for a scope; written back when it
 // closes.
@@ -102,7 +257,7 @@ std::string pathOf(db::TableHandle& h, uint32_t slot) {
 void deleteCachedCopy(const App& app, const std::string& source) {
   std::string cached;
   if (!source.empty() && cachePathFor(app, source, cached))
-    platform::removeFile(cached);
+    removeCachedFile(app, cached);
 }
 
 // Takes the last record out: its cached copy goes and the record is
@@ -148,22 +303,185 @@ void lowerHighStamps(db::TableHandle& h) {
   });
 }
 
-// Copies a song into its place in the cache, making the folders on the way;
-// the copy is written under a temporary name and renamed, so a broken copy
-// never stands under the song's name. (Tests put a stand-in for the share's
-// copies in app.copies.copyFile; it serves here too.)
-bool copyIntoCache(const App& app, const std::string& source, const std::string& cached) {
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(cached).parent_path(), ec);
-  if (app.copies.copyFile)
-    return app.copies.copyFile(source, cached);
-  return platform::copyFile(source, cached, true);
-}
-
 bool runMustEnd(App& app) {
   const uint32_t command = app.run.commandSlot.load();
   return app.run.appEnding.load() != 0 || isClosingCode(command) || !bufferOn(app) ||
          command == codeValue(BusyCode::StateSwitch);
+}
+
+// A temporary name in the cache file's folder that no other copy uses.
+std::string uniqueTempName(const std::string& name) {
+  uint64_t salt = 0;
+  if (!platform::randomBytes(&salt, sizeof salt))
+    salt = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&salt)) ^ platform::fileTimeHighWord();
+  char tail[64];
+  std::snprintf(tail, sizeof tail, ".%ld.%016llx.part", static_cast<long>(::getpid()),
+                static_cast<unsigned long long>(salt));
+  return "." + name.substr(0, 100) + tail;
+}
+
+bool writeAll(int fd, const char* data, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, data, n);
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w < 0)
+      return false;
+    data += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// Copies the open source into `name` in the folder `dir` through a
+// temporary file, looking for an end of the run between blocks.
+bool copyBlocks(App& app, int in, int dir, const std::string& name) {
+  const std::string temp = uniqueTempName(name);
+  const Fd out(::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (!out)
+    return false;
+  static thread_local char block[1 << 16];
+  bool ok = true;
+  for (;;) {
+    if (runMustEnd(app)) {
+      ok = false;
+      break;
+    }
+    const ssize_t r = ::read(in, block, sizeof block);
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0) {
+      ok = r == 0;
+      break;
+    }
+    if (!writeAll(out.get(), block, static_cast<size_t>(r))) {
+      ok = false;
+      break;
+    }
+  }
+  // On disk before the rename: the song's cache name never stands for bytes
+  // still only in memory.
+  ok = ok && ::fsync(out.get()) == 0 && ::renameat(dir, temp.c_str(), dir, name.c_str()) == 0;
+  if (!ok)
+    ::unlinkat(dir, temp.c_str(), 0);
+  return ok;
+}
+
+// Copies a song into its place in the cache, making the folders on the way
+// (never through a link). Only a regular file is copied: a pipe or a device
+// on the share could hold the run for ever. The copy is written under a
+// temporary name and renamed, so a broken copy never stands under the
+// song's name, and it breaks off as soon as the run must end. (Tests put a
+// stand-in for the share's copies in app.copies.copyFile; it serves here
+// too.)
+bool copyIntoCache(App& app, const std::string& source, const std::string& cached) {
+  std::string folder, name;
+  if (!splitCached(app, cached, folder, name))
+    return false;
+  const Fd dir = openBelowCache(app, folder, true);
+  if (!dir)
+    return false;
+  if (app.copies.copyFile)
+    return app.copies.copyFile(source, cached);
+  const Fd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  return copyBlocks(app, in.get(), dir.get(), name);
+}
+
+// Whether the slot chosen before a copy is still as it was: the cache may
+// have been resized while the lock was let go.
+bool slotUnchanged(db::TableHandle& h, uint32_t slot, const std::string& path, uint32_t stamp) {
+  return slot < h.slotCount && db::getStatus(h, slot) == static_cast<int32_t>(db::kStatusInUse) &&
+         stampOf(h, slot) == stamp && pathOf(h, slot) == path;
+}
+
+struct RunCounts {
+  uint32_t failures = 0;
+  uint32_t slots = 0;  // the cache's slots
+};
+
+// The run's steps over the index table. The cache's lock is held while the
+// table is read and changed, and let go (with the table closed) for each
+// copy, so opening or emptying the cache from the Options window never
+// waits for a copy.
+RunCounts copyUpcomingSongs(App& app, const std::vector<std::string>& songs) {
+  RunCounts counts;
+  std::unique_lock<std::mutex> hold(app.jobs.bufferCacheLock);
+  counts.slots = app.settings.bufferSize;
+  const std::string indexPath = bufferIndexPath(app);
+  std::optional<IndexOpen> table;
+  table.emplace(indexPath);
+  if (!*table)
+    return counts;
+  counts.slots = table->h.inUseCount;
+  uint32_t& failures = counts.failures;
+  uint32_t bound = platform::fileTimeHighWord() + kFirstFillAhead;
+  for (size_t at = 0;
+       at < std::min<size_t>(songs.size(), counts.slots) && failures <= kMostCopyFailures && !runMustEnd(app);) {
+    db::TableHandle& h = table->h;
+    const std::string& song = songs[at];
+    const int32_t found = db::findFileName(h, song.c_str(), db::LetterCase::Folded);
+    if (found >= 0) {
+      const uint32_t stamp = stampOf(h, static_cast<uint32_t>(found));
+      if (stamp < kStampCeiling)
+        setStamp(h, static_cast<uint32_t>(found), stamp + kStampGain);
+      ++at;
+      continue;
+    }
+    const int32_t chosen = leastRecentSlot(h, bound);
+    if (chosen < 0) {
+      lowerHighStamps(h);
+      ++failures;
+      ++at;
+      continue;
+    }
+    std::string cached;
+    if (!cachePathFor(app, song, cached)) {
+      ++failures;
+      ++at;
+      continue;
+    }
+    const uint32_t slot = static_cast<uint32_t>(chosen);
+    const std::string old = pathOf(h, slot);
+    const uint32_t oldStamp = stampOf(h, slot);
+
+    table.reset();
+    hold.unlock();
+    const bool copied = copyIntoCache(app, song, cached);
+    hold.lock();
+    table.emplace(indexPath);
+    if (!*table) {
+      // The cache was emptied meanwhile (Buffer off): the copy is not kept.
+      if (copied)
+        removeCachedFile(app, cached);
+      break;
+    }
+    db::TableHandle& now = table->h;
+    counts.slots = now.inUseCount;
+    if (!copied) {
+      ++failures;
+      ++at;
+      continue;
+    }
+    if (!slotUnchanged(now, slot, old, oldStamp)) {
+      // Resized meanwhile: no slot names the copy, so it goes, and the song
+      // is looked at again.
+      removeCachedFile(app, cached);
+      continue;
+    }
+    if (failures > 0)
+      --failures;
+    if (oldStamp != 0 && old != song)
+      deleteCachedCopy(app, old);
+    text::copy(now.text, song.c_str());
+    db::writeField(now, slot, kPathField);
+    setStamp(now, slot, bound);
+    bound = platform::fileTimeHighWord() - 1;
+    at = 0;  // the songs that play soonest are copied first
+  }
+  return counts;
 }
 
 }  // namespace
@@ -188,8 +506,11 @@ void openCache(App& app) {
     const std::lock_guard<std::mutex> hold(app.jobs.bufferCacheLock);
     SettingsRecord& s = app.settings;
     if (bufferOn(app)) {
+      // The cache folder is the user's (made as it is asked for); the media
+      // folder below it is made without following a link.
       std::error_code ec;
-      std::filesystem::create_directories(media, ec);
+      std::filesystem::create_directories(app.folders.cache, ec);
+      openBelowCache(app, kMediaName, true);
       // Raised before a table is made, so a new table has the slots too.
       if (s.bufferSize < kFewestCacheSlots)
         s.bufferSize = kFewestCacheSlots;
@@ -218,9 +539,9 @@ void openCache(App& app) {
       }
       platform::removeFile(index);
       platform::removeFile(platform::tableLockPath(index));
-      // Whatever is left below the media folder (folders the copies made).
-      std::error_code ec;
-      std::filesystem::remove_all(media, ec);
+      // Whatever is left below the media folder (folders the copies made,
+      // files of slots the table no longer knew).
+      removeMediaFolder(app);
       app.jobs.bufferStage.store(kBufferError);
       refreshStatus(app);
     }
@@ -236,57 +557,19 @@ void bufferingRun(App& app) {
   std::vector<std::string> songs;
   for (const play::ListRow& row : app.list.rows())
     songs.push_back(row.column[play::FileName].substr(0, kLongestListPath));
-  const uint32_t slots = app.settings.bufferSize;
-  uint32_t failures = 0;
+  RunCounts counts;
   if (songs.size() <= static_cast<size_t>(kShortestBufferedList)) {
-    failures = 2;
+    counts.failures = 2;
+    const std::lock_guard<std::mutex> hold(jobs.bufferCacheLock);
+    counts.slots = app.settings.bufferSize;
   } else {
-    const size_t limit = std::min<size_t>(songs.size(), slots);
     app.shared.rebufferValue.store(0);
     jobs.bufferStage.store(kBuffering);
     refreshStatus(app);
-    const std::lock_guard<std::mutex> hold(jobs.bufferCacheLock);
-    IndexOpen table(bufferIndexPath(app));
-    if (table) {
-      db::TableHandle& h = table.h;
-      uint32_t bound = platform::fileTimeHighWord() + kFirstFillAhead;
-      for (size_t at = 0; at < limit && failures <= kMostCopyFailures && !runMustEnd(app);) {
-        const std::string& song = songs[at];
-        const int32_t found = db::findFileName(h, song.c_str(), db::LetterCase::Folded);
-        if (found >= 0) {
-          const uint32_t stamp = stampOf(h, static_cast<uint32_t>(found));
-          if (stamp < kStampCeiling)
-            setStamp(h, static_cast<uint32_t>(found), stamp + kStampGain);
-          ++at;
-          continue;
-        }
-        const int32_t slot = leastRecentSlot(h, bound);
-        if (slot < 0) {
-          lowerHighStamps(h);
-          ++failures;
-          ++at;
-          continue;
-        }
-        std::string cached;
-        if (!cachePathFor(app, song, cached) || !copyIntoCache(app, song, cached)) {
-          ++failures;
-          ++at;
-          continue;
-        }
-        if (failures > 0)
-          --failures;
-        const uint32_t freed = static_cast<uint32_t>(slot);
-        const std::string old = pathOf(h, freed);
-        if (stampOf(h, freed) != 0 && old != song)
-          deleteCachedCopy(app, old);
-        text::copy(h.text, song.c_str());
-        db::writeField(h, freed, kPathField);
-        setStamp(h, freed, bound);
-        bound = platform::fileTimeHighWord() - 1;
-        at = 0;  // the songs that play soonest are copied first
-      }
-    }
+    counts = copyUpcomingSongs(app, songs);
   }
+  const uint32_t failures = counts.failures;
+  const uint32_t slots = counts.slots;
 
   jobs.bufferRunning.store(0);
   if (!bufferOn(app)) {

@@ -184,9 +184,30 @@ CoverResult loadWithFlagHeld(App& app) {
       path = useA ? pathB : pathA;
     }
     platform::PixelBlock picture;
-    for (int attempt = 0; attempt < kPictureLoadAttempts && !ready; ++attempt) {
-      ready = platform::loadPicture(path, picture);
+    uint32_t side = cover.largestShownSide.load();
+    if (side == 0)
+      side = kDecodeSideUntold;
+    const auto decode = [&picture, side](const std::string& file) {
+      return platform::decodePicture(file, picture, static_cast<int>(side), static_cast<int>(side));
+    };
+    platform::PictureLoad load = platform::PictureLoad::Unreadable;
+    for (int attempt = 0; attempt < kPictureLoadAttempts && load == platform::PictureLoad::Unreadable; ++attempt) {
+      load = decode(path);
     }
+    // A picture too large to decode is shown as the default cover.
+    if (load == platform::PictureLoad::TooLarge && !defaultFound) {
+      for (const std::string* place : {&app.folders.data, &app.folders.program}) {
+        std::string fallback;
+        if (!place->empty() && findNamedPicture(withSlash(*place), kCoverBase, fallback) &&
+            decode(fallback) == platform::PictureLoad::Loaded) {
+          load = platform::PictureLoad::Loaded;
+          path = fallback;
+          cover.defaultCover.store(1);
+          break;
+        }
+      }
+    }
+    ready = load == platform::PictureLoad::Loaded;
     if (ready) {
       std::lock_guard lock(cover.pictureMutex);
       // A new song may have started while the picture was decoded: its
@@ -197,6 +218,7 @@ CoverResult loadWithFlagHeld(App& app) {
       }
       cover.picture = std::move(picture);
       cover.picturePath = path;
+      ++cover.pictureGeneration;
       jobs.coverReady.store(1);
     }
   }
@@ -294,6 +316,7 @@ void releaseCover(App& app) {
   app.jobs.coverReady.store(0);
   cover.picture = platform::PixelBlock{};
   cover.picturePath.clear();
+  ++cover.pictureGeneration;
 }
 
 bool copyCoverPicture(App& app, platform::PixelBlock& out) {

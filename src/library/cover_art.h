@@ -38,6 +38,10 @@ constexpr int kRandomPictureAttempts = 3;
 // Most names a folder listing takes for the random choice.
 constexpr size_t kRandomPictureNames = 10000;
 
+// The side a picture is decoded to at most while the front end has not told
+// the largest picture area (a terminal front end, tests).
+constexpr uint32_t kDecodeSideUntold = 1024;
+
 // Shown once when the loader has failed twice running.
 constexpr char kCoverFailedMessage[] = "Not enough Memory for Cover Image";
 
@@ -50,6 +54,15 @@ struct CoverState {
   std::mutex pictureMutex;
   platform::PixelBlock picture;
   std::string picturePath;
+  // Counts every change of `picture` (a load, a release), so that the front
+  // end scales a picture once for each size it shows it at, not on every
+  // paint. Written with `picture` under pictureMutex; read under it.
+  uint64_t pictureGeneration = 0;
+  // The largest the picture area can be, in device pixels (the front end's
+  // screens); a picture larger than that is decoded straight to it. 0 until
+  // the front end tells it: then kDecodeSideUntold. Written by the front end
+  // (GUI thread); read by the cover loader.
+  std::atomic<uint32_t> largestShownSide{0};
   // What the last load found: a cover (or folder) picture, a disc picture,
   // both of them, or only the default cover. Written by the cover loader;
   // read by the picture menu commands and the front end.

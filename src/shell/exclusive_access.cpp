@@ -5,6 +5,16 @@
 
 namespace plinka {
 
+bool stillHolding(App& app, BusyCode code) {
+  RunState& run = app.run;
+  if (run.busyCode.load() != codeValue(code))
+    return false;
+  run.watchdogCounter.store(0);
+  // The watchdog may have counted past its limit just before the reset;
+  // what it freed then shows here, or at the job's next step.
+  return run.busyCode.load() == codeValue(code);
+}
+
 ExclusiveAccess::ExclusiveAccess(App& app, BusyCode code, uint32_t patience, uint32_t argument)
     : app_(&app), code_(code) {
   granted_ = requestExclusive(app, codeValue(code), argument, patience) == 1;
@@ -22,6 +32,8 @@ ExclusiveAccess::ExclusiveAccess(ExclusiveAccess&& other) noexcept
 }
 
 bool ExclusiveAccess::held() const { return granted_ && app_->run.busyCode.load() == codeValue(code_); }
+
+bool ExclusiveAccess::alive() const { return granted_ && stillHolding(*app_, code_); }
 
 void ExclusiveAccess::release() {
   if (!granted_)

@@ -11,6 +11,16 @@ namespace plinka {
 
 struct App;
 
+// For a long job between its steps (a record, a block of a copy): tells the
+// heartbeat's watchdog that the job holding `code` is at work, so that the
+// watchdog does not free the code under it, and says whether the job still
+// holds it. False once the code was freed (a step outlasted the watchdog's
+// limit) or passed to another job: the job must then not touch the song
+// table handle (app.songTable) again, since another job may have opened it,
+// and ends. A job that holds no code tells the watchdog nothing: the
+// watchdog still frees a code some other job left stuck.
+bool stillHolding(App& app, BusyCode code);
+
 class ExclusiveAccess {
 public:
   // Asks for exclusive use under `code` (see requestExclusive); holds it when
@@ -30,6 +40,10 @@ public:
   // by the watchdog meanwhile.
   bool held() const;
   explicit operator bool() const { return held(); }
+
+  // For a long job between its steps: tells the watchdog the job is at
+  // work and says whether the use is still held (see stillHolding).
+  bool alive() const;
 
   // Gives the use back now. The busy code is cleared only while it is still
   // this guard's: one the watchdog freed and another job took since is left

@@ -255,7 +255,11 @@ OptionsStored storeOptions(App& app, const OptionsForm& form) {
   // Copying songs to the local drive is for songs kept on the network only.
   const uint32_t bufferMode = form.network && form.buffer ? 1 : 0;
   stored.bufferChanged = s.bufferMode != bufferMode;
-  s.bufferMode = bufferMode;
+  {
+    // A buffering run reads the switch while it copies.
+    const std::lock_guard<std::mutex> hold(app.shared.imageLock);
+    s.bufferMode = bufferMode;
+  }
 
   s.dirToId = form.dirToId ? 1 : 0;
   s.networkMode = form.network ? 1 : 0;

@@ -88,7 +88,9 @@ public:
     }
     return swapped;
   }
-  bool compare_exchange_weak(uint32_t& expected, uint32_t desired) { return compare_exchange_strong(expected, desired); }
+  bool compare_exchange_weak(uint32_t& expected, uint32_t desired) {
+    return compare_exchange_strong(expected, desired);
+  }
 
 private:
   std::atomic<uint32_t> value_{0};
@@ -126,7 +128,9 @@ struct RunState {
   // Internals window.
   std::atomic<uint32_t> posterCount{0};
   // Heartbeat ticks spent with a request pending or a job busy. Written by
-  // the heartbeat; read by the Internals window.
+  // the heartbeat, and set back to 0 by a long job that still holds its
+  // busy code (stillHolding, the import, the maintenance passes); read by
+  // the Internals window.
   std::atomic<uint32_t> watchdogCounter{0};
   // 1 while the player is started. Written by the main window's commands, the
   // start-playing switch and the player thread; read by all.

@@ -237,6 +237,21 @@ void copyDefaultCover(const Folders& folders) {
     platform::copyFile(source, target, false);
 }
 
+// A settings file that this program reads as its own layout but did not
+// write (a newer version's, or another program's) would be lost to the first
+// save. A copy is kept beside it first: "dPlinka.dat.v" and the version's
+// three digits, or "dPlinka.dat.foreign". An earlier copy under that name
+// is replaced: the file now in place is the newest that version wrote.
+std::string keepUnknownFile(const std::string& path, uint32_t version) {
+  char suffix[16];
+  if (version == kSettingsVersionForeign)
+    std::snprintf(suffix, sizeof suffix, ".foreign");
+  else
+    std::snprintf(suffix, sizeof suffix, ".v%03u", static_cast<unsigned>(version));
+  const std::string kept = path + suffix;
+  return platform::copyFile(path, kept, true) ? kept : std::string();
+}
+
 }  // namespace
 
 LoadOutcome loadSettings(App& app) {
@@ -247,8 +262,9 @@ LoadOutcome loadSettings(App& app) {
 
   uint32_t version = 0;
   bool cutText = false;
-  outcome.fileFound = readSettingsFile(app.folders.data + kSettingsFileName, version, s, cutText) ||
-                      readSettingsFile(app.folders.program + kSettingsFileName, version, s, cutText);
+  const std::string dataFile = app.folders.data + kSettingsFileName;
+  const bool inDataFolder = readSettingsFile(dataFile, version, s, cutText);
+  outcome.fileFound = inDataFolder || readSettingsFile(app.folders.program + kSettingsFileName, version, s, cutText);
   outcome.version = outcome.fileFound ? version : 0;
 
   if (!outcome.fileFound) {
@@ -264,6 +280,9 @@ LoadOutcome loadSettings(App& app) {
     outcome.mustEnd = true;
     return outcome;
   } else if (version != kSettingsVersionCurrent) {
+    // Saving writes the data folder's file; one beside the program stays.
+    if (inDataFolder)
+      outcome.unknownFileKeptAs = keepUnknownFile(dataFile, version);
     stateReset(s);
     showWelcome(app, outcome);
   }

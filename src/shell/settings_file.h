@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace plinka {
 
@@ -29,6 +30,10 @@ struct LoadOutcome {
   bool songTableCreated = false;     // no song table existed; a new empty one was made
   bool songTableUnreadable = false;  // a song table exists but cannot be opened; left alone
   bool settingsCutShort = false;     // the file ended inside a text, which kept its default
+  // A newer version's (or another program's) file in the data folder is
+  // copied aside before any save can replace it: the copy's path, empty when
+  // none was made.
+  std::string unknownFileKeptAs;
 };
 
 // Loads app.settings from the settings file and takes over older layouts.

@@ -5,14 +5,35 @@
 #include "filler/song_copy.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace plinka::test {
 namespace {
+
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The temporary files left in a folder: names that begin with the stem.
+size_t temporaryFilesIn(const std::string& folder) {
+  size_t n = 0;
+  for (const std::string& name : namesIn(folder))
+    n += name.rfind(filler::kCopyTempName, 0) == 0 ? 1 : 0;
+  return n;
+}
 
 TEST(SongCopy, CopiesWholeOrLeavesNothingUnderTheSongsName) {
   TempDir dir;
@@ -47,14 +68,35 @@ TEST(SongCopy, CopiesWholeOrLeavesNothingUnderTheSongsName) {
       EXPECT_EQ(readFile(c.target), readFile(song)) << c.name;
     else
       EXPECT_FALSE(platform::fileExists(c.target)) << c.name;
-    EXPECT_FALSE(platform::fileExists(temp)) << c.name;
+    EXPECT_EQ(temporaryFilesIn(dir.file("out")), 0u) << c.name;
   }
 
   // A stop during the copy: nothing under the name, no temporary file.
   const std::atomic<uint32_t> stop{1};
   EXPECT_EQ(filler::copySong(song, dir.file("out/stopped.mp3"), temp, &stop).end, filler::CopyEnd::Stopped);
   EXPECT_FALSE(platform::fileExists(dir.file("out/stopped.mp3")));
-  EXPECT_FALSE(platform::fileExists(temp));
+  EXPECT_EQ(temporaryFilesIn(dir.file("out")), 0u);
+
+  // Another copy's temporary file under the plain stem is not written into.
+  writeFile(temp, "another copy's bytes");
+  EXPECT_EQ(filler::copySong(song, dir.file("out/second.mp3"), temp, nullptr).end, filler::CopyEnd::Copied);
+  EXPECT_EQ(readFile(temp), "another copy's bytes");
+  EXPECT_EQ(readFile(dir.file("out/second.mp3")), readFile(song));
+}
+
+// Left-over temporary files go when a run starts, except those of a copy
+// whose process still runs.
+TEST(SongCopy, OnlyTheTemporaryFilesOfEndedProcessesAreRemoved) {
+  TempDir dir;
+  const std::string stem = dir.file(filler::kCopyTempName);
+  const std::string mine = stem + "." + std::to_string(::getpid()) + ".00ff";
+  writeFile(stem, "old");
+  writeFile(mine, "running");
+  writeFile(stem + ".999999999.00ff", "ended");
+  writeFile(dir.file("000 song.mp3"), "song");
+  filler::removeLeftTemporaryFiles(dir.path());
+  const std::string kept = std::string(filler::kCopyTempName) + "." + std::to_string(::getpid()) + ".00ff";
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{kept, "000 song.mp3"}));
 }
 
 // A small file system of its own, mounted for the test and unmounted after.

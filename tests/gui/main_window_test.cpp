@@ -342,6 +342,30 @@ TEST_F(MainWindowTest, LongTextsAreCutToTheWindow) {
   EXPECT_NE(std::find(shown.begin(), shown.end(), "..." + path.substr(path.size() - 22)), shown.end());
 }
 
+// The cover picture is scaled once for each picture and size it is shown
+// at, not on every paint.
+TEST_F(MainWindowTest, TheCoverIsScaledOncePerPictureAndSize) {
+  app->settings.coverChoice = 1;
+  ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
+  app->jobs.coverReady.store(1);
+  makeWindow();
+  const NowPlayingView& view = *window->nowPlayingView();
+  window->resize(1000, 800);
+  window->grab();
+  window->grab();
+  EXPECT_EQ(view.pictureScalings(), 1u);
+  window->resize(900, 700);
+  window->grab();
+  EXPECT_EQ(view.pictureScalings(), 2u);
+  {
+    std::lock_guard lock(app->cover.pictureMutex);
+    ++app->cover.pictureGeneration;  // another picture
+  }
+  window->grab();
+  window->grab();
+  EXPECT_EQ(view.pictureScalings(), 3u);
+}
+
 TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   makeWindow();
   window->runCommand(5, 0);  // skip while stopped

@@ -14,9 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -210,6 +216,111 @@ TEST_F(BufferCacheTest, BufferOffDeletesTheCachedFilesAndTheTable) {
   EXPECT_TRUE(fs::exists(dir.file("share/Music/Artist 0/0.mp3"))) << "the songs themselves stay";
   EXPECT_EQ(library::playablePath(*app, dir.file("share/Music/Artist 0/0.mp3")),
             dir.file("share/Music/Artist 0/0.mp3"));
+}
+
+// Buffer off must never delete through a link: neither a "Media" that is a
+// link nor a link to another folder below it. The link goes, as a link; what
+// it points at, laid out exactly as the cache would be, stays whole.
+TEST_F(BufferCacheTest, BufferOffRemovesALinkAsALinkAndLeavesItsTargetWhole) {
+  app->settings.bufferSize = 50;
+  const std::vector<std::string> songs = listSongs(6);
+  openCacheAndWait();
+  ASSERT_EQ(cachedFiles(), 6u);
+  const std::string media = dir.file("cache/Media");
+  // The first folder below Media that the cached songs lie in.
+  const std::string top = fs::path(dir.path()).relative_path().begin()->string();
+  struct Case {
+    const char* what;
+    std::string link;  // the folder replaced by a link to a copy of itself
+  } cases[] = {{"Media itself", media}, {"a folder below Media", media + "/" + top}};
+  for (const Case& c : cases) {
+    app->settings.bufferMode = 1;
+    openCacheAndWait();
+    ASSERT_EQ(cachedFiles(), 6u) << c.what;
+    const std::string target = dir.file(std::string("elsewhere ") + c.what);
+    fs::copy(c.link, target, fs::copy_options::recursive);
+    fs::remove_all(c.link);
+    fs::create_symlink(target, c.link);
+    size_t before = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(target))
+      before += entry.is_regular_file() ? 1 : 0;
+    ASSERT_EQ(before, 6u);
+
+    app->settings.bufferMode = 0;
+    openCacheAndWait();
+    size_t after = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(target))
+      after += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(after, before) << c.what;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(media))) << c.what << ": the cache's folder and the link in it go";
+    EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app))) << c.what;
+  }
+}
+
+// A list naming a pipe: only regular files are copied, so the run neither
+// hangs on it nor stops the other songs from being cached.
+TEST_F(BufferCacheTest, ARunCopiesOnlyRegularFiles) {
+  app->settings.bufferSize = 50;
+  listSongs(7);
+  const std::string pipe = dir.file("share/Music/pipe.mp3");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  play::ListRow row;
+  row.column[play::FileName] = pipe;
+  app->list.insert(0, row);
+  openCacheAndWait();
+  EXPECT_EQ(cachedFiles(), 7u);
+  std::string cached;
+  ASSERT_TRUE(library::cachePathFor(*app, pipe, cached));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(cached)));
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+}
+
+// The window never waits for a copy: with a copy from a share that does not
+// answer, switching Buffer off (Options OK, on the GUI thread) empties the
+// cache at once; the run sees the switch and ends without keeping its copy.
+TEST_F(BufferCacheTest, SwitchingBufferOffDoesNotWaitForACopyInProgress) {
+  app->settings.bufferSize = 50;
+  listSongs(3);  // too short to buffer: the cache is made, nothing copied
+  openCacheAndWait();
+  app->list.clear();
+  listSongs(8);
+  std::mutex m;
+  std::condition_variable changed;
+  bool copying = false;
+  bool answer = false;
+  app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    std::unique_lock<std::mutex> lock(m);
+    copying = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return answer; });
+    // The cache may be gone by now: the copy then fails, as a real one would.
+    std::error_code ec;
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  };
+  std::thread run([this] { library::bufferingRun(*app); });
+  {
+    std::unique_lock<std::mutex> lock(m);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return copying; }));
+  }
+  {
+    const std::lock_guard<std::mutex> hold(app->shared.imageLock);
+    app->settings.bufferMode = 0;
+  }
+  auto off = std::async(std::launch::async, [this] { library::openCache(*app); });
+  const bool returned = off.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  EXPECT_TRUE(returned) << "Buffer off waited for the copy";
+  EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
+  {
+    const std::lock_guard<std::mutex> lock(m);
+    answer = true;
+  }
+  changed.notify_all();
+  run.join();
+  off.wait();
+  app->scheduler.jobThreads.waitAll();
+  EXPECT_EQ(cachedFiles(), 0u);
+  EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
+  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferError);
 }
 
 }  // namespace

@@ -354,5 +354,26 @@ TEST_F(CoverTest, HeartbeatGivesUpAfterTwoFailures) {
   EXPECT_EQ(messagesShown(), 0u);
 }
 
+// A cover of more than 50 megapixels is not decoded: the default cover is
+// shown instead.
+TEST_F(CoverTest, APictureTooLargeToDecodeShowsTheDefaultCover) {
+  // A bitmap header that declares 10000 x 6000 pixels, and nothing after it.
+  std::string header(54, '\0');
+  const uint32_t fields[][3] = {{2, 54, 4},    {10, 54, 4}, {14, 40, 4}, {18, 10000, 4},
+                                {22, 6000, 4}, {26, 1, 2},  {28, 24, 2}};
+  header[0] = 'B';
+  header[1] = 'M';
+  for (const auto& f : fields)
+    for (uint32_t i = 0; i < f[2]; ++i)
+      header[f[0] + i] = static_cast<char>((f[1] >> (8 * i)) & 0xFF);
+  writeFile(music.file("Cover.bmp"), header);
+  place(data.path(), "Cover.jpg");
+  ASSERT_EQ(loadCover(*app), CoverResult::Loaded);
+  std::lock_guard lock(app->cover.pictureMutex);
+  EXPECT_EQ(app->cover.picturePath, data.file("Cover.jpg"));
+  EXPECT_EQ(app->cover.defaultCover.load(), 1u);
+  EXPECT_EQ(app->cover.picture.width, 8);
+}
+
 }  // namespace
 }  // namespace plinka::test

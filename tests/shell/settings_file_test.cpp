@@ -2,8 +2,8 @@
 #include "shell/settings_file.h"
 
 #include "db/table.h"
-#include "platform/files.h"
 #include "library/media_types.h"
+#include "platform/files.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
@@ -197,17 +197,19 @@ TEST_F(SettingsFile, ForeignAndNewerFilesKeepTheirRecordButGetDefaultStates) {
   struct Case {
     const char* magic;
     uint32_t version;
+    const char* keptAs;  // the copy kept before a save replaces the file
   } cases[] = {
-      {"XYZW0001", kSettingsVersionForeign},
-      {"PLIN2401", kSettingsVersionForeign},
-      {"PLIN14x1", kSettingsVersionForeign},  // not three digits: not a version
-      {"PLIN1402", 402},
-      {"PLIN1999", 999},
+      {"XYZW0001", kSettingsVersionForeign, "dPlinka.dat.foreign"},
+      {"PLIN2401", kSettingsVersionForeign, "dPlinka.dat.foreign"},
+      {"PLIN14x1", kSettingsVersionForeign, "dPlinka.dat.foreign"},  // not three digits: not a version
+      {"PLIN1402", 402, "dPlinka.dat.v402"},
+      {"PLIN1999", 999, "dPlinka.dat.v999"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.magic);
     const SettingsRecord held = loadableRandom(6);
-    writeSettings(settingsFileBytes(c.magic, held));
+    const std::string written = settingsFileBytes(c.magic, held);
+    writeSettings(written);
     ui.welcomeShown = 0;
     app = freshApp();
 
@@ -218,7 +220,17 @@ TEST_F(SettingsFile, ForeignAndNewerFilesKeepTheirRecordButGetDefaultStates) {
     SettingsRecord expected = held;
     stateReset(expected);
     EXPECT_EQ(recordBytes(app->settings), recordBytes(expected)) << firstDifference(app->settings, expected);
+
+    // The save writes today's layout; the file as that version wrote it
+    // stays beside it.
+    ASSERT_TRUE(saveSettings(*app));
+    EXPECT_EQ(outcome.unknownFileKeptAs, dataFile(c.keptAs));
+    EXPECT_EQ(readFile(dataFile(c.keptAs)), written);
+    EXPECT_EQ(readFile(dataFile("dPlinka.dat")).substr(0, 8), "PLIN1401");
   }
+  // A file of today's version is not copied.
+  app = freshApp();
+  EXPECT_EQ(loadSettings(*app).unknownFileKeptAs, "");
 }
 
 TEST_F(SettingsFile, ShortFilesKeepFirstRunDefaultsBeyondTheirEnd) {

@@ -168,8 +168,13 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
 
   int64_t destinationSize = -1;
   if (sourceSize != 0) {
-    if (!pull && guarded &&
-        shareGuard.acquire(destination, platform::LockKind::Exclusive) == platform::LockResult::HeldElsewhere) {
+    // A share that cannot lock is never pushed to: another computer's push
+    // could land at the same time.
+    const platform::LockResult locked =
+        !pull && guarded ? shareGuard.acquire(destination, platform::LockKind::Exclusive) : platform::LockResult::Taken;
+    if (locked == platform::LockResult::HeldElsewhere || locked == platform::LockResult::Unsupported) {
+      if (locked == platform::LockResult::Unsupported)
+        tellNoLocking(app, destination, kStaysOfflineText);
       copyFailed = true;
       return 0;
     }

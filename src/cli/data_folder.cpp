@@ -2,6 +2,7 @@
 
 #include "cli/cli_ui.h"
 #include "db/table_handle.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "shell/app.h"
@@ -50,9 +51,14 @@ int openDataFolder(App& app) {
     std::fprintf(stderr, "plinkactl: the settings in %s are too old to take over\n", app.folders.data.c_str());
     return 1;
   }
+  if (app.copies.noLockingTold.load() != 0)
+    std::fprintf(stderr, "plinkactl: %s: %s\n", app.settings.databasePath, platform::kNoLockingText);
   if (outcome.songTableUnreadable) {
+    const db::OpenRefusal refusal = app.songTable.refusal;
     std::fprintf(stderr, "plinkactl: cannot open song table %s%s\n", app.settings.databasePath,
-                 app.songTable.refusal == db::OpenRefusal::Busy ? ": another program keeps it busy" : "");
+                 refusal == db::OpenRefusal::Busy       ? ": another program keeps it busy"
+                 : refusal == db::OpenRefusal::NotAFile ? ": not a regular file"
+                                                        : "");
     return 1;
   }
   return 0;

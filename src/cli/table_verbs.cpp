@@ -5,6 +5,7 @@
 #include "db/records.h"
 #include "db/search.h"
 #include "db/table_file.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 
 #include <cerrno>
@@ -29,10 +30,15 @@ std::unique_ptr<db::TableHandle> openTable(const char* path) {
   }
   std::strcpy(h->path, path);
   h->writable = 0;
-  if (db::openMapped(*h))
+  if (db::openMapped(*h)) {
+    if (h->unlockedFolder)
+      std::fprintf(stderr, "plinkactl: %s: %s\n", path, platform::kNoLockingText);
     return h;
+  }
   const char* reason = "not a table file";
-  if (h->refusal == db::OpenRefusal::TooManySlots)
+  if (h->refusal == db::OpenRefusal::NotAFile)
+    reason = "not a regular file";
+  else if (h->refusal == db::OpenRefusal::TooManySlots)
     reason = "it declares more records than this computer's memory can hold";
   else if (h->refusal == db::OpenRefusal::Busy)
     reason = "another program keeps it busy";

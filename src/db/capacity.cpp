@@ -122,12 +122,19 @@ bool grow(TableHandle& h, uint32_t by) {
   return grown && h.isOpen();
 }
 
-// The smaller count is on disk before the file is cut: a crash between the
-// two steps leaves a table longer than its header says, which opens, where
-// the other order would leave one shorter than its header, which does not.
+// The records compaction moved are on disk before the smaller count, and
+// the smaller count before the file is cut. One sync over both moves and
+// count could let the count reach the disk first: a power cut then would
+// leave moved records only in the slots the count has just given up. A
+// crash between the count and the cut leaves a table longer than its header
+// says, which opens, where the other order would leave one shorter than its
+// header, which does not.
 void shrink(TableHandle& h, uint32_t by) {
   const uint32_t oldCount = h.slotCount;
   const uint32_t newCount = oldCount - by;
+  // The moves first; a table whose moves cannot be synced keeps its size.
+  if (!h.map.sync())
+    return;
   // The removed slots leave the bookkeeping while they can still be read.
   for (uint32_t s = newCount; s < oldCount; ++s)
     detail::noteStatusChange(h, s, detail::statusAt(h, s), detail::kNoSlot);

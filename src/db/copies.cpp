@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/random_bytes.h"
 #include "shell/app.h"
+#include "shell/status_texts.h"
 #include "text/text.h"
 
 #include <filesystem>
@@ -41,6 +42,17 @@ void noteSongCount(App& app, uint32_t inUse) {
   note.fileChanged = changed;
 }
 
+// Tells the user, once a run, that the folder holding `path` cannot lock
+// (`more` says what follows from it).
+void tellNoLocking(App& app, const std::string& path, const char* more = "") {
+  if (app.copies.noLockingTold.exchange(1) != 0)
+    return;
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? path : path.substr(0, slash + 1);
+  setOneShotMessage(app, folder + ": " + platform::kNoLockingText + more);
+  refreshStatus(app);
+}
+
 bool openAt(App& app, const char* path, bool writable) {
   TableHandle& table = app.songTable;
   if (text::copy(table.path, path) >= sizeof table.path)
@@ -48,6 +60,9 @@ bool openAt(App& app, const char* path, bool writable) {
   table.writable = writable ? 1 : 0;
   if (!openMapped(table))
     return false;
+  // Opened without a lock: the folder's file system has none to give.
+  if (table.unlockedFolder)
+    tellNoLocking(app, path);
   noteSongCount(app, table.inUseCount);
   return true;
 }
@@ -136,9 +151,14 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   platform::FileLock shareGuard;
   const bool guarded = !app.copies.networkLock.held();
 
-  if (pull && guarded && shareGuard.acquire(source, platform::LockKind::Shared) != platform::LockResult::Taken) {
-    copyFailed = true;
-    return 0;
+  if (pull && guarded) {
+    const platform::LockResult locked = shareGuard.acquire(source, platform::LockKind::Shared);
+    if (locked == platform::LockResult::Unsupported)
+      tellNoLocking(app, source, kStaysOfflineText);
+    if (locked != platform::LockResult::Taken) {
+      copyFailed = true;
+      return 0;
+    }
   }
   const int64_t sourceSize = sizeOf(source);
   if (sourceSize < 0) {
@@ -148,8 +168,13 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
 
   int64_t destinationSize = -1;
   if (sourceSize != 0) {
-    if (!pull && guarded &&
-        shareGuard.acquire(destination, platform::LockKind::Exclusive) == platform::LockResult::HeldElsewhere) {
+    // A share that cannot lock is never pushed to: another computer's push
+    // could land at the same time.
+    const platform::LockResult locked =
+        !pull && guarded ? shareGuard.acquire(destination, platform::LockKind::Exclusive) : platform::LockResult::Taken;
+    if (locked == platform::LockResult::HeldElsewhere || locked == platform::LockResult::Unsupported) {
+      if (locked == platform::LockResult::Unsupported)
+        tellNoLocking(app, destination, kStaysOfflineText);
       copyFailed = true;
       return 0;
     }
@@ -250,8 +275,13 @@ void openSongTableForWriting(App& app) {
     // The lock comes first and the refresh after it: between a refresh and
     // the lock another instance could push a change that the push of this
     // one would then overwrite.
-    if (copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive) ==
-        platform::LockResult::Taken) {
+    // A share that cannot lock keeps the database offline: without the lock
+    // two computers' pushes could overwrite each other.
+    const platform::LockResult locked =
+        copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive);
+    if (locked == platform::LockResult::Unsupported)
+      tellNoLocking(app, app.settings.databasePath, kStaysOfflineText);
+    if (locked == platform::LockResult::Taken) {
       bool pullFailed = false;
       if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull, &pullFailed) != 0)
         copies.localCopyRefreshCounter.store(0);

@@ -42,6 +42,8 @@ constexpr char kDoNothingCaption[] = "Don't do anything";
 constexpr char kSizesDifferText[] = "The Local and Network databases are not the same size";
 constexpr char kUseNetworkCaption[] = "Use the Network database";
 constexpr char kUseLocalCaption[] = "Use the Local database";
+// Added to the folder's words when the share cannot lock.
+constexpr char kStaysOfflineText[] = "; the database stays offline";
 
 // Pull: the network file over the local copy. Push: the local copy over the
 // network file.
@@ -82,6 +84,9 @@ struct CopiesState {
   // empty when none is known, so the next pull copies. Holder of the busy
   // code only.
   std::string pulledStamp;
+  // 1 once the user was told that a database folder cannot lock (said once
+  // a run). Set by the holder of the busy code; read by plinkactl at start.
+  std::atomic<uint32_t> noLockingTold{0};
   // Whether a pull of a network file whose stamp has not changed is skipped.
   // Set at start; the pull benchmark switches it off to measure the copies
   // it saves.

@@ -3,6 +3,7 @@
 #include "db/capacity.h"
 #include "db/records.h"
 #include "db/slot_store.h"
+#include "platform/folder_sync.h"
 #include "platform/memory.h"
 
 #include <cerrno>
@@ -120,6 +121,32 @@ void forgetGeometry(TableHandle& h) {
   h.allocationHint = 0;
 }
 
+// The length of the header, the field table and the declared slots of the
+// open file: all a write-open maps, so that whatever lies behind them
+// (creation's slack, a damaged or sparse tail) is neither mapped nor read in.
+// A file whose header cannot be read is mapped whole, for the checks to
+// refuse. A header declaring more slots than slotLimit() allows gives 0 and
+// sets `tooMany`: such a file is refused before anything is mapped.
+size_t declaredLength(int fd, size_t length, bool& tooMany) {
+  uint8_t header[kFieldTableOffset];
+  if (length < sizeof header || !preadAll(fd, header, sizeof header, 0) || !headerLooksRight(header))
+    return length;
+  if (readWord(header + kSlotCountOffset) > slotLimit()) {
+    tooMany = true;
+    return 0;
+  }
+  const uint32_t fieldCount = readWord(header + kFieldCountOffset);
+  std::vector<uint8_t> table(8 * static_cast<size_t>(fieldCount));
+  if (length < kFieldTableOffset + table.size() || !preadAll(fd, table.data(), table.size(), kFieldTableOffset))
+    return length;
+  uint64_t slotSize = 4;
+  for (uint32_t f = 0; f < fieldCount; ++f)
+    slotSize += typeWidth(readWord(table.data() + 8 * f));
+  const uint64_t declared =
+      kFieldTableOffset + table.size() + static_cast<uint64_t>(readWord(header + kSlotCountOffset)) * slotSize;
+  return declared < length ? static_cast<size_t>(declared) : length;
+}
+
 // Maps the file at the handle's path and checks it. With `recount` the
 // records are counted; without, the caller keeps the counts it had.
 bool mapTable(TableHandle& h, bool recount) {
@@ -128,8 +155,15 @@ bool mapTable(TableHandle& h, bool recount) {
   if (!handlePath(h, path))
     return false;
   const bool forWriting = h.writable != 0;
-  if (!h.map.open(path, forWriting))
+  bool tooMany = false;
+  platform::FileMapping::Span span;
+  if (forWriting)
+    span = [&tooMany](int fd, size_t length) { return declaredLength(fd, length, tooMany); };
+  if (!h.map.open(path, forWriting, span)) {
+    if (tooMany)
+      h.refusal = OpenRefusal::TooManySlots;
     return false;
+  }
   const uint8_t* data = h.map.data();
   const uint64_t size = h.map.size();
   bool sound = size >= kFieldTableOffset && headerLooksRight(data);
@@ -157,13 +191,41 @@ bool mapTable(TableHandle& h, bool recount) {
   return true;
 }
 
+// Whether the path names a regular file that begins like a table, looked at
+// without waiting (a FIFO is never opened) and before any lock is taken, so
+// that no lock file is made beside something that is not a table. Sets the
+// refusal when not.
+bool tableFileAt(TableHandle& h, const std::string& path) {
+  h.refusal = OpenRefusal::NotATable;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return false;
+  if (!S_ISREG(st.st_mode)) {
+    h.refusal = OpenRefusal::NotAFile;
+    return false;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  uint8_t tag[8];
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const bool table = regular && preadAll(fd, tag, sizeof tag, 0) && std::memcmp(tag, kTag, sizeof tag) == 0;
+  ::close(fd);
+  if (!regular)
+    h.refusal = OpenRefusal::NotAFile;
+  return table;
+}
+
 // Takes the handle's hold on the table among processes: shared to read,
-// exclusive to write. Where no lock file can be had (a read-only folder) the
-// open goes ahead without one; a holder elsewhere for the whole wait makes
-// the open fail as busy.
+// exclusive to write. Where no lock file can be had (a read-only folder) or
+// the file system cannot lock at all, the open goes ahead without one (the
+// latter noted on the handle for the user to be told); a holder elsewhere
+// for the whole wait makes the open fail as busy.
 bool lockTable(TableHandle& h, const std::string& path) {
   const auto kind = h.writable != 0 ? platform::LockKind::Exclusive : platform::LockKind::Shared;
-  if (h.lock.acquire(path, kind) != platform::TableLockResult::Busy)
+  const platform::TableLockResult result = h.lock.acquire(path, kind);
+  h.unlockedFolder = result == platform::TableLockResult::Unsupported;
+  if (result != platform::TableLockResult::Busy)
     return true;
   h.lock.release();  // a raise that failed leaves a shared hold the closed handle must not keep
   h.refusal = OpenRefusal::Busy;
@@ -215,6 +277,10 @@ bool openMapped(TableHandle& h) {
     h.lock.release();
     return false;
   }
+  if (!tableFileAt(h, path)) {
+    h.lock.release();
+    return false;
+  }
   if (!lockTable(h, path))
     return false;
   if (mapTable(h, true))
@@ -237,6 +303,8 @@ bool writeZeros(int fd, uint64_t offset, uint64_t n) {
   return true;
 }
 
+bool writeBytes(int fd, const void* bytes, size_t n, uint64_t offset) { return pwriteAll(fd, bytes, n, offset); }
+
 bool mapKeepingCounts(TableHandle& h) {
   h.map.close();
   if (h.plainFd >= 0)
@@ -258,11 +326,11 @@ bool openPlain(TableHandle& h) {
   h.holdCount = 0;
   forgetGeometry(h);
   std::string path;
-  if (!handlePath(h, path) || !lockTable(h, path)) {
+  if (!handlePath(h, path) || !tableFileAt(h, path) || !lockTable(h, path)) {
     h.lock.release();
     return false;
   }
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     h.lock.release();
     return false;
@@ -412,6 +480,10 @@ bool makeTableAt(TableHandle& h, const char* path, const uint32_t* types, uint32
   std::strcpy(h.path, making.c_str());
   bool made = makeTable(h, types, fieldCount, records) && h.map.sync();
   made = made && std::rename(making.c_str(), path) == 0;
+  // The new name reaches the disk with the folder: until then a power cut
+  // could leave the folder naming the old file, or nothing.
+  if (made)
+    platform::syncFolderOf(path);
   std::strcpy(h.path, path);
   if (!made) {
     release(h);

@@ -11,6 +11,7 @@
 
 #include "db/table_handle.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace plinka::db {
@@ -55,6 +56,8 @@ bool createBufferIndexTable(const char* path, uint32_t bufferSize);
 namespace detail {
 // Writes `n` zero bytes at `offset` of an open file; false when a write fails.
 bool writeZeros(int fd, uint64_t offset, uint64_t n);
+// Writes `n` bytes at `offset` of an open file; false when a write fails.
+bool writeBytes(int fd, const void* bytes, size_t n, uint64_t offset);
 }  // namespace detail
 
 }  // namespace plinka::db

@@ -108,6 +108,7 @@ struct FieldLayout {
 enum class OpenRefusal : uint32_t {
   None,          // opened, or never tried
   NotATable,     // missing, unreadable, or not a sound table file
+  NotAFile,      // a folder, a FIFO, a device: anything but a regular file
   TooManySlots,  // declares more slots than this machine's memory can index
   Busy,          // another process held it (for writing, or while this one wanted to write) all the wait
 };
@@ -148,6 +149,7 @@ struct TableHandle {
   std::vector<uint32_t> inUseTree;          // prefix counts of inUseFlags (a Fenwick tree, 1-based)
   uint32_t allocationHint = 0;              // no slot below it has status 0 or 5
   OpenRefusal refusal = OpenRefusal::None;  // why the last mapped open failed
+  bool unlockedFolder = false;              // the last open went ahead unlocked: the folder cannot lock
 
   bool isOpen() const { return map.isOpen() || plainFd >= 0; }
   bool isMapped() const { return map.isOpen(); }

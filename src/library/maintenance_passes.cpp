@@ -65,6 +65,15 @@ public:
     report(false);
   }
 
+  // For a step that reports no records (the sort): keeps the watchdog from
+  // taking the busy code away; false once the pass must stop.
+  bool stillWanted() {
+    if (mustStop())
+      return false;
+    app_.run.watchdogCounter.store(0);
+    return true;
+  }
+
   void changed() { ++result_.changed; }
   void skipped() { ++result_.skipped; }
 
@@ -315,9 +324,11 @@ void runMaintenancePass(App& app, MaintenanceFunction function, const Maintenanc
     break;
   case MaintenanceFunction::SortByName:
   case MaintenanceFunction::SortByArtist:
-    // One step that cannot be stopped part-way: the table is whole again
-    // only when the sort has finished.
-    db::sortByField(h, function == MaintenanceFunction::SortByName ? db::Name : db::Artist);
+    // The sort shows the watchdog it is alive as it goes. A stop, or a busy
+    // code the watchdog took away after all, makes it give up before its
+    // sorted table replaces the old one, which then stays as it was.
+    db::sortByField(h, function == MaintenanceFunction::SortByName ? db::Name : db::Artist,
+                    [&pass] { return pass.stillWanted(); });
     result.looked = inUse;
     break;
   }

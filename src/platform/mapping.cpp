@@ -1,5 +1,6 @@
 #include "platform/mapping.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -7,9 +8,11 @@
 
 namespace plinka::platform {
 
-bool FileMapping::open(const std::string& path, bool writable) {
+bool FileMapping::open(const std::string& path, bool writable, const Span& span) {
   close();
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // Without blocking: opening a FIFO for reading would wait for a writer.
+  // A regular file reads and maps the same either way.
+  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0)
     return false;
   struct stat st {};
@@ -17,7 +20,13 @@ bool FileMapping::open(const std::string& path, bool writable) {
     ::close(fd);
     return false;
   }
-  const size_t size = static_cast<size_t>(st.st_size);
+  size_t size = static_cast<size_t>(st.st_size);
+  if (span)
+    size = std::min(size, span(fd, size));
+  if (size == 0) {
+    ::close(fd);
+    return false;
+  }
   // Every open walks the slots' status bytes, which touches every page. For
   // writing, mapping them all in one call costs far less than a fault per
   // page. For reading, a fault maps the pages around it as well, and that

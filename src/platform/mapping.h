@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace plinka::platform {
@@ -14,15 +15,22 @@ public:
   FileMapping& operator=(const FileMapping&) = delete;
   ~FileMapping() { close(); }
 
-  // Opens and maps the existing file at path. False (nothing held) when the
-  // file cannot be opened or mapped; an empty file cannot be mapped.
-  bool open(const std::string& path, bool writable);
+  // How many bytes from the start of the open file to map, given its
+  // descriptor and length; at most the length.
+  using Span = std::function<size_t(int fd, size_t length)>;
+
+  // Opens and maps the existing file at path: the whole file, or the part
+  // `span` names. False (nothing held) when the file cannot be opened or
+  // mapped; an empty file cannot be mapped, nor anything but a regular file
+  // (a FIFO or a device is refused at once, never waited on).
+  bool open(const std::string& path, bool writable, const Span& span = {});
   void close();
   // Writes the mapped pages and the file to disk; true when both went.
   bool sync();
 
   bool isOpen() const { return data_ != nullptr; }
   uint8_t* data() const { return data_; }
+  // The mapped length.
   size_t size() const { return size_; }
   int fd() const { return fd_; }
 

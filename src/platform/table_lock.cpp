@@ -1,5 +1,6 @@
 #include "platform/table_lock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -65,6 +66,10 @@ const bool forkHandled = pthread_atfork(lockRegistryForFork, unlockRegistryAfter
 // A change of an open description's lock is atomic: a refused raise keeps
 // the shared lock it had.
 bool setLock(int fd, short type) {
+  if (lockFaults().noLocking) {
+    errno = ENOLCK;
+    return false;
+  }
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
@@ -75,38 +80,75 @@ bool setLock(int fd, short type) {
   return rc == 0;
 }
 
-// Waits for the lock until the deadline. The holder's close of the lock
-// file (or death, which closes it) and its touch when it gives up the
-// exclusive part wake the wait; the watch is set before the first try, so a
-// release between the try and the wait is not missed.
-bool waitForLock(const TableLockEntry& entry, short type) {
-  if (setLock(entry.fd, type))
-    return true;
-  if (errno != EAGAIN && errno != EACCES)
-    return false;
-  const Clock::time_point deadline = Clock::now() + tableLockWait();
+enum class Wait { Taken, Busy, Unsupported };
+
+// What a failed setLock's errno says.
+Wait failureOf(int error) {
+  if (error == EAGAIN || error == EACCES)
+    return Wait::Busy;
+  return lockingUnsupported(error) ? Wait::Unsupported : Wait::Busy;
+}
+
+// Where no inotify instance can be had (the per-user limit reached), the
+// wait tries again after pauses that grow from the first to the last.
+constexpr int kFirstPollMs = 5;
+constexpr int kLastPollMs = 100;
+
+// An inotify instance watching the lock file for the holder's close and
+// touch; -1 when none can be had.
+int watchLockFile(const std::string& path) {
+  if (lockFaults().noInotify)
+    return -1;
   const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   if (watch < 0)
-    return false;
-  bool taken = false;
-  if (inotify_add_watch(watch, entry.path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_ATTRIB) >= 0) {
-    for (;;) {
-      taken = setLock(entry.fd, type);
-      if (taken || (errno != EAGAIN && errno != EACCES))
-        break;
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0)
-        break;
+    return -1;
+  if (inotify_add_watch(watch, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_ATTRIB) < 0) {
+    ::close(watch);
+    return -1;
+  }
+  return watch;
+}
+
+// Waits for the lock until the deadline. The holder's close of the lock
+// file (or death, which closes it) and its touch when it gives up the
+// exclusive part wake the wait; the watch is set before the next try, so a
+// release between the try and the wait is not missed. Without a watch the
+// wait tries again now and then instead.
+Wait waitForLock(const TableLockEntry& entry, short type) {
+  if (setLock(entry.fd, type))
+    return Wait::Taken;
+  Wait outcome = failureOf(errno);
+  if (outcome != Wait::Busy)
+    return outcome;
+  const Clock::time_point deadline = Clock::now() + tableLockWait();
+  const int watch = watchLockFile(entry.path);
+  int pause = kFirstPollMs;
+  for (;;) {
+    if (setLock(entry.fd, type)) {
+      outcome = Wait::Taken;
+      break;
+    }
+    outcome = failureOf(errno);
+    if (outcome != Wait::Busy)
+      break;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      break;
+    if (watch >= 0) {
       pollfd p{watch, POLLIN, 0};
       if (poll(&p, 1, static_cast<int>(left + 1)) > 0) {
         alignas(inotify_event) char events[4096];
         while (read(watch, events, sizeof events) > 0) {
         }
       }
+    } else {
+      poll(nullptr, 0, static_cast<int>(std::min<int64_t>(left + 1, pause)));
+      pause = std::min(pause * 2, kLastPollMs);
     }
   }
-  ::close(watch);
-  return taken;
+  if (watch >= 0)
+    ::close(watch);
+  return outcome;
 }
 
 // Lets go of the entry's file when no hold is left; called with entry.lock
@@ -170,8 +212,13 @@ TableLockResult TableLock::acquire(const std::string& tablePath, LockKind kind) 
     // A shared hold raised to exclusive.
     TableLockEntry& entry = *entry_;
     const std::lock_guard<std::mutex> hold(entry.lock);
-    if (entry.held != F_WRLCK && !waitForLock(entry, F_WRLCK))
-      return TableLockResult::Busy;
+    if (entry.held != F_WRLCK) {
+      const Wait wait = waitForLock(entry, F_WRLCK);
+      if (wait == Wait::Unsupported)
+        return TableLockResult::Unsupported;
+      if (wait != Wait::Taken)
+        return TableLockResult::Busy;
+    }
     entry.held = F_WRLCK;
     --entry.readers;
     ++entry.writers;
@@ -189,9 +236,10 @@ TableLockResult TableLock::acquire(const std::string& tablePath, LockKind kind) 
       continue;  // retired by its last holder meanwhile: open afresh
     const short wanted = kind == LockKind::Exclusive ? F_WRLCK : F_RDLCK;
     if (entry->held != F_WRLCK && entry->held != wanted) {
-      if (!waitForLock(*entry, wanted)) {
+      const Wait wait = waitForLock(*entry, wanted);
+      if (wait != Wait::Taken) {
         retireIfUnused(*entry);
-        return TableLockResult::Busy;
+        return wait == Wait::Unsupported ? TableLockResult::Unsupported : TableLockResult::Busy;
       }
       entry->held = wanted;
     }

@@ -12,7 +12,10 @@
 //
 // A lock held elsewhere is waited for up to a bound, woken by the holder
 // letting go (its close of the lock file, or the touch that goes with giving
-// up the exclusive part); past the bound the open ends as busy.
+// up the exclusive part); past the bound the open ends as busy. Where no
+// inotify instance can be had the wait looks again every so often instead.
+// A file system that cannot lock at all is no holder: that is told apart
+// from busy.
 #pragma once
 
 #include "platform/file_lock.h"
@@ -24,10 +27,12 @@
 namespace plinka::platform {
 
 enum class TableLockResult {
-  Taken,       // held now (or already held strongly enough)
-  Busy,        // another process held a conflicting lock for the whole wait
-  Unlockable,  // no lock file can be made or used there (a read-only folder):
-               // the open goes ahead without one
+  Taken,        // held now (or already held strongly enough)
+  Busy,         // another process held a conflicting lock for the whole wait
+  Unlockable,   // no lock file can be made or used there (a read-only folder):
+                // the open goes ahead without one
+  Unsupported,  // the folder's file system cannot lock at all (ENOLCK): the
+                // open goes ahead without a lock, and the user is told
 };
 
 // How long an open waits for another process's conflicting lock. Set once

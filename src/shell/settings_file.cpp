@@ -26,6 +26,7 @@ constexpr char kSongTableMessage[] = "The song database could not be opened: ";
 constexpr char kTooManySlotsMessage[] =
     "The song database declares more records than this computer's memory can hold, so it is not opened: ";
 constexpr char kBusyMessage[] = "The song database is kept busy by another program and could not be opened: ";
+constexpr char kNotAFileMessage[] = "The song database is not a regular file, so it is not opened: ";
 
 const char* refusalMessage(db::OpenRefusal refusal) {
   switch (refusal) {
@@ -33,6 +34,8 @@ const char* refusalMessage(db::OpenRefusal refusal) {
     return kTooManySlotsMessage;
   case db::OpenRefusal::Busy:
     return kBusyMessage;
+  case db::OpenRefusal::NotAFile:
+    return kNotAFileMessage;
   default:
     return kSongTableMessage;
   }

@@ -566,3 +566,40 @@ TEST_F(CopiesTest, AnUnchangedNetworkFileIsNotPulledAgain) {
 
 }  // namespace
 }  // namespace plinka::test
+
+namespace plinka::test {
+namespace {
+
+// A folder whose file system cannot lock: a local song table opens without
+// the lock, a share keeps the database offline; the user is told once a run.
+TEST_F(CopiesTest, AFolderThatCannotLockIsToldOnceAndAShareStaysOffline) {
+  makeSongTable(network, {101});
+  makeSongTable(local, {101});
+  platform::LockFaults faults;
+  faults.noLocking = true;
+  platform::setLockFaults(faults);
+
+  db::openSongTableForWriting(*app);
+  EXPECT_FALSE(app->songTable.isOpen());
+  EXPECT_EQ(app->run.buildState.load(), kOfflineFirst) << "no push without the share's lock";
+  EXPECT_NE(app->status.message.find(platform::kNoLockingText), std::string::npos) << app->status.message;
+
+  app->status.message.clear();
+  app->copies.noLockingTold.store(0);
+  app->run.buildState.store(0);
+  app->settings.networkMode = 0;
+  text::copy(app->settings.databasePath, local.c_str());
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(readOpen()) << "a local table opens without the lock";
+    db::openSongTableForWriting(*app);
+    EXPECT_TRUE(app->songTable.isOpen());
+    db::closeSongTableAfterWriting(*app);
+    const bool told = app->status.message.find(platform::kNoLockingText) != std::string::npos;
+    EXPECT_EQ(told, i == 0) << "once a run: " << app->status.message;
+    app->status.message.clear();
+  }
+  platform::setLockFaults({});
+}
+
+}  // namespace
+}  // namespace plinka::test

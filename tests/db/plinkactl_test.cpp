@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -109,4 +110,18 @@ TEST(Plinkactl, BadArgumentsAndUnusableFiles) {
     EXPECT_NE(run.err.find(c.err), std::string::npos) << what << ": " << run.err;
     EXPECT_EQ(run.out, "") << what;
   }
+}
+
+TEST(Plinkactl, InfoAndDumpRefuseWhatIsNotARegularFileAtOnce) {
+  test::TempDir dir;
+  const std::string fifo = dir.file("fifo.cvf");
+  const std::string folder = dir.file("folder.cvf");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  for (const std::string& path : {fifo, folder, std::string("/dev/null")})
+    for (const char* verb : {"info", "dump"}) {
+      const test::ProgramResult run = test::runPlinkactl(dir, {verb, path});
+      EXPECT_EQ(run.exitCode, 1) << verb << " " << path;
+      EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << verb << " " << path << ": " << run.err;
+    }
 }

@@ -1,23 +1,31 @@
 // What a table file goes through when the disk fills, the process dies
 // half-way or the header is damaged: growth takes real blocks or nothing,
 // a new table appears whole or not at all, a shrink can be cut between its
-// steps, and a header promising absurdly many slots is refused up front.
+// steps, a sort killed at any moment keeps every record once, a header
+// promising absurdly many slots is refused up front, and a path that is not
+// a regular file is refused without waiting.
+#include "db/sort.h"
 #include "db/table.h"
+#include "platform/collate.h"
+#include "platform/table_lock.h"
 #include "support/temp_dir.h"
 #include "table_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace plinka;
 using namespace plinka::db;
@@ -180,4 +188,184 @@ TEST(TableDurability, AHeaderPromisingMoreSlotsThanMemoryCanIndexIsRefused) {
     EXPECT_FALSE(h.isOpen());
     EXPECT_TRUE(h.inUseFlags.empty());
   }
+}
+
+namespace {
+
+// A table of FileName and Name with `records` songs in use, each with its
+// own file name and a name from a small pool (so equal keys occur), spread
+// over `slots` slots with free and never-used ones between them.
+std::vector<std::string> makeSongs(const std::string& path, uint32_t slots, uint32_t records) {
+  TableHandle h;
+  makeTable(h, path, {kTypeText1000, kTypeText64}, slots);
+  std::mt19937 rng(7);
+  std::vector<std::string> names;
+  for (uint32_t s = 0; s < slots; ++s) {
+    const bool used = names.size() < records && (slots - s <= records - names.size() || rng() % 8 != 0);
+    EXPECT_TRUE(setStatus(h, s, used ? kStatusInUse : (s % 2 ? kStatusFree : kStatusNeverUsed)));
+    if (!used)
+      continue;
+    names.push_back("/music/song " + std::to_string(s) + ".mp3");
+    writeText(h, s, 1, names.back());
+    writeText(h, s, 2, "Name " + std::to_string(rng() % 500));
+  }
+  closeTable(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The file names of the records in use, sorted; empty when the table does
+// not open.
+std::vector<std::string> songsIn(const std::string& path) {
+  TableHandle h;
+  std::vector<std::string> names;
+  if (!openAt(h, path, 0))
+    return names;
+  for (uint32_t s = 0; s < h.slotCount; ++s)
+    if (getStatus(h, s) == static_cast<int32_t>(kStatusInUse))
+      names.push_back(readText(h, s, 1));
+  closeTable(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST(TableDurability, ASortKilledAtAnyMomentKeepsEverySongOnce) {
+  test::TempDir dir;
+  const std::string path = dir.file("t.cvf");
+  const std::vector<std::string> songs = makeSongs(path, 5000, 4400);
+  const std::string unsorted = test::readFile(path);
+
+  // How often a whole sort asks its progress hook, counted on a copy.
+  uint32_t calls = 0;
+  {
+    const std::string copy = dir.file("copy.cvf");
+    test::writeFile(copy, unsorted);
+    TableHandle h;
+    ASSERT_TRUE(openAt(h, copy, 1));
+    ASSERT_TRUE(sortByField(h, 2, [&] { return ++calls, true; }));
+    closeTable(h);
+    ASSERT_EQ(songsIn(copy), songs);
+    std::filesystem::remove(copy);
+  }
+  ASSERT_GT(calls, 20u);
+
+  // Killed while keys are made, while the new file is written, just before
+  // it takes the table's name, and (calls + 1: never) not at all.
+  for (uint32_t killAt : {1u, calls / 4, calls / 2, 3 * calls / 4, calls - 1, calls, calls + 1}) {
+    test::writeFile(path, unsorted);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      TableHandle h;
+      if (!openAt(h, path, 1))
+        _exit(1);
+      uint32_t n = 0;
+      const bool sorted = sortByField(h, 2, [&] {
+        if (++n == killAt)
+          raise(SIGKILL);
+        return true;
+      });
+      closeTable(h);
+      _exit(sorted ? 0 : 2);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string what = "killed at call " + std::to_string(killAt) + " of " + std::to_string(calls);
+    const bool killed = killAt <= calls;
+    EXPECT_TRUE(killed ? WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL
+                       : WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << what;
+    EXPECT_EQ(songsIn(path), songs) << what;
+    if (killed) {
+      EXPECT_EQ(test::readFile(path), unsorted) << what << ": the table is the old one until the new one is whole";
+    }
+  }
+
+  EXPECT_EQ(filesIn(dir), 1u) << "the finished sort removed what the killed ones left";
+
+  // The finished sort: names in order, every slot where the sort put it.
+  TableHandle h;
+  ASSERT_TRUE(openAt(h, path, 0));
+  std::string last;
+  for (uint32_t s = 0; s < songs.size(); ++s) {
+    ASSERT_EQ(getStatus(h, s), static_cast<int32_t>(kStatusInUse)) << s;
+    const std::string name = readText(h, s, 2);
+    ASSERT_LE(platform::collate(last.c_str(), name.c_str()), 0) << s;
+    last = name;
+  }
+  closeTable(h);
+}
+
+TEST(TableDurability, ASortThatIsToldToStopLeavesTheTableAsItWas) {
+  test::TempDir dir;
+  const std::string path = dir.file("t.cvf");
+  const std::vector<std::string> songs = makeSongs(path, 3000, 2500);
+  const std::string before = test::readFile(path);
+  for (uint32_t stopAt : {1u, 12u, 20u}) {
+    TableHandle h;
+    ASSERT_TRUE(openAt(h, path, 1));
+    uint32_t n = 0;
+    EXPECT_FALSE(sortByField(h, 2, [&] { return ++n < stopAt; })) << stopAt;
+    EXPECT_EQ(n, stopAt);
+    EXPECT_TRUE(h.isMapped() && h.openForWriting) << "the handle keeps its table";
+    EXPECT_EQ(countInUse(h), songs.size());
+    closeTable(h);
+    EXPECT_EQ(test::readFile(path), before) << stopAt;
+    EXPECT_EQ(filesIn(dir), 1u) << "the sorted file was not left behind";
+  }
+}
+
+TEST(TableDurability, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
+  test::TempDir dir;
+  const std::string fifo = dir.file("fifo.cvf");
+  const std::string folder = dir.file("folder.cvf");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  for (const std::string& path : {fifo, folder, std::string("/dev/null")}) {
+    // In a child with a deadline: an open that waits on the FIFO would
+    // otherwise hang the suite.
+    const pid_t pid = fork();
+    if (pid == 0) {
+      alarm(10);
+      TableHandle h;
+      for (uint32_t writable : {0u, 1u}) {
+        if (openAt(h, path, writable) || h.refusal != OpenRefusal::NotAFile || h.isOpen())
+          _exit(1);
+        std::strcpy(h.path, path.c_str());
+        h.writable = writable;
+        if (openPlain(h) || h.isOpen())
+          _exit(2);
+      }
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path << " status " << status;
+  }
+  EXPECT_FALSE(std::filesystem::exists(platform::tableLockPath(fifo))) << "no lock file beside what is no table";
+  EXPECT_FALSE(std::filesystem::exists(platform::tableLockPath(folder)));
+}
+
+TEST(TableDurability, AWriteOpenMapsOnlyTheDeclaredSlots) {
+  test::TempDir dir;
+  const std::string path = dir.file("t.cvf");
+  ASSERT_TRUE(createSongTable(path.c_str()));
+  // A tail of 1 GiB behind the declared slots, sparse, as damage might leave.
+  const uint64_t tailed = (uint64_t{1} << 30) + 26636;
+  ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(tailed)), 0);
+  TableHandle h;
+  ASSERT_TRUE(openAt(h, path, 1));
+  EXPECT_EQ(h.map.size(), h.slotAreaOffset + uint64_t{h.slotCount} * h.slotSize);
+  // The table works as ever: it grows into the tail, whose bytes are zero.
+  const int32_t s = allocate(h);
+  ASSERT_GE(s, 0);
+  writeText(h, static_cast<uint32_t>(s), FileName, "/music/a.mp3");
+  EXPECT_EQ(h.slotCount, 20u);
+  EXPECT_EQ(h.map.size(), h.slotAreaOffset + uint64_t{h.slotCount} * h.slotSize);
+  closeTable(h);
+  ASSERT_TRUE(openAt(h, path, 0));
+  EXPECT_EQ(countInUse(h), 2u);
+  EXPECT_EQ(readText(h, static_cast<uint32_t>(s), FileName), "/music/a.mp3");
+  closeTable(h);
 }

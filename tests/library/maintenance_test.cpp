@@ -3,8 +3,10 @@
 // lines are left showing.
 #include "library/maintenance.h"
 
+#include "db/sort.h"
 #include "db/table.h"
 #include "import_fixture.h"
+#include "library/maintenance_passes.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
@@ -482,6 +484,39 @@ TEST(Maintenance, ResetStartPointsAndTheSortsChangeOnlyWhatTheySay) {
     artists.push_back(s.artist);
   EXPECT_THAT(artists, ElementsAre("A", "B", "C"));
   EXPECT_EQ(f.songs().front().fileName, "/m/3.mp3");
+}
+
+TEST(Maintenance, ASortKeepsTheWatchdogAwayAndGivesUpWholeWhenItsCodeIsTaken) {
+  MaintenanceFixture f;
+  std::vector<std::string> files = names("song", 3 * db::kSortProgressEvery);
+  f.makeTable(files,
+              [](db::TableHandle& h, uint32_t k) { putText(h, k, db::Name, "Name " + std::to_string(999 - k)); });
+  const std::string unsorted = readFile(f.databasePath());
+  auto pass = [&](uint32_t busy) {
+    f.app->run.busyCode.store(busy);
+    f.app->run.watchdogCounter.store(100);  // one tick before the watchdog frees the code
+    text::copy(f.app->songTable.path, f.app->settings.databasePath);
+    f.app->songTable.writable = 1;
+    EXPECT_TRUE(db::openMapped(f.app->songTable));
+    library::MaintenanceResult result;
+    library::runMaintenancePass(*f.app, MaintenanceFunction::SortByName, {}, result);
+    db::closeTable(f.app->songTable);
+    return result;
+  };
+
+  // The watchdog freed the code and another job holds it now: the sort
+  // gives up before its table replaces the old one.
+  EXPECT_TRUE(pass(codeValue(BusyCode::ListBuild)).stopped);
+  EXPECT_EQ(readFile(f.databasePath()), unsorted);
+
+  // Its own code: the sort ends whole, having shown the watchdog it was
+  // alive all along.
+  EXPECT_FALSE(pass(kBusy).stopped);
+  EXPECT_LT(f.app->run.watchdogCounter.load(), 100u);
+  const std::vector<Song> songs = f.songs();
+  ASSERT_EQ(songs.size(), files.size());
+  EXPECT_EQ(songs.front().fileName, files.back());
+  EXPECT_EQ(songs.back().fileName, files.front());
 }
 
 TEST(Maintenance, WhenItCannotRunNothingChanges) {

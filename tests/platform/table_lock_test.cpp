@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -88,7 +89,10 @@ private:
 
 class TableLockTest : public ::testing::Test {
 protected:
-  void TearDown() override { setTableLockWait(10s); }
+  void TearDown() override {
+    setTableLockWait(10s);
+    setLockFaults({});
+  }
   test::TempDir dir;
   std::string table = dir.file("songs.cvf");
 };
@@ -158,6 +162,39 @@ TEST_F(TableLockTest, AWaitEndsWhenTheHolderLetsGo) {
   both.releaseOne();
   TableLock exclusive;
   EXPECT_EQ(exclusive.acquire(table, LockKind::Exclusive), TableLockResult::Taken);
+}
+
+TEST_F(TableLockTest, WithoutInotifyAWaitStillEndsWhenTheHolderLetsGo) {
+  Holder writer(table, {LockKind::Exclusive});
+  LockFaults faults;
+  faults.noInotify = true;
+  setLockFaults(faults);
+  setTableLockWait(kUntilWoken);
+  // Let go while the wait below is under way: only looking again finds it.
+  std::thread later([&] {
+    std::this_thread::sleep_for(50ms);
+    writer.releaseOne();
+  });
+  TableLock shared;
+  EXPECT_EQ(shared.acquire(table, LockKind::Shared), TableLockResult::Taken);
+  later.join();
+}
+
+TEST_F(TableLockTest, AFileSystemWithoutLocksIsNotBusy) {
+  LockFaults faults;
+  faults.noLocking = true;
+  setLockFaults(faults);
+  setTableLockWait(kUntilWoken);
+  TableLock exclusive;
+  EXPECT_EQ(exclusive.acquire(table, LockKind::Exclusive), TableLockResult::Unsupported) << "told at once";
+  EXPECT_FALSE(exclusive.held());
+
+  FileLock network;
+  test::writeFile(table, "x");
+  EXPECT_EQ(network.acquire(table, LockKind::Exclusive), LockResult::Unsupported);
+  EXPECT_EQ(network.acquire(table, LockKind::Shared), LockResult::Unsupported);
+  setLockFaults({});
+  EXPECT_EQ(network.acquire(table, LockKind::Exclusive), LockResult::Taken);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <iterator>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace plinka;
@@ -408,6 +409,18 @@ TEST_F(SettingsFile, ASongTableTooBigToIndexIsLeftAloneWithItsOwnMessage) {
             "The song database declares more records than this computer's memory can hold, so it is not opened: " +
                 path);
   EXPECT_EQ(std::filesystem::file_size(path), length);
+}
+
+TEST_F(SettingsFile, ASongTablePathThatIsAFifoIsRefusedAtOnceAndLeftAlone) {
+  const std::string path = dataFile("Plinka.cvf");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  const LoadOutcome outcome = loadSettings(*app);
+  EXPECT_TRUE(outcome.songTableUnreadable);
+  EXPECT_FALSE(outcome.songTableCreated);
+  ASSERT_EQ(ui.prompts.size(), 1u);
+  EXPECT_EQ(ui.prompts[0].message, "The song database is not a regular file, so it is not opened: " + path);
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
+  EXPECT_FALSE(std::filesystem::exists(dataFile(".Plinka.cvf.lock")));
 }
 
 TEST_F(SettingsFile, ADefaultCoverInTheDataFolderIsKept) {

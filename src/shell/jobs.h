@@ -38,6 +38,12 @@ struct JobFlags {
   // a run and cleared at its end (by the run's thread, the background worker
   // or a job thread), so two runs never overlap.
   std::atomic<uint32_t> bufferRunning{0};
+  // 1 from start-up, when the cache was opened then, until the first
+  // buffering run after it ends. Set by the start-up (main thread, before
+  // the run's thread starts); taken by exchange by the run that ends. That
+  // run starts the ID worker and never the shutdown after a build: the
+  // list it copied was loaded, not built.
+  std::atomic<uint32_t> startUpBuffering{0};
   // Serialises the buffer cache's uses of its index table: a run, and the
   // opening or emptying of the cache (Options thread, start-up).
   std::mutex bufferCacheLock;

@@ -497,10 +497,12 @@ uint32_t untilNextPoll(App& app) {
   return std::clamp(left + kFollowOnMarginMs, kFollowOnMarginMs, kPlayerPollMs);
 }
 
-// A request the next round would take: a start only while the list holds two
-// rows, the others at once.
+// A request the next round would take: a start only while the list holds a
+// row (or a Play Now names its song), the others at once. A single row is
+// played: a song waiting in the list that Play never plays would be a list
+// that silently does nothing.
 bool requestTakeable(App& app, uint32_t request) {
-  return request != 0 && (!startsSong(request) || app.list.size() >= 2);
+  return request != 0 && (!startsSong(request) || !app.list.empty() || app.playNowFlag.load() != 0);
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ struct JobFlags {
   // its retries. Written by the builder; read by the status texts.
   std::atomic<uint32_t> buildBusy{0};
   std::atomic<uint32_t> buildRetries{0};
+  // 1 while the list builder leaves the list alone because the song table
+  // holds too few songs to choose from. Written by the build pass; read by
+  // the status texts, which say so instead of "Plinka Ready".
+  std::atomic<uint32_t> tooFewSongs{0};
 
   // Buffer cache. The stage (kBufferError ... kBuffering) is written by the
   // buffer cache and by the status texts (a notice shown, a stage settled);

@@ -203,6 +203,7 @@ void SongDetailsWindow::takeOutcome() {
     form_->dbIdx->setText(QString::number(dbIdx_));
     showForm(out.form);
     loadedFileName_ = out.form.fileName;
+    loadedRatings_ = out.form.rating;
     recordShown_ = true;
   } else if (!recordShown_) {
     form_->name->clear();  // no longer loading: there is no record to show
@@ -300,6 +301,7 @@ play::DetailsForm SongDetailsWindow::formShown() const {
   for (uint32_t u = 0; u < kUserCount; ++u) {
     if (const auto* box = findChild<QSpinBox*>(QString("rating%1").arg(u + 1)))
       form.rating[u] = static_cast<uint32_t>(box->value());
+    form.ratingChanged[u] = form.rating[u] != loadedRatings_[u];
   }
   return form;
 }

@@ -91,6 +91,9 @@ private:
   // The FileName of the record as loaded; a save goes ahead only while the
   // slot still holds it.
   std::string loadedFileName_;
+  // The ratings of the record as loaded: a box that still shows its rating
+  // leaves that user's Score as it is.
+  std::array<uint32_t, kUserCount> loadedRatings_{};
   // A record has been loaded into the form.
   bool recordShown_ = false;
   // The job of the action in hand, if any. GUI thread only.

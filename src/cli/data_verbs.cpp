@@ -7,7 +7,6 @@
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/import.h"
-#include "library/playlist_file.h"
 #include "play/current_state.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
@@ -24,9 +23,9 @@ namespace plinka::cli {
 namespace {
 
 // The source as the import needs it: an absolute path (records keep full
-// paths), a folder ending in '/' so that the folder itself is walked rather
-// than the one above it. False, with a message, when it is neither an
-// existing folder nor an existing playlist.
+// paths), a folder ending in '/'. The import reads it as the Database window's
+// does: a folder as itself, a playlist line by line, any other file as the
+// folder it lies in. False, with a message, when it names no folder or file.
 bool settleSource(const char* given, std::string& source) {
   struct stat st {};
   if (given[0] == 0 || stat(given, &st) != 0) {
@@ -43,8 +42,8 @@ bool settleSource(const char* given, std::string& source) {
   if (S_ISDIR(st.st_mode)) {
     if (source.back() != '/')
       source += '/';
-  } else if (!S_ISREG(st.st_mode) || !library::isPlaylistSource(source)) {
-    std::fprintf(stderr, "plinkactl: %s is neither a folder nor a playlist (.m3u, .m3u8 or .txt)\n", given);
+  } else if (!S_ISREG(st.st_mode)) {
+    std::fprintf(stderr, "plinkactl: %s is neither a folder nor a file\n", given);
     return false;
   }
   if (source.size() > library::kImportPathMax) {
@@ -72,6 +71,10 @@ int runImportVerb(int argc, char** argv) {
     return 1;
   }
   const library::ImportResult result = library::runImport(*app, source);
+  if (result.outcome == library::ImportOutcome::NotFound) {
+    std::fprintf(stderr, "plinkactl: no such folder or playlist: %s\n", source.c_str());
+    return 1;
+  }
   if (result.outcome == library::ImportOutcome::NotStarted) {
     std::fprintf(stderr, "plinkactl: the import could not start\n");
     return 1;

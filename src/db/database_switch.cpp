@@ -8,6 +8,7 @@
 #include "play/list_commands.h"
 #include "shell/app.h"
 #include "shell/exclusive_access.h"
+#include "shell/run_state.h"
 #include "shell/settings_file.h"
 #include "shell/status_texts.h"
 #include "text/text.h"
@@ -41,17 +42,6 @@ void useDatabase(App& app, const std::string& path) {
   app.jobs.songsInUse.store(inUse);
 }
 
-// A dialog left open for long lets the watchdog free the busy code, and
-// another job may have the table open since: the switch then asks for the
-// use again rather than change the table under that job.
-bool stillHeld(App& app, std::optional<ExclusiveAccess>& access) {
-  if (access->held())
-    return true;
-  access.reset();
-  access.emplace(app, BusyCode::DatabaseWindow, kDatabaseSwitchPatience);
-  return access->held();
-}
-
 // What every switch does once the dialog has been answered, with the access
 // still held: the settings on disk name the table in use.
 void finish(App& app, std::optional<ExclusiveAccess>& access, bool changed) {
@@ -80,14 +70,17 @@ bool askPath(App& app, bool save, std::string& path) {
 
 }  // namespace
 
+// Both switches ask for the file first, with nothing held, and only then
+// for exclusive use: the player and the list builder go on while the chooser
+// is open.
 SwitchOutcome changeDatabase(App& app) {
-  std::optional<ExclusiveAccess> access;
-  access.emplace(app, BusyCode::DatabaseWindow, kDatabaseSwitchPatience);
-  if (!access->held())
+  if (isClosingCode(app.run.commandSlot.load()))
     return SwitchOutcome::NotGranted;
   std::string path;
   const bool chosen = askPath(app, false, path);
-  if (chosen && !stillHeld(app, access))
+  std::optional<ExclusiveAccess> access;
+  access.emplace(app, BusyCode::DatabaseWindow, kDatabaseSwitchPatience);
+  if (!access->held())
     return SwitchOutcome::NotGranted;
   if (chosen)
     useDatabase(app, path);
@@ -96,18 +89,20 @@ SwitchOutcome changeDatabase(App& app) {
 }
 
 SwitchOutcome newDatabase(App& app) {
+  if (isClosingCode(app.run.commandSlot.load()))
+    return SwitchOutcome::NotGranted;
+  std::string path;
+  const bool chosen = askPath(app, true, path);
   std::optional<ExclusiveAccess> access;
   access.emplace(app, BusyCode::DatabaseWindow, kDatabaseSwitchPatience);
   if (!access->held())
     return SwitchOutcome::NotGranted;
-  std::string path;
-  if (!askPath(app, true, path)) {
+  if (!chosen) {
     finish(app, access, false);
     return SwitchOutcome::Cancelled;
   }
-  if (!stillHeld(app, access))
-    return SwitchOutcome::NotGranted;
-  // A file already there is taken as it is: a database chosen by mistake is
+  // Looked at only now, with the use held: a file that appeared while the
+  // chooser was open is taken as it is, and a database chosen by mistake is
   // never emptied.
   SwitchOutcome outcome = SwitchOutcome::Switched;
   if (!platform::fileExists(path))

@@ -1,7 +1,8 @@
 // Pointing the player at another song table file ("ChangeDB") or at a new one
-// ("NewDB"), as the Database window asks. Both hold exclusive use of the list
-// and the song table under the Database window's busy code while they ask for
-// the file and switch, so no job has the old table open meanwhile.
+// ("NewDB"), as the Database window asks. Both ask for the file first, with
+// nothing held, then take exclusive use of the list and the song table under
+// the Database window's busy code for the switch itself, so no job has the
+// old table open meanwhile and nothing waits for the user's answer.
 //
 // Both wait for exclusive use and ask through app.ui: the desktop program
 // runs them on a job thread, never on the GUI thread.

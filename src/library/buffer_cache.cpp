@@ -583,19 +583,30 @@ void bufferingRun(App& app) {
     app.shared.rebufferValue.store(0);
   }
   refreshStatus(app);
-  // The list is built and copied: a machine set to switch off after a build
-  // may do so now (the timer itself checks the switches and the player).
-  if (bufferOn(app) && app.mainWindow.creating.load() == 0)
+  if (jobs.startUpBuffering.exchange(0) != 0) {
+    // The first run after start-up copied the list loaded from its file:
+    // the ID worker, held back until now, may start.
+    if (app.hooks.startIdWorker)
+      app.hooks.startIdWorker(app);
+  } else if (bufferOn(app)) {
+    // The list is built and copied: a machine set to switch off after a
+    // build may do so now (the timer itself checks the switches and the
+    // player).
     play::startShutdownTimer(app);
+  }
 }
 
 void startCache(App& app) {
-  if (!bufferOn(app))
-    return;
-  if (app.list.size() > static_cast<size_t>(kShortestBufferedList))
+  if (bufferOn(app) && app.list.size() > static_cast<size_t>(kShortestBufferedList)) {
+    // The ID worker starts when this first run ends.
+    app.jobs.startUpBuffering.store(1);
     openCache(app);
-  else
+    return;
+  }
+  if (bufferOn(app))
     app.jobs.bufferStage.store(kBuffered);
+  if (app.hooks.startIdWorker)
+    app.hooks.startIdWorker(app);
 }
 
 void installBufferCache(App& app) { app.hooks.bufferingRun = bufferingRun; }

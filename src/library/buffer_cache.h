@@ -53,8 +53,9 @@ std::string playablePath(const App& app, const std::string& source);
 void openCache(App& app);
 
 // At start, once the list is loaded: with Buffer on, the cache is opened
-// when the list holds more than five songs; otherwise it counts as buffered,
-// so that the next list starts a run.
+// when the list holds more than five songs, and the ID worker starts when
+// that first run ends; otherwise the cache counts as buffered (Buffer on),
+// so that the next list starts a run, and the ID worker starts now.
 void startCache(App& app);
 
 // One buffering run over the upcoming list (also run by the background

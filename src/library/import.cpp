@@ -140,6 +140,35 @@ bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unr
   return read;
 }
 
+ImportTarget importTarget(const std::string& source) {
+  ImportTarget target;
+  struct stat st {};
+  if (source.empty() || stat(source.c_str(), &st) != 0) {
+    // A playlist that is not there is still read as one, so that its
+    // failure shows as the playlist's.
+    if (!source.empty() && source.back() != '/' && isPlaylistSource(source)) {
+      target.kind = SourceKind::Playlist;
+      target.path = source;
+    }
+    return target;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    target.kind = SourceKind::Folder;
+    target.path = source.back() == '/' ? source : source + '/';
+  } else if (S_ISREG(st.st_mode) && isPlaylistSource(source)) {
+    target.kind = SourceKind::Playlist;
+    target.path = source;
+  } else if (S_ISREG(st.st_mode)) {
+    // A file stands for the folder it lies in.
+    const size_t slash = source.rfind('/');
+    if (slash != std::string::npos) {
+      target.kind = SourceKind::Folder;
+      target.path = source.substr(0, slash + 1);
+    }
+  }
+  return target;
+}
+
 WorkProgress importProgress(const ImportResult& result, bool finished) {
   WorkProgress progress;
   progress.looked = result.added + result.skipped;
@@ -237,6 +266,13 @@ ImportResult runImport(App& app, const std::string& source) {
   const ExclusiveAccess access(app, BusyCode::Import, kImportPatience);
   if (!access.held())
     return result;
+  const ImportTarget target = importTarget(source);
+  if (target.kind == SourceKind::Nothing) {
+    result.outcome = ImportOutcome::NotFound;
+    showProgress(app, kStatusLine, kImportFolderNotFound);
+    showProgress(app, kDetailLine, source);
+    return result;
+  }
   app.status.messagePending.store(0);
   run.stopRequest.store(0);
   const uint32_t build = run.buildState.load();
@@ -262,13 +298,10 @@ ImportResult runImport(App& app, const std::string& source) {
     // One read pass, so that each file's duplicate test is a lookup rather
     // than a walk over the whole table.
     app.importIndex.build(table);
-    if (isPlaylistSource(source)) {
-      importPlaylist(app, source, result);
-    } else {
-      // A source without a final '/' names the folder above its last part.
-      const size_t slash = source.rfind('/');
-      walkFolder(app, slash == std::string::npos ? std::string() : source.substr(0, slash + 1), &result);
-    }
+    if (target.kind == SourceKind::Playlist)
+      importPlaylist(app, target.path, result);
+    else
+      walkFolder(app, target.path, &result);
     app.jobs.songsInUse.store(db::countInUse(table));
     app.importIndex.clear();
     // What was written reaches the disk before the end is shown: records

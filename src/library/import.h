@@ -30,13 +30,35 @@ constexpr const char kImportError[] = "Error Importing";
 // The detail line under "Error Importing" when the song table could not
 // take every song.
 constexpr const char kImportTableNotWritten[] = "The song table could not be written (is the disk full?)";
+constexpr const char kImportFolderNotFound[] = "Folder not found";
 
 enum class ImportOutcome {
   NotStarted,  // offline, or exclusive access was not granted: nothing shown
   Complete,    // "Import Complete" (also when the song table could not be opened)
   Error,       // "Error Importing": the playlist could not be opened, or the
                // song table could not take every song (see refused, notWritten)
+  NotFound,    // "Folder not found": the source names nothing to import
 };
+
+// What an import reads for a source.
+enum class SourceKind {
+  Folder,    // a folder tree, walked
+  Playlist,  // the lines of a playlist
+  Nothing,   // the source names nothing there: refused
+};
+
+struct ImportTarget {
+  SourceKind kind = SourceKind::Nothing;
+  std::string path;  // a folder ends in '/'
+};
+
+// What a source typed or chosen stands for. An existing folder is that
+// folder, with or without a final '/'. A source ending in "txt", "m3u" or
+// "m3u8" (any letter case) is a playlist, even when it is missing (its
+// reading then fails). A path naming any other existing file stands for the
+// folder holding it. Anything else (nothing there, a pipe or a device, an
+// empty text) names nothing.
+ImportTarget importTarget(const std::string& source);
 
 struct ImportResult {
   ImportOutcome outcome = ImportOutcome::NotStarted;
@@ -88,9 +110,9 @@ void walkFolder(App& app, const std::string& folder, ImportResult* counts = null
 // The whole import of one source, synchronously: takes exclusive access 30,
 // opens databasePath for writing, reads the playlist or walks the folder,
 // closes the table, writes the outcome into the Database window's progress
-// lines and gives the access back. A source whose last three characters are
-// "txt" or "m3u" (any letter case) is a playlist; any other is cut after its
-// last '/' and walked as a folder.
+// lines and gives the access back. The source is read as importTarget says;
+// one that names nothing is refused with "Folder not found" and nothing is
+// opened.
 ImportResult runImport(App& app, const std::string& source);
 
 // The import worker's thread body: runImport on the settings' importSource.

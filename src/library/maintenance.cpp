@@ -232,25 +232,20 @@ void maintenanceWorker(App& app) {
   if (option >= kMaintenanceFunctionCount)
     return;
   const auto function = static_cast<MaintenanceFunction>(option);
-  std::optional<ExclusiveAccess> access;
-  access.emplace(app, BusyCode::Maintenance, kMaintenancePatience);
-  if (!*access)
+  // The questions come first, with nothing held: the player and the list
+  // builder go on while the user thinks.
+  MaintenanceInputs inputs;
+  if (!askInputs(app, function, inputs) || !confirmed(app, maintenanceText(function, inputs)))
+    return;
+  const ExclusiveAccess access(app, BusyCode::Maintenance, kMaintenancePatience);
+  if (!access)
+    return;
+  // The database may have gone offline while the user answered.
+  if (app.run.buildState.load() >= kOfflineFirst)
     return;
   prepareRun(app);
-  MaintenanceInputs inputs;
-  bool go = askInputs(app, function, inputs) && confirmed(app, maintenanceText(function, inputs));
-  // The questions may have waited long enough for the watchdog to take the
-  // busy code back: ask for it again rather than work on a table that
-  // another job may now use.
-  if (go && !access->held()) {
-    access.reset();
-    access.emplace(app, BusyCode::Maintenance, kMaintenancePatience);
-    go = access->held();
-  }
-  if (go) {
-    MaintenanceResult result;
-    runConfirmed(app, function, inputs, result);
-  }
+  MaintenanceResult result;
+  runConfirmed(app, function, inputs, result);
   app.copies.localCopyRefreshCounter.store(kRefreshLocalCopySoon);
 }
 

@@ -59,6 +59,16 @@ GstElement* makePacedNullSink() {
   return sink;
 }
 
+// The stream time, in ns, of a buffer's time stamp plus `extra`, by the
+// segment it came in; -1 when it carries no time.
+gint64 streamTimeOf(const GstSegment& segment, GstBuffer* buffer, GstClockTime extra) {
+  if (!GST_BUFFER_PTS_IS_VALID(buffer)) {
+    return -1;
+  }
+  const guint64 stream = gst_segment_to_stream_time(&segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer) + extra);
+  return stream == GST_CLOCK_TIME_NONE ? -1 : static_cast<gint64>(stream);
+}
+
 // The first X video sink that can reach the display, or null (the video is
 // then not shown). The scaling Xv sink comes first. A sink is tried twice:
 // opening the display now and then fails for no lasting reason.
@@ -162,6 +172,80 @@ struct GstPlayback::Impl {
   std::string switchingTo;  // handed over, its stream not started yet
   bool finishing = false;   // the open file was read to its end: too late to queue
 
+  // What the null sinks played. Each sink's watch keeps the segment its
+  // data comes in; of the buffers played (handed off at their time on the
+  // clock), sinkStartNs is the earliest stream time one started at and
+  // sinkEndNs the furthest one reached. Guarded by `sink`; the segments and
+  // the span are written by the streaming threads, the span read by
+  // playedAtSink and reset by the open, the close and a seek.
+  struct SinkWatch {
+    Impl* owner = nullptr;
+    GstSegment segment{};
+    bool segmentSeen = false;
+  };
+  std::mutex sink;
+  SinkWatch sinkWatches[2];
+  gint64 sinkStartNs = -1;
+  gint64 sinkEndNs = -1;
+
+  // A null sink made here reports what it plays: its segments through a
+  // probe, its buffers as it hands them off, which is when their time on the
+  // clock has come.
+  GstElement* makeWatchedNullSink(SinkWatch& watch) {
+    GstElement* made = makePacedNullSink();
+    if (made == nullptr) {
+      return made;
+    }
+    watch.owner = this;
+    g_object_set(made, "signal-handoffs", TRUE, nullptr);
+    g_signal_connect(made, "handoff", G_CALLBACK(&Impl::onSinkHandoff), &watch);
+    GstPad* pad = gst_element_get_static_pad(made, "sink");
+    if (pad != nullptr) {
+      gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Impl::onSinkEvent, &watch, nullptr);
+      gst_object_unref(pad);
+    }
+    return made;
+  }
+
+  static GstPadProbeReturn onSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* watch = static_cast<SinkWatch*>(data);
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (event != nullptr && GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+      const GstSegment* segment = nullptr;
+      gst_event_parse_segment(event, &segment);
+      std::lock_guard lock(watch->owner->sink);
+      gst_segment_copy_into(segment, &watch->segment);
+      watch->segmentSeen = segment->format == GST_FORMAT_TIME;
+    }
+    return GST_PAD_PROBE_OK;
+  }
+
+  static void onSinkHandoff(GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
+    auto* watch = static_cast<SinkWatch*>(data);
+    std::lock_guard lock(watch->owner->sink);
+    if (watch->segmentSeen) {
+      Impl& owner = *watch->owner;
+      const gint64 start = streamTimeOf(watch->segment, buffer, 0);
+      const GstClockTime duration = GST_BUFFER_DURATION_IS_VALID(buffer) ? GST_BUFFER_DURATION(buffer) : 0;
+      const gint64 end = streamTimeOf(watch->segment, buffer, duration);
+      if (start >= 0 && (owner.sinkStartNs < 0 || start < owner.sinkStartNs)) {
+        owner.sinkStartNs = start;
+      }
+      if (end > owner.sinkEndNs) {
+        owner.sinkEndNs = end;
+      }
+    }
+  }
+
+  void forgetSinkData() {
+    std::lock_guard lock(sink);
+    sinkStartNs = -1;
+    sinkEndNs = -1;
+    for (SinkWatch& watch : sinkWatches) {
+      watch.segmentSeen = false;
+    }
+  }
+
   // The rest belongs to the thread holding `calls`.
   GstElement* playbin = nullptr;
   std::string path;
@@ -172,6 +256,13 @@ struct GstPlayback::Impl {
   bool ended = false;        // end of stream or an error arrived
   uint32_t lengthMs = 0;
   uint32_t lastMs = 0;  // the last position reported to the caller
+  // Where the stream's own clock stands at its beginning, in ns. Most files
+  // start at 0; an MPEG program stream starts where its first time stamp
+  // lies (half a second, say). Positions are told from there and seeks go
+  // there, so that a position runs from 0 to the length the pipeline
+  // announces (which counts from the first time stamp), and the end is not
+  // reached half a second before the stream's own end.
+  gint64 originNs = 0;
 
   bool wantsScreenVideo() {
     std::lock_guard lock(video);
@@ -265,6 +356,7 @@ struct GstPlayback::Impl {
       { const std::lock_guard fence(hook); }
       { const std::lock_guard fence(next); }
     }
+    forgetSinkData();
     {
       std::lock_guard lock(video);
       if (overlay != nullptr) {
@@ -282,6 +374,7 @@ struct GstPlayback::Impl {
     ended = false;
     lengthMs = 0;
     lastMs = 0;
+    originNs = 0;
   }
 
   // Learns the length while it is unknown, or when the pipeline announced a
@@ -345,6 +438,7 @@ struct GstPlayback::Impl {
     ended = false;
     lengthMs = 0;
     lastMs = 0;
+    originNs = 0;  // sound follows sound, and sound files start at 0
     {
       std::lock_guard lock(next);
       finishing = false;
@@ -376,14 +470,14 @@ struct GstPlayback::Impl {
     g_free(uri);
 
     if (silentOutputRequested()) {
-      GstElement* sink = makePacedNullSink();
-      g_object_set(playbin, "audio-sink", sink, nullptr);
-      gst_object_unref(sink);
+      GstElement* audioSink = makeWatchedNullSink(sinkWatches[0]);
+      g_object_set(playbin, "audio-sink", audioSink, nullptr);
+      gst_object_unref(audioSink);
     }
     GstElement* videoSink = wantsScreenVideo() ? makeScreenSink() : nullptr;
     screenVideo = videoSink != nullptr;
     if (videoSink == nullptr) {
-      videoSink = makePacedNullSink();
+      videoSink = makeWatchedNullSink(sinkWatches[1]);
     }
     g_object_set(playbin, "video-sink", videoSink, nullptr);
     gst_object_unref(videoSink);
@@ -420,6 +514,11 @@ struct GstPlayback::Impl {
       return false;
     }
     path = file;
+    // Readied, the stream waits at its beginning: its position now is where
+    // its clock starts.
+    gint64 startNs = 0;
+    if (gst_element_query_position(playbin, GST_FORMAT_TIME, &startNs) && startNs > 0)
+      originNs = startNs;
     queryLength();
     return true;
   }
@@ -431,9 +530,10 @@ struct GstPlayback::Impl {
 
   void seekAndStart(uint32_t ms) {
     ended = false;
+    forgetSinkData();
     lastMs = lengthMs != 0 && ms > lengthMs ? lengthMs : ms;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (!gst_element_seek_simple(playbin, GST_FORMAT_TIME, flags, gint64{ms} * GST_MSECOND)) {
+    if (!gst_element_seek_simple(playbin, GST_FORMAT_TIME, flags, originNs + gint64{ms} * GST_MSECOND)) {
       // A stream that cannot seek only plays from its beginning; a position
       // beyond its end still means the song is over.
       queryLength();
@@ -461,7 +561,7 @@ struct GstPlayback::Impl {
     }
     gint64 ns = 0;
     if (gst_element_query_position(playbin, GST_FORMAT_TIME, &ns) && ns >= 0) {
-      const uint32_t now = toMs(ns);
+      const uint32_t now = toMs(ns - originNs);
       if (!arriving.empty() && now < lastMs) {
         takeOver();
       }
@@ -619,6 +719,13 @@ std::string GstPlayback::takeFollowOn() {
   std::string file;
   file.swap(impl_->followedOn);
   return file;
+}
+
+uint32_t GstPlayback::playedAtSink() {
+  std::lock_guard lock(impl_->calls);
+  std::lock_guard sinkLock(impl_->sink);
+  const Impl& impl = *impl_;
+  return impl.sinkStartNs < 0 || impl.sinkEndNs < 0 ? 0 : toMs(impl.sinkEndNs - impl.sinkStartNs);
 }
 
 std::unique_ptr<PlaybackService> makeSystemPlayback() { return std::make_unique<GstPlayback>(); }

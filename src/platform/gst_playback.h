@@ -30,6 +30,14 @@ public:
   bool setNext(const char* path) override;
   std::string takeFollowOn() override;
 
+  // How much of the open file has been played, in ms, by what the null
+  // sinks were given to play (the silent output, and video not shown on
+  // screen) since the open or the last playFrom: from the earliest start to
+  // the furthest end of the buffers either played. 0 while they played
+  // nothing. A check of the output itself, apart from the position the
+  // pipeline reports and wherever the stream's clock starts.
+  uint32_t playedAtSink();
+
   struct Impl;
 
 private:

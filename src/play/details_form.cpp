@@ -75,8 +75,10 @@ bool writeDetailsForm(db::TableHandle& table, const SettingsRecord& settings, ui
   ok = writeNumber(table, slot, db::Flags, flags) && ok;
   ok = writeNumber(table, slot, db::StartPoint, form.startSet ? form.startPoint : 0) && ok;
   ok = writeNumber(table, slot, db::EndPoint, form.endSet ? form.endPoint : 0) && ok;
-  for (uint32_t u = 0; u < kUserCount; ++u)
-    ok = writeNumber(table, slot, db::scoreField(u), db::scoreOfRating(settings, form.rating[u])) && ok;
+  for (uint32_t u = 0; u < kUserCount; ++u) {
+    if (form.ratingChanged[u])
+      ok = writeNumber(table, slot, db::scoreField(u), db::scoreOfRating(settings, form.rating[u])) && ok;
+  }
   return ok;
 }
 

@@ -42,6 +42,10 @@ struct DetailsForm {
   uint32_t endPoint = 0;
   // Rating 0-10 of each user.
   std::array<uint32_t, kUserCount> rating{};
+  // The users whose rating was changed in the window. Only their Scores are
+  // written: a rating stands for a band of Scores, and writing back the one
+  // the rating maps to would undo what Auto Rate moved within the band.
+  std::array<bool, kUserCount> ratingChanged{};
 };
 
 // Reads record `slot` into a form: the texts, the file's size, the flags,
@@ -52,8 +56,8 @@ DetailsForm readDetailsForm(db::TableHandle& table, const SettingsRecord& settin
 // Writes a form into record `slot`: FileName, Name, Artist, Album and
 // Comment (each cut to its field without splitting a character); Flags with
 // bits 0-2 replaced by the O-Scale and the lock; the points (0 when not
-// set); each user's Score as the Score of the rating typed. Style is never
-// written. False when the table refused a write.
+// set); the Score of each user whose rating was changed, as the Score of the
+// rating typed (the others keep theirs). Style is never written. False when the table refused a write.
 bool writeDetailsForm(db::TableHandle& table, const SettingsRecord& settings, uint32_t slot, const DetailsForm& form);
 
 // "DB Idx" after "Goto" with the number n: n itself, at most the number of

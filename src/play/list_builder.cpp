@@ -319,6 +319,13 @@ void runPass(App& app) {
   db::closeSongTableAfterWriting(app);
 }
 
+// Keeps the status bar's word that the table holds too few songs to build
+// from, refreshed when it changes.
+void noteTooFewSongs(App& app, bool tooFew) {
+  if (app.jobs.tooFewSongs.exchange(tooFew ? 1 : 0) != (tooFew ? 1u : 0u))
+    refreshStatus(app);
+}
+
 // Under exclusive access: whether the table holds enough songs to build
 // from. The count of the last open serves while the file is unchanged;
 // otherwise the table is counted afresh. A table that cannot be opened
@@ -342,16 +349,28 @@ void buildPass(App& app) {
   // changed since: nothing to ask exclusive access for, so the pass leaves
   // the command slot to the user's requests.
   uint32_t inUse = 0;
-  if (db::lastSongCount(app, inUse) && inUse < kFewestSongsToBuild)
+  if (db::lastSongCount(app, inUse) && inUse < kFewestSongsToBuild) {
+    noteTooFewSongs(app, true);
     return;
+  }
   if (jobs.buildBusy.exchange(1) != 0)
     return;
+  bool counted = false;
+  bool tooFew = false;
   {
     const ExclusiveAccess access(app, BusyCode::ListBuild, kBuildPatience);
-    if (access.held() && enoughSongs(app))
-      runPass(app);
+    if (access.held()) {
+      counted = true;
+      tooFew = !enoughSongs(app);
+      if (!tooFew)
+        runPass(app);
+    }
   }
   jobs.buildBusy.store(0);
+  // Told once the pass is over, so that the status shows it rather than
+  // "Building".
+  if (counted)
+    noteTooFewSongs(app, tooFew);
 }
 
 void advancePattern(App& app) {

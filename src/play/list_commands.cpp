@@ -18,6 +18,7 @@
 #include "text/text.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 namespace plinka::play {
@@ -152,6 +153,11 @@ void commandPlayNow(App& app, uint32_t rowId) {
   char file[600] = {};
   const int32_t record = findRowSong(app, rowId, file, sizeof file);
   if (record >= 0) {
+    {
+      // The row's record, not a quick-link song asked for before.
+      std::lock_guard lock(app.details.playNowMutex);
+      app.details.playNowFile.clear();
+    }
     app.details.playNowRecord.store(record);
     app.playNowFlag.store(1);
     app.run.playerRequest.store(kPlayerStart);

@@ -1,6 +1,7 @@
 #include "play/player.h"
 
 #include "db/copies.h"
+#include "db/filename_index.h"
 #include "db/table.h"
 #include "library/buffer_cache.h"
 #include "library/cover_art.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 namespace plinka::play {
 
@@ -107,11 +109,56 @@ uint32_t songEnd(uint32_t endPoint, uint32_t length) {
   return endPoint != 0 && (length == 0 || endPoint <= length) ? endPoint : length;
 }
 
+// Whether the song table holds a song of that FileName; nullopt when
+// exclusive use was not granted.
+std::optional<bool> songInTable(App& app, const std::string& file) {
+  const ExclusiveAccess access(app, BusyCode::Player, kPlayerPatience);
+  if (!access.held())
+    return std::nullopt;
+  bool found = false;
+  if (db::openSongTableForReading(app)) {
+    found = db::findFileName(app.songTable, file.c_str(), db::LetterCase::Exact) >= 0;
+    db::closeTable(app.songTable);
+  }
+  return found;
+}
+
 // Requests 1, 4 and 8.
 void startSong(App& app, uint32_t request) {
   PlayerState& ps = app.player;
   DetailsState& d = app.details;
   SettingsRecord& s = app.settings;
+
+  // A quick-link row's FileName is taken at every start, so that one left
+  // from a click whose start never came is not played later.
+  std::string playNowFile;
+  {
+    std::lock_guard lock(d.playNowMutex);
+    playNowFile.swap(d.playNowFile);
+  }
+  if (app.playNowFlag.load() == 0)
+    playNowFile.clear();
+  if (!playNowFile.empty()) {
+    const std::optional<bool> inTable = songInTable(app, playNowFile);
+    if (!inTable) {
+      // Tried again next round with the row's song, as any refused start.
+      {
+        std::lock_guard lock(d.playNowMutex);
+        d.playNowFile = playNowFile;
+      }
+      uint32_t expected = 0;
+      app.run.playerRequest.compare_exchange_strong(expected, request);
+      ps.startRefused.store(1);
+      return;
+    }
+    if (!*inTable) {
+      // The row's song has left the song table (deleted, or another table
+      // is in use now): nothing is played, and the song playing goes on.
+      d.playNowRecord.store(-1);
+      app.playNowFlag.store(0);
+      return;
+    }
+  }
   // A skip of a song already over (its end was found, its Score raised) is
   // only the way on to the next one.
   if (request == kPlayerSkip && s.autoRate != 0 && ps.songOver.load() == 0)
@@ -143,7 +190,7 @@ void startSong(App& app, uint32_t request) {
   // again" choose a song afresh.
   // The flag is set after the record it names, so a set flag finds it.
   const int32_t playNowRecord = app.playNowFlag.load() != 0 ? d.playNowRecord.exchange(-1) : -1;
-  const bool playNow = playNowRecord >= 0;
+  const bool playNow = playNowRecord >= 0 || !playNowFile.empty();
   const bool resuming = ps.pausePosition.load() != 0 && request == kPlayerStart && !playNow;
   bool keepRow = playNow || request == kPlayerLastSong;
   bool nextValid = false;
@@ -154,7 +201,10 @@ void startSong(App& app, uint32_t request) {
     char file[sizeof d.currentSongFile];
     if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
       app.jobs.nextDetailsReady.store(0);
-      readRecordFileName(app, playNow ? playNowRecord : popLastSong(app), file, sizeof file);
+      if (!playNowFile.empty())
+        text::copy(file, sizeof file, playNowFile.c_str());
+      else
+        readRecordFileName(app, playNow ? playNowRecord : popLastSong(app), file, sizeof file);
     } else {
       readRowFileName(app, 0, file, sizeof file);
       if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
@@ -450,10 +500,12 @@ uint32_t untilNextPoll(App& app) {
   return std::clamp(left + kFollowOnMarginMs, kFollowOnMarginMs, kPlayerPollMs);
 }
 
-// A request the next round would take: a start only while the list holds two
-// rows, the others at once.
+// A request the next round would take: a start only while the list holds a
+// row (or a Play Now names its song), the others at once. A single row is
+// played: a song waiting in the list that Play never plays would be a list
+// that silently does nothing.
 bool requestTakeable(App& app, uint32_t request) {
-  return request != 0 && (!startsSong(request) || app.list.size() >= 2);
+  return request != 0 && (!startsSong(request) || !app.list.empty() || app.playNowFlag.load() != 0);
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ struct PlayerState {
   std::string followedOn;
 };
 
-// One pass of the player thread: takes a pending request (only while the
-// list holds at least two rows for the requests that start a song) and
+// One pass of the player thread: takes a pending request (the requests that
+// start a song only while the list holds a row or a Play Now is pending) and
 // handles it, then polls while the player runs. Returns how long to sleep
 // before the next pass.
 uint32_t playerRound(App& app);

@@ -174,11 +174,12 @@ bool findQuickLinks(App& app, uint32_t kind, const std::string& key, QuickLinkLi
       row += kRateSeparator;
       row += std::to_string(song.rating);
     }
-    if (s.markVideo != 0 && db::readField(h, song.slot, db::FileName) >= 0 &&
-        library::isVideo(library::mediaType(s, h.text)))
+    std::string file = db::readField(h, song.slot, db::FileName) >= 0 ? text::fixedText(h.text) : std::string();
+    if (s.markVideo != 0 && library::isVideo(library::mediaType(s, file.c_str())))
       row += kVideoMark;
     out.rows.push_back(std::move(row));
     out.records.push_back(static_cast<int32_t>(song.slot));
+    out.files.push_back(std::move(file));
   }
   return true;
 }

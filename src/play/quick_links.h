@@ -39,12 +39,15 @@ constexpr uint32_t kQuickLinkPatience = 10;
 const char* quickLinkHeading(uint32_t kind);
 uint32_t quickLinkField(uint32_t kind);
 
-// One list as built: its songs' row texts and records, best rated first and
-// in record order within a rating, at most kQuickLinkRowLimit of them.
+// One list as built: its songs' row texts, records and FileNames, best
+// rated first and in record order within a rating, at most
+// kQuickLinkRowLimit of them. A click plays a row's song by its FileName:
+// the record may hold another song by then.
 struct QuickLinkList {
   uint32_t kind = 0;  // 10-13; 0 for a list never built
   std::vector<std::string> rows;
   std::vector<int32_t> records;
+  std::vector<std::string> files;
 };
 
 // The lists beside the job flags (app.jobs.quickLinksReady, quickLinkBusy).

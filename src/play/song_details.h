@@ -62,6 +62,14 @@ struct DetailsState {
   // apart from currentSongRecord so that the song still playing until then
   // is rated and stacked as itself.
   std::atomic<int32_t> playNowRecord{-1};
+  // The FileName of the song a quick-link row showed, when such a row asks
+  // for Play Now; it wins over playNowRecord, since a sort, a delete, a
+  // compaction or another song table may have given that record to another
+  // song since the list was built. Written by the click (front end) before
+  // it sets playNowFlag; taken (and emptied) by the player's start. Both
+  // under playNowMutex.
+  std::mutex playNowMutex;
+  std::string playNowFile;
   SongDetails next;
   int32_t nextSongRecord = -1;
   char nextSongFile[600] = {};

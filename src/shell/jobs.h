@@ -29,6 +29,10 @@ struct JobFlags {
   // its retries. Written by the builder; read by the status texts.
   std::atomic<uint32_t> buildBusy{0};
   std::atomic<uint32_t> buildRetries{0};
+  // 1 while the list builder leaves the list alone because the song table
+  // holds too few songs to choose from. Written by the build pass; read by
+  // the status texts, which say so instead of "Plinka Ready".
+  std::atomic<uint32_t> tooFewSongs{0};
 
   // Buffer cache. The stage (kBufferError ... kBuffering) is written by the
   // buffer cache and by the status texts (a notice shown, a stage settled);
@@ -38,6 +42,12 @@ struct JobFlags {
   // a run and cleared at its end (by the run's thread, the background worker
   // or a job thread), so two runs never overlap.
   std::atomic<uint32_t> bufferRunning{0};
+  // 1 from start-up, when the cache was opened then, until the first
+  // buffering run after it ends. Set by the start-up (main thread, before
+  // the run's thread starts); taken by exchange by the run that ends. That
+  // run starts the ID worker and never the shutdown after a build: the
+  // list it copied was loaded, not built.
+  std::atomic<uint32_t> startUpBuffering{0};
   // Serialises the buffer cache's uses of its index table: a run, and the
   // opening or emptying of the cache (Options thread, start-up).
   std::mutex bufferCacheLock;

@@ -33,6 +33,10 @@ std::string activityText(App& app) {
     }
   } else if (run.playerRunning.load() != 0) {
     text = "Plinka Playing";
+  } else if (jobs.tooFewSongs.load() != 0) {
+    // The list builder cannot choose from so few songs: saying "Ready" would
+    // leave the user waiting for a list that never comes.
+    text = kTooFewSongsText;
   } else {
     text = "Plinka Ready";
   }

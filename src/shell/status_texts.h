@@ -16,6 +16,10 @@ struct App;
 // Longest one-shot message kept, in bytes.
 constexpr size_t kOneShotMessageMax = 599;
 
+// The activity text, in place of "Plinka Ready", while the song table holds
+// too few songs for the list builder to choose from.
+constexpr const char kTooFewSongsText[] = "Import at least 20 songs to let Plinka choose";
+
 struct StatusState {
   // The one-shot message, shown once in the activity text. Written by any
   // job through setOneShotMessage; read by refreshes. Guarded by

@@ -16,6 +16,7 @@
 #include "text/text.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace plinka {
 
@@ -161,8 +162,14 @@ void playQuickLinkRow(App& app, QuickLinkArea area, uint32_t list, int y, uint32
   const int row = quickLinkRowAt(quickLinkPlace(area, width, height), height, shown.records.size(), y);
   if (row < 0)
     return;
-  const int32_t record = shown.records[static_cast<size_t>(row)];
-  app.details.playNowRecord.store(record);
+  const auto at = static_cast<size_t>(row);
+  if (at >= shown.files.size() || shown.files[at].empty())
+    return;
+  {
+    std::lock_guard lock(app.details.playNowMutex);
+    app.details.playNowFile = shown.files[at];
+  }
+  app.details.playNowRecord.store(shown.records[at]);
   app.playNowFlag.store(1);
   app.run.playerRequest.store(play::kPlayerStart);
 }

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -88,14 +90,18 @@ TEST(DataVerbs, TheSourceIsTakenAsTheUserNamesIt) {
     std::string cwd;
     std::vector<std::string> imported;  // under the music folder
   } cases[] = {
-      {"folder without a final '/'", "music/Band", "", {"Band/one.mp3"}},
-      {"relative folder", "Band/", "music", {"Band/one.mp3"}},
-      {"folder through '..'", "Band/../Band", "music", {"Band/one.mp3"}},
+      // The same sources as the Database window's import table, read alike.
+      {"folder without a final '/'", "music/Band", "", {"Band/one.mp3", "Band/two.mp3"}},
+      {"folder with a final '/'", "music/Band/", "", {"Band/one.mp3", "Band/two.mp3"}},
       {"playlist", "music/list.m3u", "", {"loose.mp3"}},
+      {"a file stands for its folder", "music/Band/one.mp3", "", {"Band/one.mp3", "Band/two.mp3"}},
+      {"relative folder", "Band/", "music", {"Band/one.mp3", "Band/two.mp3"}},
+      {"folder through '..'", "Band/../Band", "music", {"Band/one.mp3", "Band/two.mp3"}},
   };
   for (const Case& c : cases) {
     DataFolder f;
     put(f.music("Band/one.mp3"), mp3("One"));
+    put(f.music("Band/two.mp3"), mp3("Two"));
     put(f.music("loose.mp3"), mp3("Loose"));
     put(f.music("list.m3u"), "#EXTM3U\r\n" + f.music("loose.mp3") + "\r\n");
     const test::ProgramResult run = f.run({"import", c.source}, f.dir.path() + c.cwd);
@@ -103,7 +109,9 @@ TEST(DataVerbs, TheSourceIsTakenAsTheUserNamesIt) {
     std::vector<std::string> expected;
     for (const std::string& name : c.imported)
       expected.push_back(f.music(name));
-    EXPECT_EQ(dumpedFileNames(f.run({"dump"}).out), expected) << c.label;
+    std::vector<std::string> imported = dumpedFileNames(f.run({"dump"}).out);
+    std::sort(imported.begin(), imported.end());
+    EXPECT_EQ(imported, expected) << c.label;
   }
 }
 
@@ -120,7 +128,7 @@ TEST(DataVerbs, ImportLeavesTheStateListFileAlone) {
 TEST(DataVerbs, BadSourcesAndArgumentsAreRefused) {
   DataFolder f;
   put(f.music("one.mp3"), mp3("One"));
-  put(f.music("list.pls"), f.music("one.mp3") + "\r\n");
+  ASSERT_EQ(mkfifo(f.music("pipe").c_str(), 0600), 0);
   struct Case {
     std::vector<std::string> args;
     int exitCode;
@@ -130,8 +138,8 @@ TEST(DataVerbs, BadSourcesAndArgumentsAreRefused) {
       {{"import", "a", "b"}, 2, "usage: plinkactl import SOURCE\n"},
       {{"import", f.music("missing/")}, 1, "plinkactl: no such folder or playlist: " + f.music("missing/")},
       {{"import", ""}, 1, "plinkactl: no such folder or playlist: "},
-      {{"import", f.music("one.mp3")}, 1, "is neither a folder nor a playlist"},
-      {{"import", f.music("list.pls")}, 1, "is neither a folder nor a playlist"},
+      {{"import", f.music("missing")}, 1, "plinkactl: no such folder or playlist: " + f.music("missing")},
+      {{"import", f.music("pipe")}, 1, "is neither a folder nor a file"},
       {{"import", f.music("dir.m3u/")}, 1, "no such folder or playlist"},
       {{"dump", "a", "b"}, 2, "usage: plinkactl dump [FILE]\n"},
       {{"info", "a", "b"}, 2, "usage: plinkactl info [FILE]\n"},

@@ -5,6 +5,7 @@
 #include "play/list_commands.h"
 #include "shell/app.h"
 #include "shell/busy_code.h"
+#include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
 #include "shell/settings_file.h"
 #include "support/fake_ui.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -129,6 +131,29 @@ TEST_F(SwitchFixture, ACancelledDialogOrARefusedAccessChangesNothing) {
   EXPECT_EQ(changeDatabase(*app), SwitchOutcome::NotGranted);
   EXPECT_EQ(ui.fileChoosers.size(), dialogs);
   EXPECT_EQ(databasePath(), before);
+}
+
+// The chooser is open with nothing held; the switch itself is done under
+// the Database window's busy code, granted as the program grants it.
+TEST_F(SwitchFixture, TheFileIsAskedForWithNothingHeld) {
+  app->run.busyCode.store(0);
+  std::atomic<int> asked{0}, askedWhileHeld{0};
+  ui.whileAsked = [&] {
+    ++asked;
+    if (app->run.busyCode.load() != 0 || app->run.commandSlot.load() != 0)
+      ++askedWhileHeld;
+  };
+  app->clock.speed = 10;
+  startHeartbeat(*app);
+  ui.openFileAnswers.push_back(otherTable("Other.cvf", 4));
+  EXPECT_EQ(changeDatabase(*app), SwitchOutcome::Switched);
+  ui.saveFileAnswers.push_back(dir.file("Fresh.cvf"));
+  EXPECT_EQ(newDatabase(*app), SwitchOutcome::Created);
+  stopScheduler(*app);
+  EXPECT_EQ(asked.load(), 2);
+  EXPECT_EQ(askedWhileHeld.load(), 0);
+  EXPECT_EQ(databasePath(), dir.file("Fresh.cvf"));
+  EXPECT_EQ(app->run.busyCode.load(), 0u);
 }
 
 }  // namespace

@@ -74,6 +74,9 @@ protected:
       test::putText(h, k, db::Artist, k == 4 ? "The Searchers" : "Artist " + std::to_string(k));
       test::putNumber(h, k, db::ID, 7);
       test::putNumber(h, k, db::StartPoint, 1500);
+      // A Score Auto Rate moved: rating 5, whose own Score is 16.
+      for (uint32_t u = 0; u < kUserCount; ++u)
+        test::putNumber(h, k, db::scoreField(u), 20);
     });
     // The heartbeat grants the window's requests for exclusive use.
     startHeartbeat(*app);
@@ -163,6 +166,8 @@ TEST_F(SongDetailsWindowTest, SaveWritesTheFormAndCancelWritesNothing) {
   EXPECT_EQ(storedText(2, db::Name), "Renamed");
   EXPECT_EQ(storedNumber(2, db::StartPoint), 0u) << "unchecked: 0 whatever the box holds";
   EXPECT_EQ(storedNumber(2, db::scoreField(9)), +app->settings.ratingValue[9]);
+  for (uint32_t u = 0; u < 9; ++u)
+    EXPECT_EQ(storedNumber(2, db::scoreField(u)), 20u) << "user " << u + 1 << "'s rating was not changed";
 
   child<QLineEdit>("name")->setText("Not kept");
   click("cancel");

@@ -6,6 +6,7 @@
 #include "db/records.h"
 #include "db/search.h"
 #include "db/table.h"
+#include "play/shutdown_timer.h"
 #include "shell/app.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
@@ -201,6 +202,63 @@ TEST_F(BufferCacheTest, SongsThatCannotBeCopiedAreFailuresAndNothingIsWrittenOut
   library::bufferingRun(*app);
   EXPECT_EQ(app->jobs.bufferStage.load(), kBufferGaveUp);
   EXPECT_EQ(app->shared.rebufferValue.load(), 0u);
+}
+
+// With Shutdown, Auto Build and Buffer on and nothing playing, starting the
+// program never switches the computer off: the first run copies the list
+// loaded from its file, whether it ends before or after the window is made.
+// The ID worker starts once, when that run ends (or at once, without one).
+TEST_F(BufferCacheTest, TheFirstRunAfterStartUpStartsTheIdWorkerOnceAndNoShutdown) {
+  struct Case {
+    const char* label;
+    int songs;
+    bool windowBeforeTheRunEnds;
+  } cases[] = {
+      {"the run ends before the window exists", 8, false},
+      {"the run ends after the window exists", 8, true},
+      {"no run: a list too short to copy", 3, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir folder;
+    FakeUi asked;
+    auto fresh = std::make_unique<App>();
+    fresh->folders = Folders{folder.path(), folder.file("data/"), folder.file("cache/")};
+    fs::create_directories(fresh->folders.data);
+    firstRunDefaults(fresh->settings, fresh->folders);
+    fresh->settings.networkMode = 1;
+    fresh->settings.bufferMode = 1;
+    fresh->settings.shutdownAfterBuild = 1;
+    fresh->settings.autoBuild = 1;
+    fresh->ui = &asked;
+    int idWorkerStarts = 0;
+    fresh->hooks.startIdWorker = [&idWorkerStarts](App&) { ++idWorkerStarts; };
+    for (int i = 0; i < c.songs; ++i) {
+      const std::string song = folder.file("share/" + std::to_string(i) + ".mp3");
+      fs::create_directories(fs::path(song).parent_path());
+      writeFile(song, "song");
+      play::ListRow row;
+      row.column[play::FileName] = song;
+      fresh->list.append(row);
+    }
+    if (c.windowBeforeTheRunEnds)
+      fresh->mainWindow.creating.store(0);
+    library::startCache(*fresh);
+    fresh->scheduler.jobThreads.waitAll();
+    fresh->mainWindow.creating.store(0);
+    EXPECT_EQ(idWorkerStarts, 1);
+    EXPECT_EQ(fresh->jobs.shutdownTimerRunning.load(), 0u);
+    EXPECT_TRUE(asked.prompts.empty()) << asked.prompts.front().message;
+
+    // A later run copies a list that was built: the switch-off may follow.
+    if (c.songs > 5) {
+      library::bufferingRun(*fresh);
+      fresh->scheduler.jobThreads.waitAll();
+      ASSERT_EQ(asked.prompts.size(), 1u);
+      EXPECT_EQ(asked.prompts[0].message, play::kShutdownMessage);
+      EXPECT_EQ(idWorkerStarts, 1);
+    }
+  }
 }
 
 TEST_F(BufferCacheTest, BufferOffDeletesTheCachedFilesAndTheTable) {

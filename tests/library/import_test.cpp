@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace plinka;
@@ -58,19 +59,26 @@ void listPreOrder(const std::string& folder, std::vector<std::string>& out) {
   closedir(d);
 }
 
-TEST(Import, TheSourceDecidesBetweenPlaylistAndFolder) {
+TEST(Import, TheSourceDecidesWhatIsWalkedOrRead) {
   struct Case {
     const char* source;  // under the music folder
+    const char* shown;   // the window's status line at the end
     std::vector<std::string> imported;
   } cases[] = {
-      // A folder without its final '/' stands for the folder above it.
-      {"Rock", {"top.mp3", "Rock/a.mp3", "Rock/Live/b.mp3"}},
-      {"Rock/", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
+      // A folder is itself, with or without its final '/'.
+      {"Rock", "Import Complete", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
+      {"Rock/", "Import Complete", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
       // Playlists by their last three letters, in any letter case.
-      {"list.M3U", {"Rock/a.mp3"}},
-      {"list.Txt", {"Rock/a.mp3"}},
-      // Any other ending is a folder path, cut after its last '/'.
-      {"Rock/list.pls", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
+      {"list.M3U", "Import Complete", {"Rock/a.mp3"}},
+      {"list.Txt", "Import Complete", {"Rock/a.mp3"}},
+      // Any other file stands for the folder holding it.
+      {"Rock/a.mp3", "Import Complete", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
+      {"Rock/list.pls", "Import Complete", {"Rock/a.mp3", "Rock/Live/b.mp3"}},
+      // What names nothing is refused, never taken for the folder above.
+      {"Pop", "Folder not found", {}},
+      {"Pop/", "Folder not found", {}},
+      {"Rock/a.mp3/", "Folder not found", {}},
+      {"pipe.m3u", "Folder not found", {}},
   };
   for (const Case& c : cases) {
     ImportFixture f;
@@ -79,14 +87,18 @@ TEST(Import, TheSourceDecidesBetweenPlaylistAndFolder) {
     put(f.music("Rock/Live/b.mp3"), mp3Bytes("B"));
     for (const char* name : {"list.M3U", "list.Txt", "Rock/list.pls"})
       put(f.music(name), f.music("Rock/a.mp3") + "\r\n");
+    ASSERT_EQ(mkfifo(f.music("pipe.m3u").c_str(), 0600), 0);
 
-    const library::ImportResult result = importFrom(f, f.music(c.source));
-    EXPECT_EQ(result.outcome, ImportOutcome::Complete) << c.source;
+    // The Database window's import: the worker on the settings' source.
+    text::copy(f.app->settings.importSource, f.music(c.source).c_str());
+    f.app->run.busyCode.store(codeValue(BusyCode::Import));
+    library::importWorker(*f.app);
     std::vector<std::string> expected;
     for (const std::string& name : c.imported)
       expected.push_back(f.music(name));
     EXPECT_THAT(f.fileNames(), UnorderedElementsAreArray(expected)) << c.source;
-    EXPECT_EQ(result.added, expected.size()) << c.source;
+    EXPECT_EQ(progressTexts(f.ui, 0).back(), c.shown) << c.source;
+    EXPECT_EQ(f.app->run.busyCode.load(), 0u) << c.source;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "shell/app.h"
 #include "shell/busy_code.h"
 #include "shell/run_state.h"
+#include "shell/scheduler.h"
 #include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/song_table.h"
@@ -19,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -206,14 +208,42 @@ TEST(Maintenance, AnInputOrConfirmationTurnedDownChangesNothing) {
     f.ui.saveFileAnswers.assign(c.saveAnswers.begin(), c.saveAnswers.end());
     f.app->copies.localCopyRefreshCounter.store(7);
 
-    f.work(c.function);
+    // Nothing is asked for while the user answers, so no access is granted
+    // here: a question turned down never asks for it.
+    f.app->settings.dbWindowOption = static_cast<uint32_t>(c.function);
+    library::maintenanceWorker(*f.app);
     EXPECT_EQ(readFile(f.databasePath()), before) << c.label;
     EXPECT_EQ(f.ui.keypadsShown, c.keypadsShown) << c.label;
     EXPECT_EQ(f.promptMessages(), c.prompts) << c.label;
     EXPECT_TRUE(f.ui.progressLines.empty()) << c.label;
     EXPECT_EQ(f.app->run.busyCode.load(), 0u) << c.label;
-    EXPECT_EQ(f.app->copies.localCopyRefreshCounter.load(), 100u) << c.label;
+    EXPECT_EQ(f.app->run.commandSlot.load(), 0u) << c.label;
+    EXPECT_EQ(f.app->copies.localCopyRefreshCounter.load(), 7u) << c.label;
   }
+}
+
+// The questions come before the request for the song table: the player and
+// the list builder are never kept waiting for the user's answer.
+TEST(Maintenance, NothingIsHeldWhileTheUserIsAsked) {
+  MaintenanceFixture f;
+  f.makeTable({"/m/a.mp3", "/m/b.mp3"});
+  f.ui.keypadAnswers = {1203, 1204};
+  std::atomic<int> asked{0}, askedWhileHeld{0};
+  f.ui.whileAsked = [&] {
+    ++asked;
+    if (f.app->run.busyCode.load() != 0 || f.app->run.commandSlot.load() != 0)
+      ++askedWhileHeld;
+  };
+  f.app->clock.speed = 10;
+  startHeartbeat(*f.app);  // grants the request, as in the program
+  f.app->settings.dbWindowOption = static_cast<uint32_t>(MaintenanceFunction::CopyRatings);
+  library::maintenanceWorker(*f.app);
+  stopScheduler(*f.app);
+  EXPECT_EQ(asked.load(), 3) << "two keypads and the confirmation";
+  EXPECT_EQ(askedWhileHeld.load(), 0);
+  for (const Song& s : f.songs())
+    EXPECT_EQ(s.scores[3], s.scores[2]) << "copied once granted, slot " << s.slot;
+  EXPECT_EQ(f.app->run.busyCode.load(), 0u);
 }
 
 TEST(Maintenance, FromTheWindowItAsksConfirmsRunsAndEndsWithFinished) {

@@ -103,6 +103,7 @@ TEST_F(DetailsFormTest, SavedFormReadsBackAsTyped) {
   for (uint32_t u = 0; u < kUserCount; ++u)
     form.rating[u] = u + 1;  // users 1-10 rate 1-10
   form.rating[0] = 0;
+  form.ratingChanged.fill(true);
 
   const DetailsOutcome out = play::runDetailsAction(*app, saveRequest(3, form));
   ASSERT_TRUE(out.written);
@@ -132,6 +133,29 @@ TEST_F(DetailsFormTest, SavedFormReadsBackAsTyped) {
   EXPECT_EQ(out.form.oScale, 3u);
   EXPECT_TRUE(out.form.lockName);
   EXPECT_EQ(out.form.rating, form.rating);
+}
+
+TEST_F(DetailsFormTest, OnlyTheScoresOfRatingsChangedAreWritten) {
+  makeTable(plainSongs(3));
+  // Scores Auto Rate moved within their rating's band: 20 shows as rating
+  // 5, whose own Score is 16.
+  for (uint32_t u = 0; u < kUserCount; ++u)
+    setNumber(1, db::scoreField(u), 20);
+  ASSERT_EQ(db::scoreOfRating(app->settings, db::ratingOfScore(app->settings, 20)), 16u);
+
+  play::DetailsForm form = run(DetailsAction::Load, 2).form;
+  form.name = "Typo fixed";
+  ASSERT_TRUE(play::runDetailsAction(*app, saveRequest(2, form)).written);
+  EXPECT_EQ(text(1, db::Name), "Typo fixed");
+  for (uint32_t u = 0; u < kUserCount; ++u)
+    EXPECT_EQ(number(1, db::scoreField(u)), 20u) << "user " << u + 1;
+
+  // A rating changed is written as its Score; the others stay.
+  form.rating[3] = 7;
+  form.ratingChanged[3] = true;
+  ASSERT_TRUE(play::runDetailsAction(*app, saveRequest(2, form)).written);
+  for (uint32_t u = 0; u < kUserCount; ++u)
+    EXPECT_EQ(number(1, db::scoreField(u)), u == 3 ? 64u : 20u) << "user " << u + 1;
 }
 
 TEST_F(DetailsFormTest, CloseSavesAndClosesOtherActionsStay) {

@@ -56,6 +56,16 @@ TEST_F(ListBuilderTest, TwentySongsInUseAreTheFewestABuildStartsWith) {
     EXPECT_EQ(shownMessage(), "") << "a pass on too few songs leaves no message";
     EXPECT_EQ(app->run.busyCode.load(), 0u);
     EXPECT_EQ(app->jobs.buildBusy.load(), 0u);
+    // The status bar says why no list comes, on the first pass and on the
+    // passes after it that need not open the table again.
+    pass();
+    const std::string tooFew = "Import at least 20 songs to let Plinka choose";
+    if (songs < 20) {
+      ASSERT_FALSE(ui.statuses.empty());
+      EXPECT_EQ(ui.statuses.back().part[0], tooFew);
+    }
+    for (const auto& shown : ui.statuses)
+      EXPECT_TRUE(songs < 20 || shown.part[0] != tooFew);
   }
 }
 

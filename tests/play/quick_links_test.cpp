@@ -5,6 +5,7 @@
 #include "shell/run_state.h"
 #include "shell/scheduler.h"
 #include "shell/window_commands.h"
+#include "text/text.h"
 
 #include <chrono>
 #include <thread>
@@ -252,7 +253,7 @@ TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
       {"Third", "Mira", "Green", "", 9},
       {"Fourth", "Mira", "Blue", "", 7},
   });
-  // A start waits for two rows on the list.
+  // The start takes the top row.
   listSlots({0, 1, 2});
   app->settings.coverChoice = 1;
   app->settings.quickLinkChoice = play::kQuickLinksArtist;
@@ -279,6 +280,75 @@ TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
   EXPECT_EQ(app->details.currentSongRecord.load(), 3);
   // The new song's lists follow.
   ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
+}
+
+// A row keeps the song it showed: the lists below are built, then their
+// records change meaning before the click.
+class QuickLinkRowTest : public QuickLinkClickTest {
+protected:
+  // Song 0 plays; the lower area lists "Third" (record 2), "Fourth" (3) and
+  // "First" (0). The lists then stay as they are.
+  void playWithListsBuilt() {
+    makeLinkSongs({
+        {"First", "Mira", "Blue", "", 5},
+        {"Second", "Oskar", "Red", "", 5},
+        {"Third", "Mira", "Green", "", 9},
+        {"Fourth", "Mira", "Blue", "", 7},
+    });
+    listSlots({0, 1, 2});
+    app->settings.coverChoice = 1;
+    app->settings.quickLinkChoice = play::kQuickLinksArtist;
+    app->hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
+    app->settings.coverArt = 1;
+    app->hooks.startCoverLoader = [](App&) {};
+    startScheduler(*app);
+    startPlayer(*app);
+    app->run.playerRequest.store(play::kPlayerStart);
+    ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
+    QuickLinkList artist;
+    ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
+    ASSERT_EQ(artist.records, (std::vector<int32_t>{2, 3, 0}));
+  }
+  // Clicks row `row` of the lower area and returns the file the player opens.
+  std::string clickRow(int row) {
+    const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
+    pictureClick(*app, 100, quickLinkRowTop(lower, row) + 5, 1000, 800);
+    EXPECT_TRUE(waitFor([this] { return fake->openedFiles().size() == 2; }));
+    const auto opened = fake->openedFiles();
+    return opened.size() == 2 ? opened[1] : std::string();
+  }
+};
+
+TEST_F(QuickLinkRowTest, AfterASortTheClickPlaysTheRowsSong) {
+  playWithListsBuilt();
+  // The sort gives records 1 and 3 each other's songs (written through a
+  // handle of the test's own).
+  db::TableHandle h;
+  text::copy(h.path, app->settings.databasePath);
+  h.writable = 1;
+  ASSERT_TRUE(db::openMapped(h));
+  test::putText(h, 1, db::FileName, songFile(3));
+  test::putText(h, 3, db::FileName, songFile(1));
+  db::closeTable(h);
+  EXPECT_EQ(clickRow(1), songFile(3)) << "\"Fourth\", now in record 1";
+}
+
+TEST_F(QuickLinkRowTest, AfterAnotherSongTableTheClickPlaysTheRowsSongOrNothing) {
+  playWithListsBuilt();
+  // Another song table in the same place: it holds "Third" in record 0, and
+  // other songs in the records the lists name.
+  std::remove(app->settings.databasePath);
+  db::TableHandle h;
+  makeSongTable(h, app->settings.databasePath, 4, [](db::TableHandle& t, uint32_t k) {
+    test::putText(t, k, db::FileName, k == 0 ? songFile(2) : "/elsewhere/" + std::to_string(k) + ".mp3");
+  });
+  // "Fourth" is not in this table: nothing is played, song 0 goes on.
+  const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
+  pictureClick(*app, 100, quickLinkRowTop(lower, 1) + 5, 1000, 800);
+  ASSERT_TRUE(waitFor([this] { return app->playNowFlag.load() == 0 && app->run.playerRequest.load() == 0; }));
+  EXPECT_EQ(fake->openedFiles().size(), 1u);
+  EXPECT_TRUE(fake->isOpen());
+  EXPECT_EQ(clickRow(0), songFile(2)) << "\"Third\"";
 }
 
 }  // namespace

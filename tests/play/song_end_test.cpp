@@ -130,12 +130,11 @@ TEST_F(SongEndTest, AutoRateRatesTheSongThatPlayed) {
       request(play::kPlayerSkip);
       EXPECT_EQ(lastOpened(), songFile(1));
     } else {
-      // One row left: the Play Now start waits while song 0 plays on.
+      // A Play Now chosen while song 0 plays on, taken when it ends.
       listSlots({0, 1});
       request(play::kPlayerStart);
       app->details.playNowRecord.store(3);
       app->playNowFlag.store(1);
-      request(play::kPlayerStart);
       ASSERT_EQ(lastOpened(), songFile(0));
       playToEnd();
     }

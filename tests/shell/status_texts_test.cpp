@@ -45,8 +45,11 @@ TEST_F(StatusTextsTest, ActivityText) {
     const char* name;
     uint32_t slot, buildBusy, player, diagnostics, tick;
     const char* text;
+    uint32_t tooFewSongs = 0;
   };
   const Case cases[] = {
+      {"too few songs: says why nothing is built", 0, 0, 0, 0, 0, "Import at least 20 songs to let Plinka choose", 1},
+      {"too few songs, playing", 4, 0, 1, 0, 0, "Plinka Playing", 1},
       {"quit wins over everything", kQuitCode, 1, 1, 0, 0, "Plinka Quiting"},
       {"building wins over playing", 0, 1, 1, 0, 0, "Plinka Building"},
       {"building with retries shown in diagnostics", 0, 1, 0, 1, 0, "Plinka Building, 4 /"},
@@ -67,6 +70,7 @@ TEST_F(StatusTextsTest, ActivityText) {
     app->run.playerRunning = c.player;
     app->run.diagnostics = c.diagnostics;
     app->run.diagnosticsTick = c.tick;
+    app->jobs.tooFewSongs = c.tooFewSongs;
     EXPECT_EQ(part(0), c.text);
   }
 }

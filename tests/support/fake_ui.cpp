@@ -3,6 +3,9 @@
 namespace plinka::test {
 
 uint32_t FakeUi::prompt(const PromptRequest& request, std::string* entered) {
+  if (whileAsked) {
+    whileAsked();
+  }
   if (beforePromptAnswer) {
     beforePromptAnswer(request);
   }
@@ -49,6 +52,9 @@ void FakeUi::showStatus(const StatusTexts& texts) {
 }
 
 uint32_t FakeUi::ratingKeypad() {
+  if (whileAsked) {
+    whileAsked();
+  }
   std::lock_guard lock(mutex);
   ++keypadsShown;
   if (keypadAnswers.empty()) {
@@ -75,18 +81,27 @@ bool answerChooser(std::deque<std::string>& script, std::string& path) {
 }  // namespace
 
 bool FakeUi::chooseFolder(std::string& path) {
+  if (whileAsked) {
+    whileAsked();
+  }
   std::lock_guard lock(mutex);
   ++folderChoosersShown;
   return answerChooser(folderAnswers, path);
 }
 
 bool FakeUi::chooseOpenFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) {
+  if (whileAsked) {
+    whileAsked();
+  }
   std::lock_guard lock(mutex);
   fileChoosers.push_back({filters, selected, false});
   return answerChooser(openFileAnswers, path);
 }
 
 bool FakeUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t selected, std::string& path) {
+  if (whileAsked) {
+    whileAsked();
+  }
   std::lock_guard lock(mutex);
   fileChoosers.push_back({filters, selected, true});
   return answerChooser(saveFileAnswers, path);

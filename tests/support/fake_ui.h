@@ -34,6 +34,10 @@ public:
   // Called before a prompt is answered, outside the lock, so a test can hold
   // the asking thread there. Set before threads start.
   std::function<void(const PromptRequest&)> beforePromptAnswer;
+  // Called as every question (prompt, keypad, chooser) is asked, before it
+  // is answered, outside the lock, on the asking thread. Set before threads
+  // start.
+  std::function<void()> whileAsked;
   // Called after a work progress report was recorded, outside the lock, on
   // the reporting thread. Set before threads start.
   std::function<void(const WorkProgress&)> afterWorkProgress;

@@ -128,7 +128,8 @@ bool mapTable(TableHandle& h, bool recount) {
   if (!handlePath(h, path))
     return false;
   const bool forWriting = h.writable != 0;
-  if (!h.map.open(path, forWriting))
+  const bool opened = !forWriting && h.readIntoMemory != 0 ? h.map.load(path) : h.map.open(path, forWriting);
+  if (!opened)
     return false;
   const uint8_t* data = h.map.data();
   const uint64_t size = h.map.size();
@@ -189,6 +190,7 @@ void release(TableHandle& h) {
 
 void closeTable(TableHandle& h) {
   if (!h.isOpen()) {
+    h.readIntoMemory = 0;
     h.lock.release();
     return;
   }
@@ -201,6 +203,7 @@ void closeTable(TableHandle& h) {
       ::fsync(h.plainFd);
   }
   release(h);
+  h.readIntoMemory = 0;
   h.lock.release();
 }
 

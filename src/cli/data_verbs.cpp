@@ -94,6 +94,11 @@ int runImportVerb(int argc, char** argv) {
                  app->settings.databasePath, result.added, result.refused);
     return 1;
   }
+  if (!result.saved) {
+    std::fprintf(stderr, "plinkactl: the new songs could not be written back to the song table %s\n",
+                 app->settings.databasePath);
+    return 1;
+  }
   if (result.outcome == library::ImportOutcome::Error) {
     std::fprintf(stderr, "plinkactl: cannot read playlist %s\n", source.c_str());
     return 1;
@@ -132,7 +137,11 @@ int runRateVerb(int argc, char** argv) {
     std::fprintf(stderr, "plinkactl: the rating of %s could not be written\n", argv[1]);
     return 1;
   }
-  open.close();
+  if (!open.close()) {
+    std::fprintf(stderr, "plinkactl: the rating of %s could not be written back to the song table %s\n", argv[1],
+                 app->settings.databasePath);
+    return 1;
+  }
   return 0;
 }
 

@@ -72,6 +72,16 @@ int listVerbs() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No argument of any verb may be empty: an empty file or folder (a
+  // script's unset variable) would otherwise fall back to a default, the
+  // user's own data folder among them.
+  for (int k = 1; k < argc; ++k) {
+    if (argv[k][0] == '\0') {
+      std::fprintf(stderr, "plinkactl: argument %d is empty; a file, folder or value must be named\n", k);
+      printVerbs(stderr);
+      return 2;
+    }
+  }
   // Global option: --data DIR names the data folder the verbs work in.
   if (argc >= 3 && std::strcmp(argv[1], "--data") == 0) {
     plinka::cli::setDataFolderOption(argv[2]);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -71,6 +72,13 @@ std::unique_ptr<db::TableHandle> openVerbTable(int argc, char** argv) {
 int runCreateVerb(int argc, char** argv) {
   if (argc != 2)
     return usage("create FILE");
+  // Only a new file is made: whatever the name already stands for (a table
+  // full of songs, a text file, a link) is kept.
+  struct stat st {};
+  if (lstat(argv[1], &st) == 0) {
+    std::fprintf(stderr, "plinkactl: %s already exists; create only makes a new song table\n", argv[1]);
+    return 2;
+  }
   if (!db::createSongTable(argv[1])) {
     std::fprintf(stderr, "plinkactl: cannot create song table %s\n", argv[1]);
     return 1;

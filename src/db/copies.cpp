@@ -53,11 +53,16 @@ void tellNoLocking(App& app, const std::string& path, const char* more = "") {
   refreshStatus(app);
 }
 
-bool openAt(App& app, const char* path, bool writable) {
+// How a table is held open: mapped (and written to when so opened), or read
+// whole into memory, for the network file itself, which may drop out.
+enum class OpenAs { Reading, Writing, ReadingIntoMemory };
+
+bool openAt(App& app, const char* path, OpenAs as) {
   TableHandle& table = app.songTable;
   if (text::copy(table.path, path) >= sizeof table.path)
     return false;  // cut to fit, it would name some other file
-  table.writable = writable ? 1 : 0;
+  table.writable = as == OpenAs::Writing ? 1 : 0;
+  table.readIntoMemory = as == OpenAs::ReadingIntoMemory ? 1 : 0;
   if (!openMapped(table))
     return false;
   // Opened without a lock: the folder's file system has none to give.
@@ -67,7 +72,7 @@ bool openAt(App& app, const char* path, bool writable) {
   return true;
 }
 
-bool openAt(App& app, const std::string& path, bool writable) { return openAt(app, path.c_str(), writable); }
+bool openAt(App& app, const std::string& path, OpenAs as) { return openAt(app, path.c_str(), as); }
 
 bool networkMode(const App& app) { return app.settings.networkMode != 0; }
 
@@ -81,10 +86,41 @@ void goOffline(App& app) {
   }
 }
 
+// A copy over a slow share can take longer than the watchdog lets a busy
+// code sit; like the import and the maintenance passes, the copy shows it
+// is alive as it goes, so its busy code is not taken from under it.
+void showAlive(App& app) { app.run.watchdogCounter.store(0); }
+
 bool copyWhole(App& app, const std::string& from, const std::string& to) {
-  if (app.copies.copyFile)
-    return app.copies.copyFile(from, to);
-  return platform::copyFile(from, to, true);
+  showAlive(app);
+  const bool copied = app.copies.copyFile ? app.copies.copyFile(from, to)
+                                          : platform::copyFile(from, to, true, [&app] { showAlive(app); });
+  showAlive(app);
+  return copied;
+}
+
+// No pull or push is known to match the network file and the local copy any
+// more: the next pull copies.
+void forgetPulled(CopiesState& copies) {
+  copies.pulledStamp.clear();
+  copies.pulledCopy = platform::FileIdentity{};
+}
+
+// Notes the network file's stamp and the local copy as a pull or push left
+// them; nothing is noted (the next pull copies) when either is not known.
+void notePulled(CopiesState& copies, const std::string& stamp, const std::string& localCopy) {
+  forgetPulled(copies);
+  if (!stamp.empty() && platform::fileIdentity(localCopy, copies.pulledCopy))
+    copies.pulledStamp = stamp;
+  else
+    copies.pulledCopy = platform::FileIdentity{};
+}
+
+// Whether the local copy is still the file the last pull or push left:
+// neither replaced nor written to since.
+bool localCopyUnchanged(const CopiesState& copies, const std::string& localCopy) {
+  platform::FileIdentity now;
+  return platform::fileIdentity(localCopy, now) && now == copies.pulledCopy;
 }
 
 uint32_t ask(App& app, const char* message, const char* first, const char* second) {
@@ -143,7 +179,7 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   // The local copy is being pushed because it was written to: until the
   // push has gone through it no longer matches the stamp of the last pull.
   if (!pull)
-    app.copies.pulledStamp.clear();
+    forgetPulled(app.copies);
   // The network file is shared with other instances. Unless this instance
   // already holds it locked for writing, a pull reads it under a shared lock
   // and a push replaces it under an exclusive one; a holder elsewhere makes
@@ -185,7 +221,7 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   const std::string stamp = pull ? readStamp(source) : std::string();
   CopiesState& copies = app.copies;
   if (pull && copies.skipUnchangedPulls && !stamp.empty() && stamp == copies.pulledStamp &&
-      destinationSize == sourceSize)
+      destinationSize == sourceSize && localCopyUnchanged(copies, destination))
     return static_cast<uint64_t>(sourceSize);
 
   if (sourceSize == 0) {
@@ -212,20 +248,36 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   // lock the new file the moment it is renamed into place, and must then
   // already find a stamp that tells it to pull. (A push that fails after
   // this only costs the others a needless pull.)
-  const std::string pushedStamp = pull ? std::string() : writeNewStamp(destination);
+  if (!pull)
+    writeNewStamp(destination);
   int64_t copiedSize = 0;
   for (uint32_t attempt = 0; attempt < kCopyTries; ++attempt) {
     copyWhole(app, source, destination);
     copiedSize = sizeOf(destination);
     if (copiedSize < 0)
       copiedSize = 0;
-    if (copiedSize == sourceSize) {
-      copies.pulledStamp = pull ? stamp : pushedStamp;
+    if (copiedSize != sourceSize)
+      continue;
+    if (pull) {
+      notePulled(copies, stamp, destination);
       return static_cast<uint64_t>(copiedSize);
     }
+    // Stamped again now that the new content has the name: a reader that
+    // somehow took the old content under the first stamp (a share whose
+    // locks do not reach every computer) must not keep it for good. Without
+    // a stamp after the push the push does not count as done, and the old
+    // stamp goes, so every reader pulls.
+    const std::string pushedStamp = writeNewStamp(destination);
+    if (pushedStamp.empty()) {
+      platform::removeFile(destination + kStampSuffix);
+      copyFailed = true;
+      return 0;
+    }
+    notePulled(copies, pushedStamp, source);
+    return static_cast<uint64_t>(copiedSize);
   }
   copyFailed = true;
-  copies.pulledStamp.clear();
+  forgetPulled(copies);
   // Only a backup made by this copy is put back; an older one would undo
   // more than this copy did.
   if (backedUp)
@@ -233,14 +285,9 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   return 0;
 }
 
-void stampNetworkFile(App& app) {
-  writeNewStamp(app.settings.databasePath);
-  app.copies.pulledStamp.clear();
-}
-
 bool openSongTableForReading(App& app) {
   if (!networkMode(app))
-    return openAt(app, app.settings.databasePath, false);
+    return openAt(app, app.settings.databasePath, OpenAs::Reading);
 
   CopiesState& copies = app.copies;
   if (copies.localCopyRefreshCounter.load() < kRefreshThreshold || isOffline(app.run.buildState.load())) {
@@ -251,7 +298,10 @@ bool openSongTableForReading(App& app) {
     goOffline(app);
   }
 
-  if (openAt(app, copies.localPath, false) || openAt(app, app.settings.databasePath, false))
+  // The network file itself is only read into memory: a share that drops
+  // out while it is open must not take the process down with it.
+  if (openAt(app, copies.localPath, OpenAs::Reading) ||
+      openAt(app, app.settings.databasePath, OpenAs::ReadingIntoMemory))
     return true;
 
   PromptRequest request;
@@ -264,9 +314,11 @@ bool openSongTableForReading(App& app) {
   return false;
 }
 
-void openSongTableForWriting(App& app) {
+void openSongTableForWriting(App& app, bool* shareBusy) {
+  if (shareBusy)
+    *shareBusy = false;
   if (!networkMode(app)) {
-    openAt(app, app.settings.databasePath, true);
+    openAt(app, app.settings.databasePath, OpenAs::Writing);
     return;
   }
 
@@ -281,13 +333,15 @@ void openSongTableForWriting(App& app) {
         copies.networkLock.acquire(app.settings.databasePath, platform::LockKind::Exclusive);
     if (locked == platform::LockResult::Unsupported)
       tellNoLocking(app, app.settings.databasePath, kStaysOfflineText);
+    if (shareBusy)
+      *shareBusy = locked == platform::LockResult::HeldElsewhere;
     if (locked == platform::LockResult::Taken) {
       bool pullFailed = false;
       if (copyDatabaseFile(app, app.settings.databasePath, copies.localPath, CopyDirection::Pull, &pullFailed) != 0)
         copies.localCopyRefreshCounter.store(0);
       // A local copy the pull could not bring up to date must never be
       // pushed over the share: that would drop what other computers wrote.
-      if (pullFailed || !openAt(app, copies.localPath, true))
+      if (pullFailed || !openAt(app, copies.localPath, OpenAs::Writing))
         copies.networkLock.release();
     }
   }
@@ -295,21 +349,26 @@ void openSongTableForWriting(App& app) {
     goOffline(app);
 }
 
-void closeSongTableAfterWriting(App& app) {
+bool closeSongTableAfterWriting(App& app) {
   const bool wasOpen = app.songTable.isOpen();
   const uint32_t inUse = app.songTable.inUseCount;
   closeTable(app.songTable);
   CopiesState& copies = app.copies;
+  bool reached = wasOpen;
   if (copies.networkLock.held()) {
     // Pushed while still locked, so no other instance can refresh from, or
     // write over, the network file before the change has reached it.
-    copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push);
+    bool pushFailed = false;
+    reached =
+        copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push, &pushFailed) != 0 &&
+        !pushFailed && wasOpen;
     copies.networkLock.release();
   }
   // Noted once the file is written (and pushed), so its change time is the
   // one a later look compares with.
   if (wasOpen)
     noteSongCount(app, inUse);
+  return reached;
 }
 
 bool lastSongCount(App& app, uint32_t& inUse) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/file_lock.h"
+#include "platform/files.h"
 
 #include <atomic>
 #include <cstdint>
@@ -87,6 +88,11 @@ struct CopiesState {
   // 1 once the user was told that a database folder cannot lock (said once
   // a run). Set by the holder of the busy code; read by plinkactl at start.
   std::atomic<uint32_t> noLockingTold{0};
+  // The local copy as that pull or push left it (inode, size, change time).
+  // A pull is skipped only while the local copy is still exactly that file:
+  // another program's copy over it, or any write into it, makes the next
+  // pull copy. Holder of the busy code only, with pulledStamp.
+  platform::FileIdentity pulledCopy;
   // Whether a pull of a network file whose stamp has not changed is skipped.
   // Set at start; the pull benchmark switches it off to measure the copies
   // it saves.
@@ -100,26 +106,29 @@ void prepareCopies(App& app);
 // Opens the song handle read-only; true when it is open.
 bool openSongTableForReading(App& app);
 // Opens the song handle for writing; the caller tests app.songTable.isOpen().
-void openSongTableForWriting(App& app);
+// In network mode `shareBusy` (when given) tells whether the network file
+// was held by another computer.
+void openSongTableForWriting(App& app, bool* shareBusy = nullptr);
 // Closes the song handle after writing (and, in network mode, pushes the
-// local copy back to the share).
-void closeSongTableAfterWriting(App& app);
+// local copy back to the share). False when the change did not reach the
+// song table's own file: the push could not be made or its stamp could not
+// be written.
+bool closeSongTableAfterWriting(App& app);
 
 // The songs in use at the song table's last open (or close after writing),
 // when the database file has not changed since; false when no open was seen
 // yet or the file changed (another program may have added songs).
 bool lastSongCount(App& app, uint32_t& inUse);
 
-// Gives the network file a new stamp after it was written in place (an
-// import writes it so): every instance's next pull, this one's too, copies.
-void stampNetworkFile(App& app);
-
 // Copies one database file over another, asking the user where the sizes
 // say something is wrong. In a pull the destination is first kept as a
 // backup, which comes back when every try fails. A pull of a network file
-// whose stamp is the one this instance last pulled or pushed, onto a local
-// copy of the same size, copies nothing. A push gives the network file a new
-// stamp. The destination's new size (never 0) on success, 0 when nothing was
+// whose stamp is the one this instance last pulled or pushed, onto the very
+// local copy that pull or push left (same inode, size and change time),
+// copies nothing. A push gives the network file a new stamp, before and
+// again after its new content takes the name; a push whose last stamp
+// cannot be written counts as failed. The copy keeps telling the watchdog
+// that it is alive. The destination's new size (never 0) on success, 0 when nothing was
 // copied; `failed` (when given) tells a copy that could not be made (the
 // source gone, every try broken off) from one declined (an empty file, the
 // user's choice).

@@ -15,14 +15,14 @@ SongTableOpen::SongTableOpen(App& app, Mode mode) : app_(app), mode_(mode) {
   }
 }
 
-void SongTableOpen::close() {
+bool SongTableOpen::close() {
   if (!open_)
-    return;
+    return true;
   open_ = false;
-  if (mode_ == Mode::Reading)
-    closeTable(app_.songTable);
-  else
-    closeSongTableAfterWriting(app_);
+  if (mode_ == Mode::Writing)
+    return closeSongTableAfterWriting(app_);
+  closeTable(app_.songTable);
+  return true;
 }
 
 }  // namespace plinka::db

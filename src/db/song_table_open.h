@@ -21,8 +21,10 @@ public:
   // True when the song table opened.
   bool isOpen() const { return open_; }
   explicit operator bool() const { return open_; }
-  // Closes it now (after writing: and pushes the local copy back).
-  void close();
+  // Closes it now (after writing: and pushes the local copy back). False
+  // when a change did not reach the song table's own file (see
+  // closeSongTableAfterWriting); true after reading, or when already closed.
+  bool close();
 
 private:
   App& app_;

@@ -159,7 +159,8 @@ bool mapTable(TableHandle& h, bool recount) {
   platform::FileMapping::Span span;
   if (forWriting)
     span = [&tooMany](int fd, size_t length) { return declaredLength(fd, length, tooMany); };
-  if (!h.map.open(path, forWriting, span)) {
+  const bool opened = !forWriting && h.readIntoMemory != 0 ? h.map.load(path) : h.map.open(path, forWriting, span);
+  if (!opened) {
     if (tooMany)
       h.refusal = OpenRefusal::TooManySlots;
     return false;
@@ -251,6 +252,7 @@ void release(TableHandle& h) {
 
 void closeTable(TableHandle& h) {
   if (!h.isOpen()) {
+    h.readIntoMemory = 0;
     h.lock.release();
     return;
   }
@@ -263,6 +265,7 @@ void closeTable(TableHandle& h) {
       ::fsync(h.plainFd);
   }
   release(h);
+  h.readIntoMemory = 0;
   h.lock.release();
 }
 

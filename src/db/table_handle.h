@@ -134,6 +134,11 @@ struct TableHandle {
   char searchText[1024] = {};   // search text of the searches
   uint32_t writable = 0;        // set by the caller before opening; cleared by closing
   uint32_t noRecount = 0;       // set during bulk moves (counts are kept in step regardless)
+  // Set by the caller before a read-only open; cleared by closing. The file
+  // is then read whole into memory rather than mapped: for a table on a
+  // share that may drop out, so a share gone fails the open instead of
+  // faulting a later read.
+  uint32_t readIntoMemory = 0;
 
   // Holds of jobs that keep a slot number while the table is closed and
   // another job may open it (the ID worker during a checksum); counted

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plinka::library {
 
@@ -102,8 +103,9 @@ void followNewIdentity(EditQueue& queue, int32_t applied, const QueuedEdit& edit
 }
 
 // Applies queued edits from the oldest, under the queue lock. An edit is
-// written only while its record still holds the song it was made for.
-void applyEdits(App& app, bool leaving) {
+// written only while its record still holds the song it was made for. Every
+// entry taken out of the queue goes into `taken`, oldest first.
+void applyEdits(App& app, bool leaving, std::vector<QueuedEdit>& taken) {
   if (!lockAsWriter(app))
     return;
   EditQueue& queue = app.editQueue;
@@ -121,9 +123,41 @@ void applyEdits(App& app, bool leaving) {
       if (edit.field == db::ID && edit.newValue != edit.identity)
         followNewIdentity(queue, count - 1, edit);
     }
+    taken.push_back(edit);
     queue.count.store(count - 1);
   }
   unlock(app);
+}
+
+// Puts the entries a writer pass took back at the old end of the queue, in
+// their order: the pass's changes never reached the song table's own file
+// (the push to the share failed), and the next refresh of the local copy
+// drops them. Entries the queue has no more room for are dropped, as a full
+// queue drops new edits.
+void putBack(App& app, const std::vector<QueuedEdit>& taken) {
+  if (taken.empty() || !lockAsWriter(app))
+    return;
+  EditQueue& queue = app.editQueue;
+  if (!queue.entries) {
+    queue.entries = std::make_unique<QueuedEdit[]>(kEditQueueRoom);
+    queue.count.store(0);
+  }
+  int32_t count = queue.count.load();
+  // The newest of them goes in first, just behind the entries queued since.
+  for (auto edit = taken.rbegin(); edit != taken.rend() && count < kEditQueueRoom; ++edit)
+    queue.entries[static_cast<size_t>(count++)] = *edit;
+  queue.count.store(count);
+  unlock(app);
+}
+
+// After a pass reached the song table: the kept-edits file, while it follows
+// the queue, is brought down to what is still unwritten.
+void followKeptFile(App& app) {
+  EditQueue& queue = app.editQueue;
+  if (queue.keptFileFollows.load() == 0)
+    return;
+  if (keepEditsForNextRun(app) && queue.count.load() <= 0)
+    queue.keptFileFollows.store(0);
 }
 
 // An emptied queue gives its array back, unless an enqueuer is about to add
@@ -207,8 +241,19 @@ void runCacheWriter(App& app) {
       wait = true;
     } else {
       jobs.cacheWriterStep.store(kStepWriting);
-      if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing); open) {
-        applyEdits(app, leaving);
+      if (db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing); open) {
+        std::vector<QueuedEdit> taken;
+        applyEdits(app, leaving, taken);
+        if (open.close()) {
+          followKeptFile(app);
+        } else {
+          // Written into a local copy that never reached the share: the
+          // edits wait for another pass (at the end of the run, for the
+          // next start).
+          putBack(app, taken);
+          giveUp = leaving;
+          wait = true;
+        }
       } else if (leaving) {
         // Nothing can be written, and the run must still end.
         giveUp = true;
@@ -265,27 +310,46 @@ bool keepEditsForNextRun(App& app) {
   }
   unlock(app);
   if (count <= 0)
-    return true;
+    return !platform::fileExists(path) || platform::removeFile(path);
   return platform::replaceFile(path, bytes.data(), bytes.size());
 }
 
 int32_t restoreKeptEdits(App& app) {
   const std::string path = keptEditsPath(app);
   std::string bytes;
-  if (path.empty() || !platform::readWholeFile(path, bytes))
+  if (app.editQueue.keptFileFollows.load() != 0 || path.empty() || !platform::readWholeFile(path, bytes))
     return 0;
   int32_t restored = 0;
-  if (bytes.size() >= kKeptEditsMagicSize && bytes.compare(0, kKeptEditsMagicSize, kKeptEditsMagic) == 0) {
+  EditQueue& queue = app.editQueue;
+  if (bytes.size() >= kKeptEditsMagicSize && bytes.compare(0, kKeptEditsMagicSize, kKeptEditsMagic) == 0 &&
+      lockAsWriter(app)) {
+    // Put back in one go under the lock, so no writer sees (and rewrites
+    // the file from) a queue that holds only part of the file. The file
+    // stays until its edits are written, and follows the queue from now on.
+    queue.keptFileFollows.store(1);
+    if (!queue.entries) {
+      queue.entries = std::make_unique<QueuedEdit[]>(kEditQueueRoom);
+      queue.count.store(0);
+    }
+    int32_t count = queue.count.load();
     // Oldest first, each put in front, so the order of writing is kept; a
     // damaged tail (not a whole entry) is left out.
-    for (size_t at = kKeptEditsMagicSize; at + kKeptEntrySize <= bytes.size() && restored < kEditQueueRoom;
+    for (size_t at = kKeptEditsMagicSize; at + kKeptEntrySize <= bytes.size() && count < kEditQueueRoom;
          at += kKeptEntrySize) {
-      enqueueEdit(app, wordAt(bytes, at + 4), wordAt(bytes, at + 8), wordAt(bytes, at + 12), wordAt(bytes, at + 16),
-                  wordAt(bytes, at));
+      std::memmove(&queue.entries[1], &queue.entries[0], static_cast<size_t>(count) * sizeof(QueuedEdit));
+      queue.entries[0] = QueuedEdit{wordAt(bytes, at), wordAt(bytes, at + 4), wordAt(bytes, at + 8),
+                                    wordAt(bytes, at + 12), wordAt(bytes, at + 16)};
+      ++count;
       ++restored;
     }
+    queue.count.store(count);
+    unlock(app);
   }
-  platform::removeFile(path);
+  // A file that holds no edits goes.
+  if (restored == 0) {
+    queue.keptFileFollows.store(0);
+    platform::removeFile(path);
+  }
   return restored;
 }
 

@@ -50,6 +50,13 @@ struct EditQueue {
   // Set by an enqueuer that found the lock taken; cleared by the writer,
   // which stops applying entries as soon as it sees it set. Read by both.
   std::atomic<uint32_t> waiter{0};
+  // 1 once this run has taken the kept-edits file's edits into the queue:
+  // from then on the file is rewritten with what is still unwritten after
+  // every writer pass that reached the song table, and removed once nothing
+  // is left, so a crash neither loses a kept edit nor writes one again over
+  // a newer value. Set by the start-up's restore; read and cleared by the
+  // writer.
+  std::atomic<uint32_t> keptFileFollows{0};
 };
 
 // Queues a change of `field` of record `record` to `newValue`; `id` is the
@@ -74,12 +81,14 @@ void runCacheWriter(App& app);
 void writeCachedEditsAtExit(App& app);
 
 // Writes the edits still queued to the kept-edits file in the data folder
-// (nothing when none wait). False when they could not be kept.
+// (under a temporary name, renamed over the old file), or removes that file
+// when none wait. False when they could not be kept.
 bool keepEditsForNextRun(App& app);
 
-// Puts the edits a previous run kept back into the queue, in their order,
-// and removes the file; they are written like any other queued edit. The
-// number of edits restored.
+// Puts the edits a previous run kept back into the queue, in their order;
+// they are written like any other queued edit. The file stays until they
+// are written (see EditQueue::keptFileFollows). Taken once per run: the
+// number of edits restored, 0 on a second call.
 int32_t restoreKeptEdits(App& app);
 
 // Puts the writer into the background worker's and the end of the run's

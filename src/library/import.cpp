@@ -9,7 +9,6 @@
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "library/tag_reader.h"
-#include "platform/file_lock.h"
 #include "shell/app.h"
 #include "shell/exclusive_access.h"
 #include "shell/run_state.h"
@@ -279,21 +278,15 @@ ImportResult runImport(App& app, const std::string& source) {
   if (build != kBuildIdle && build < kOfflineFirst)
     run.buildState.store(kBuildWanted);  // the list is built again from the changed table
 
-  // The table file itself, never a local copy, opened through the mapping
-  // since the import writes records.
+  // The song table opened for writing as every writer opens it. On a share
+  // that is the local copy, refreshed under the network lock, which stays
+  // held for the whole import and is let go only once the copy with the new
+  // songs has been pushed back: the share's file is never mapped, so a share
+  // that drops out mid-import fails the push instead of killing the process.
   const std::string databasePath(app.settings.databasePath, strnlen(app.settings.databasePath, kPathSize));
   db::TableHandle& table = app.songTable;
-  // On a share the network file is written in place, so it is held locked
-  // against other computers' pushes (and pulls) for the whole import.
-  const bool network = app.settings.networkMode != 0;
-  platform::FileLock& networkLock = app.copies.networkLock;
-  const bool locked =
-      !network || networkLock.acquire(databasePath, platform::LockKind::Exclusive) == platform::LockResult::Taken;
-  if (locked && databasePath.size() < sizeof table.path) {
-    text::copy(table.path, databasePath.c_str());
-    table.writable = 1;
-    result.tableOpened = db::openMapped(table);
-  }
+  db::openSongTableForWriting(app, &result.shareBusy);
+  result.tableOpened = table.isOpen();
   if (result.tableOpened) {
     // One read pass, so that each file's duplicate test is a lookup rather
     // than a walk over the whole table.
@@ -307,15 +300,14 @@ ImportResult runImport(App& app, const std::string& source) {
     // What was written reaches the disk before the end is shown: records
     // the disk did not take are no "Import Complete".
     result.notWritten = table.isMapped() && !table.map.sync();
-    db::closeTable(table);
-    if (network)
-      db::stampNetworkFile(app);
+    result.saved = db::closeSongTableAfterWriting(app);
   }
-  if (network)
-    networkLock.release();
 
   const bool tableFailed = result.refused > 0 || result.notWritten;
-  if (app.status.messagePending.exchange(0) != 0 || tableFailed) {
+  // Songs that never reached the song table are no complete import: on a
+  // share, the next refresh of the local copy would drop them unseen.
+  const bool lost = result.tableOpened && !result.saved;
+  if (app.status.messagePending.exchange(0) != 0 || tableFailed || lost) {
     result.outcome = ImportOutcome::Error;
     showProgress(app, kStatusLine, kImportError);
     if (tableFailed) {

@@ -36,7 +36,9 @@ enum class ImportOutcome {
   NotStarted,  // offline, or exclusive access was not granted: nothing shown
   Complete,    // "Import Complete" (also when the song table could not be opened)
   Error,       // "Error Importing": the playlist could not be opened, or the
-               // song table could not take every song (see refused, notWritten)
+               // song table could not take every song (see refused, notWritten),
+               // or the songs added did not reach the song table (a push to the
+               // share that failed)
   NotFound,    // "Folder not found": the source names nothing to import
 };
 
@@ -64,6 +66,8 @@ struct ImportResult {
   ImportOutcome outcome = ImportOutcome::NotStarted;
   bool tableOpened = false;  // the song table could be opened for writing
   bool shareBusy = false;    // on a share: another computer held the song table
+  bool saved = false;        // the table opened was closed with its changes in place
+                             // (on a share: pushed back)
   uint32_t added = 0;        // new records
   uint32_t skipped = 0;      // files or lines looked at but not added
   uint32_t refused = 0;      // of those: files no slot could be had for (the table
@@ -108,11 +112,12 @@ int32_t addOneFile(App& app, const char* path);
 void walkFolder(App& app, const std::string& folder, ImportResult* counts = nullptr);
 
 // The whole import of one source, synchronously: takes exclusive access 30,
-// opens databasePath for writing, reads the playlist or walks the folder,
-// closes the table, writes the outcome into the Database window's progress
-// lines and gives the access back. The source is read as importTarget says;
-// one that names nothing is refused with "Folder not found" and nothing is
-// opened.
+// opens the song table for writing (on a share: the local copy, under the
+// network lock), reads the playlist or walks the folder, closes the table
+// (on a share: pushes it back), writes the outcome into the Database
+// window's progress lines and gives the access back. The source is read as
+// importTarget says; one that names nothing is refused with "Folder not
+// found" and nothing is opened.
 ImportResult runImport(App& app, const std::string& source);
 
 // The import worker's thread body: runImport on the settings' importSource.

@@ -1,7 +1,11 @@
 #include "platform/files.h"
 
+#include "platform/random_bytes.h"
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -28,6 +32,11 @@ int64_t fileSize(const std::string& path) {
 
 namespace {
 
+// Tries at a temporary name before a copy gives up: a name is only taken
+// again by a leftover of a killed copy with the same process number and
+// random part.
+constexpr int kTempNameTries = 8;
+
 bool writeAll(int fd, const char* data, size_t n) {
   while (n > 0) {
     const ssize_t w = write(fd, data, n);
@@ -42,16 +51,97 @@ bool writeAll(int fd, const char* data, size_t n) {
   return true;
 }
 
+// The folder holding path ("." for a bare name).
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
+  return path.substr(0, slash);
+}
+
+// A part of a temporary name that no other process or thread picks at the
+// same moment: random bytes, or (should the kernel give none) a count and
+// the clock.
+std::string uniquePart() {
+  static std::atomic<uint32_t> taken{0};
+  uint32_t bits[2] = {};
+  if (!randomBytes(bits, sizeof bits)) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    bits[0] = taken.fetch_add(1) ^ static_cast<uint32_t>(now.tv_nsec);
+    bits[1] = static_cast<uint32_t>(now.tv_sec);
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "%08x%08x", bits[0], bits[1]);
+  return text;
+}
+
+// Makes a new, empty file beside `target` under a name of its own (the
+// target's name, the process number and a random part); the open file, or
+// -1 when none could be made. Made with O_EXCL: a name in use by another
+// copy is never opened again.
+int openTempBeside(const std::string& target, std::string& temp) {
+  for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
+    temp = target + "." + std::to_string(getpid()) + "-" + uniquePart() + ".part";
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  return -1;
+}
+
+// Renames a finished temporary over (or, without `overwrite`, beside no
+// existing) target and flushes the folder, so the new name survives a power
+// cut.
+bool putInPlace(const std::string& temp, const std::string& target, bool overwrite) {
+  if (overwrite) {
+    if (std::rename(temp.c_str(), target.c_str()) != 0)
+      return false;
+  } else if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    // A file system that cannot refuse to replace: look first, then rename.
+    if ((errno != EINVAL && errno != ENOSYS) || fileExists(target) || std::rename(temp.c_str(), target.c_str()) != 0)
+      return false;
+  }
+  return syncFolder(folderOf(target));
+}
+
 }  // namespace
 
-bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
+bool fileIdentity(const std::string& path, FileIdentity& out) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  out.device = static_cast<uint64_t>(st.st_dev);
+  out.inode = static_cast<uint64_t>(st.st_ino);
+  out.size = static_cast<int64_t>(st.st_size);
+  out.changedSeconds = static_cast<int64_t>(st.st_ctim.tv_sec);
+  out.changedNanoseconds = static_cast<int64_t>(st.st_ctim.tv_nsec);
+  return true;
+}
+
+bool syncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  bool ok = fsync(fd) == 0;
+  // Some file systems (certain shares among them) do not sync folders at
+  // all; there is nothing more to be had there.
+  if (!ok && (errno == EINVAL || errno == ENOTSUP || errno == EROFS))
+    ok = true;
+  close(fd);
+  return ok;
+}
+
+bool copyFile(const std::string& from, const std::string& to, bool overwrite, const CopyProgress& progress) {
   if (!overwrite && fileExists(to))
     return false;
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0)
     return false;
-  const std::string temp = to + ".part";
-  const int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  std::string temp;
+  const int out = openTempBeside(to, temp);
   if (out < 0) {
     close(in);
     return false;
@@ -83,6 +173,8 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
       ok = false;
       break;
     }
+    if (progress)
+      progress();
   }
   close(in);
   // On disk before the rename: a crash must not leave the target renamed
@@ -91,7 +183,7 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
     ok = false;
   if (close(out) != 0)
     ok = false;
-  if (ok && std::rename(temp.c_str(), to.c_str()) != 0)
+  if (ok && !putInPlace(temp, to, overwrite))
     ok = false;
   if (!ok)
     unlink(temp.c_str());
@@ -99,14 +191,14 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
 }
 
 bool replaceFile(const std::string& path, const char* bytes, size_t n) {
-  const std::string temp = path + "." + std::to_string(getpid()) + ".tmp";
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  std::string temp;
+  const int fd = openTempBeside(path, temp);
   if (fd < 0)
     return false;
   bool ok = writeAll(fd, bytes, n) && fsync(fd) == 0;
   if (close(fd) != 0)
     ok = false;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+  if (ok && !putInPlace(temp, path, true))
     ok = false;
   if (!ok)
     unlink(temp.c_str());

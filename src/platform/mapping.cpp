@@ -1,6 +1,7 @@
 #include "platform/mapping.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -43,8 +44,44 @@ bool FileMapping::open(const std::string& path, bool writable, const Span& span)
   return true;
 }
 
+bool FileMapping::load(const std::string& path) {
+  close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    ::close(fd);
+    return false;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) {
+    ::close(fd);
+    return false;
+  }
+  auto* bytes = static_cast<uint8_t*>(p);
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t r = pread(fd, bytes + got, size - got, static_cast<off_t>(got));
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0)
+      break;  // an error, or the file grew shorter meanwhile
+    got += static_cast<size_t>(r);
+  }
+  ::close(fd);
+  if (got < size || mprotect(p, size, PROT_READ) != 0) {
+    munmap(p, size);
+    return false;
+  }
+  data_ = bytes;
+  size_ = size;
+  return true;
+}
+
 bool FileMapping::sync() {
-  if (!data_)
+  if (!data_ || fd_ < 0)
     return false;
   const bool pages = msync(data_, size_, MS_SYNC) == 0;
   return fsync(fd_) == 0 && pages;

@@ -1,4 +1,5 @@
-// A whole-file memory mapping, shared with the file: read-only or read-write.
+// A whole-file memory mapping, shared with the file: read-only or read-write;
+// or a private read-only copy of the file's bytes in memory.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +25,15 @@ public:
   // mapped; an empty file cannot be mapped, nor anything but a regular file
   // (a FIFO or a device is refused at once, never waited on).
   bool open(const std::string& path, bool writable, const Span& span = {});
+  // Reads the existing file at path whole into private memory, read-only,
+  // and holds that instead of a mapping of the file: for a file on a share
+  // that may drop out, where a mapped page read later would kill the
+  // process; here a share that is gone fails the read at once. False
+  // (nothing held) when the file cannot be opened or read whole.
+  bool load(const std::string& path);
   void close();
-  // Writes the mapped pages and the file to disk; true when both went.
+  // Writes the mapped pages and the file to disk; true when both went (false
+  // for a loaded copy, which has no file behind it).
   bool sync();
 
   bool isOpen() const { return data_ != nullptr; }

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -599,6 +600,110 @@ TEST_F(CopiesTest, AFolderThatCannotLockIsToldOnceAndAShareStaysOffline) {
     app->status.message.clear();
   }
   platform::setLockFaults({});
+}
+
+// Waits until a file made now gets a later change time than path's: a file
+// system keeps change times coarsely, and a write in the same tick as the
+// pull would not show.
+void waitForChangeTimeAfter(const std::string& path, const std::string& scratch) {
+  platform::FileIdentity then, now;
+  ASSERT_TRUE(platform::fileIdentity(path, then));
+  do {
+    writeFile(scratch, "tick");
+    ASSERT_TRUE(platform::fileIdentity(scratch, now));
+  } while (now.changedSeconds == then.changedSeconds && now.changedNanoseconds == then.changedNanoseconds);
+}
+
+// A pull is skipped only while the local copy is the very file the last pull
+// left: another program's copy over it, or a write into it, is pulled over
+// again even though the network file's stamp and size are unchanged.
+TEST_F(CopiesTest, ALocalCopyChangedBehindTheStampsBackIsPulledAgain) {
+  enum class Change { None, WrittenInPlace, ReplacedByAnotherCopy };
+  struct Case {
+    const char* name;
+    Change change;
+    bool pulled;
+  };
+  const Case cases[] = {
+      {"untouched: the pull is skipped", Change::None, false},
+      {"a byte written in place", Change::WrittenInPlace, true},
+      {"another program's copy renamed over it", Change::ReplacedByAnotherCopy, true},
+  };
+  makeSongTable(network, {101, 102});
+  app->settings.localDbFlag = 0;
+  int pulls = 0;
+  app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    pulls += from == network ? 1 : 0;
+    return platform::copyFile(from, to, true);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db::openSongTableForWriting(*app);  // a push: the network file gets a stamp
+    ASSERT_TRUE(app->songTable.isOpen());
+    ASSERT_TRUE(db::closeSongTableAfterWriting(*app));
+    pulls = 0;
+
+    if (c.change == Change::WrittenInPlace) {
+      waitForChangeTimeAfter(local, data.file("tick"));
+      const int fd = open(local.c_str(), O_WRONLY);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(pwrite(fd, "X", 1, 2000), 1);
+      close(fd);
+    } else if (c.change == Change::ReplacedByAnotherCopy) {
+      ASSERT_TRUE(platform::copyFile(local, local)) << "the same bytes under a new inode";
+    }
+    app->copies.localCopyRefreshCounter.store(db::kRefreshCounterAtStart);
+    ASSERT_TRUE(readOpen());
+    EXPECT_EQ(pulls, c.pulled ? 1 : 0);
+    EXPECT_TRUE(readFile(local) == readFile(network)) << "the local copy matches the share again";
+  }
+}
+
+// A push stamps the network file before its new content takes the name and
+// again after; a push whose last stamp cannot be written is not done, and
+// leaves no stamp a reader could keep a stale copy under.
+TEST_F(CopiesTest, APushIsStampedAgainAfterTheRenameAndIsNotDoneWithoutAStamp) {
+  makeSongTable(network, {101});
+  app->settings.localDbFlag = 0;
+  std::string stampDuringPush;
+  app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    if (to == network)
+      stampDuringPush = readFile(network + db::kStampSuffix);
+    return platform::copyFile(from, to, true);
+  };
+  db::openSongTableForWriting(*app);
+  ASSERT_TRUE(app->songTable.isOpen());
+  EXPECT_TRUE(db::closeSongTableAfterWriting(*app));
+  EXPECT_EQ(stampDuringPush.size(), 32u) << "stamped before the rename";
+  const std::string stampAfter = readFile(network + db::kStampSuffix);
+  EXPECT_EQ(stampAfter.size(), 32u);
+  EXPECT_NE(stampAfter, stampDuringPush) << "and again after it";
+
+  // The stamp cannot be written (its name is taken by a folder).
+  ASSERT_EQ(unlink((network + db::kStampSuffix).c_str()), 0);
+  ASSERT_EQ(mkdir((network + db::kStampSuffix).c_str(), 0755), 0);
+  db::openSongTableForWriting(*app);
+  ASSERT_TRUE(app->songTable.isOpen());
+  app->songTable.value = 9;
+  db::writeField(app->songTable, 1, db::PlayCount);
+  EXPECT_FALSE(db::closeSongTableAfterWriting(*app)) << "a push without its stamp is not reported as done";
+  EXPECT_TRUE(app->copies.pulledStamp.empty()) << "the next pull copies";
+}
+
+// Where the network file itself has to be read (offline, no local copy),
+// it is read into memory: a share that drops out afterwards (here: the file
+// cut to nothing) leaves the open table readable instead of killing the
+// process with a fault.
+TEST_F(CopiesTest, TheNetworkFileReadDirectlyIsHeldInMemory) {
+  makeSongTable(network, {7, 8});
+  app->run.buildState = kOfflineLocked;
+  ASSERT_TRUE(db::openSongTableForReading(*app));
+  EXPECT_EQ(std::string(app->songTable.path), network);
+  ASSERT_EQ(truncate(network.c_str(), 0), 0);
+  ASSERT_GE(db::readField(app->songTable, 2, db::ID), 0);
+  EXPECT_EQ(app->songTable.value, 8u);
+  db::closeTable(app->songTable);
+  EXPECT_EQ(app->songTable.readIntoMemory, 0u) << "the next open maps again";
 }
 
 }  // namespace

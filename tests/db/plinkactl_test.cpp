@@ -8,9 +8,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace plinka;
@@ -102,6 +104,12 @@ TEST(Plinkactl, BadArgumentsAndUnusableFiles) {
       {{"dump", missing}, 1, "No such file or directory"},
       {{"find", notTable, "x"}, 1, "not a table file"},
       {{"create", dir.file("no/such/folder.cvf")}, 1, "plinkactl: cannot create song table "},
+      // Empty words name nothing; they never fall back to a default folder.
+      {{"--data", "", "info"}, 2, "argument 2 is empty"},
+      {{"--data", dir.path(), "import", ""}, 2, "argument 4 is empty"},
+      {{"info", ""}, 2, "argument 2 is empty"},
+      {{"create", ""}, 2, "argument 2 is empty"},
+      {{"find", "", "x"}, 2, "argument 2 is empty"},
   };
   for (const auto& c : cases) {
     const test::ProgramResult run = test::runPlinkactl(dir, c.args);
@@ -124,4 +132,38 @@ TEST(Plinkactl, InfoAndDumpRefuseWhatIsNotARegularFileAtOnce) {
       EXPECT_EQ(run.exitCode, 1) << verb << " " << path;
       EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << verb << " " << path << ": " << run.err;
     }
+}
+
+// create makes only new files: a table full of songs, or any other file (or
+// a link) at the name, is refused and left exactly as it was.
+TEST(Plinkactl, CreateNeverReplacesWhatIsThere) {
+  test::TempDir dir;
+  const std::string table = dir.file("Plinka.cvf");
+  ASSERT_TRUE(createSongTable(table.c_str()));
+  {
+    TableHandle h;
+    std::strcpy(h.path, table.c_str());
+    h.writable = 1;
+    ASSERT_TRUE(openMapped(h));
+    for (int i = 0; i < 7; ++i)
+      writeText(h, allocate(h), FileName, ("/music/" + std::to_string(i) + ".mp3").c_str());
+    closeTable(h);
+  }
+  const std::string notes = dir.file("notes.txt");
+  test::writeFile(notes, "shopping: milk\n");
+  const std::string link = dir.file("link.cvf");
+  ASSERT_EQ(symlink(notes.c_str(), link.c_str()), 0);
+  const std::string dangling = dir.file("dangling.cvf");
+  ASSERT_EQ(symlink(dir.file("nowhere").c_str(), dangling.c_str()), 0);
+
+  for (const std::string& path : {table, notes, link, dangling, dir.path()}) {
+    const std::string before = test::readFile(path);
+    const test::ProgramResult run = test::runPlinkactl(dir, {"create", path});
+    EXPECT_EQ(run.exitCode, 2) << path;
+    EXPECT_NE(run.err.find("already exists"), std::string::npos) << run.err;
+    EXPECT_EQ(test::readFile(path), before) << path;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere"))) << "no table made behind a link";
+  EXPECT_NE(test::runPlinkactl(dir, {"info", table}).out.find(" inuse=8 "), std::string::npos)
+      << "the seven songs are all there";
 }

@@ -18,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace plinka::test {
@@ -203,11 +205,12 @@ TEST_F(EditQueueTest, QuittingWritesEveryQueuedEditOrKeepsItForTheNextStart) {
       next.folders.data = folder.path();
       text::copy(next.settings.databasePath, path.c_str());
       EXPECT_EQ(library::restoreKeptEdits(next), static_cast<int32_t>(c.edits));
-      EXPECT_FALSE(platform::fileExists(folder.file(library::kKeptEditsFileName)));
+      EXPECT_TRUE(platform::fileExists(folder.file(library::kKeptEditsFileName))) << "kept until written";
       library::installEditQueue(next);
       next.run.commandSlot = kLeavingCode;
       finishRun(next);
       EXPECT_EQ(next.editQueue.count.load(), -1);
+      EXPECT_FALSE(platform::fileExists(folder.file(library::kKeptEditsFileName))) << "gone once written";
     }
     db::TableHandle h;
     text::copy(h.path, path.c_str());
@@ -347,6 +350,76 @@ TEST_F(EditQueueTest, EditsQueuedWhileTheWriterWorksAreNeitherLostNorMixedUp) {
   for (uint32_t user = 1; user <= 2; ++user)
     for (uint32_t r = 1; r <= kPerProducer; ++r)
       ASSERT_EQ(number(r, db::scoreField(user)), 100 * user + r) << "user " << user << " record " << r;
+}
+
+// The kept-edits file stays until its edits are written, and then goes: a
+// crash before the write loses none of them, and a crash after it never
+// writes one again over a Score given since.
+TEST_F(EditQueueTest, KeptEditsStayUntilWrittenAndNeverComeBackOverANewerScore) {
+  TempDir data;
+  auto startAgain = [&](App& next) {
+    next.clock.speed = 1000;
+    next.folders.data = data.path();
+    text::copy(next.settings.databasePath, table.c_str());
+  };
+  app->folders.data = data.path();
+  rate(1, 5);
+  rate(2, 6);
+  ASSERT_TRUE(library::keepEditsForNextRun(*app));
+  {
+    App crashedAfterTheRestore;
+    startAgain(crashedAfterTheRestore);
+    EXPECT_EQ(library::restoreKeptEdits(crashedAfterTheRestore), 2);
+  }
+  {
+    App next;
+    startAgain(next);
+    EXPECT_EQ(library::restoreKeptEdits(next), 2) << "nothing lost to the crash";
+    next.run.commandSlot = kLeavingCode;  // writes without asking for exclusive access
+    library::runCacheWriter(next);
+    EXPECT_EQ(number(1, kScore), 5u);
+    EXPECT_EQ(number(2, kScore), 6u);
+    EXPECT_FALSE(platform::fileExists(data.file(library::kKeptEditsFileName))) << "gone once written";
+  }
+  setNumber(1, kScore, 8);  // the user's newer Score; then the program is killed
+  App afterTheCrash;
+  startAgain(afterTheCrash);
+  EXPECT_EQ(library::restoreKeptEdits(afterTheCrash), 0);
+  EXPECT_EQ(number(1, kScore), 8u);
+}
+
+// Edits written into a local copy whose push did not go through (here the
+// share's stamp cannot be written) are not taken for written: they wait, and
+// at the end of the run they are kept for the next start.
+TEST_F(EditQueueTest, EditsWhosePushFailedAreKeptNotDropped) {
+  TempDir data;
+  app->settings.networkMode = 1;
+  app->folders.data = data.path();
+  db::prepareCopies(*app);
+  const std::string stamp = table + db::kStampSuffix;
+  ASSERT_EQ(mkdir(stamp.c_str(), 0755), 0);
+  rate(1, 5);
+  rate(2, 6);
+  app->run.commandSlot = kLeavingCode;
+  finishRun(*app);
+  EXPECT_EQ(app->run.commandSlot.load(), kEndedCode) << "the run still ends";
+  EXPECT_EQ(waiting(), 2);
+
+  ASSERT_EQ(rmdir(stamp.c_str()), 0);
+  App next;
+  next.clock.speed = 1000;
+  next.folders.data = data.path();
+  next.settings.networkMode = 1;
+  text::copy(next.settings.databasePath, table.c_str());
+  db::prepareCopies(next);
+  EXPECT_EQ(library::restoreKeptEdits(next), 2);
+  library::installEditQueue(next);
+  next.run.commandSlot = kLeavingCode;
+  finishRun(next);
+  EXPECT_EQ(next.editQueue.count.load(), -1);
+  EXPECT_EQ(number(1, kScore), 5u);
+  EXPECT_EQ(number(2, kScore), 6u);
+  EXPECT_FALSE(platform::fileExists(data.file(library::kKeptEditsFileName)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "library/file_checksum.h"
 #include "library/tag_bytes.h"
 #include "platform/file_lock.h"
+#include "platform/files.h"
 #include "shell/busy_code.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace plinka;
@@ -435,13 +437,14 @@ TEST(Import, TheWorkerImportsTheSettingsSource) {
 
 }  // namespace
 
-// On a share the import writes the network file in place: it does so only
-// holding the network lock, so it waits out another computer's write (it
-// does not start), and it stamps the file anew when it is done, so every
-// computer's next pull copies the new songs.
-TEST(Import, OnAShareItWritesOnlyUnderTheNetworkLockAndStampsTheFile) {
+// On a share the import works as every writer does: the local copy,
+// refreshed under the network lock, gets the new songs and is pushed back
+// before the lock goes. A share another computer holds is told apart (and,
+// as for every write-open, takes the database offline).
+TEST(Import, OnAShareItImportsIntoTheLocalCopyAndPushesItUnderTheNetworkLock) {
   ImportFixture f;
   f.app->settings.networkMode = 1;
+  f.app->settings.localDbFlag = 0;
   db::prepareCopies(*f.app);
   put(f.music("a.mp3"), mp3Bytes("A"));
   const std::string network = f.databasePath();
@@ -451,11 +454,69 @@ TEST(Import, OnAShareItWritesOnlyUnderTheNetworkLockAndStampsTheFile) {
     ASSERT_EQ(otherComputer.acquire(network, platform::LockKind::Exclusive), platform::LockResult::Taken);
     const library::ImportResult result = importFrom(f, f.music());
     EXPECT_FALSE(result.tableOpened);
+    EXPECT_TRUE(result.shareBusy);
     EXPECT_EQ(readFile(network), before);
+    EXPECT_EQ(f.app->run.buildState.load(), kOfflineFirst);
   }
+  f.app->run.buildState.store(kBuildIdle);  // back online, as the heartbeat brings it
+  bool lockedAtPush = false;
+  f.app->copies.copyFile = [&](const std::string& from, const std::string& to) {
+    if (to == network) {
+      platform::FileLock other;
+      lockedAtPush = other.acquire(network, platform::LockKind::Shared) != platform::LockResult::Taken;
+    }
+    return platform::copyFile(from, to, true);
+  };
   const library::ImportResult result = importFrom(f, f.music());
   EXPECT_TRUE(result.tableOpened);
+  EXPECT_FALSE(result.shareBusy);
+  EXPECT_TRUE(result.saved);
   EXPECT_EQ(result.added, 1u);
+  EXPECT_TRUE(lockedAtPush);
   EXPECT_FALSE(f.app->copies.networkLock.held());
+  EXPECT_EQ(readFile(network), readFile(f.dir.file(db::kLocalCopyName)));
+  EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3")));
   EXPECT_EQ(readFile(network + db::kStampSuffix).size(), 32u);
+}
+
+// A share that drops out in the middle of an import: the songs go into the
+// local copy, so nothing faults; the push back fails and the import says
+// "Error Importing" rather than "Import Complete".
+TEST(Import, AShareThatDropsOutMidImportIsAnErrorNeverACrash) {
+  struct DroppingShare : FakeUi {
+    std::function<void()> drop;
+    void progressLine(WindowKind window, uint32_t line, const std::string& text) override {
+      FakeUi::progressLine(window, line, text);
+      if (line == 1 && drop) {
+        drop();
+        drop = nullptr;
+      }
+    }
+  };
+  ImportFixture f;
+  DroppingShare ui;
+  f.app->ui = &ui;
+  const std::string share = f.dir.file("share/");
+  const std::string network = share + "Plinka.cvf";
+  std::filesystem::create_directories(share);
+  ASSERT_TRUE(db::createSongTable(network.c_str()));
+  text::copy(f.app->settings.databasePath, network.c_str());
+  f.app->settings.networkMode = 1;
+  f.app->settings.localDbFlag = 0;
+  db::prepareCopies(*f.app);
+  for (int i = 0; i < 3; ++i)
+    put(f.music(std::to_string(i) + ".mp3"), mp3Bytes("Song " + std::to_string(i)));
+  ui.drop = [&] {
+    // What a share that is gone looks like to a mapping: the pages behind
+    // it no longer there. Then the share itself goes.
+    ASSERT_EQ(truncate(network.c_str(), 0), 0);
+    std::filesystem::remove_all(share);
+  };
+
+  const library::ImportResult result = importFrom(f, f.music());
+  EXPECT_TRUE(result.tableOpened);
+  EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.outcome, ImportOutcome::Error);
+  EXPECT_EQ(progressTexts(ui, 0).back(), "Error Importing");
+  EXPECT_FALSE(f.app->copies.networkLock.held());
 }

@@ -4,7 +4,7 @@
 #include "db/slot_store.h"
 #include "db/table_file.h"
 #include "platform/collate.h"
-#include "platform/folder_sync.h"
+#include "platform/files.h"
 #include "text/text.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "db/capacity.h"
 #include "db/records.h"
 #include "db/slot_store.h"
-#include "platform/folder_sync.h"
+#include "platform/files.h"
 #include "platform/memory.h"
 
 #include <cerrno>

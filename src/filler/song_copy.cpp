@@ -1,6 +1,6 @@
 #include "filler/song_copy.h"
 
-#include "platform/random_bytes.h"
+#include "platform/files.h"
 
 #include <cerrno>
 #include <csignal>
@@ -96,32 +96,6 @@ CopyResult copyInto(int in, Descriptor& out, const std::atomic<uint32_t>* stop) 
   return {};
 }
 
-// The temporary file of this copy: the stem, this process's id and a
-// random part.
-std::string uniqueTemp(const std::string& stem) {
-  unsigned long long salt = 0;
-  if (!platform::randomBytes(&salt, sizeof salt))
-    salt = static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&salt)) ^
-           static_cast<unsigned long long>(::time(nullptr));
-  char tail[48];
-  std::snprintf(tail, sizeof tail, ".%ld.%016llx", static_cast<long>(::getpid()), salt);
-  return stem + tail;
-}
-
-// Syncs the folder that holds `path`, so that a rename into it survives a
-// power cut. 0, or the error; a file system that cannot sync a folder
-// (EINVAL, ENOTSUP) does what it can and counts as synced.
-int syncFolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0)
-    return errno;
-  if (::fsync(dir.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
-    return errno;
-  return 0;
-}
-
 }  // namespace
 
 CopyResult copySong(const std::string& source, const std::string& target, const std::string& temp,
@@ -138,7 +112,9 @@ CopyResult copySong(const std::string& source, const std::string& target, const 
   if (!S_ISREG(st.st_mode))
     return failed(CopyEnd::SourceFailed, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
 
-  const std::string ownTemp = uniqueTemp(temp);
+  // The temporary file of this copy: the stem, this process's id and a
+  // random part.
+  const std::string ownTemp = platform::uniqueNameBeside(temp, "");
   Descriptor output(::open(ownTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (output.get() < 0)
     return targetFailure(errno);
@@ -149,8 +125,8 @@ CopyResult copySong(const std::string& source, const std::string& target, const 
     ::unlink(ownTemp.c_str());
     return result;
   }
-  if (const int error = syncFolderOf(target))
-    return targetFailure(error);
+  if (!platform::syncFolderOf(target))
+    return targetFailure(errno);
   return result;
 }
 

@@ -5,7 +5,6 @@
 #include "db/table.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/random_bytes.h"
 #include "platform/table_lock.h"
 #include "play/shutdown_timer.h"
 #include "shell/app.h"
@@ -309,17 +308,6 @@ bool runMustEnd(App& app) {
          command == codeValue(BusyCode::StateSwitch);
 }
 
-// A temporary name in the cache file's folder that no other copy uses.
-std::string uniqueTempName(const std::string& name) {
-  uint64_t salt = 0;
-  if (!platform::randomBytes(&salt, sizeof salt))
-    salt = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&salt)) ^ platform::fileTimeHighWord();
-  char tail[64];
-  std::snprintf(tail, sizeof tail, ".%ld.%016llx.part", static_cast<long>(::getpid()),
-                static_cast<unsigned long long>(salt));
-  return "." + name.substr(0, 100) + tail;
-}
-
 bool writeAll(int fd, const char* data, size_t n) {
   while (n > 0) {
     const ssize_t w = ::write(fd, data, n);
@@ -336,7 +324,8 @@ bool writeAll(int fd, const char* data, size_t n) {
 // Copies the open source into `name` in the folder `dir` through a
 // temporary file, looking for an end of the run between blocks.
 bool copyBlocks(App& app, int in, int dir, const std::string& name) {
-  const std::string temp = uniqueTempName(name);
+  // A temporary name in the cache file's folder that no other copy uses.
+  const std::string temp = platform::uniqueNameBeside("." + name.substr(0, 100), ".part");
   const Fd out(::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!out)
     return false;

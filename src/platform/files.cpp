@@ -84,7 +84,7 @@ std::string uniquePart() {
 // copy is never opened again.
 int openTempBeside(const std::string& target, std::string& temp) {
   for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
-    temp = target + "." + std::to_string(getpid()) + "-" + uniquePart() + ".part";
+    temp = uniqueNameBeside(target, ".part");
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd >= 0 || errno != EEXIST)
       return fd;
@@ -125,13 +125,24 @@ bool syncFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
     return false;
-  bool ok = fsync(fd) == 0;
+  int rc;
+  do {
+    rc = fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  const int error = rc == 0 ? 0 : errno;
+  close(fd);
   // Some file systems (certain shares among them) do not sync folders at
   // all; there is nothing more to be had there.
-  if (!ok && (errno == EINVAL || errno == ENOTSUP || errno == EROFS))
-    ok = true;
-  close(fd);
-  return ok;
+  if (error == 0 || error == EINVAL || error == ENOTSUP || error == EROFS)
+    return true;
+  errno = error;
+  return false;
+}
+
+bool syncFolderOf(const std::string& path) { return syncFolder(folderOf(path)); }
+
+std::string uniqueNameBeside(const std::string& path, const char* suffix) {
+  return path + "." + std::to_string(getpid()) + "." + uniquePart() + suffix;
 }
 
 bool copyFile(const std::string& from, const std::string& to, bool overwrite, const CopyProgress& progress) {

@@ -31,6 +31,14 @@ bool fileIdentity(const std::string& path, FileIdentity& out);
 // still there after a power cut. File systems that cannot sync a folder
 // count as done.
 bool syncFolder(const std::string& folder);
+// Syncs the folder that holds `path` (its parent; the working folder for a
+// bare name), as syncFolder does. On failure errno says why.
+bool syncFolderOf(const std::string& path);
+
+// A fresh name beside `path` for a file made to replace it: `path` followed
+// by ".", the process id, ".", a random part and `suffix`. Open it with
+// O_EXCL, so two makers never share one.
+std::string uniqueNameBeside(const std::string& path, const char* suffix);
 
 // Called now and then while a long copy runs, to show that it still moves.
 using CopyProgress = std::function<void()>;

@@ -137,7 +137,7 @@ TEST(DataVerbs, BadSourcesAndArgumentsAreRefused) {
       {{"import"}, 2, "usage: plinkactl import SOURCE\n"},
       {{"import", "a", "b"}, 2, "usage: plinkactl import SOURCE\n"},
       {{"import", f.music("missing/")}, 1, "plinkactl: no such folder or playlist: " + f.music("missing/")},
-      {{"import", ""}, 1, "plinkactl: no such folder or playlist: "},
+      {{"import", ""}, 2, "argument 4 is empty"},
       {{"import", f.music("missing")}, 1, "plinkactl: no such folder or playlist: " + f.music("missing")},
       {{"import", f.music("pipe")}, 1, "is neither a folder nor a file"},
       {{"import", f.music("dir.m3u/")}, 1, "no such folder or playlist"},

@@ -352,16 +352,17 @@ void openSongTableForWriting(App& app, bool* shareBusy) {
 bool closeSongTableAfterWriting(App& app) {
   const bool wasOpen = app.songTable.isOpen();
   const uint32_t inUse = app.songTable.inUseCount;
-  closeTable(app.songTable);
+  // A sync the disk refused is no change that reached the table.
+  const bool synced = closeTable(app.songTable);
   CopiesState& copies = app.copies;
-  bool reached = wasOpen;
+  bool reached = wasOpen && synced;
   if (copies.networkLock.held()) {
     // Pushed while still locked, so no other instance can refresh from, or
     // write over, the network file before the change has reached it.
     bool pushFailed = false;
     reached =
         copyDatabaseFile(app, copies.localPath, app.settings.databasePath, CopyDirection::Push, &pushFailed) != 0 &&
-        !pushFailed && wasOpen;
+        !pushFailed && reached;
     copies.networkLock.release();
   }
   // Noted once the file is written (and pushed), so its change time is the

@@ -250,23 +250,25 @@ void release(TableHandle& h) {
 
 }  // namespace
 
-void closeTable(TableHandle& h) {
+bool closeTable(TableHandle& h) {
   if (!h.isOpen()) {
     h.readIntoMemory = 0;
     h.lock.release();
-    return;
+    return true;
   }
   // What was written reaches the disk before the file is let go of, and so
   // before any lock on it or a push of it to the share.
+  bool synced = true;
   if (h.openForWriting) {
     if (h.isMapped())
-      h.map.sync();
+      synced = h.map.sync();
     if (h.plainFd >= 0)
-      ::fsync(h.plainFd);
+      synced = ::fsync(h.plainFd) == 0 && synced;
   }
   release(h);
   h.readIntoMemory = 0;
   h.lock.release();
+  return synced;
 }
 
 bool openMapped(TableHandle& h) {

@@ -24,7 +24,8 @@ bool openMapped(TableHandle& h);
 // length check and without counting. Records cannot be reached in this mode.
 bool openPlain(TableHandle& h);
 // Releases whatever is open and clears `writable`; nothing when closed.
-void closeTable(TableHandle& h);
+// A table open for writing is synced first: false when the disk refused.
+bool closeTable(TableHandle& h);
 // Opens mapped and then applies the capacity rule; the result of the open.
 bool openWithCapacityCheck(TableHandle& h);
 

@@ -71,7 +71,9 @@ void runConfirmed(App& app, MaintenanceFunction function, const MaintenanceInput
   // did not take is no "Finished".
   if (app.songTable.isMapped() && !app.songTable.map.sync())
     result.outcome = MaintenanceOutcome::TableNotWritten;
-  table.close();
+  // On a share the change is written only once it is pushed back.
+  if (!table.close() && result.outcome == MaintenanceOutcome::Finished)
+    result.outcome = MaintenanceOutcome::TableNotWritten;
   if (result.outcome == MaintenanceOutcome::TableNotWritten) {
     show(app, kStatusLine, kMaintenanceTableNotWritten, result.statusLine);
     show(app, kDetailLine, databasePath, result.detailLine);

@@ -252,11 +252,14 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
     writeNewStamp(destination);
   int64_t copiedSize = 0;
   for (uint32_t attempt = 0; attempt < kCopyTries; ++attempt) {
-    copyWhole(app, source, destination);
+    // A copy that failed leaves the old file in place, which may well have
+    // the same size (a rating changes no length): only a copy reported
+    // whole counts.
+    const bool copied = copyWhole(app, source, destination);
     copiedSize = sizeOf(destination);
     if (copiedSize < 0)
       copiedSize = 0;
-    if (copiedSize != sourceSize)
+    if (!copied || copiedSize != sourceSize)
       continue;
     if (pull) {
       notePulled(copies, stamp, destination);

@@ -214,36 +214,6 @@ struct Path {
   bool mustReport = true;
 };
 
-// Known failures: faults in files other developers are changing right now.
-// Each entry is a path and a family ("*" for all, "kill" for the kill
-// harness) whose losses or unreported failures are expected until that work
-// lands; the run prints them and does not fail on them. A known case that
-// passes is printed as such, so the entry can go.
-struct Known {
-  const char* path;
-  const char* family;
-  const char* why;
-};
-// A path ending in '*' names every path that starts so.
-const Known kKnownFailures[] = {
-    {"maintain-sort-name", "kill", "the sort keeps a record only in memory while it walks a cycle (sort.cpp)"},
-    {"maintain-sort-artist", "kill", "the sort keeps a record only in memory while it walks a cycle (sort.cpp)"},
-    {"maintain-*", "fsync",
-     "closeTable ignores a failed sync (table_file.cpp); the function's own sync just before it succeeded"},
-    {"rate-pull-push", "*", "a push that fails is not reported by closeSongTableAfterWriting (copies.cpp)"},
-    {"maintain-network", "*", "a push that fails is not reported by closeSongTableAfterWriting (copies.cpp)"},
-};
-
-const Known* knownFailure(const std::string& path, const std::string& family) {
-  for (const Known& k : kKnownFailures) {
-    const std::string known = k.path;
-    const bool named = known.back() == '*' ? path.rfind(known.substr(0, known.size() - 1), 0) == 0 : path == known;
-    if (named && (std::string(k.family) == "*" ? family != "kill" : family == k.family))
-      return &k;
-  }
-  return nullptr;
-}
-
 void copyTree(const std::string& from, const std::string& to) {
   fs::remove_all(to);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
@@ -577,13 +547,12 @@ std::vector<Path> allPaths(const std::string& plinkactl, const std::string& driv
 }
 
 struct Tally {
-  int runs = 0, lost = 0, unreported = 0, knownBad = 0, knownLost = 0, knownUnreported = 0;
-  std::vector<std::string> failures;  // unexpected: the test fails on them
-  std::vector<std::string> known;     // expected until other work lands
+  int runs = 0, lost = 0, unreported = 0;
+  std::vector<std::string> failures;  // the test fails on each
 };
 
-void record(Tally& t, const std::string& path, const std::string& family, const std::string& what,
-            const std::vector<std::string>& problems, bool unreported, const Outcome& outcome) {
+void record(Tally& t, const std::string& path, const std::string& what, const std::vector<std::string>& problems,
+            bool unreported, const Outcome& outcome) {
   ++t.runs;
   if (problems.empty() && !unreported)
     return;
@@ -597,14 +566,7 @@ void record(Tally& t, const std::string& path, const std::string& family, const 
     line += (line.back() == ' ' ? "" : "; ") + p;
   if (unreported && !outcome.err.empty())
     line += " (it said: " + outcome.err.substr(0, 200) + ")";
-  if (const Known* k = knownFailure(path, family)) {
-    ++t.knownBad;
-    t.knownLost += problems.empty() ? 0 : 1;
-    t.knownUnreported += unreported ? 1 : 0;
-    t.known.push_back(line + "  [known: " + k->why + "]");
-  } else {
-    t.failures.push_back(line);
-  }
+  t.failures.push_back(line);
 }
 
 class FaultRun : public ::testing::Test {
@@ -677,7 +639,7 @@ TEST_F(FaultRun, EveryWritePathFailedCallByCallLosesNothingAndTellsTheUser) {
         // for the failure.
         const bool unreported =
             path.mustReport && o.fired && o.exitCode == 0 && !failureAbsorbed(fault, o, stateAfter(e), cleanState);
-        record(tally, path.name, family, std::string(family) + "#" + std::to_string(at) + " " + fault.error, problems,
+        record(tally, path.name, std::string(family) + "#" + std::to_string(at) + " " + fault.error, problems,
                unreported, o);
         if (o.exitCode != 0 && o.exitCode != 1)
           tally.failures.push_back(path.name + " " + family + "#" + std::to_string(at) + ": ended with status " +
@@ -688,19 +650,8 @@ TEST_F(FaultRun, EveryWritePathFailedCallByCallLosesNothingAndTellsTheUser) {
                 std::chrono::duration<double>(Clock::now() - pathStart).count(), counted.c_str());
     std::fflush(stdout);
   }
-  std::printf("[ fault    ] %zu paths x injection points: %d runs, %d lost anything, %d unreported; "
-              "known failures (work under way elsewhere): %d runs, %d of them lost anything\n",
-              paths.size(), cases, tally.lost - tally.knownLost, tally.unreported - tally.knownUnreported,
-              tally.knownBad, tally.knownLost);
-  for (const std::string& k : tally.known)
-    std::printf("[ known    ] %s\n", k.c_str());
-  for (const Known& k : kKnownFailures) {
-    bool seen = false;
-    for (const std::string& line : tally.known)
-      seen = seen || line.find(k.why) != std::string::npos;
-    if (!seen && std::string(k.family) != "kill")
-      std::printf("[ known    ] %s %s passed every fault here: the entry may go\n", k.path, k.family);
-  }
+  std::printf("[ fault    ] %zu paths x injection points: %d runs, %d lost anything, %d unreported\n", paths.size(),
+              cases, tally.lost, tally.unreported);
   RecordProperty("fault_runs", cases);
   RecordProperty("fault_lost", tally.lost);
   for (const std::string& f : tally.failures)
@@ -728,16 +679,14 @@ TEST_F(FaultRun, EveryWritePathKilledAtRandomMomentsLosesNothing) {
       restore();
       const auto after = whole * static_cast<long>(rng() % 1000) / 1000;
       const Outcome o = runChild(path.argv(work), work, std::nullopt, scratch, after);
-      record(tally, path.name, "kill",
+      record(tally, path.name,
              "killed after " + std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(after).count()) +
                  " us",
              problemsAfter(e, o), false, o);
     }
   }
-  std::printf("[ kill     ] %zu paths x %d kills: %d runs, %d lost anything; known failures: %d lost (seed %u)\n",
-              paths.size(), kills, tally.runs, tally.lost - tally.knownLost, tally.knownLost, seed);
-  for (const std::string& k : tally.known)
-    std::printf("[ known    ] %s\n", k.c_str());
+  std::printf("[ kill     ] %zu paths x %d kills: %d runs, %d lost anything (seed %u)\n", paths.size(), kills,
+              tally.runs, tally.lost, seed);
   for (const std::string& f : tally.failures)
     ADD_FAILURE() << f << " (seed " << seed << ")";
 }

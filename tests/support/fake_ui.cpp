@@ -109,6 +109,9 @@ bool FakeUi::chooseSaveFile(const std::vector<FileFilter>& filters, uint32_t sel
 
 bool FakeUi::chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters,
                                      uint32_t selected, std::string& path) {
+  if (whileAsked) {
+    whileAsked();
+  }
   std::lock_guard lock(mutex);
   fileChoosers.push_back({filters, selected, true, title});
   return answerChooser(saveFileAnswers, path);

@@ -9,19 +9,32 @@
 
 namespace plinka::platform {
 
-bool FileMapping::open(const std::string& path, bool writable, const Span& span) {
-  close();
-  // Without blocking: opening a FIFO for reading would wait for a writer.
-  // A regular file reads and maps the same either way.
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+namespace {
+
+// Opens path and keeps it only when it is a regular file that is not empty;
+// its length in `size`. Without blocking: opening a FIFO for reading would
+// wait for a writer, while a regular file reads and maps the same either way.
+int openRegularFile(const std::string& path, int access, size_t& size) {
+  const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0)
-    return false;
+    return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
     ::close(fd);
-    return false;
+    return -1;
   }
-  size_t size = static_cast<size_t>(st.st_size);
+  size = static_cast<size_t>(st.st_size);
+  return fd;
+}
+
+}  // namespace
+
+bool FileMapping::open(const std::string& path, bool writable, const Span& span) {
+  close();
+  size_t size = 0;
+  const int fd = openRegularFile(path, writable ? O_RDWR : O_RDONLY, size);
+  if (fd < 0)
+    return false;
   if (span)
     size = std::min(size, span(fd, size));
   if (size == 0) {
@@ -46,15 +59,10 @@ bool FileMapping::open(const std::string& path, bool writable, const Span& span)
 
 bool FileMapping::load(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  size_t size = 0;
+  const int fd = openRegularFile(path, O_RDONLY, size);
   if (fd < 0)
     return false;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-    ::close(fd);
-    return false;
-  }
-  const size_t size = static_cast<size_t>(st.st_size);
   void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) {
     ::close(fd);

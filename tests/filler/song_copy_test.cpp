@@ -18,15 +18,6 @@
 namespace plinka::test {
 namespace {
 
-// The names in a folder, sorted.
-std::vector<std::string> namesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The temporary files left in a folder: names that begin with the stem.
 size_t temporaryFilesIn(const std::string& folder) {
   size_t n = 0;

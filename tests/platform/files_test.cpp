@@ -44,14 +44,6 @@ pid_t startCopy(int startPipe[2], const std::string& from, const std::string& to
   return pid;
 }
 
-std::vector<std::string> namesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(CopyFile, TwoCopiesToOneDestinationWithOneKilledLeaveItWholeOrUnchanged) {
   const uint32_t seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));

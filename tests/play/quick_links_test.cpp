@@ -244,48 +244,6 @@ protected:
     }
     return true;
   }
-};
-
-TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
-  makeLinkSongs({
-      {"First", "Mira", "Blue", "", 5},
-      {"Second", "Oskar", "Red", "", 5},
-      {"Third", "Mira", "Green", "", 9},
-      {"Fourth", "Mira", "Blue", "", 7},
-  });
-  // The start takes the top row.
-  listSlots({0, 1, 2});
-  app->settings.coverChoice = 1;
-  app->settings.quickLinkChoice = play::kQuickLinksArtist;
-  app->hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
-  // The heartbeat's turn always goes to a cover loader that never finishes,
-  // so the heartbeat never starts the quick-link builder: lists that become
-  // ready were asked for by the song start and the click themselves.
-  app->settings.coverArt = 1;
-  app->hooks.startCoverLoader = [](App&) {};
-  startScheduler(*app);
-  startPlayer(*app);
-
-  app->run.playerRequest.store(play::kPlayerStart);
-  ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
-  QuickLinkList artist;
-  ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
-  ASSERT_EQ(artist.records, (std::vector<int32_t>{2, 3, 0}));
-
-  // The lower area of a 1000 x 800 window: row 1 ("Fourth") lies at 216.
-  const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
-  EXPECT_FALSE(pictureClick(*app, 100, quickLinkRowTop(lower, 1) + 5, 1000, 800));
-  ASSERT_TRUE(waitFor([this] { return fake->openedFiles().size() == 2; }));
-  EXPECT_EQ(fake->openedFiles()[1], songFile(3));
-  EXPECT_EQ(app->details.currentSongRecord.load(), 3);
-  // The new song's lists follow.
-  ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
-}
-
-// A row keeps the song it showed: the lists below are built, then their
-// records change meaning before the click.
-class QuickLinkRowTest : public QuickLinkClickTest {
-protected:
   // Song 0 plays; the lower area lists "Third" (record 2), "Fourth" (3) and
   // "First" (0). The lists then stay as they are.
   void playWithListsBuilt() {
@@ -309,6 +267,27 @@ protected:
     ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
     ASSERT_EQ(artist.records, (std::vector<int32_t>{2, 3, 0}));
   }
+};
+
+TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
+  // The heartbeat's turn always goes to a cover loader that never finishes,
+  // so the heartbeat never starts the quick-link builder: lists that become
+  // ready were asked for by the song start and the click themselves.
+  ASSERT_NO_FATAL_FAILURE(playWithListsBuilt());
+  // The lower area of a 1000 x 800 window: row 1 ("Fourth") lies at 216.
+  const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
+  EXPECT_FALSE(pictureClick(*app, 100, quickLinkRowTop(lower, 1) + 5, 1000, 800));
+  ASSERT_TRUE(waitFor([this] { return fake->openedFiles().size() == 2; }));
+  EXPECT_EQ(fake->openedFiles()[1], songFile(3));
+  EXPECT_EQ(app->details.currentSongRecord.load(), 3);
+  // The new song's lists follow.
+  ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
+}
+
+// A row keeps the song it showed: the lists below are built, then their
+// records change meaning before the click.
+class QuickLinkRowTest : public QuickLinkClickTest {
+protected:
   // Clicks row `row` of the lower area and returns the file the player opens.
   std::string clickRow(int row) {
     const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
@@ -320,7 +299,7 @@ protected:
 };
 
 TEST_F(QuickLinkRowTest, AfterASortTheClickPlaysTheRowsSong) {
-  playWithListsBuilt();
+  ASSERT_NO_FATAL_FAILURE(playWithListsBuilt());
   // The sort gives records 1 and 3 each other's songs (written through a
   // handle of the test's own).
   db::TableHandle h;
@@ -334,7 +313,7 @@ TEST_F(QuickLinkRowTest, AfterASortTheClickPlaysTheRowsSong) {
 }
 
 TEST_F(QuickLinkRowTest, AfterAnotherSongTableTheClickPlaysTheRowsSongOrNothing) {
-  playWithListsBuilt();
+  ASSERT_NO_FATAL_FAILURE(playWithListsBuilt());
   // Another song table in the same place: it holds "Third" in record 0, and
   // other songs in the records the lists name.
   std::remove(app->settings.databasePath);

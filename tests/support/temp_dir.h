@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace plinka::test {
 
@@ -23,5 +24,7 @@ private:
 // Whole-file helpers for fixtures.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder);
 
 }  // namespace plinka::test

@@ -18,7 +18,7 @@ constexpr size_t kOneShotMessageMax = 599;
 
 // The activity text, in place of "Plinka Ready", while the song table holds
 // too few songs for the list builder to choose from.
-constexpr const char kTooFewSongsText[] = "Import at least 20 songs to let Plinka choose";
+constexpr const char kTooFewSongsText[] = "Import at least 20 songs";
 
 struct StatusState {
   // The one-shot message, shown once in the activity text. Written by any

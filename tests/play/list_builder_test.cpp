@@ -59,7 +59,7 @@ TEST_F(ListBuilderTest, TwentySongsInUseAreTheFewestABuildStartsWith) {
     // The status bar says why no list comes, on the first pass and on the
     // passes after it that need not open the table again.
     pass();
-    const std::string tooFew = "Import at least 20 songs to let Plinka choose";
+    const std::string tooFew = "Import at least 20 songs";
     if (songs < 20) {
       ASSERT_FALSE(ui.statuses.empty());
       EXPECT_EQ(ui.statuses.back().part[0], tooFew);

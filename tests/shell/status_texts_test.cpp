@@ -48,7 +48,7 @@ TEST_F(StatusTextsTest, ActivityText) {
     uint32_t tooFewSongs = 0;
   };
   const Case cases[] = {
-      {"too few songs: says why nothing is built", 0, 0, 0, 0, 0, "Import at least 20 songs to let Plinka choose", 1},
+      {"too few songs: says why nothing is built", 0, 0, 0, 0, 0, "Import at least 20 songs", 1},
       {"too few songs, playing", 4, 0, 1, 0, 0, "Plinka Playing", 1},
       {"quit wins over everything", kQuitCode, 1, 1, 0, 0, "Plinka Quiting"},
       {"building wins over playing", 0, 1, 1, 0, 0, "Plinka Building"},

@@ -177,14 +177,16 @@ struct GstPlayback::Impl {
   // clock), sinkStartNs is the earliest stream time one started at and
   // sinkEndNs the furthest one reached. Guarded by `sink`; the segments and
   // the span are written by the streaming threads, the span read by
-  // playedAtSink and reset by the open, the close and a seek.
+  // playedAtSink and reset by the open, the close and a seek. A watch's
+  // owner is set once, when this object is made and before any streaming
+  // thread exists, and never written again.
   struct SinkWatch {
     Impl* owner = nullptr;
     GstSegment segment{};
     bool segmentSeen = false;
   };
   std::mutex sink;
-  SinkWatch sinkWatches[2];
+  SinkWatch sinkWatches[2]{{this, {}, false}, {this, {}, false}};
   gint64 sinkStartNs = -1;
   gint64 sinkEndNs = -1;
 
@@ -196,7 +198,6 @@ struct GstPlayback::Impl {
     if (made == nullptr) {
       return made;
     }
-    watch.owner = this;
     g_object_set(made, "signal-handoffs", TRUE, nullptr);
     g_signal_connect(made, "handoff", G_CALLBACK(&Impl::onSinkHandoff), &watch);
     GstPad* pad = gst_element_get_static_pad(made, "sink");

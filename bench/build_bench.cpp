@@ -9,11 +9,11 @@
 // per draw is the median of those times over several builds, each on a
 // fresh copy of the table: the yield after every draw lets the machine's
 // other work in now and then, which a mean would count.
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "play/list_builder.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/settings_defaults.h"
 #include "table_support.h"
 
 #include <algorithm>

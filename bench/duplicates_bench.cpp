@@ -3,13 +3,13 @@
 // (every record in use walked and its FileName read, the table opened and
 // closed as the function does). Prints the medians of both and their ratio;
 // the function is meant to stay under 5 read passes.
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "core/settings_defaults.h"
+#include "core/settings_shared.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/maintenance.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_shared.h"
 #include "text/text.h"
 
 #include "bench_support.h"

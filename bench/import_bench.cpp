@@ -3,15 +3,15 @@
 // same files once from start to end. Both are timed with the files in the page
 // cache (warm) and after they were dropped from it (cold, as on a first
 // import). Prints files per second of both and their ratio.
+#include "app/app.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "library/import.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
 #include "text/text.h"
 
 #include "bench_support.h"
+#include "core/busy_code.h"
 #include "mp3_library.h"
-#include "shell/busy_code.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,10 +4,10 @@
 // files at each size, the per-file ratio of the largest to the smallest
 // (linear growth gives 1.0) and the cost of the re-import against the first
 // import of the same folder.
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "core/settings_defaults.h"
 #include "library/import.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/settings_defaults.h"
 
 #include "bench_support.h"
 #include "mp3_library.h"

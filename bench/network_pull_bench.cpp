@@ -4,10 +4,10 @@
 // under the network lock, then a push). The bytes copied per pass are
 // counted with pulls of an unchanged network file skipped (the stamp every
 // push leaves beside it) and, for the baseline, with every pull made.
+#include "core/busy_code.h"
 #include "db/copies.h"
 #include "platform/files.h"
 #include "play/list_builder.h"
-#include "shell/busy_code.h"
 #include "table_support.h"
 
 #include <cstdio>

@@ -8,16 +8,16 @@
 // running heartbeat for exclusive use, searches and marks the list ready.
 // Prints the medians in ms and as ratios to the read pass; the song change to
 // a ready list is meant to stay under 50 ms.
+#include "app/app.h"
+#include "app/scheduler.h"
+#include "core/busy_code.h"
+#include "core/run_state.h"
+#include "core/settings_defaults.h"
+#include "core/settings_shared.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/run_state.h"
-#include "shell/scheduler.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_shared.h"
 #include "text/text.h"
 
 #include "bench_support.h"

@@ -8,13 +8,13 @@
 // and the whole way from the window's start of a search (a job thread, the
 // request for exclusive use answered by the heartbeat's processor, the
 // search, the hand-over to the receiver). Medians of several runs.
+#include "app/app.h"
+#include "app/scheduler.h"
+#include "core/busy_code.h"
+#include "core/settings_defaults.h"
+#include "core/settings_shared.h"
 #include "db/table.h"
 #include "play/song_search.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/scheduler.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_shared.h"
 #include "table_support.h"
 #include "text/text.h"
 

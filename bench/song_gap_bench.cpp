@@ -8,17 +8,17 @@
 // Each is the median of 20. The baseline, measured in the same run, is the
 // bare cost of starting a song: open + play on the playback service until its
 // position moves.
+#include "app/app.h"
+#include "app/engine_jobs.h"
+#include "app/scheduler.h"
+#include "core/exclusive_access.h"
+#include "core/run_state.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "library/import.h"
 #include "platform/playback.h"
 #include "play/player.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/engine_jobs.h"
-#include "shell/exclusive_access.h"
-#include "shell/run_state.h"
-#include "shell/scheduler.h"
-#include "shell/settings_defaults.h"
 #include "support/tone_wav.h"
 
 #include <algorithm>

@@ -4,10 +4,10 @@
 // difference is printed in read passes of the big table (a read pass opens
 // the table, reads one field of every song in use and closes it): the target
 // is at most two.
+#include "app/settings_file.h"
 #include "db/song_table_open.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
-#include "shell/settings_file.h"
 
 #include "table_support.h"
 

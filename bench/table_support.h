@@ -1,13 +1,13 @@
 // Pieces the benchmark programs share for filling and walking a song table.
 #pragma once
 
+#include "app/app.h"
 #include "bench_support.h"
+#include "core/settings_defaults.h"
+#include "core/settings_shared.h"
 #include "db/records.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_shared.h"
 #include "text/text.h"
 
 #include <chrono>

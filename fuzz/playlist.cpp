@@ -7,11 +7,11 @@
 // line starting with '#' or of fewer than 3 characters is passed over; one
 // longer than a playlist line holds, holding a zero byte, or naming no local
 // file is refused. Every path handed on starts at the root and fits a line.
+#include "app/app.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
 #include "scratch_folder.h"
-#include "shell/app.h"
 #include "text/text.h"
 
 #include <cstdint>

@@ -7,10 +7,10 @@
 // none is there. So that the run writes nowhere but its own folder, a path
 // that names anything but a file in the data folder is replaced by the data
 // folder's song table (an empty path stays).
-#include "shell/settings_file.h"
-#include "play/current_state.h"
+#include "app/settings_file.h"
+#include "app/app.h"
+#include "core/current_state.h"
 #include "scratch_folder.h"
-#include "shell/app.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,8 +57,8 @@ bool terminated(const char* text, size_t size) { return std::memchr(text, 0, siz
 
 void checkSafe(App& app) {
   const SettingsRecord& s = app.settings;
-  fuzz::require(s.currentState < kStateCount && play::currentStateIndex(app) < kStateCount);
-  fuzz::require(play::currentUser(app) < kUserCount && play::currentAltMode(app) <= 10);
+  fuzz::require(s.currentState < kStateCount && currentStateIndex(app) < kStateCount);
+  fuzz::require(currentUser(app) < kUserCount && currentAltMode(app) <= 10);
   for (int i = 0; i < kStateCount; ++i)
     fuzz::require(s.stateUser[i] < kUserCount && s.stateAltMode[i] <= 10);
   fuzz::require(terminated(s.databasePath, sizeof s.databasePath) &&

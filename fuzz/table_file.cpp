@@ -4,11 +4,11 @@
 // opens must answer every read from inside the file, and its kept counts must
 // agree with the slots. The table is searched, and then one record is added
 // to it, as import does.
+#include "app/app.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "scratch_folder.h"
-#include "shell/app.h"
 #include "text/text.h"
 
 #include <cstdint>

@@ -3,10 +3,10 @@
 // missing artist and album), and runs the LAME scan over the same file.
 // Every text that comes out must be ended inside its buffer and be UTF-8.
 #include "library/tag_reader.h"
+#include "core/settings_defaults.h"
 #include "library/folder_names.h"
 #include "library/lame_scan.h"
 #include "scratch_folder.h"
-#include "shell/settings_defaults.h"
 
 #include <cstdint>
 #include <cstring>

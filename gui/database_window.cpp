@@ -1,6 +1,8 @@
 #include "gui/database_window.h"
 
-#include "db/database_switch.h"
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "desk/database_switch.h"
 #include "gui/internals_window.h"
 #include "gui/qt_text.h"
 #include "gui/qt_ui.h"
@@ -8,8 +10,6 @@
 #include "library/import.h"
 #include "library/maintenance.h"
 #include "library/media_types.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
 #include "text/text.h"
 
 #include "ui_database.h"

@@ -6,8 +6,8 @@
 // and playing, since its event loop keeps running.
 #pragma once
 
+#include "core/window_command_ids.h"
 #include "gui/progress_view.h"
-#include "shell/window_command_ids.h"
 
 #include <QDialog>
 

@@ -1,12 +1,12 @@
 #include "gui/filler_window.h"
 
+#include "app/app.h"
 #include "filler/empty_dir.h"
 #include "filler/filler_settings.h"
 #include "gui/gui_hand_off.h"
 #include "gui/qt_text.h"
 #include "gui/qt_ui.h"
 #include "gui/toolbar_images.h"
-#include "shell/app.h"
 #include "text/text.h"
 
 #include "ui_filler.h"

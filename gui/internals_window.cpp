@@ -1,8 +1,8 @@
 #include "gui/internals_window.h"
 
+#include "app/app.h"
 #include "gui/qt_text.h"
 #include "gui/toolbar_images.h"
-#include "shell/app.h"
 
 #include "ui_internals.h"
 

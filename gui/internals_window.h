@@ -5,7 +5,7 @@
 // typed is checked and stored by the engine (shell/internals_values.h).
 #pragma once
 
-#include "shell/internals_values.h"
+#include "desk/internals_values.h"
 
 #include <QDialog>
 

@@ -1,4 +1,13 @@
 // The `plinka` program: the desktop player with its main window.
+#include "app/app.h"
+#include "app/command_line.h"
+#include "app/engine_jobs.h"
+#include "app/player_presence.h"
+#include "app/scheduler.h"
+#include "app/settings_file.h"
+#include "app/single_instance.h"
+#include "core/data_folders.h"
+#include "core/prompt.h"
 #include "gui/filler_window.h"
 #include "gui/main_window.h"
 #include "gui/media_controls.h"
@@ -12,15 +21,6 @@
 #include "platform/power.h"
 #include "platform/table_lock.h"
 #include "play/list_commands.h"
-#include "shell/app.h"
-#include "shell/command_line.h"
-#include "shell/data_folders.h"
-#include "shell/engine_jobs.h"
-#include "shell/player_presence.h"
-#include "shell/prompt.h"
-#include "shell/scheduler.h"
-#include "shell/settings_file.h"
-#include "shell/single_instance.h"
 
 #include <QApplication>
 #include <QDBusConnection>

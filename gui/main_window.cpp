@@ -1,5 +1,15 @@
 #include "gui/main_window.h"
 
+#include "app/app.h"
+#include "app/end_of_run.h"
+#include "app/scheduler.h"
+#include "app/settings_file.h"
+#include "core/run_state.h"
+#include "desk/keyboard.h"
+#include "desk/popup_menu.h"
+#include "desk/status_texts.h"
+#include "desk/toolbar_buttons.h"
+#include "desk/window_commands.h"
 #include "gui/database_window.h"
 #include "gui/internals_window.h"
 #include "gui/now_playing_view.h"
@@ -14,16 +24,6 @@
 #include "gui/window_availability.h"
 #include "play/list_commands.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/end_of_run.h"
-#include "shell/keyboard.h"
-#include "shell/popup_menu.h"
-#include "shell/run_state.h"
-#include "shell/scheduler.h"
-#include "shell/settings_file.h"
-#include "shell/status_texts.h"
-#include "shell/toolbar_buttons.h"
-#include "shell/window_commands.h"
 
 #include <QApplication>
 #include <QCloseEvent>

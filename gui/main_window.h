@@ -4,9 +4,9 @@
 // every request to the engine's window commands.
 #pragma once
 
+#include "core/front_end.h"
 #include "gui/window_layout.h"
 #include "play/upcoming_list.h"
-#include "shell/front_end.h"
 
 #include <QPointer>
 #include <QWidget>

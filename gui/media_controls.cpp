@@ -1,8 +1,8 @@
 #include "gui/media_controls.h"
 
+#include "app/app.h"
+#include "core/window_command_ids.h"
 #include "gui/qt_text.h"
-#include "shell/app.h"
-#include "shell/window_command_ids.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>

@@ -1,10 +1,10 @@
 #include "gui/now_playing_view.h"
 
+#include "app/app.h"
 #include "db/records.h"
 #include "gui/toolbar_images.h"
 #include "library/cover_art.h"
 #include "play/quick_links.h"
-#include "shell/app.h"
 
 #include <QFont>
 #include <QGuiApplication>

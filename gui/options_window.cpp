@@ -1,12 +1,12 @@
 #include "gui/options_window.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/prompt.h"
+#include "desk/state_switch.h"
 #include "gui/gui_hand_off.h"
 #include "gui/qt_text.h"
 #include "library/buffer_cache.h"
-#include "play/current_state.h"
-#include "shell/app.h"
-#include "shell/prompt.h"
-#include "shell/state_switch.h"
 
 #include "ui_options.h"
 
@@ -185,7 +185,7 @@ void OptionsWindow::chooseState(int index) {
   storeStateChoices(app_, shownState_, shownChoices());
   switchAndWait(static_cast<uint32_t>(index));
   // The State now current (the one chosen, unless its switch lapsed).
-  shownState_ = play::currentStateIndex(app_);
+  shownState_ = currentStateIndex(app_);
   showStateNames();
   showStateChoices(readStateChoices(app_, shownState_));
 }
@@ -238,7 +238,7 @@ void OptionsWindow::reset() {
   // In effect now, whichever button closes the window.
   effects_.applyOnTop = effects_.applyOnTop || app_.settings.onTop != onTop;
   effects_.repaint = true;
-  if (state != play::currentStateIndex(app_))
+  if (state != currentStateIndex(app_))
     switchAndWait(state);
   showValues(readOptions(app_));
 }

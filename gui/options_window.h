@@ -5,7 +5,7 @@
 // "Reset" with the event loop running.
 #pragma once
 
-#include "shell/options_form.h"
+#include "desk/options_form.h"
 
 #include <QDialog>
 

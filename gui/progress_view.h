@@ -3,7 +3,7 @@
 // reports for a kind of window to the one attached for it.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 // also when the window is kept on top, and opens centred on it.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <cstddef>
 #include <cstdint>

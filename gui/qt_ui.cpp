@@ -1,8 +1,8 @@
 #include "gui/qt_ui.h"
 
+#include "app/app.h"
 #include "gui/main_window.h"
 #include "gui/prompt_dialogs.h"
-#include "shell/app.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -4,9 +4,9 @@
 // until the GUI thread has published the answer under a mutex.
 #pragma once
 
+#include "core/front_end.h"
 #include "gui/gui_hand_off.h"
 #include "gui/progress_view.h"
-#include "shell/front_end.h"
 
 #include <QObject>
 

@@ -1,14 +1,14 @@
 #include "gui/search_window.h"
 
+#include "app/app.h"
+#include "core/prompt.h"
+#include "desk/window_commands.h"
 #include "gui/found_songs_model.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
 #include "gui/song_columns.h"
 #include "play/play_next.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/prompt.h"
-#include "shell/window_commands.h"
 #include "ui_search.h"
 
 #include <QCloseEvent>

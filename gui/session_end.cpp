@@ -1,7 +1,7 @@
 #include "gui/session_end.h"
 
-#include "shell/app.h"
-#include "shell/settings_file.h"
+#include "app/app.h"
+#include "app/settings_file.h"
 
 #include <QApplication>
 #include <QSessionManager>

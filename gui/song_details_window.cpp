@@ -1,12 +1,12 @@
 #include "gui/song_details_window.h"
 
+#include "app/app.h"
+#include "core/prompt.h"
+#include "desk/window_commands.h"
 #include "gui/qt_text.h"
 #include "play/list_commands.h"
 #include "play/play_next.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/prompt.h"
-#include "shell/window_commands.h"
 
 #include "ui_song_details.h"
 
@@ -20,16 +20,13 @@
 
 namespace plinka::gui {
 
-using play::DetailsAction;
-using play::DetailsNotice;
-
 namespace {
 
 // "Name" while the first record is being loaded.
 constexpr char kLoadingText[] = "Corvane busy...";
 // The largest point a spin box holds.
 constexpr uint32_t kLargestPoint = std::numeric_limits<int>::max();
-constexpr const char* kOScaleNames[play::kOScaleCount] = {"Clean", "Muddy", "Dirty", "Really Dirty"};
+constexpr const char* kOScaleNames[kOScaleCount] = {"Clean", "Muddy", "Dirty", "Really Dirty"};
 
 constexpr char kGotoText[] = "Enter the index number of the song to view.";
 constexpr char kGotoCaption[] = "Goto";
@@ -103,7 +100,7 @@ SongDetailsWindow::SongDetailsWindow(App& app, uint32_t record, QWidget* parent)
   connect(form_->playNext, &QPushButton::clicked, this, [this] { playFileNext(false); });
   connect(form_->cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-  timer_.setInterval(static_cast<int>(play::kDetailsRetryMs));
+  timer_.setInterval(static_cast<int>(kDetailsRetryMs));
   connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
   startAction(DetailsAction::Load);
 }
@@ -117,22 +114,20 @@ SongDetailsWindow::~SongDetailsWindow() {
     setPending(DetailsAction::Closed);
 }
 
-void SongDetailsWindow::setPending(DetailsAction action) {
-  app_.jobs.detailsPendingAction.store(play::actionValue(action));
-}
+void SongDetailsWindow::setPending(DetailsAction action) { app_.jobs.detailsPendingAction.store(actionValue(action)); }
 
 DetailsAction SongDetailsWindow::pending() const {
   return static_cast<DetailsAction>(app_.jobs.detailsPendingAction.load());
 }
 
 bool SongDetailsWindow::actionPending() const {
-  return attempt_ != nullptr || play::actionValue(pending()) > play::actionValue(DetailsAction::Idle);
+  return attempt_ != nullptr || actionValue(pending()) > actionValue(DetailsAction::Idle);
 }
 
 void SongDetailsWindow::startAction(DetailsAction action) {
   // With no record shown (the current song is not in the table) there is
   // nothing to save or change: "Close" just closes.
-  if (play::isWritingAction(action) && !recordShown_) {
+  if (isWritingAction(action) && !recordShown_) {
     if (action == DetailsAction::SaveAndClose)
       reject();
     return;
@@ -145,14 +140,14 @@ void SongDetailsWindow::startAction(DetailsAction action) {
 
 void SongDetailsWindow::tick() {
   const DetailsAction action = pending();
-  if (play::actionValue(action) <= play::actionValue(DetailsAction::Idle)) {
+  if (actionValue(action) <= actionValue(DetailsAction::Idle)) {
     timer_.stop();
     return;
   }
   if (attempt_)
     return;  // the job of this action is still at work
 
-  play::DetailsRequest request;
+  DetailsRequest request;
   request.action = action;
   request.dbIdx = dbIdx_;
   request.form = formShown();
@@ -165,7 +160,7 @@ void SongDetailsWindow::tick() {
   attempt_ = attempt;
   App* app = &app_;
   const bool started = app_.scheduler.jobThreads.start([app, attempt, request] {
-    std::optional<play::DetailsOutcome> outcome = play::tryDetailsAction(*app, request);
+    std::optional<DetailsOutcome> outcome = tryDetailsAction(*app, request);
     std::lock_guard lock(attempt->mutex);
     attempt->outcome = std::move(outcome);
     attempt->finished = true;
@@ -180,7 +175,7 @@ void SongDetailsWindow::tick() {
 void SongDetailsWindow::takeOutcome() {
   if (!attempt_)
     return;
-  std::optional<play::DetailsOutcome> outcome;
+  std::optional<DetailsOutcome> outcome;
   {
     std::lock_guard lock(attempt_->mutex);
     if (!attempt_->finished)
@@ -193,7 +188,7 @@ void SongDetailsWindow::takeOutcome() {
   if (!outcome || pending() != action)
     return;
 
-  const play::DetailsOutcome& out = *outcome;
+  const DetailsOutcome& out = *outcome;
   if (out.slotCount != 0) {
     slotCount_ = out.slotCount;
     form_->slotCount->setText(QString::number(slotCount_));
@@ -259,7 +254,7 @@ void SongDetailsWindow::notify(DetailsNotice notice, DetailsAction action) {
   }
 }
 
-void SongDetailsWindow::showForm(const play::DetailsForm& form) {
+void SongDetailsWindow::showForm(const DetailsForm& form) {
   form_->fileName->setText(toQ(form.fileName));
   form_->fileSize->setText(QString::number(form.fileSize));
   form_->name->setText(toQ(form.name));
@@ -285,8 +280,8 @@ void SongDetailsWindow::showForm(const play::DetailsForm& form) {
   }
 }
 
-play::DetailsForm SongDetailsWindow::formShown() const {
-  play::DetailsForm form;
+DetailsForm SongDetailsWindow::formShown() const {
+  DetailsForm form;
   form.fileName = fromQ(form_->fileName->text());
   form.name = fromQ(form_->name->text());
   form.artist = fromQ(form_->artist->text());
@@ -327,7 +322,7 @@ void SongDetailsWindow::askGoto() {
     return;
   // Without a slot count yet (nothing loaded) the number stands as typed;
   // the load shows nothing for a slot beyond the table.
-  dbIdx_ = slotCount_ != 0 ? play::gotoIndex(*n, slotCount_) : *n;
+  dbIdx_ = slotCount_ != 0 ? gotoIndex(*n, slotCount_) : *n;
   form_->dbIdx->setText(QString::number(dbIdx_));
   startAction(DetailsAction::Load);
 }
@@ -344,7 +339,7 @@ void SongDetailsWindow::askFind() {
   const uint32_t answer = askPrompt(app_, request, &typed);
   // The text is kept whichever button ended the prompt, as the prompt hands
   // it back; the search runs only on "Search".
-  searchText = typed.substr(0, play::kSearchTextMax);
+  searchText = typed.substr(0, kSearchTextMax);
   if (answer == kPromptFirst)
     startAction(DetailsAction::Find);
 }

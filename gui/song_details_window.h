@@ -11,7 +11,7 @@
 // cannot replace a save that has not been done yet.
 #pragma once
 
-#include "play/details_actions.h"
+#include "desk/details_actions.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -56,23 +56,23 @@ private:
   // mutex, and clears `receiver` under it as it goes, so the job never posts
   // to a window that has gone.
   struct Attempt {
-    play::DetailsAction action = play::DetailsAction::Idle;
+    DetailsAction action = DetailsAction::Idle;
     std::mutex mutex;
     QObject* receiver = nullptr;
     bool finished = false;
-    std::optional<play::DetailsOutcome> outcome;
+    std::optional<DetailsOutcome> outcome;
   };
 
-  void setPending(play::DetailsAction action);
-  play::DetailsAction pending() const;
+  void setPending(DetailsAction action);
+  DetailsAction pending() const;
   // Sets an action and asks for it at once (and then every tick).
-  void startAction(play::DetailsAction action);
+  void startAction(DetailsAction action);
   // Timer tick: starts a job for the pending action unless one is running.
   void tick();
   // The job's outcome, on the GUI thread (posted by the job, by name).
   Q_INVOKABLE void takeOutcome();
-  void showForm(const play::DetailsForm& form);
-  play::DetailsForm formShown() const;
+  void showForm(const DetailsForm& form);
+  DetailsForm formShown() const;
   void enableActions(bool enabled);
 
   void askGoto();
@@ -81,7 +81,7 @@ private:
   // "Play" (and start playing) or "Next": the song of the Filename box to the
   // top of the list, on a job thread.
   void playFileNext(bool startPlaying);
-  void notify(play::DetailsNotice notice, play::DetailsAction action);
+  void notify(DetailsNotice notice, DetailsAction action);
 
   App& app_;
   std::unique_ptr<::Ui::SongDetailsDialog> form_;

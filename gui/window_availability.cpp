@@ -1,6 +1,6 @@
 #include "gui/window_availability.h"
 
-#include "shell/window_commands.h"
+#include "desk/window_commands.h"
 
 namespace plinka::gui {
 

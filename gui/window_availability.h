@@ -4,7 +4,7 @@
 // engine posts) says so in the status bar instead of doing nothing.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // applies these numbers, and tests check them directly.
 #pragma once
 
-#include "shell/quick_link_rows.h"
+#include "desk/quick_link_rows.h"
 
 #include <cstdint>
 #include <string>

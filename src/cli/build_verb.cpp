@@ -1,13 +1,13 @@
 #include "cli/build_verb.h"
 
+#include "app/app.h"
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
+#include "core/busy_code.h"
 #include "db/copies.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
 #include "play/list_builder.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
 
 #include <cstdio>
 #include <cstring>

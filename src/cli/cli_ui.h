@@ -3,7 +3,7 @@
 // ordinary choice everywhere the engine asks), the Welcome window declines.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 namespace plinka::cli {
 

@@ -1,14 +1,14 @@
 #include "cli/data_folder.h"
 
+#include "app/app.h"
+#include "app/player_presence.h"
+#include "app/settings_file.h"
 #include "cli/cli_ui.h"
+#include "core/data_folders.h"
 #include "db/table_handle.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/folders.h"
-#include "shell/app.h"
-#include "shell/data_folders.h"
-#include "shell/player_presence.h"
-#include "shell/settings_file.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,16 +1,16 @@
 #include "cli/data_verbs.h"
 
+#include "app/app.h"
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
+#include "core/busy_code.h"
+#include "core/current_state.h"
+#include "core/run_state.h"
 #include "db/filename_index.h"
 #include "db/records.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/import.h"
-#include "play/current_state.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/run_state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -120,7 +120,7 @@ int runRateVerb(int argc, char** argv) {
     return 1;
   // Written as the player writes a rating: the song table opened for
   // writing (on a share: locked, refreshed, and pushed back at the close).
-  const uint32_t user = play::currentUser(*app);
+  const uint32_t user = currentUser(*app);
   db::SongTableOpen open(*app, db::SongTableOpen::Mode::Writing);
   if (!open) {
     std::fprintf(stderr, "plinkactl: the song table %s is busy or offline; the rating was not stored\n",

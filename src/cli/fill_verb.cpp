@@ -1,10 +1,10 @@
 #include "cli/fill_verb.h"
 
+#include "app/app.h"
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
 #include "filler/fill_run.h"
 #include "platform/files.h"
-#include "shell/app.h"
 
 #include <atomic>
 #include <cstdio>

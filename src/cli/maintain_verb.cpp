@@ -1,11 +1,11 @@
 #include "cli/maintain_verb.h"
 
+#include "app/app.h"
 #include "cli/data_folder.h"
 #include "cli/verbs.h"
+#include "core/busy_code.h"
+#include "core/run_state.h"
 #include "library/maintenance.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/run_state.h"
 
 #include <cstdio>
 #include <cstring>

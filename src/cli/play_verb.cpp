@@ -1,5 +1,7 @@
 #include "cli/play_verb.h"
 
+#include "app/app.h"
+#include "app/engine_jobs.h"
 #include "cli/data_folder.h"
 #include "cli/terminal_ui.h"
 #include "cli/verbs.h"
@@ -9,8 +11,6 @@
 #include "platform/playback.h"
 #include "play/list_commands.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/engine_jobs.h"
 
 #include <poll.h>
 #include <termios.h>

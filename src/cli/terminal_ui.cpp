@@ -1,10 +1,10 @@
 #include "cli/terminal_ui.h"
 
+#include "app/app.h"
+#include "core/window_command_ids.h"
 #include "db/records.h"
 #include "play/list_commands.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/window_command_ids.h"
 
 #include <cstdio>
 

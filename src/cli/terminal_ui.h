@@ -3,7 +3,7 @@
 // types handed to the engine by the play verb.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <atomic>
 #include <condition_variable>

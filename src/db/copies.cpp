@@ -1,10 +1,10 @@
 #include "db/copies.h"
 
+#include "app/app.h"
 #include "db/table.h"
+#include "desk/status_texts.h"
 #include "platform/files.h"
 #include "platform/random_bytes.h"
-#include "shell/app.h"
-#include "shell/status_texts.h"
 #include "text/text.h"
 
 #include <filesystem>

@@ -8,8 +8,8 @@
 // for writing.
 #pragma once
 
+#include "core/settings_record.h"
 #include "db/table_handle.h"
-#include "shell/settings_record.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #include "db/song_table_open.h"
 
+#include "app/app.h"
 #include "db/copies.h"
 #include "db/table_file.h"
-#include "shell/app.h"
 
 namespace plinka::db {
 

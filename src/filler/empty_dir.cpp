@@ -1,9 +1,9 @@
 #include "filler/empty_dir.h"
 
+#include "app/app.h"
 #include "db/filename_index.h"
 #include "db/song_table_open.h"
 #include "filler/fill_run.h"
-#include "shell/app.h"
 #include "text/text.h"
 
 #include <cerrno>

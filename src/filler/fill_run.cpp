@@ -1,15 +1,15 @@
 #include "filler/fill_run.h"
 
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
 #include "db/copies.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "filler/filler_settings.h"
 #include "platform/files.h"
-#include "play/current_state.h"
 #include "play/list_builder.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <cstdio>
@@ -208,7 +208,7 @@ FillOutcome fill(App& app, const FillJob& job, const std::atomic<uint32_t>& stop
       outcome.end = FillEnd::BudgetReached;
       return outcome;
     }
-    if (play::currentAltMode(app) != 0)
+    if (currentAltMode(app) != 0)
       play::advancePattern(app);
   }
 }

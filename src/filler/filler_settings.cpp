@@ -1,10 +1,10 @@
 #include "filler/filler_settings.h"
 
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/current_state.h"
+#include "core/settings_defaults.h"
 #include "platform/files.h"
-#include "play/current_state.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 
 #include <cstring>
 
@@ -74,11 +74,11 @@ void applyFillerChoices(App& app, const FillerSettings& block) {
   s.typeWmv = block.typeWmv;
   s.typeAsf = block.typeAsf;
   s.newTypesOff = block.newTypesOff;
-  const uint32_t state = play::currentStateIndex(app);
+  const uint32_t state = currentStateIndex(app);
   s.stateMinRating[state] = block.minRating;
   s.statePlayUpTo[state] = block.playUpTo;
-  play::setStateUser(app, state, block.user);
-  play::setStateAltMode(app, state, block.userMode);
+  setStateUser(app, state, block.user);
+  setStateAltMode(app, state, block.userMode);
 }
 
 }  // namespace plinka::filler

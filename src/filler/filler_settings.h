@@ -9,7 +9,7 @@
 // the build uses.
 #pragma once
 
-#include "shell/settings_record.h"
+#include "core/settings_record.h"
 
 #include <array>
 #include <cstdint>

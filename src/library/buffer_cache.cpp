@@ -1,15 +1,15 @@
 #include "library/buffer_cache.h"
 
+#include "app/app.h"
+#include "core/busy_code.h"
 #include "db/filename_index.h"
 #include "db/records.h"
 #include "db/table.h"
+#include "desk/status_texts.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/table_lock.h"
 #include "play/shutdown_timer.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/status_texts.h"
 #include "text/text.h"
 
 #include <algorithm>

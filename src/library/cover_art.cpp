@@ -1,11 +1,11 @@
 #include "library/cover_art.h"
 
+#include "app/app.h"
+#include "core/random_source.h"
+#include "core/run_state.h"
+#include "desk/status_texts.h"
 #include "library/file_access.h"
-#include "play/random_source.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/run_state.h"
-#include "shell/status_texts.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -277,7 +277,7 @@ uint32_t randomPicture(App& app, const std::string& folder, const char* ending, 
       return 0;
     }
     const uint32_t n = static_cast<uint32_t>(names.size());
-    const uint32_t k = play::drawRandom(app, n);
+    const uint32_t k = drawRandom(app, n);
     const size_t index = (k == 0 || k > n) ? 0 : k - 1;
     const std::string candidate = base + names[index];
     if (opensForReading(candidate)) {

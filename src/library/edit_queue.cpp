@@ -1,11 +1,11 @@
 #include "library/edit_queue.h"
 
+#include "app/app.h"
+#include "core/exclusive_access.h"
 #include "db/copies.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "platform/files.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 
 #include <cstring>
 #include <optional>

@@ -2,8 +2,8 @@
 // rules that turn a tag reading into the texts a new song record gets.
 #pragma once
 
+#include "core/settings_record.h"
 #include "library/tag_reader.h"
-#include "shell/settings_record.h"
 
 #include <cstddef>
 #include <string_view>

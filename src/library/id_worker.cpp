@@ -1,15 +1,15 @@
 #include "library/id_worker.h"
 
+#include "app/app.h"
+#include "core/exclusive_access.h"
+#include "core/random_source.h"
 #include "db/capacity.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/buffer_cache.h"
 #include "library/edit_queue.h"
 #include "library/file_checksum.h"
-#include "play/random_source.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <string>
@@ -122,7 +122,7 @@ bool checkRandomRecord(App& app) {
   return checkId(app, [&app](db::TableHandle& table) {
     if (table.slotCount < 2)
       return -1;
-    return static_cast<int32_t>(play::drawRandom(app, table.slotCount - 1));
+    return static_cast<int32_t>(drawRandom(app, table.slotCount - 1));
   });
 }
 
@@ -198,8 +198,8 @@ void runWithFlagHeld(App& app) {
                !quitting(app) && listHolds(app, kIdWorkerKeepsOnList));
     } else {
       // Every record in turn, stopping at a random point.
-      while (verifyNextRecord(app) && play::drawRandom(app, kVerifyStopDraws) != kVerifyStopDraw &&
-             hashStat.load() != 0 && !offline(app) && !quitting(app) && listHolds(app, kIdWorkerKeepsOnList)) {
+      while (verifyNextRecord(app) && drawRandom(app, kVerifyStopDraws) != kVerifyStopDraw && hashStat.load() != 0 &&
+             !offline(app) && !quitting(app) && listHolds(app, kIdWorkerKeepsOnList)) {
       }
     }
   }

@@ -1,18 +1,18 @@
 #include "library/import.h"
 
+#include "app/app.h"
+#include "core/exclusive_access.h"
+#include "core/run_state.h"
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/table.h"
+#include "desk/status_texts.h"
 #include "library/file_checksum.h"
 #include "library/folder_names.h"
 #include "library/lame_scan.h"
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "library/tag_reader.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
-#include "shell/run_state.h"
-#include "shell/status_texts.h"
 #include "text/text.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // Files already in the table are skipped.
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,15 +1,15 @@
 #include "library/maintenance.h"
 
+#include "app/app.h"
+#include "core/exclusive_access.h"
+#include "core/prompt.h"
+#include "core/run_state.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/maintenance_passes.h"
 #include "library/media_types.h"
 #include "platform/files.h"
 #include "platform/folders.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
-#include "shell/prompt.h"
-#include "shell/run_state.h"
 #include "text/text.h"
 
 #include <limits>

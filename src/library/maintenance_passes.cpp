@@ -1,12 +1,12 @@
 #include "library/maintenance_passes.h"
 
+#include "app/app.h"
+#include "core/busy_code.h"
 #include "db/sort.h"
 #include "db/table.h"
 #include "library/import.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
 
 #include <algorithm>
 #include <cerrno>

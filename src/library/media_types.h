@@ -3,8 +3,8 @@
 // lets it through.
 #pragma once
 
-#include "shell/front_end.h"
-#include "shell/settings_record.h"
+#include "core/front_end.h"
+#include "core/settings_record.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,5 +1,6 @@
 #include "library/playlist_file.h"
 
+#include "core/current_state.h"
 #include "db/filename_index.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
@@ -9,7 +10,6 @@
 #include "library/media_types.h"
 #include "library/tag_reader.h"
 #include "platform/files.h"
-#include "play/current_state.h"
 #include "play/song_details.h"
 #include "text/text.h"
 
@@ -36,7 +36,7 @@ void loadLine(App& app, const char* line, const db::FileNameIndex& index) {
     const int32_t slot = index.built() ? index.findPreferExact(table, line) : -1;
     if (slot >= 0) {
       if (db::getStatus(table, static_cast<uint32_t>(slot)) == static_cast<int32_t>(db::kStatusInUse)) {
-        play::loadSongDetails(app, static_cast<uint32_t>(slot), play::currentUser(app));
+        play::loadSongDetails(app, static_cast<uint32_t>(slot), currentUser(app));
         play::putListRow(app, app.list.size(), line, app.details.loaded);
       }
       return;
@@ -55,7 +55,7 @@ void loadLine(App& app, const char* line, const db::FileNameIndex& index) {
 }  // namespace
 
 std::string stateListFileName(const App& app) {
-  const uint64_t stateNumber = uint64_t{play::currentStateIndex(app)} + 1;
+  const uint64_t stateNumber = uint64_t{currentStateIndex(app)} + 1;
   return app.folders.data + "PL" + std::to_string(stateNumber) + ".m3u";
 }
 

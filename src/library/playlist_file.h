@@ -12,8 +12,8 @@
 // over); texts are kept as bytes either way.
 #pragma once
 
+#include "app/app.h"
 #include "play/upcoming_list.h"
-#include "shell/app.h"
 
 #include <cstddef>
 #include <cstdint>

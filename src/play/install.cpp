@@ -1,9 +1,9 @@
 #include "play/install.h"
 
+#include "app/app.h"
 #include "play/list_builder.h"
 #include "play/list_commands.h"
 #include "play/song_details.h"
-#include "shell/app.h"
 
 namespace plinka::play {
 

@@ -1,15 +1,15 @@
 #include "play/list_builder.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
+#include "core/random_source.h"
 #include "db/copies.h"
 #include "db/table.h"
 #include "library/media_types.h"
 #include "library/playlist_file.h"
-#include "play/current_state.h"
-#include "play/random_source.h"
 #include "play/shutdown_timer.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <cstring>

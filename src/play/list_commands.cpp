@@ -2,6 +2,9 @@
 
 #include "db/filename_index.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/window_command_ids.h"
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
@@ -10,11 +13,8 @@
 #include "library/playlist_file.h"
 #include "platform/files.h"
 #include "platform/folders.h"
-#include "play/current_state.h"
 #include "play/player.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/window_command_ids.h"
 #include "text/text.h"
 
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #include "play/play_next.h"
 
-#include "play/current_state.h"
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
+#include "desk/status_texts.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
-#include "shell/status_texts.h"
 
 namespace plinka::play {
 

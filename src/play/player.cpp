@@ -1,17 +1,17 @@
 #include "play/player.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
 #include "db/copies.h"
 #include "db/filename_index.h"
 #include "db/table.h"
+#include "desk/status_texts.h"
 #include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/media_types.h"
-#include "play/current_state.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
-#include "shell/status_texts.h"
 #include "text/text.h"
 
 #include <algorithm>

@@ -1,13 +1,13 @@
 #include "play/quick_links.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
-#include "play/current_state.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <algorithm>

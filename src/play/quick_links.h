@@ -8,7 +8,7 @@
 // of the View choice. The window paints copies of the finished lists.
 #pragma once
 
-#include "shell/quick_link_rows.h"
+#include "desk/quick_link_rows.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "play/shutdown_timer.h"
 
-#include "shell/app.h"
+#include "app/app.h"
 
 namespace plinka::play {
 

@@ -2,15 +2,15 @@
 
 #include "db/filename_index.h"
 
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/exclusive_access.h"
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/edit_queue.h"
 #include "library/media_types.h"
-#include "play/current_state.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 #include "play/song_search.h"
 
+#include "app/app.h"
+#include "core/exclusive_access.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
-#include "shell/app.h"
-#include "shell/exclusive_access.h"
 #include "text/text.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // plinkactl fill, run as the program itself on a data folder of its own.
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "platform/files.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 #include "support/run_plinkactl.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
@@ -65,7 +65,8 @@ TEST_F(FillVerbTest, FillsUpToTheSizeWithNumberedCopiesAndAProgressLineEach) {
   }
   EXPECT_EQ(printed[0].substr(printed[0].rfind('\t')), "\t0MB to go") << "724 KB is 0 whole MB";
   EXPECT_NE(run.err.find("4 songs"), std::string::npos) << run.err;
-  const std::string copied = printed[2].substr(printed[2].find('\t') + 1, printed[2].rfind('\t') - printed[2].find('\t') - 1);
+  const std::string copied =
+      printed[2].substr(printed[2].find('\t') + 1, printed[2].rfind('\t') - printed[2].find('\t') - 1);
   const std::string name = copied.substr(copied.rfind('/') + 5);
   EXPECT_EQ(readFile(copied), readFile(media.file(name)));
   EXPECT_EQ(readFile(data.file(kSettingsFileName)), settings) << "a fill writes no settings";

@@ -3,12 +3,12 @@
 // into it, rates its songs and builds lists from it, each through plinkactl
 // as separate processes. Afterwards the share's table holds every song once
 // and every rating either side stored is there. Five rounds in a row.
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/settings_defaults.h"
 #include "db/filename_index.h"
 #include "db/records.h"
 #include "db/table.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 #include "support/fake_ui.h"
 #include "support/run_plinkactl.h"
 #include "support/temp_dir.h"

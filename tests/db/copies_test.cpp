@@ -4,10 +4,10 @@
 // another the share.
 #include "db/copies.h"
 
+#include "app/app.h"
 #include "db/table.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
-#include "shell/app.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 #include "text/text.h"

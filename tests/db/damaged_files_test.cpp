@@ -4,8 +4,8 @@
 // the file; the kept counts must match the slots afterwards.
 #include "db/search.h"
 #include "db/table.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 

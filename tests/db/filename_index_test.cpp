@@ -5,8 +5,8 @@
 // deleted after the build are found or passed over.
 #include "db/filename_index.h"
 #include "db/search.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 

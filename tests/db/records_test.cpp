@@ -1,8 +1,8 @@
 // Field access, statuses, counts, walks and ratings.
 #include "db/search.h"
 #include "db/table.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 

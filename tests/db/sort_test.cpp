@@ -3,8 +3,8 @@
 #include "db/search.h"
 #include "db/table.h"
 #include "platform/collate.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 #include "text/text.h"
 
 #include <gtest/gtest.h>

@@ -8,8 +8,8 @@
 #include "db/table.h"
 #include "platform/collate.h"
 #include "platform/table_lock.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 

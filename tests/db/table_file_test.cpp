@@ -1,8 +1,8 @@
 // Creating and opening table files, and the capacity rule.
 #include "db/search.h"
 #include "db/table.h"
+#include "support/table_fixture.h"
 #include "support/temp_dir.h"
-#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -18,12 +18,12 @@
 //
 // PLINKA_FAULT_ALL=1 fails every call of every path instead of a spread of
 // them (scripts/faults); the normal run keeps within the suite's time.
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/settings_defaults.h"
 #include "db/records.h"
 #include "db/table.h"
 #include "play/upcoming_list.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 #include "support/song_table.h"
 #include "text/text.h"
 

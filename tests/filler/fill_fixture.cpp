@@ -1,7 +1,7 @@
 #include "filler/fill_fixture.h"
 
+#include "core/settings_defaults.h"
 #include "db/table.h"
-#include "shell/settings_defaults.h"
 #include "support/song_table.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // temporary folder, and an empty folder to fill.
 #pragma once
 
+#include "app/app.h"
 #include "filler/fill_run.h"
-#include "shell/app.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 

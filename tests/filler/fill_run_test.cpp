@@ -1,11 +1,11 @@
 // The fill run: numbering, budgets and titles, how it ends, and which
 // State's choices reach the builder.
+#include "core/current_state.h"
 #include "db/table.h"
 #include "filler/fill_fixture.h"
 #include "filler/fill_run.h"
 #include "filler/filler_settings.h"
 #include "platform/files.h"
-#include "play/current_state.h"
 #include "play/list_builder.h"
 
 #include <condition_variable>
@@ -149,7 +149,7 @@ TEST_F(FillTest, TheFillerChoicesReachTheBuilderThroughTheCurrentState) {
   block.typeMp3 = 1;
   block.newTypesOff = kNewTypeBitFlac;
   filler::applyFillerChoices(*app, block);
-  EXPECT_EQ(play::currentUser(*app), 4u);
+  EXPECT_EQ(currentUser(*app), 4u);
   EXPECT_EQ(+app->settings.stateMinRating[2], 6u);
   EXPECT_EQ(+app->settings.stateMinRating[0], +app->settings.stateMinRating[1]) << "the first State is left alone";
   EXPECT_EQ(+app->settings.newTypesOff, kNewTypeBitFlac);

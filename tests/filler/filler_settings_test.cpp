@@ -1,9 +1,9 @@
 // The filler's settings file, its Reset, and the rules of its window's
 // controls that live in the engine.
+#include "app/settings_file.h"
 #include "filler/fill_fixture.h"
 #include "filler/filler_settings.h"
 #include "platform/files.h"
-#include "shell/settings_file.h"
 #include "text/text.h"
 
 #include <cstring>

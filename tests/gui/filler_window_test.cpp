@@ -1,6 +1,9 @@
 // The Media Filler window, driven through its controls as a user would:
 // the enabling rules, a dropped folder, Reset, Close, Empty Dir and a fill
 // whose progress shows in the title.
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "filler/empty_dir.h"
 #include "filler/filler_settings.h"
@@ -8,9 +11,6 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "platform/files.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
 

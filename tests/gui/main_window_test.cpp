@@ -1,3 +1,9 @@
+#include "app/app.h"
+#include "app/scheduler.h"
+#include "app/settings_file.h"
+#include "core/run_state.h"
+#include "core/window_state.h"
+#include "desk/window_commands.h"
 #include "gui/main_window.h"
 #include "gui/now_playing_view.h"
 #include "gui/qt_test_env.h"
@@ -6,12 +12,6 @@
 #include "platform/picture.h"
 #include "play/list_commands.h"
 #include "play/player.h"
-#include "shell/app.h"
-#include "shell/run_state.h"
-#include "shell/scheduler.h"
-#include "shell/settings_file.h"
-#include "shell/window_commands.h"
-#include "shell/window_state.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>

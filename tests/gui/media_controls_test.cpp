@@ -1,6 +1,6 @@
+#include "app/app.h"
 #include "gui/media_controls.h"
 #include "gui/qt_test_env.h"
-#include "shell/app.h"
 
 #include <QByteArray>
 #include <QDBusArgument>

@@ -1,17 +1,17 @@
 // The Options window, driven through its controls' object names as a user
 // would, over a main window whose engine runs the heartbeat (a change of
 // State needs exclusive access).
+#include "app/app.h"
+#include "app/scheduler.h"
+#include "core/current_state.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
+#include "desk/window_commands.h"
 #include "gui/main_window.h"
 #include "gui/now_playing_view.h"
 #include "gui/options_window.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
-#include "play/current_state.h"
-#include "shell/app.h"
-#include "shell/scheduler.h"
-#include "shell/settings_defaults.h"
-#include "shell/window_commands.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
 
@@ -119,7 +119,7 @@ protected:
   // carried out.
   void chooseState(QDialog& d, int state) {
     child<QComboBox>(d, "id5396")->setCurrentIndex(state);
-    EXPECT_EQ(play::currentStateIndex(*app), static_cast<uint32_t>(state));
+    EXPECT_EQ(currentStateIndex(*app), static_cast<uint32_t>(state));
     ASSERT_TRUE(d.isEnabled());
   }
 
@@ -230,7 +230,7 @@ TEST_F(OptionsWindowTest, AStateChosenInTheWindowStaysChosenAfterCancel) {
     EXPECT_TRUE(processUntil([&] { return window->rowCount() == 2; }));
     click(d, "id2");
   });
-  EXPECT_EQ(play::currentStateIndex(*app), 1u);
+  EXPECT_EQ(currentStateIndex(*app), 1u);
   EXPECT_EQ(listedTitles(), (std::vector<std::string>{"Title /music/b.mp3", "Title /music/c.mp3"}));
   EXPECT_EQ(test::readFile(data.file("PL1.m3u")), "/music/a.mp3\r\n");
   EXPECT_EQ(+app->settings.statePlayUpTo[0], 2u) << "the old State's choice was kept";
@@ -288,7 +288,7 @@ TEST_F(OptionsWindowTest, ResetAndAllStayInEffectAfterCancel) {
   EXPECT_STREQ(app->settings.userName[0], "One");
   EXPECT_EQ(+app->settings.prepareCount, 100u);
   // The reset State's list took the place of the one left, which was saved.
-  EXPECT_EQ(play::currentStateIndex(*app), 0u);
+  EXPECT_EQ(currentStateIndex(*app), 0u);
   EXPECT_EQ(test::readFile(data.file("PL2.m3u")), "/music/b.mp3\r\n/music/c.mp3\r\n");
   EXPECT_TRUE(processUntil([&] { return listedTitles() == std::vector<std::string>{"Title /music/a.mp3"}; }));
 

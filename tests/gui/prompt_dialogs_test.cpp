@@ -1,8 +1,8 @@
+#include "app/app.h"
 #include "gui/prompt_dialogs.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "gui/toolbar_images.h"
-#include "shell/app.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>

@@ -1,6 +1,10 @@
 // The quick-link lists in the main window: built by the engine from a song
 // table, painted in the upper and the lower area, and a click on a painted
 // row asks the player for that row's song.
+#include "app/app.h"
+#include "core/busy_code.h"
+#include "core/run_state.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "gui/main_window.h"
 #include "gui/now_playing_view.h"
@@ -9,10 +13,6 @@
 #include "play/player.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
-#include "shell/app.h"
-#include "shell/busy_code.h"
-#include "shell/run_state.h"
-#include "shell/settings_defaults.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
 

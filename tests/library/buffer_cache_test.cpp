@@ -3,12 +3,12 @@
 // names the songs on the share.
 #include "library/buffer_cache.h"
 
+#include "app/app.h"
+#include "core/settings_defaults.h"
 #include "db/records.h"
 #include "db/search.h"
 #include "db/table.h"
 #include "play/shutdown_timer.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 #include "text/text.h"

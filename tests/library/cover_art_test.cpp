@@ -1,7 +1,7 @@
+#include "app/heartbeat.h"
+#include "core/run_state.h"
 #include "cover_fixture.h"
-#include "shell/heartbeat.h"
-#include "shell/run_state.h"
-#include "shell/status_texts.h"
+#include "desk/status_texts.h"
 
 #include <gtest/gtest.h>
 

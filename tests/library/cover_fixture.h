@@ -2,9 +2,9 @@
 // and the small real pictures of the fixtures folder to place in them.
 #pragma once
 
+#include "app/app.h"
 #include "library/cover_art.h"
 #include "play/song_details.h"
-#include "shell/app.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 

@@ -4,14 +4,14 @@
 // its exclusive access.
 #include "library/edit_queue.h"
 
+#include "app/background_worker.h"
+#include "app/end_of_run.h"
+#include "core/window_command_ids.h"
 #include "db/copies.h"
 #include "db/table.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
-#include "shell/background_worker.h"
-#include "shell/end_of_run.h"
-#include "shell/scheduler_fixture.h"
-#include "shell/window_command_ids.h"
+#include "support/scheduler_fixture.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 

@@ -4,13 +4,13 @@
 // grants the worker its exclusive access.
 #include "library/id_worker.h"
 
+#include "core/busy_code.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "library/edit_queue.h"
 #include "library/file_checksum.h"
 #include "play/song_details.h"
-#include "shell/busy_code.h"
-#include "shell/scheduler_fixture.h"
-#include "shell/settings_defaults.h"
+#include "support/scheduler_fixture.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 

@@ -2,10 +2,10 @@
 // written in code, and a look at the records an import left behind.
 #pragma once
 
+#include "app/app.h"
+#include "core/settings_defaults.h"
 #include "db/table.h"
 #include "library/tag_bytes.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 #include "text/text.h"

@@ -1,5 +1,6 @@
 #include "library/import.h"
 
+#include "core/busy_code.h"
 #include "db/copies.h"
 #include "db/table.h"
 #include "import_fixture.h"
@@ -7,7 +8,6 @@
 #include "library/tag_bytes.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
-#include "shell/busy_code.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

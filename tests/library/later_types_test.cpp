@@ -2,11 +2,11 @@
 // Opus, M4A, AAC, MP4, MKV, WebM), made by ffmpeg with tags: an import takes
 // each with its texts, and the player plays each to its end under the silent
 // output.
+#include "core/busy_code.h"
 #include "library/import.h"
 #include "library/media_types.h"
 #include "platform/gst_playback.h"
 #include "platform/playback.h"
-#include "shell/busy_code.h"
 
 #include "import_fixture.h"
 

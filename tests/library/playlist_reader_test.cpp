@@ -1,9 +1,9 @@
+#include "core/current_state.h"
 #include "db/search.h"
 #include "db/table.h"
 #include "import_fixture.h"
 #include "library/import.h"
 #include "library/playlist_file.h"
-#include "play/current_state.h"
 #include "play/song_details.h"
 
 #include <gmock/gmock.h>
@@ -167,7 +167,7 @@ struct LoadedTable : ImportFixture {
     db::closeTable(t);
     app->run.busyCode.store(0);
     app->settings.currentState = 3;
-    play::setStateUser(*app, 3, 2);
+    setStateUser(*app, 3, 2);
     openTable(false);
     EXPECT_GT(app->songTable.slotCount, 10u);
   }

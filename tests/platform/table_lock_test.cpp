@@ -69,10 +69,12 @@ public:
     EXPECT_EQ(readByte(fromChild_), 'h') << "the child took its holds";
   }
   ~Holder() {
+    // The reading end stays open until the child has ended: a release not
+    // waited for may still be saying 'r'.
     close(toChild_);
-    close(fromChild_);
     int status = 0;
     waitpid(pid_, &status, 0);
+    close(fromChild_);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   // Lets go of the child's last hold, without waiting for it to say so.

@@ -2,7 +2,7 @@
 // each rating comes up, and the rules that hold for every choice.
 
 #include "play/list_builder.h"
-#include "play/play_fixture.h"
+#include "support/play_fixture.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,13 +2,13 @@
 // credit a song gathers before it can be chosen, the quality balance, the
 // append step and the pass's ways of ending.
 
+#include "core/current_state.h"
+#include "core/settings_defaults.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
-#include "play/current_state.h"
 #include "play/list_builder.h"
-#include "play/play_fixture.h"
 #include "play/song_details.h"
-#include "shell/settings_defaults.h"
+#include "support/play_fixture.h"
 #include "support/temp_dir.h"
 
 #include <chrono>
@@ -332,9 +332,9 @@ TEST_F(ListBuilderTest, AltModePatternTakesTurnsAfterTheFirstSong) {
   for (Song& s : songs)
     s.perUserScores = true;  // user u's Score is 16 + u
   makeTable(songs);
-  play::setStateAltMode(*app, 0, 3);
+  setStateAltMode(*app, 0, 3);
   std::strcpy(app->settings.altModePattern[2], "102");
-  play::setStateUser(*app, 0, 4);
+  setStateUser(*app, 0, 4);
 
   std::vector<uint32_t> users;
   for (uint32_t k = 1; k <= 7; ++k) {
@@ -359,8 +359,8 @@ TEST_F(ListBuilderTest, AdvancePatternCharacters) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
     app->builder.patternPos = 0;
-    play::setStateAltMode(*app, 0, 1);
-    play::setStateUser(*app, 0, 5);
+    setStateAltMode(*app, 0, 1);
+    setStateUser(*app, 0, 5);
     std::memset(app->settings.altModePattern[0], 0, kNameSize);
     std::strcpy(app->settings.altModePattern[0], c.pattern);
     play::advancePattern(*app);

@@ -1,12 +1,12 @@
 // The list commands, run the way the heartbeat runs them: posted into the
 // command slot and carried out by a list command processor.
 
-#include "play/current_state.h"
+#include "core/current_state.h"
+#include "core/window_command_ids.h"
 #include "play/install.h"
 #include "play/list_commands.h"
-#include "play/play_fixture.h"
 #include "play/song_details.h"
-#include "shell/window_command_ids.h"
+#include "support/play_fixture.h"
 
 #include <cstring>
 
@@ -193,7 +193,7 @@ TEST_F(ListCommandsTest, RatingWritesTheScoreOfTheKeypadsRating) {
     SCOPED_TRACE(c.name);
     freshApp();
     prepare();
-    play::setStateUser(*app, 0, 2);
+    setStateUser(*app, 0, 2);
     app->details.currentSongRecord = 3;
     app->copies.localCopyRefreshCounter.store(0);
     ui.repaints.clear();

@@ -1,8 +1,8 @@
 // The player thread against a fake playback whose position the test moves:
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
-#include "play/player_fixture.h"
-#include "shell/window_command_ids.h"
+#include "core/window_command_ids.h"
+#include "support/player_fixture.h"
 
 #include <gtest/gtest.h>
 

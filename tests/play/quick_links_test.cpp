@@ -1,10 +1,10 @@
 #include "play/quick_links.h"
 
+#include "app/scheduler.h"
+#include "core/run_state.h"
 #include "db/copies.h"
-#include "play/player_fixture.h"
-#include "shell/run_state.h"
-#include "shell/scheduler.h"
-#include "shell/window_commands.h"
+#include "desk/window_commands.h"
+#include "support/player_fixture.h"
 #include "text/text.h"
 
 #include <chrono>

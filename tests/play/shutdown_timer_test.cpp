@@ -1,8 +1,8 @@
 // Shutdown after a build: when the prompt starts, what each answer does, and
 // the system power-off request (run against a stand-in program only).
 
+#include "app/app.h"
 #include "play/shutdown_timer.h"
-#include "shell/app.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 

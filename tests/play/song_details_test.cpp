@@ -1,13 +1,13 @@
 // Song details: finding a song by its FileName, list rows, the details
 // loader in its two modes, and Auto Rate.
 
+#include "core/busy_code.h"
+#include "core/current_state.h"
 #include "library/edit_queue.h"
-#include "play/current_state.h"
 #include "play/install.h"
-#include "play/play_fixture.h"
 #include "play/song_details.h"
-#include "shell/scheduler_fixture.h"
-#include "shell/busy_code.h"
+#include "support/play_fixture.h"
+#include "support/scheduler_fixture.h"
 
 #include <cstring>
 #include <optional>
@@ -69,8 +69,8 @@ TEST_F(SongDetailsTest, AutoRateQueuesTheEditForTheStatesUser) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     freshApp();
-    play::setStateUser(*app, 0, 3);
-    play::setStateAltMode(*app, 0, c.altMode);
+    setStateUser(*app, 0, 3);
+    setStateAltMode(*app, 0, c.altMode);
     app->details.currentSongRecord = c.record;
     app->details.currentSongScore = c.score;
     app->details.current.id = 4242;

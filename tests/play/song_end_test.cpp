@@ -2,8 +2,8 @@
 // follows a length learnt late, a replay after the end, the details of a
 // song the database does not know, Auto Rate around the end and Play Now,
 // and the current song read by another thread while songs start.
-#include "play/player_fixture.h"
-#include "shell/busy_code.h"
+#include "core/busy_code.h"
+#include "support/player_fixture.h"
 
 #include <gtest/gtest.h>
 

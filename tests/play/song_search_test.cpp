@@ -1,11 +1,11 @@
 #include "play/play_next.h"
 #include "play/song_search.h"
 
+#include "app/scheduler.h"
+#include "core/busy_code.h"
 #include "db/copies.h"
 #include "db/table.h"
-#include "play/play_fixture.h"
-#include "shell/busy_code.h"
-#include "shell/scheduler.h"
+#include "support/play_fixture.h"
 #include "support/song_table.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // from a script (first button when the script has run out).
 #pragma once
 
-#include "shell/front_end.h"
+#include "core/front_end.h"
 
 #include <deque>
 #include <functional>

@@ -9,12 +9,12 @@
 //   fault_driver cache DATA SHARE     buffers the songs of SHARE into DATA/cache/
 //
 // Exit status: 0 done, 1 the path reported a failure, 2 bad arguments.
+#include "app/app.h"
+#include "app/settings_file.h"
+#include "core/settings_defaults.h"
 #include "library/buffer_cache.h"
 #include "library/playlist_file.h"
 #include "play/upcoming_list.h"
-#include "shell/app.h"
-#include "shell/settings_defaults.h"
-#include "shell/settings_file.h"
 #include "support/fake_ui.h"
 
 #include <algorithm>

@@ -1,0 +1,171 @@
+#include "app/scheduler.h"
+
+#include "app/app.h"
+#include "app/background_worker.h"
+#include "app/end_of_run.h"
+#include "app/heartbeat.h"
+#include "play/player.h"
+
+#include <system_error>
+#include <vector>
+
+namespace plinka {
+
+JobThreads::~JobThreads() {
+  close();
+  waitAll();
+}
+
+bool JobThreads::start(std::function<void()> body) {
+  std::vector<std::thread> finished;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+      if (it->done->load()) {
+        finished.push_back(std::move(it->thread));
+        it = jobs_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& thread : finished) {
+    thread.join();
+  }
+  std::lock_guard lock(mutex_);
+  if (closed_) {
+    return false;
+  }
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  try {
+    std::thread thread([body = std::move(body), done] {
+      body();
+      done->store(true);
+    });
+    jobs_.push_back({std::move(thread), done});
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void JobThreads::waitAll() {
+  for (;;) {
+    std::list<Job> running;
+    {
+      std::lock_guard lock(mutex_);
+      if (jobs_.empty()) {
+        return;
+      }
+      running.swap(jobs_);
+    }
+    for (auto& job : running) {
+      job.thread.join();
+    }
+  }
+}
+
+void JobThreads::close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+}
+
+void heartbeatLoop(App& app) {
+  RunState& run = app.run;
+  WakeSignal& wake = run.wake;
+  refreshStatus(app);
+  // The generation at the last start of a processor between ticks: the next
+  // one waits for a change since (a processor just started has not taken its
+  // lock yet).
+  uint64_t startedAt = wake.generation() - 1;
+  for (;;) {
+    // Whole ticks keep their interval (the watchdog counts them); in between,
+    // a request that can be dealt with is started at once.
+    const WakeSignal::Deadline tickAt = deadlineIn(app, heartbeatInterval(app));
+    bool leaving = false;
+    for (;;) {
+      const uint64_t seen = wake.generation();
+      if (run.appEnding.load() != 0) {
+        return;
+      }
+      const uint32_t slot = run.commandSlot.load();
+      if (slot == kLeavingCode || slot == kEndedCode) {
+        leaving = true;
+        break;
+      }
+      if (seen != startedAt && startProcessorIfDue(app)) {
+        startedAt = seen;
+        continue;
+      }
+      if (!wake.waitChange(seen, tickAt)) {
+        break;
+      }
+    }
+    if (run.appEnding.load() != 0) {
+      return;
+    }
+    if (!leaving) {
+      heartbeatTick(app);
+    }
+    // Ended (666) counts as well as leaving: a close while leaving sets it
+    // before the loop has seen 665.
+    const uint32_t slot = run.commandSlot.load();
+    if (slot == kLeavingCode || slot == kEndedCode) {
+      break;
+    }
+  }
+  finishRun(app);
+}
+
+void workerLoop(App& app) {
+  RunState& run = app.run;
+  for (;;) {
+    const uint32_t slot = run.commandSlot.load();
+    if (slot == kLeavingCode || slot == kEndedCode || run.appEnding.load() != 0) {
+      break;
+    }
+    workerPass(app);
+  }
+  run.workPosition.store(kWorkEnded);
+}
+
+void startHeartbeat(App& app) {
+  if (!app.scheduler.heartbeat.joinable()) {
+    app.scheduler.heartbeat = std::thread([&app] { heartbeatLoop(app); });
+  }
+}
+
+void startWorker(App& app) {
+  if (!app.scheduler.worker.joinable()) {
+    app.scheduler.worker = std::thread([&app] { workerLoop(app); });
+  }
+}
+
+void startPlayer(App& app) {
+  if (!app.scheduler.player.joinable()) {
+    app.scheduler.player = std::thread([&app] { play::playerLoop(app); });
+  }
+}
+
+void startScheduler(App& app) {
+  startHeartbeat(app);
+  startWorker(app);
+}
+
+void stopScheduler(App& app) {
+  app.run.appEnding.store(1);
+  app.run.wake.notify();
+  app.scheduler.jobThreads.close();
+  if (app.scheduler.heartbeat.joinable()) {
+    app.scheduler.heartbeat.join();
+  }
+  if (app.scheduler.worker.joinable()) {
+    app.scheduler.worker.join();
+  }
+  if (app.scheduler.player.joinable()) {
+    app.scheduler.player.join();
+  }
+  app.scheduler.jobThreads.waitAll();
+}
+
+}  // namespace plinka

@@ -1,0 +1,141 @@
+#include "desk/status_texts.h"
+
+#include "app/app.h"
+#include "core/current_state.h"
+#include "core/random_source.h"
+#include "text/text.h"
+
+#include <cstring>
+
+namespace plinka {
+
+namespace {
+
+constexpr uint32_t kPartlyBufferedDrawSides = 6;
+constexpr uint32_t kPartlyBufferedSettles = 3;
+
+std::string number(uint32_t n) { return std::to_string(n); }
+
+// A name slot of the settings record, read up to its terminating zero but
+// never past the slot.
+
+std::string activityText(App& app) {
+  RunState& run = app.run;
+  JobFlags& jobs = app.jobs;
+  const bool diagnostics = run.diagnostics.load() != 0;
+  std::string text;
+  if (run.commandSlot.load() == kQuitCode) {
+    text = "Plinka Quiting";
+  } else if (jobs.buildBusy.load() == 1) {
+    text = "Plinka Building";
+    if (diagnostics) {
+      text += ", " + number(jobs.buildRetries.load());
+    }
+  } else if (run.playerRunning.load() != 0) {
+    text = "Plinka Playing";
+  } else if (jobs.tooFewSongs.load() != 0) {
+    // The list builder cannot choose from so few songs: saying "Ready" would
+    // leave the user waiting for a list that never comes.
+    text = kTooFewSongsText;
+  } else {
+    text = "Plinka Ready";
+  }
+  uint32_t unbuffered = kUnbuffered;
+  if (jobs.bufferStage.compare_exchange_strong(unbuffered, kBuffered)) {
+    text += " (Un-Buffered)";
+  }
+  if (diagnostics) {
+    const uint32_t tick = run.diagnosticsTick.load();
+    text += tick < 25 ? " /" : tick < 50 ? " -" : tick < 75 ? " \\" : " |";
+  }
+  if (app.status.messagePending.exchange(0) != 0) {
+    std::lock_guard lock(app.status.messageMutex);
+    text += ", " + app.status.message;
+  }
+  return text;
+}
+
+std::string listText(App& app) {
+  std::string text = number(static_cast<uint32_t>(app.run.listCount.load())) + " songs prepared";
+  if (app.settings.bufferMode == 0) {
+    return text;
+  }
+  const uint32_t stage = app.jobs.bufferStage.load();
+  if (stage == kBuffering) {
+    text += " (Buffering)";
+  } else if (stage == kPartlyBuffered) {
+    text += " (Partially Buffered)";
+    if (drawRandom(app, kPartlyBufferedDrawSides) == kPartlyBufferedSettles) {
+      uint32_t expected = kPartlyBuffered;
+      app.jobs.bufferStage.compare_exchange_strong(expected, kBuffered);
+    }
+  } else if (stage == kBufferError) {
+    text += " Buffer Error";
+  } else {
+    text += " (Buffered)";
+  }
+  return text;
+}
+
+std::string databaseText(App& app) {
+  const uint32_t build = app.run.buildState.load();
+  if (build >= kOfflineFirst && build <= kOfflineLocked) {
+    return "DB Offline";
+  }
+  std::string text = number(app.jobs.songsInUse.load()) + " entries";
+  if (app.jobs.idWorkerRunning.load() != 0) {
+    text += " (Hashing)";
+  }
+  if (app.jobs.cacheWriterRunning.load() != 0) {
+    text += " (Clearing Cache)";
+  }
+  return text;
+}
+
+std::string listenerText(App& app) {
+  const SettingsRecord& settings = app.settings;
+  const uint32_t state = currentStateIndex(app);
+  std::string text = "User ";
+  {
+    const uint32_t user = app.shared.stateUser[state].load();
+    if (user < static_cast<uint32_t>(kUserCount)) {
+      text += text::fixedText(settings.userName[user]);
+    }
+    const uint32_t altMode = app.shared.stateAltMode[state].load();
+    if (altMode != 0 && altMode < sizeof(settings.altModeName) / sizeof(settings.altModeName[0])) {
+      text += ", " + text::fixedText(settings.altModeName[altMode]) + " Mode";
+    }
+  }
+  if (app.run.diagnostics.load() != 0) {
+    text += ", " + number(app.jobs.cacheWriterStep.load()) + ", " + number(app.jobs.optionsSaveStep.load());
+  }
+  return text;
+}
+
+}  // namespace
+
+void setOneShotMessage(App& app, const std::string& text) {
+  {
+    std::lock_guard lock(app.status.messageMutex);
+    app.status.message = text.substr(0, kOneShotMessageMax);
+  }
+  app.status.messagePending.store(1);
+}
+
+StatusTexts composeStatus(App& app) {
+  StatusTexts texts;
+  texts.part[0] = activityText(app);
+  texts.part[1] = listText(app);
+  texts.part[2] = databaseText(app);
+  texts.part[3] = listenerText(app);
+  return texts;
+}
+
+void refreshStatus(App& app) {
+  const StatusTexts texts = composeStatus(app);
+  if (app.ui) {
+    app.ui->showStatus(texts);
+  }
+}
+
+}  // namespace plinka

@@ -170,7 +170,7 @@ int main() {
   }
 
   // The same with the threads of a running player.
-  app->hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
+  app->hooks.startQuickLinkBuilder = [a = app.get()] { play::startQuickLinkBuilder(*a); };
   app->run.playerRunning.store(1);
   startHeartbeat(*app);
   std::vector<double> changes[std::size(kinds)];

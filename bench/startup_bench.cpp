@@ -8,6 +8,7 @@
 #include "db/song_table_open.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
+#include "play/list_file.h"
 
 #include "table_support.h"
 
@@ -52,7 +53,7 @@ std::unique_ptr<App> makePlayer(const char* name, uint32_t songs) {
   std::string text;
   for (uint32_t k = 0; k < listed; ++k)
     library::appendPlaylistLine(text, songPath(k * (songs / listed)));
-  if (!platform::replaceFile(library::stateListFileName(*app), text.data(), text.size()))
+  if (!platform::replaceFile(play::stateListFileName(*app), text.data(), text.size()))
     return nullptr;
   return app;
 }
@@ -65,8 +66,8 @@ double startSeconds(const App& like) {
   loadSettings(app);
   {
     const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
-    const std::string listFile = library::stateListFileName(app);
-    library::readPlaylist(app, listFile.c_str(), library::kPlaylistLoad);
+    const std::string listFile = play::stateListFileName(app);
+    play::loadPlaylist(app, listFile.c_str());
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   if (app.list.size() != 100 && app.list.size() != 20)

@@ -11,6 +11,7 @@
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/playlist_file.h"
+#include "play/list_file.h"
 #include "scratch_folder.h"
 #include "text/text.h"
 
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   text::copy(app.settings.databasePath, table.c_str());
   db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
   fuzz::require(open && app.songTable.slotCount > 10);
-  library::readPlaylist(app, path.c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(app, path.c_str());
   fuzz::require(app.list.size() <= expected.accepted.size());
   app.list.clear();
   return 0;

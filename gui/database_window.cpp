@@ -151,10 +151,10 @@ void DatabaseWindow::runFunction() {
   startJob(library::maintenanceWorker);
 }
 
-void DatabaseWindow::startJob(void (*work)(App&)) {
+void DatabaseWindow::startJob(void (*work)(LibraryContext&)) {
   App* app = &app_;
   std::shared_ptr<JobWatch> watch = watch_;
-  const bool started = app_.scheduler.jobThreads.start([app, work, watch] {
+  const bool started = app_.jobThreads.start([app, work, watch] {
     work(*app);
     std::lock_guard lock(watch->mutex);
     // Only a wake-up goes through Qt's queue.
@@ -189,12 +189,12 @@ void DatabaseWindow::applyDefaultButton() {
 // it runs on a job thread, and the file dialog comes back to this thread.
 void DatabaseWindow::changeDatabase() {
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app] { db::changeDatabase(*app); });
+  app_.jobThreads.start([app] { db::changeDatabase(*app); });
 }
 
 void DatabaseWindow::newDatabase() {
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app] { db::newDatabase(*app); });
+  app_.jobThreads.start([app] { db::newDatabase(*app); });
 }
 
 void DatabaseWindow::openInternals() {

@@ -21,7 +21,8 @@ class DatabaseDialog;
 
 namespace plinka {
 struct App;
-}
+struct LibraryContext;
+}  // namespace plinka
 
 namespace plinka::gui {
 
@@ -82,7 +83,7 @@ private:
 
   void resetProgress();
   // Runs `work` on a job thread, counted as running until it returns.
-  void startJob(void (*work)(App&));
+  void startJob(void (*work)(LibraryContext&));
   // A job of this window has ended (posted by its thread, by name).
   Q_INVOKABLE void jobEnded();
   // While a job runs no button is the default, so Enter cannot close the

@@ -1,6 +1,7 @@
 #include "gui/filler_window.h"
 
 #include "app/app.h"
+#include "app/settings_file.h"
 #include "filler/empty_dir.h"
 #include "filler/filler_settings.h"
 #include "gui/gui_hand_off.h"
@@ -188,7 +189,7 @@ void FillerWindow::reset() {
     return;
   if (!confirmed(filler::kResetQuestion, filler::kResetYes, filler::kResetNo))
     return;
-  filler::resetFillerSettings(app_);
+  resetFillerSettings(app_);
   showBlock();
 }
 

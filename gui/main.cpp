@@ -15,12 +15,12 @@
 #include "gui/session_end.h"
 #include "gui/toolbar_images.h"
 #include "library/buffer_cache.h"
-#include "library/playlist_file.h"
 #include "platform/instance_lock.h"
 #include "platform/playback.h"
 #include "platform/power.h"
 #include "platform/table_lock.h"
 #include "play/list_commands.h"
+#include "play/list_file.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
   app->power = &power;
-  library::loadStateList(*app);
+  play::loadStateList(*app);
   library::startCache(*app);
 
   int result = 0;
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
       // Posted from a job thread: the slot may be busy for a while, and the
       // GUI thread does not wait for it.
       App* running = app.get();
-      app->scheduler.jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, kImportPatience); });
+      app->jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, kImportPatience); });
     }
     window.raise();
     window.activateWindow();

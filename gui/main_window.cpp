@@ -7,6 +7,7 @@
 #include "core/run_state.h"
 #include "desk/keyboard.h"
 #include "desk/popup_menu.h"
+#include "desk/quit_requests.h"
 #include "desk/status_texts.h"
 #include "desk/toolbar_buttons.h"
 #include "desk/window_commands.h"
@@ -543,7 +544,7 @@ void MainWindow::setCurrentRow(int row) { list_->setCurrentIndex(model_->index(r
 void MainWindow::postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience) {
   // From a job thread: the GUI thread does not wait for the command slot.
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
+  app_.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
 }
 
 void MainWindow::leaveFullScreen() {

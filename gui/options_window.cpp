@@ -204,7 +204,7 @@ void OptionsWindow::switchAndWait(uint32_t state) {
   App* app = &app_;
   switching_ = true;
   setEnabled(false);
-  const bool started = app_.scheduler.jobThreads.start([app, state, waiter, handOff] {
+  const bool started = app_.jobThreads.start([app, state, waiter, handOff] {
     switchState(*app, state);
     awaitStateSwitches(*app);
     handOff->post([waiter, handOff] {

@@ -225,7 +225,7 @@ void SearchWindow::playNext(int row, bool startPlaying) {
     return;
   // Play next waits for exclusive use: on a job thread.
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app, file, startPlaying] {
+  app_.jobThreads.start([app, file, startPlaying] {
     if (play::playNext(*app, file) && startPlaying)
       app->run.playerRequest.store(play::kPlayerStart);
   });

@@ -159,7 +159,7 @@ void SongDetailsWindow::tick() {
   attempt->receiver = this;
   attempt_ = attempt;
   App* app = &app_;
-  const bool started = app_.scheduler.jobThreads.start([app, attempt, request] {
+  const bool started = app_.jobThreads.start([app, attempt, request] {
     std::optional<DetailsOutcome> outcome = tryDetailsAction(*app, request);
     std::lock_guard lock(attempt->mutex);
     attempt->outcome = std::move(outcome);
@@ -365,7 +365,7 @@ void SongDetailsWindow::playFileNext(bool startPlaying) {
     form_->notice->clear();
   const std::string path = fromQ(form_->fileName->text());
   App* app = &app_;
-  app_.scheduler.jobThreads.start([app, path, startPlaying] {
+  app_.jobThreads.start([app, path, startPlaying] {
     if (play::playNext(*app, path) && startPlaying)
       app->run.playerRequest.store(play::kPlayerStart);
   });

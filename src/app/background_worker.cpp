@@ -14,12 +14,6 @@ constexpr int32_t kShortListBelow = 10;
 constexpr int32_t kHashingListAbove = 20;
 constexpr uint32_t kHashingBuildBelow = 11;
 
-void callHook(const std::function<void(App&)>& hook, App& app) {
-  if (hook) {
-    hook(app);
-  }
-}
-
 }  // namespace
 
 void workerPass(App& app) {
@@ -36,23 +30,23 @@ void workerPass(App& app) {
   if (build >= 1 && build <= kBuildWanted) {
     if (build == kBuildWanted || build == 1) {
       run.workPosition.store(kWorkBuilding);
-      callHook(app.hooks.buildList, app);
+      callHook(app.hooks.buildList);
     }
   } else if (rebufferValue < kRebufferBelow && jobs.bufferStage.load() == kBuffered &&
              listCount > static_cast<int32_t>(kBufferingListAbove)) {
     run.workPosition.store(kWorkBuffering);
-    callHook(app.hooks.bufferingRun, app);
+    callHook(app.hooks.bufferingRun);
   } else if (editsWaiting > kEditsToWriteAbove && editsWaiting != 0xFFFFFFFFu && jobs.cacheWriterRunning.load() == 0 &&
              build < kOfflineFirst) {
     run.workPosition.store(kWorkWritingEdits);
-    callHook(app.hooks.cacheWriter, app);
+    callHook(app.hooks.cacheWriter);
   } else if (listCount < kShortListBelow && (build == kBuildIdle || build > kOfflineFirst)) {
     // Also ends offline mode, even a locked one.
     run.buildState.store(kBuildWanted);
   } else if (app.shared.hashStat.load() == 0 && listCount > kHashingListAbove && build < kHashingBuildBelow &&
              jobs.idWorkerRunning.load() == 0) {
     run.workPosition.store(kWorkIdWorker);
-    callHook(app.hooks.startIdWorker, app);
+    callHook(app.hooks.startIdWorker);
   } else {
     run.workPosition.store(kWorkIdle);
     // Idle, but a list wanted (the player or a command asks for one, or the

@@ -1,28 +1,11 @@
-// The end of the run: closing the main window asks to quit, the heartbeat
-// hands over once no job is busy, and the run ends with command 2031 to the
-// main window, which destroys it.
+// The end of the run: once a quit has been asked for (see
+// desk/quit_requests.h) and no job is busy, the heartbeat hands over and the
+// run ends with command 2031 to the main window, which destroys it.
 #pragma once
 
 namespace plinka {
 
 struct App;
-
-// A request to close the main window (caption button, system menu). The
-// window is never destroyed here: the first close asks to quit, a second one
-// while the quit is pending asks long jobs to stop, one while leaving ends
-// the run, and one after the end posts command 2031 again.
-void requestClose(App& app);
-
-// "Exit" from the tray menu: while a quit waits for a busy job, frees the
-// busy code (and asks long jobs to stop) so that the quit goes ahead; while
-// leaving, ends the run; otherwise asks to quit. Refreshes the status texts.
-void requestExit(App& app);
-
-// Puts the quit code into the command slot for a window command without
-// keeping the calling (GUI) thread: the slot lock is tried for a moment, and
-// when another thread holds it meanwhile the post is finished on a job
-// thread. Does nothing once the run is ending.
-void postQuit(App& app);
 
 // Called by the heartbeat after its loop: writes the cached edits when any
 // wait, then sets the slot to ended and posts command 2031.

@@ -11,4 +11,9 @@ struct App;
 
 void installEngineJobs(App& app);
 
+// The song-choosing part alone: the list build the background worker runs,
+// the details loader the heartbeat starts, and the list commands the
+// command processor runs.
+void installSongChoosing(App& app);
+
 }  // namespace plinka

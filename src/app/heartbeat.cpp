@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "core/busy_code.h"
+#include "desk/status_texts.h"
 
 #include <string>
 #include <thread>
@@ -89,12 +90,6 @@ void countDown(std::atomic<int32_t>& window) {
   }
 }
 
-void callHook(const std::function<void(App&)>& hook, App& app) {
-  if (hook) {
-    hook(app);
-  }
-}
-
 // While the player runs and nothing is busy: at most one of the cover
 // loader, the quick-link builder and the details loader, in that order.
 void startPlayerJob(App& app) {
@@ -102,14 +97,14 @@ void startPlayerJob(App& app) {
   if (jobs.coverReady.load() == 0 && jobs.coverLoading.load() == 0 &&
       pictureSetting(app, PictureSetting::CoverArt) != 0 && jobs.currentMediaType.load() < kFirstVideoType &&
       jobs.coverFailures.load() != 2) {
-    callHook(app.hooks.startCoverLoader, app);
+    callHook(app.hooks.startCoverLoader);
   } else if (jobs.quickLinksReady.load() == 0 &&
              (pictureSetting(app, PictureSetting::CoverChoice) > 9 ||
               pictureSetting(app, PictureSetting::QuickLinkChoice) > 9) &&
              jobs.quickLinkBusy.load() == 0) {
-    callHook(app.hooks.startQuickLinkBuilder, app);
+    callHook(app.hooks.startQuickLinkBuilder);
   } else if (jobs.nextDetailsReady.load() == 0 && jobs.detailsLoaderBusy.load() == 0 && app.run.listCount.load() > 3) {
-    callHook(app.hooks.startDetailsLoader, app);
+    callHook(app.hooks.startDetailsLoader);
   }
 }
 
@@ -134,7 +129,7 @@ bool startProcessorIfDue(App& app) {
   if (isClosingCode(slot)) {
     return false;
   }
-  return app.scheduler.jobThreads.start([&app] { runProcessor(app); });
+  return app.jobThreads.start([&app] { runProcessor(app); });
 }
 
 void heartbeatTick(App& app) {

@@ -4,71 +4,13 @@
 #include "app/background_worker.h"
 #include "app/end_of_run.h"
 #include "app/heartbeat.h"
+#include "desk/status_texts.h"
 #include "play/player.h"
 
 #include <system_error>
 #include <vector>
 
 namespace plinka {
-
-JobThreads::~JobThreads() {
-  close();
-  waitAll();
-}
-
-bool JobThreads::start(std::function<void()> body) {
-  std::vector<std::thread> finished;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto it = jobs_.begin(); it != jobs_.end();) {
-      if (it->done->load()) {
-        finished.push_back(std::move(it->thread));
-        it = jobs_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (auto& thread : finished) {
-    thread.join();
-  }
-  std::lock_guard lock(mutex_);
-  if (closed_) {
-    return false;
-  }
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  try {
-    std::thread thread([body = std::move(body), done] {
-      body();
-      done->store(true);
-    });
-    jobs_.push_back({std::move(thread), done});
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
-}
-
-void JobThreads::waitAll() {
-  for (;;) {
-    std::list<Job> running;
-    {
-      std::lock_guard lock(mutex_);
-      if (jobs_.empty()) {
-        return;
-      }
-      running.swap(jobs_);
-    }
-    for (auto& job : running) {
-      job.thread.join();
-    }
-  }
-}
-
-void JobThreads::close() {
-  std::lock_guard lock(mutex_);
-  closed_ = true;
-}
 
 void heartbeatLoop(App& app) {
   RunState& run = app.run;
@@ -155,7 +97,7 @@ void startScheduler(App& app) {
 void stopScheduler(App& app) {
   app.run.appEnding.store(1);
   app.run.wake.notify();
-  app.scheduler.jobThreads.close();
+  app.jobThreads.close();
   if (app.scheduler.heartbeat.joinable()) {
     app.scheduler.heartbeat.join();
   }
@@ -165,7 +107,7 @@ void stopScheduler(App& app) {
   if (app.scheduler.player.joinable()) {
     app.scheduler.player.join();
   }
-  app.scheduler.jobThreads.waitAll();
+  app.jobThreads.waitAll();
 }
 
 }  // namespace plinka

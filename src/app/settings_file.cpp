@@ -1,11 +1,15 @@
 #include "app/settings_file.h"
+#include "app/app.h"
+
+#include "filler/filler_settings.h"
+#include "library/edit_queue.h"
 
 #include "core/random_source.h"
 #include "core/settings_defaults.h"
 #include "db/copies.h"
 #include "db/table.h"
-#include "library/playlist_file.h"
 #include "platform/files.h"
+#include "play/list_file.h"
 #include "text/text.h"
 
 #include <cstddef>
@@ -14,6 +18,24 @@
 #include <filesystem>
 
 namespace plinka {
+
+SettingsRecord settingsImage(App& app) {
+  SharedSettings& shared = app.shared;
+  SettingsRecord image;
+  {
+    const std::lock_guard<std::mutex> hold(shared.imageLock);
+    image = app.settings;
+  }
+  for (int i = 0; i < kStateCount; ++i) {
+    image.stateUser[i] = shared.stateUser[i].load();
+    image.stateAltMode[i] = shared.stateAltMode[i].load();
+  }
+  image.hashStat = shared.hashStat.load();
+  image.fillerSettings.rebufferValue = shared.rebufferValue.load();
+  image.randomState = app.random.state.load();
+  image.localBufferCount = library::editsWaiting(app);
+  return image;
+}
 
 namespace {
 
@@ -311,7 +333,19 @@ bool saveSettings(App& app) {
     return false;
   if (app.listFileKept.load() != 0)
     return true;
-  return library::saveStateList(app);
+  return play::saveStateList(app);
+}
+
+void resetFillerSettings(App& app) {
+  // The front end is set aside while the file is read again: a missing file
+  // would show the Welcome window once more, and the start-up has already
+  // told the user what the file's state is.
+  FrontEnd* const ui = app.ui;
+  app.ui = nullptr;
+  loadSettings(app);
+  app.ui = ui;
+  fillerBlockReset(app.settings.fillerSettings, app.settings);
+  filler::makeFillerBlockSafe(app.settings.fillerSettings);
 }
 
 }  // namespace plinka

@@ -4,7 +4,7 @@
 // Welcome window on a first run; saving also keeps the State's list file.
 #pragma once
 
-#include "app/app.h"
+#include "core/settings_record.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +12,9 @@
 
 namespace plinka {
 
+struct App;
+
 constexpr const char* kSettingsFileName = "dPlinka.dat";
-constexpr const char kSettingsMagic[] = "PLIN1401";  // stored without its terminator
 constexpr size_t kSettingsMagicSize = 8;
 constexpr size_t kSettingsFileSize = kSettingsMagicSize + sizeof(SettingsRecord);
 
@@ -47,5 +48,14 @@ LoadOutcome loadSettings(App& app);
 // False when the settings file or the list file could not be written; when
 // the settings file fails, the list file is left alone.
 bool saveSettings(App& app);
+
+// The settings file's record: app.settings with the twins' current values
+// (and the edit queue's count as localBufferCount), copied under imageLock.
+SettingsRecord settingsImage(App& app);
+
+// "Reset": the main settings file is loaded again (which brings back the
+// block stored there, fill directory included) and the block gets its
+// defaults. Asks nothing: the start-up's questions were asked at the start.
+void resetFillerSettings(App& app);
 
 }  // namespace plinka

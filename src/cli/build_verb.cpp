@@ -6,8 +6,8 @@
 #include "core/busy_code.h"
 #include "db/copies.h"
 #include "db/table.h"
-#include "library/playlist_file.h"
 #include "play/list_builder.h"
+#include "play/list_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -118,7 +118,7 @@ int runBuildVerb(int argc, char** argv) {
     }
   }
   const size_t listed = app->list.size();
-  const std::string listFile = library::stateListFileName(*app);
+  const std::string listFile = play::stateListFileName(*app);
 
   // Keep the user's own choices; the list file was written by the build
   // itself when the list was full, so saving must not write it again.

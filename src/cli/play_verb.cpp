@@ -7,9 +7,9 @@
 #include "cli/verbs.h"
 #include "library/buffer_cache.h"
 #include "library/edit_queue.h"
-#include "library/playlist_file.h"
 #include "platform/playback.h"
 #include "play/list_commands.h"
+#include "play/list_file.h"
 #include "play/player.h"
 
 #include <poll.h>
@@ -119,7 +119,7 @@ int runPlayVerb(int argc, char**) {
   app->ui = &ui;
   installEngineJobs(*app);
   app->player.playback = platform::makeSystemPlayback();
-  library::loadStateList(*app);
+  play::loadStateList(*app);
   library::startCache(*app);
 
   startScheduler(*app);

@@ -1,6 +1,6 @@
 #include "core/current_state.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 
 #include <atomic>
 #include <cstddef>
@@ -23,21 +23,21 @@ uint32_t currentStateIndex(const SettingsRecord& s) {
   return inRange(std::atomic_ref<uint32_t>(word).load());
 }
 
-uint32_t currentStateIndex(const App& app) { return currentStateIndex(app.settings); }
+uint32_t currentStateIndex(const CoreContext& app) { return currentStateIndex(app.settings); }
 
-void storeCurrentState(App& app, uint32_t state) {
+void storeCurrentState(CoreContext& app, uint32_t state) {
   const std::lock_guard<std::mutex> hold(app.shared.imageLock);
   std::atomic_ref<uint32_t>(app.settings.currentState).store(state);
 }
 
-uint32_t currentUser(const App& app) {
+uint32_t currentUser(const CoreContext& app) {
   const uint32_t user = app.shared.stateUser[currentStateIndex(app)].load();
   return user < static_cast<uint32_t>(kUserCount) ? user : 0;
 }
 
-uint32_t currentAltMode(const App& app) { return app.shared.stateAltMode[currentStateIndex(app)].load(); }
+uint32_t currentAltMode(const CoreContext& app) { return app.shared.stateAltMode[currentStateIndex(app)].load(); }
 
-void setStateUser(App& app, uint32_t state, uint32_t user) {
+void setStateUser(CoreContext& app, uint32_t state, uint32_t user) {
   if (state >= static_cast<uint32_t>(kStateCount))
     return;
   app.shared.stateUser[state].store(user);
@@ -45,7 +45,7 @@ void setStateUser(App& app, uint32_t state, uint32_t user) {
   app.settings.stateUser[state] = user;
 }
 
-void setStateAltMode(App& app, uint32_t state, uint32_t mode) {
+void setStateAltMode(CoreContext& app, uint32_t state, uint32_t mode) {
   if (state >= static_cast<uint32_t>(kStateCount))
     return;
   app.shared.stateAltMode[state].store(mode);

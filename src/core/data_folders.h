@@ -3,7 +3,7 @@
 // per-user data folder, under "Quillmar/Plinka/".
 #pragma once
 
-#include "app/app.h"
+#include "core/core_context.h"
 
 #include <string>
 

@@ -1,11 +1,11 @@
 #include "core/exclusive_access.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 #include "core/run_state.h"
 
 namespace plinka {
 
-bool stillHolding(App& app, BusyCode code) {
+bool stillHolding(CoreContext& app, BusyCode code) {
   RunState& run = app.run;
   if (run.busyCode.load() != codeValue(code))
     return false;
@@ -15,12 +15,12 @@ bool stillHolding(App& app, BusyCode code) {
   return run.busyCode.load() == codeValue(code);
 }
 
-ExclusiveAccess::ExclusiveAccess(App& app, BusyCode code, uint32_t patience, uint32_t argument)
+ExclusiveAccess::ExclusiveAccess(CoreContext& app, BusyCode code, uint32_t patience, uint32_t argument)
     : app_(&app), code_(code) {
   granted_ = requestExclusive(app, codeValue(code), argument, patience) == 1;
 }
 
-ExclusiveAccess ExclusiveAccess::grantNow(App& app, BusyCode code) {
+ExclusiveAccess ExclusiveAccess::grantNow(CoreContext& app, BusyCode code) {
   ExclusiveAccess access(app, code);
   access.granted_ = grantExclusiveNow(app, codeValue(code)) == 1;
   return access;

@@ -9,7 +9,7 @@
 
 namespace plinka {
 
-struct App;
+struct CoreContext;
 
 // For a long job between its steps (a record, a block of a copy): tells the
 // heartbeat's watchdog that the job holding `code` is at work, so that the
@@ -19,16 +19,16 @@ struct App;
 // table handle (app.songTable) again, since another job may have opened it,
 // and ends. A job that holds no code tells the watchdog nothing: the
 // watchdog still frees a code some other job left stuck.
-bool stillHolding(App& app, BusyCode code);
+bool stillHolding(CoreContext& app, BusyCode code);
 
 class ExclusiveAccess {
 public:
   // Asks for exclusive use under `code` (see requestExclusive); holds it when
   // granted.
-  ExclusiveAccess(App& app, BusyCode code, uint32_t patience, uint32_t argument = 0);
+  ExclusiveAccess(CoreContext& app, BusyCode code, uint32_t patience, uint32_t argument = 0);
   // For a program that runs one job alone, with no processor thread (the
   // command-line verbs): takes exclusive use at once when nobody holds it.
-  static ExclusiveAccess grantNow(App& app, BusyCode code);
+  static ExclusiveAccess grantNow(CoreContext& app, BusyCode code);
 
   ExclusiveAccess(ExclusiveAccess&& other) noexcept;
   ExclusiveAccess(const ExclusiveAccess&) = delete;
@@ -51,9 +51,9 @@ public:
   void release();
 
 private:
-  ExclusiveAccess(App& app, BusyCode code) : app_(&app), code_(code) {}
+  ExclusiveAccess(CoreContext& app, BusyCode code) : app_(&app), code_(code) {}
 
-  App* app_;
+  CoreContext* app_;
   BusyCode code_;
   bool granted_ = false;
 };

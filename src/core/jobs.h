@@ -11,8 +11,6 @@
 
 namespace plinka {
 
-struct App;
-
 // Buffer cache stages.
 constexpr uint32_t kBufferError = 0;
 constexpr uint32_t kBufferGaveUp = 1;
@@ -112,29 +110,43 @@ struct JobHooks {
   // Started by the heartbeat while the player runs and no job is busy, at
   // most one per tick, called on the heartbeat thread. Each must return
   // quickly: set its job's running flag at once and start the job through
-  // app.scheduler.jobThreads.
-  std::function<void(App&)> startCoverLoader;
-  std::function<void(App&)> startQuickLinkBuilder;
-  std::function<void(App&)> startDetailsLoader;
+  // app.jobThreads.
+  std::function<void()> startCoverLoader;
+  std::function<void()> startQuickLinkBuilder;
+  std::function<void()> startDetailsLoader;
 
   // Run on the background worker thread: a list build (buildState 1 or 10),
   // a buffering run, a run of the cache writer. They watch stopRequest and
   // app.run.appEnding and give way early.
-  std::function<void(App&)> buildList;
-  std::function<void(App&)> bufferingRun;
-  std::function<void(App&)> cacheWriter;
-  // Starts the ID worker (on a thread of its own, through app.scheduler.jobThreads).
-  std::function<void(App&)> startIdWorker;
+  std::function<void()> buildList;
+  std::function<void()> bufferingRun;
+  std::function<void()> cacheWriter;
+  // Starts the ID worker (on a thread of its own, through app.jobThreads).
+  std::function<void()> startIdWorker;
 
   // The cached edits still waiting when the run ends: called on the heartbeat
   // thread after its loop, with the slot at 665. The end of the run (666 and
   // command 2031) follows it; the hook must not do that itself.
-  std::function<void(App&)> writeCachedEditsAtExit;
+  std::function<void()> writeCachedEditsAtExit;
+
+  // Starts the shutdown timer (when the machine is set to switch off after a
+  // build); called by the buffer cache once a list is built and copied.
+  std::function<void()> startShutdownTimer;
+
+  // Saves the settings file (its record and the State's list file); called
+  // when a database switch has changed which table is in use.
+  std::function<void()> saveSettings;
 };
+
+// Runs a hook when one is set.
+inline void callHook(const std::function<void()>& hook) {
+  if (hook)
+    hook();
+}
 
 // A list command (1-19): runs on the processor thread with the busy code set
 // to the command's code, and calls releaseExclusive as soon as it no longer
 // needs the list or the song table.
-using CommandHandler = std::function<void(App&, uint32_t argument)>;
+using CommandHandler = std::function<void(uint32_t argument)>;
 
 }  // namespace plinka

@@ -1,10 +1,10 @@
 #include "core/prompt.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 
 namespace plinka {
 
-uint32_t askPrompt(App& app, const PromptRequest& request, std::string* entered) {
+uint32_t askPrompt(CoreContext& app, const PromptRequest& request, std::string* entered) {
   if (!app.ui) {
     return kPromptNone;
   }
@@ -16,7 +16,7 @@ uint32_t askPrompt(App& app, const PromptRequest& request, std::string* entered)
   return answer;
 }
 
-uint32_t askRatingKeypad(App& app) {
+uint32_t askRatingKeypad(CoreContext& app) {
   if (!app.ui)
     return kPromptNone;
   app.prompts.result.store(kPromptNone);

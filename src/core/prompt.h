@@ -10,7 +10,7 @@
 
 namespace plinka {
 
-struct App;
+struct CoreContext;
 
 struct PromptState {
   // 1 while a prompt or an option window is open. Written by askPrompt and
@@ -27,12 +27,12 @@ struct PromptState {
 // the result (kPromptFirst or kPromptSecond; kPromptNone when there is no
 // front end to ask). For a text entry the typed text comes back in
 // `entered`.
-uint32_t askPrompt(App& app, const PromptRequest& request, std::string* entered = nullptr);
+uint32_t askPrompt(CoreContext& app, const PromptRequest& request, std::string* entered = nullptr);
 
 // Shows the rating keypad and blocks the calling thread until it is
 // answered, keeping the dialog-open flag and the prompt result as every
 // dialog does. Returns kKeypadRating + r, kKeypadDelete or kPromptSecond
 // (kPromptNone when there is no front end to ask).
-uint32_t askRatingKeypad(App& app);
+uint32_t askRatingKeypad(CoreContext& app);
 
 }  // namespace plinka

@@ -1,13 +1,13 @@
 #include "core/random_source.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 #include "platform/random_bytes.h"
 
 namespace plinka {
 
 namespace {
 
-uint32_t fallbackTick(App& app) {
+uint32_t fallbackTick(CoreContext& app) {
   if (app.random.useFixedTick.load() != 0) {
     return app.random.fixedTick.load();
   }
@@ -16,7 +16,7 @@ uint32_t fallbackTick(App& app) {
 
 // The arithmetic generator: a halved square of the last state plus a few
 // bits of the tick count. Gives 0..n.
-uint32_t drawFallback(App& app, uint32_t n) {
+uint32_t drawFallback(CoreContext& app, uint32_t n) {
   const uint32_t tick = fallbackTick(app);
   const uint32_t last = app.random.state.load();
   uint32_t s = 0;
@@ -37,7 +37,7 @@ uint32_t drawFallback(App& app, uint32_t n) {
 
 }  // namespace
 
-uint32_t drawRandom(App& app, uint32_t n) {
+uint32_t drawRandom(CoreContext& app, uint32_t n) {
   if (n <= 1) {
     return 1;
   }
@@ -50,8 +50,8 @@ uint32_t drawRandom(App& app, uint32_t n) {
   return v;
 }
 
-void loadRandomState(App& app) { app.random.state.store(app.settings.randomState); }
+void loadRandomState(CoreContext& app) { app.random.state.store(app.settings.randomState); }
 
-void storeRandomState(App& app) { app.settings.randomState = app.random.state.load(); }
+void storeRandomState(CoreContext& app) { app.settings.randomState = app.random.state.load(); }
 
 }  // namespace plinka

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 namespace plinka {
-struct App;
+struct CoreContext;
 }
 
 namespace plinka {
@@ -26,11 +26,11 @@ struct RandomState {
 };
 
 // A number in 1..n (0..n on the fallback path); 1 for n <= 1.
-uint32_t drawRandom(App& app, uint32_t n);
+uint32_t drawRandom(CoreContext& app, uint32_t n);
 
 // Copies randomState from the settings record after it was loaded, and back
 // into it before it is saved.
-void loadRandomState(App& app);
-void storeRandomState(App& app);
+void loadRandomState(CoreContext& app);
+void storeRandomState(CoreContext& app);
 
 }  // namespace plinka

@@ -1,6 +1,6 @@
 #include "core/run_state.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 
 #include <cstdint>
 #include <thread>
@@ -31,15 +31,15 @@ struct PosterCount {
 
 // Takes the slot lock with a 1 ms sleep before each try (processor). The
 // lock is never held while its holder waits for anything, so this ends.
-void lockSlotSleeping(App& app) {
+void lockSlotSleeping(CoreContext& app) {
   do {
     app.clock.sleepMs(kLockRetryMs);
   } while (app.run.slotLock.exchange(1) != 0);
 }
 
-void unlockSlot(App& app) { app.run.slotLock.exchange(0); }
+void unlockSlot(CoreContext& app) { app.run.slotLock.exchange(0); }
 
-bool ending(const App& app) { return app.run.appEnding.load() != 0; }
+bool ending(const CoreContext& app) { return app.run.appEnding.load() != 0; }
 
 }  // namespace
 
@@ -56,15 +56,15 @@ bool WakeSignal::waitChange(uint64_t seen, Deadline deadline) {
   return changed_.wait_until(lock, deadline, [&] { return generation_.load() != seen; });
 }
 
-RunState& runStateOf(App& app) { return app.run; }
+RunState& runStateOf(CoreContext& app) { return app.run; }
 
-bool isAppEnding(const App& app) { return ending(app); }
+bool isAppEnding(const CoreContext& app) { return ending(app); }
 
-WakeSignal::Deadline deadlineIn(const App& app, uint32_t ms) {
+WakeSignal::Deadline deadlineIn(const CoreContext& app, uint32_t ms) {
   return std::chrono::steady_clock::now() + app.clock.realSpan(ms);
 }
 
-bool napMs(App& app, uint32_t ms) {
+bool napMs(CoreContext& app, uint32_t ms) {
   if (ending(app)) {
     return false;
   }
@@ -76,7 +76,7 @@ bool napMs(App& app, uint32_t ms) {
   return waitFor(app, ms, [] { return false; }) != WaitEnd::AppEnding;
 }
 
-int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience) {
+int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience) {
   RunState& run = app.run;
   if (run.commandSlot.load() == code) {
     return 1;
@@ -123,7 +123,7 @@ int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience) {
   }
 }
 
-uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t patience) {
+uint32_t requestExclusive(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience) {
   RunState& run = app.run;
   if (run.busyCode.load() == code) {
     return 1;
@@ -166,7 +166,7 @@ uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t p
   return granted ? 1 : 0;
 }
 
-void releaseExclusive(App& app) {
+void releaseExclusive(CoreContext& app) {
   RunState& run = app.run;
   while (run.slotLock.exchange(1) != 0) {
     std::this_thread::yield();
@@ -175,7 +175,7 @@ void releaseExclusive(App& app) {
   unlockSlot(app);
 }
 
-void releaseExclusiveIfHeld(App& app, uint32_t code) {
+void releaseExclusiveIfHeld(CoreContext& app, uint32_t code) {
   RunState& run = app.run;
   while (run.slotLock.exchange(1) != 0) {
     std::this_thread::yield();
@@ -185,7 +185,7 @@ void releaseExclusiveIfHeld(App& app, uint32_t code) {
   unlockSlot(app);
 }
 
-uint32_t grantExclusiveNow(App& app, uint32_t code) {
+uint32_t grantExclusiveNow(CoreContext& app, uint32_t code) {
   RunState& run = app.run;
   if (isClosingCode(run.commandSlot.load()))
     return 0;
@@ -196,7 +196,7 @@ uint32_t grantExclusiveNow(App& app, uint32_t code) {
   return granted ? 1 : 0;
 }
 
-uint32_t takePendingCommand(App& app) {
+uint32_t takePendingCommand(CoreContext& app) {
   RunState& run = app.run;
   lockSlotSleeping(app);
   const uint32_t code = run.commandSlot.exchange(0);
@@ -207,7 +207,7 @@ uint32_t takePendingCommand(App& app) {
   return code;
 }
 
-int32_t runProcessor(App& app) {
+int32_t runProcessor(CoreContext& app) {
   RunState& run = app.run;
   // 666 is refused like 66 and 665: the end of the run is never taken as a
   // command.
@@ -243,7 +243,7 @@ int32_t runProcessor(App& app) {
     return 0;
   }
   if (code > 0 && code < kCommandHandlerCount && app.commandHandlers[code]) {
-    app.commandHandlers[code](app, argument);
+    app.commandHandlers[code](argument);
   }
   run.busyCode.store(0);
   run.processorLock.exchange(0);

@@ -12,7 +12,7 @@
 
 namespace plinka {
 
-struct App;
+struct CoreContext;
 
 // Command slot codes: 1-19 are list commands, 20-39 requests for exclusive
 // access, then the codes of the end of the run.
@@ -175,21 +175,21 @@ struct RunState {
 constexpr bool isClosingCode(uint32_t code) { return code == kQuitCode || code == kLeavingCode || code == kEndedCode; }
 
 // Sleeps ms clock milliseconds; returns false, early, once the App is ending.
-bool napMs(App& app, uint32_t ms);
+bool napMs(CoreContext& app, uint32_t ms);
 
 // How a wait on the run state ended.
 enum class WaitEnd { Ready, TimedOut, AppEnding };
 
 // Waits up to ms clock milliseconds for ready() to hold, waking on every
 // change of the run state. ready() is called without any lock held.
-template <typename Ready> WaitEnd waitFor(App& app, uint32_t ms, Ready ready);
+template <typename Ready> WaitEnd waitFor(CoreContext& app, uint32_t ms, Ready ready);
 
 // The real time at which ms clock milliseconds from now have passed.
-WakeSignal::Deadline deadlineIn(const App& app, uint32_t ms);
+WakeSignal::Deadline deadlineIn(const CoreContext& app, uint32_t ms);
 // True once the App is ending.
-bool isAppEnding(const App& app);
+bool isAppEnding(const CoreContext& app);
 // The App's run state (for the waits above, where App is not yet complete).
-RunState& runStateOf(App& app);
+RunState& runStateOf(CoreContext& app);
 
 // Places a request in the command slot. patience below 5 keeps trying while
 // the slot lock cannot be taken; from 5 upwards one failure gives up. Each
@@ -197,34 +197,34 @@ RunState& runStateOf(App& app);
 // Returns 1 when the slot was dealt with under the lock (which does not mean
 // that this request is the one in it) or already held the code; -1 when the
 // run is ending, the code is the busy code, or the lock could not be had.
-int32_t post(App& app, uint32_t code, uint32_t argument, uint32_t patience);
+int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience);
 
 // Asks for exclusive use of the list and the song table under code 20-39.
 // Returns 1 when the caller now owns them, 0 otherwise. A request that gives
 // up takes its code back out of the slot, so nobody is granted it later.
-uint32_t requestExclusive(App& app, uint32_t code, uint32_t argument, uint32_t patience);
+uint32_t requestExclusive(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience);
 
 // For a program that runs one job alone, with no processor thread (the
 // command-line verbs): makes `code` the busy code at once when no job holds
 // it. Returns 1 when the caller now owns the list and the song table.
-uint32_t grantExclusiveNow(App& app, uint32_t code);
+uint32_t grantExclusiveNow(CoreContext& app, uint32_t code);
 // Gives exclusive use back. Owners call it on every path.
-void releaseExclusive(App& app);
+void releaseExclusive(CoreContext& app);
 // Gives exclusive use back only while the busy code is still `code`: an owner
 // whose code the watchdog freed (and another job may hold now) leaves it be.
-void releaseExclusiveIfHeld(App& app, uint32_t code);
+void releaseExclusiveIfHeld(CoreContext& app, uint32_t code);
 
 // Takes the pending code out of the slot (remembering it as the last taken
 // command) and returns it.
-uint32_t takePendingCommand(App& app);
+uint32_t takePendingCommand(CoreContext& app);
 
 // One list command processor: moves the pending code into the busy code, then
 // either grants exclusive access (20-39) or runs list command 1-19 through
 // app.commandHandlers and frees the busy code. Returns -1 when another
 // processor holds the processor lock, else 0.
-int32_t runProcessor(App& app);
+int32_t runProcessor(CoreContext& app);
 
-template <typename Ready> WaitEnd waitFor(App& app, uint32_t ms, Ready ready) {
+template <typename Ready> WaitEnd waitFor(CoreContext& app, uint32_t ms, Ready ready) {
   const WakeSignal::Deadline deadline = deadlineIn(app, ms);
   WakeSignal& wake = runStateOf(app).wake;
   for (;;) {

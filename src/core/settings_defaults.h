@@ -3,7 +3,7 @@
 // "Default") and the Media Filler block's "Reset".
 #pragma once
 
-#include "app/app.h"
+#include "core/core_context.h"
 #include "core/settings_record.h"
 
 namespace plinka {

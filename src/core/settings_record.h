@@ -21,6 +21,10 @@
 
 namespace plinka {
 
+// The first bytes of the settings file (and of the filler's own settings
+// file), stored without the terminator.
+constexpr const char kSettingsMagic[] = "PLIN1401";
+
 static_assert(std::endian::native == std::endian::little, "the settings file is little-endian");
 
 constexpr int kStateCount = 10;

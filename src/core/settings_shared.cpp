@@ -1,12 +1,11 @@
 #include "core/settings_shared.h"
 
-#include "app/app.h"
+#include "core/core_context.h"
 #include "core/current_state.h"
-#include "library/edit_queue.h"
 
 namespace plinka {
 
-void shareSettings(App& app) {
+void shareSettings(CoreContext& app) {
   SharedSettings& shared = app.shared;
   const std::lock_guard<std::mutex> hold(shared.imageLock);
   const SettingsRecord& s = app.settings;
@@ -19,27 +18,9 @@ void shareSettings(App& app) {
   app.random.state.store(s.randomState);
 }
 
-SettingsRecord settingsImage(App& app) {
-  SharedSettings& shared = app.shared;
-  SettingsRecord image;
-  {
-    const std::lock_guard<std::mutex> hold(shared.imageLock);
-    image = app.settings;
-  }
-  for (int i = 0; i < kStateCount; ++i) {
-    image.stateUser[i] = shared.stateUser[i].load();
-    image.stateAltMode[i] = shared.stateAltMode[i].load();
-  }
-  image.hashStat = shared.hashStat.load();
-  image.fillerSettings.rebufferValue = shared.rebufferValue.load();
-  image.randomState = app.random.state.load();
-  image.localBufferCount = library::editsWaiting(app);
-  return image;
-}
-
 // The words are read and written by name: quickLinkChoice, at an odd offset
 // of the packed record, cannot be bound to a reference.
-uint32_t pictureSetting(App& app, PictureSetting which) {
+uint32_t pictureSetting(CoreContext& app, PictureSetting which) {
   const std::lock_guard<std::mutex> hold(app.shared.imageLock);
   const SettingsRecord& s = app.settings;
   switch (which) {
@@ -53,7 +34,7 @@ uint32_t pictureSetting(App& app, PictureSetting which) {
   return s.quickLinkChoice;
 }
 
-void setPictureSetting(App& app, PictureSetting which, uint32_t value) {
+void setPictureSetting(CoreContext& app, PictureSetting which, uint32_t value) {
   const std::lock_guard<std::mutex> hold(app.shared.imageLock);
   SettingsRecord& s = app.settings;
   switch (which) {
@@ -69,7 +50,7 @@ void setPictureSetting(App& app, PictureSetting which, uint32_t value) {
   }
 }
 
-void lowerHashStat(App& app, uint32_t step) {
+void lowerHashStat(CoreContext& app, uint32_t step) {
   uint32_t seen = app.shared.hashStat.load();
   while (!app.shared.hashStat.compare_exchange_weak(seen, seen > step ? seen - step : 0)) {
   }

@@ -29,7 +29,7 @@
 
 namespace plinka {
 
-struct App;
+struct CoreContext;
 
 struct SharedSettings {
   // Per State: the listening user 0-9. Written by the User menu and the
@@ -53,11 +53,7 @@ struct SharedSettings {
 
 // Takes the twins' values from app.settings. Called once the record is
 // loaded, and by whatever resets the record while threads run.
-void shareSettings(App& app);
-
-// The settings file's record: app.settings with the twins' current values
-// (and the edit queue's count as localBufferCount), copied under imageLock.
-SettingsRecord settingsImage(App& app);
+void shareSettings(CoreContext& app);
 
 // The picture settings that the cover loader and the heartbeat read while the
 // GUI thread changes them (the C key, the picture menus and clicks). Their
@@ -67,11 +63,11 @@ SettingsRecord settingsImage(App& app);
 // so it cannot be used as an atomic). The GUI thread, their only writer,
 // may read the record's words directly.
 enum class PictureSetting { CoverArt, CoverChoice, QuickLinkChoice };
-uint32_t pictureSetting(App& app, PictureSetting which);
-void setPictureSetting(App& app, PictureSetting which, uint32_t value);
+uint32_t pictureSetting(CoreContext& app, PictureSetting which);
+void setPictureSetting(CoreContext& app, PictureSetting which, uint32_t value);
 
 // Lowers hashStat by `step`, not below 0 (the details loader, for each
 // loaded song that has no ID yet).
-void lowerHashStat(App& app, uint32_t step);
+void lowerHashStat(CoreContext& app, uint32_t step);
 
 }  // namespace plinka

@@ -1,8 +1,8 @@
 #include "db/copies.h"
 
-#include "app/app.h"
+#include "core/status_message.h"
+#include "db/db_context.h"
 #include "db/table.h"
-#include "desk/status_texts.h"
 #include "platform/files.h"
 #include "platform/random_bytes.h"
 #include "text/text.h"
@@ -22,7 +22,7 @@ constexpr size_t kStampBytes = 16;
 
 // The database file's size and change time, as the song count note keeps
 // them; size -1 when the file cannot be seen.
-void signatureOf(const App& app, int64_t& size, int64_t& changed) {
+void signatureOf(const DbContext& app, int64_t& size, int64_t& changed) {
   std::error_code ec;
   const std::filesystem::path path(app.settings.databasePath);
   const auto bytes = std::filesystem::file_size(path, ec);
@@ -31,7 +31,7 @@ void signatureOf(const App& app, int64_t& size, int64_t& changed) {
   changed = ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
 }
 
-void noteSongCount(App& app, uint32_t inUse) {
+void noteSongCount(DbContext& app, uint32_t inUse) {
   SongCountNote& note = app.copies.songCount;
   int64_t size = -1, changed = 0;
   signatureOf(app, size, changed);
@@ -44,20 +44,20 @@ void noteSongCount(App& app, uint32_t inUse) {
 
 // Tells the user, once a run, that the folder holding `path` cannot lock
 // (`more` says what follows from it).
-void tellNoLocking(App& app, const std::string& path, const char* more = "") {
+void tellNoLocking(DbContext& app, const std::string& path, const char* more = "") {
   if (app.copies.noLockingTold.exchange(1) != 0)
     return;
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? path : path.substr(0, slash + 1);
   setOneShotMessage(app, folder + ": " + platform::kNoLockingText + more);
-  refreshStatus(app);
+  noticeStatusChanged(app);
 }
 
 // How a table is held open: mapped (and written to when so opened), or read
 // whole into memory, for the network file itself, which may drop out.
 enum class OpenAs { Reading, Writing, ReadingIntoMemory };
 
-bool openAt(App& app, const char* path, OpenAs as) {
+bool openAt(DbContext& app, const char* path, OpenAs as) {
   TableHandle& table = app.songTable;
   if (text::copy(table.path, path) >= sizeof table.path)
     return false;  // cut to fit, it would name some other file
@@ -72,15 +72,15 @@ bool openAt(App& app, const char* path, OpenAs as) {
   return true;
 }
 
-bool openAt(App& app, const std::string& path, OpenAs as) { return openAt(app, path.c_str(), as); }
+bool openAt(DbContext& app, const std::string& path, OpenAs as) { return openAt(app, path.c_str(), as); }
 
-bool networkMode(const App& app) { return app.settings.networkMode != 0; }
+bool networkMode(const DbContext& app) { return app.settings.networkMode != 0; }
 
 bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOfflineLocked; }
 
 // Takes the database offline, unless it already is: a state counting towards
 // its end, or one the user has locked, is kept.
-void goOffline(App& app) {
+void goOffline(DbContext& app) {
   uint32_t build = app.run.buildState.load();
   while (!isOffline(build) && !app.run.buildState.compare_exchange_weak(build, kOfflineFirst)) {
   }
@@ -89,9 +89,9 @@ void goOffline(App& app) {
 // A copy over a slow share can take longer than the watchdog lets a busy
 // code sit; like the import and the maintenance passes, the copy shows it
 // is alive as it goes, so its busy code is not taken from under it.
-void showAlive(App& app) { app.run.watchdogCounter.store(0); }
+void showAlive(DbContext& app) { app.run.watchdogCounter.store(0); }
 
-bool copyWhole(App& app, const std::string& from, const std::string& to) {
+bool copyWhole(DbContext& app, const std::string& from, const std::string& to) {
   showAlive(app);
   const bool copied = app.copies.copyFile ? app.copies.copyFile(from, to)
                                           : platform::copyFile(from, to, true, [&app] { showAlive(app); });
@@ -123,7 +123,7 @@ bool localCopyUnchanged(const CopiesState& copies, const std::string& localCopy)
   return platform::fileIdentity(localCopy, now) && now == copies.pulledCopy;
 }
 
-uint32_t ask(App& app, const char* message, const char* first, const char* second) {
+uint32_t ask(DbContext& app, const char* message, const char* first, const char* second) {
   PromptRequest request;
   request.message = message;
   request.firstCaption = first;
@@ -165,13 +165,13 @@ int64_t sizeOf(const std::string& path) { return platform::fileSize(path); }
 
 }  // namespace
 
-void prepareCopies(App& app) {
+void prepareCopies(DbContext& app) {
   app.copies.localCopyRefreshCounter.store(kRefreshCounterAtStart);
   app.copies.localPath = app.folders.data + kLocalCopyName;
 }
 
-uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction,
-                          bool* failed) {
+uint64_t copyDatabaseFile(DbContext& app, const std::string& source, const std::string& destination,
+                          CopyDirection direction, bool* failed) {
   bool failedHere = false;
   bool& copyFailed = failed ? *failed : failedHere;
   copyFailed = false;
@@ -288,7 +288,7 @@ uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string
   return 0;
 }
 
-bool openSongTableForReading(App& app) {
+bool openSongTableForReading(DbContext& app) {
   if (!networkMode(app))
     return openAt(app, app.settings.databasePath, OpenAs::Reading);
 
@@ -317,7 +317,7 @@ bool openSongTableForReading(App& app) {
   return false;
 }
 
-void openSongTableForWriting(App& app, bool* shareBusy) {
+void openSongTableForWriting(DbContext& app, bool* shareBusy) {
   if (shareBusy)
     *shareBusy = false;
   if (!networkMode(app)) {
@@ -352,7 +352,7 @@ void openSongTableForWriting(App& app, bool* shareBusy) {
     goOffline(app);
 }
 
-bool closeSongTableAfterWriting(App& app) {
+bool closeSongTableAfterWriting(DbContext& app) {
   const bool wasOpen = app.songTable.isOpen();
   const uint32_t inUse = app.songTable.inUseCount;
   // A sync the disk refused is no change that reached the table.
@@ -375,7 +375,7 @@ bool closeSongTableAfterWriting(App& app) {
   return reached;
 }
 
-bool lastSongCount(App& app, uint32_t& inUse) {
+bool lastSongCount(DbContext& app, uint32_t& inUse) {
   SongCountNote& note = app.copies.songCount;
   int64_t size = -1, changed = 0;
   signatureOf(app, size, changed);

@@ -15,7 +15,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct DbContext;
 }
 
 namespace plinka::db {
@@ -101,24 +101,24 @@ struct CopiesState {
 
 // Sets the refresh counter to its start value and the local copy's path from
 // the data folder. Called when the settings are loaded.
-void prepareCopies(App& app);
+void prepareCopies(DbContext& app);
 
 // Opens the song handle read-only; true when it is open.
-bool openSongTableForReading(App& app);
+bool openSongTableForReading(DbContext& app);
 // Opens the song handle for writing; the caller tests app.songTable.isOpen().
 // In network mode `shareBusy` (when given) tells whether the network file
 // was held by another computer.
-void openSongTableForWriting(App& app, bool* shareBusy = nullptr);
+void openSongTableForWriting(DbContext& app, bool* shareBusy = nullptr);
 // Closes the song handle after writing (and, in network mode, pushes the
 // local copy back to the share). False when the change did not reach the
 // song table's own file: the push could not be made or its stamp could not
 // be written.
-bool closeSongTableAfterWriting(App& app);
+bool closeSongTableAfterWriting(DbContext& app);
 
 // The songs in use at the song table's last open (or close after writing),
 // when the database file has not changed since; false when no open was seen
 // yet or the file changed (another program may have added songs).
-bool lastSongCount(App& app, uint32_t& inUse);
+bool lastSongCount(DbContext& app, uint32_t& inUse);
 
 // Copies one database file over another, asking the user where the sizes
 // say something is wrong. In a pull the destination is first kept as a
@@ -132,7 +132,7 @@ bool lastSongCount(App& app, uint32_t& inUse);
 // copied; `failed` (when given) tells a copy that could not be made (the
 // source gone, every try broken off) from one declined (an empty file, the
 // user's choice).
-uint64_t copyDatabaseFile(App& app, const std::string& source, const std::string& destination, CopyDirection direction,
-                          bool* failed = nullptr);
+uint64_t copyDatabaseFile(DbContext& app, const std::string& source, const std::string& destination,
+                          CopyDirection direction, bool* failed = nullptr);
 
 }  // namespace plinka::db

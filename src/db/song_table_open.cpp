@@ -1,12 +1,12 @@
 #include "db/song_table_open.h"
 
-#include "app/app.h"
 #include "db/copies.h"
+#include "db/db_context.h"
 #include "db/table_file.h"
 
 namespace plinka::db {
 
-SongTableOpen::SongTableOpen(App& app, Mode mode) : app_(app), mode_(mode) {
+SongTableOpen::SongTableOpen(DbContext& app, Mode mode) : app_(app), mode_(mode) {
   if (mode == Mode::Reading) {
     open_ = openSongTableForReading(app);
   } else {

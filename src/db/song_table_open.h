@@ -4,7 +4,7 @@
 #pragma once
 
 namespace plinka {
-struct App;
+struct DbContext;
 }
 
 namespace plinka::db {
@@ -13,7 +13,7 @@ class SongTableOpen {
 public:
   enum class Mode { Reading, Writing };
 
-  SongTableOpen(App& app, Mode mode);
+  SongTableOpen(DbContext& app, Mode mode);
   ~SongTableOpen() { close(); }
   SongTableOpen(const SongTableOpen&) = delete;
   SongTableOpen& operator=(const SongTableOpen&) = delete;
@@ -27,7 +27,7 @@ public:
   bool close();
 
 private:
-  App& app_;
+  DbContext& app_;
   Mode mode_;
   bool open_ = false;
 };

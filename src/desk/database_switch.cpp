@@ -1,7 +1,6 @@
 #include "desk/database_switch.h"
 
 #include "app/app.h"
-#include "app/settings_file.h"
 #include "core/exclusive_access.h"
 #include "core/run_state.h"
 #include "db/copies.h"
@@ -46,7 +45,7 @@ void useDatabase(App& app, const std::string& path) {
 // still held: the settings on disk name the table in use.
 void finish(App& app, std::optional<ExclusiveAccess>& access, bool changed) {
   if (changed)
-    saveSettings(app);
+    callHook(app.hooks.saveSettings);
   access.reset();
   if (app.ui)
     app.ui->repaint(RepaintArea::Window);

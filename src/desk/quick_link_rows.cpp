@@ -45,7 +45,7 @@ int quickLinkRowsShown(const QuickLinkPlace& place, uint32_t height, size_t entr
   if (!place.shown)
     return 0;
   const int fit = std::max(0, (static_cast<int>(height) / 2 - place.top) / kQuickLinkRowHeight);
-  const int limit = static_cast<int>(std::min(entries, kQuickLinkRowLimit));
+  const int limit = static_cast<int>(std::min(entries, play::kQuickLinkRowLimit));
   int rows = std::min(fit, limit);
   while (rows > 0 && quickLinkRowTop(place, rows - 1) >= place.bottom)
     --rows;

@@ -3,6 +3,8 @@
 // numbers, so a click always lands on the row drawn there.
 #pragma once
 
+#include "play/quick_links.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -15,8 +17,6 @@ enum class QuickLinkArea { Upper, Lower };
 // Rows are 16 pixels high; the first lies 20 pixels below the heading's top.
 constexpr int kQuickLinkRowHeight = 16;
 constexpr int kQuickLinkHeadingGap = 20;
-// Most songs a list holds and shows.
-constexpr size_t kQuickLinkRowLimit = 25;
 
 // Where a list is drawn in a client area: the heading at (left, top), rows
 // below it while their top stays above `bottom`. `shown` is false when a

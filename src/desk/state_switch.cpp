@@ -5,7 +5,7 @@
 #include "core/exclusive_access.h"
 #include "core/settings_record.h"
 #include "desk/status_texts.h"
-#include "library/playlist_file.h"
+#include "play/list_file.h"
 
 namespace plinka {
 
@@ -14,10 +14,10 @@ namespace {
 // Saves the list to the current State's file and loads `newState`'s list.
 // Runs under exclusive access.
 void changeState(App& app, uint32_t newState) {
-  library::saveStateList(app);
+  play::saveStateList(app);
   storeCurrentState(app, newState);
   app.list.clear();
-  library::loadStateList(app);
+  play::loadStateList(app);
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
   if (app.jobs.bufferStage.load() != kBufferError || app.settings.bufferMode != 0)
@@ -78,7 +78,7 @@ void requestStateSwitch(App& app, uint32_t newState) {
   if (app.stateSwitch.running.load() != 0)
     return;
   App* running = &app;
-  app.scheduler.jobThreads.start([running] { runStateSwitcher(*running); });
+  app.jobThreads.start([running] { runStateSwitcher(*running); });
 }
 
 void awaitStateSwitches(App& app) {

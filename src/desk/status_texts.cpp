@@ -114,14 +114,6 @@ std::string listenerText(App& app) {
 
 }  // namespace
 
-void setOneShotMessage(App& app, const std::string& text) {
-  {
-    std::lock_guard lock(app.status.messageMutex);
-    app.status.message = text.substr(0, kOneShotMessageMax);
-  }
-  app.status.messagePending.store(1);
-}
-
 StatusTexts composeStatus(App& app) {
   StatusTexts texts;
   texts.part[0] = activityText(app);

@@ -1,10 +1,10 @@
 #include "desk/window_commands.h"
 
 #include "app/app.h"
-#include "app/end_of_run.h"
 #include "core/current_state.h"
 #include "core/prompt.h"
 #include "desk/quick_link_rows.h"
+#include "desk/quit_requests.h"
 #include "desk/state_switch.h"
 #include "desk/status_texts.h"
 #include "library/cover_art.h"
@@ -45,7 +45,7 @@ std::string cutText(std::string text, size_t max) {
 // never waits for the slot.
 void postFromJob(App& app, uint32_t code, uint32_t argument) {
   App* running = &app;
-  app.scheduler.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
+  app.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
 }
 
 void openWindow(App& app, WindowKind window, uint32_t argument) {
@@ -78,14 +78,14 @@ void rateCurrentSong(App& app) {
   }
   App* running = &app;
   if (app.run.buildState.load() < kOfflineFirst) {
-    app.scheduler.jobThreads.start([running] {
+    app.jobThreads.start([running] {
       const uint32_t answer = askRatingKeypad(*running);
       if (answer >= kKeypadRating && answer <= kKeypadLast)
         post(*running, play::kCommandRate, answer, kWindowPostPatience);
     });
     return;
   }
-  app.scheduler.jobThreads.start([running] {
+  app.jobThreads.start([running] {
     PromptRequest request;
     request.message = kOfflineText;
     request.firstCaption = kOfflineOk;

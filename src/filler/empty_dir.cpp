@@ -1,9 +1,9 @@
 #include "filler/empty_dir.h"
 
-#include "app/app.h"
 #include "db/filename_index.h"
 #include "db/song_table_open.h"
 #include "filler/fill_run.h"
+#include "play/play_context.h"
 #include "text/text.h"
 
 #include <cerrno>
@@ -61,7 +61,7 @@ std::vector<std::string> regularFiles(int fd) {
 // The first file directly in the folder that the song table names, under
 // the folder's path as given or as resolved; empty when none. False when
 // the song table cannot be read.
-bool songOfTheTableIn(App& app, const std::string& folder, const std::string& real, std::string& song) {
+bool songOfTheTableIn(PlayContext& app, const std::string& folder, const std::string& real, std::string& song) {
   const int fd = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
     return true;  // nothing there to delete
@@ -113,7 +113,7 @@ bool emptyDirRefuses(const std::string& folder, const std::string& home) {
   return real == "/" || (!real.empty() && real == realFolder(home));
 }
 
-std::string emptyDirRefusal(App& app, const std::string& folder, const std::string& home) {
+std::string emptyDirRefusal(PlayContext& app, const std::string& folder, const std::string& home) {
   const std::string quoted = "\"" + folder + "\"";
   if (!folder.empty() && folder[0] != '/')
     return "Empty Dir needs the fill folder's full path, starting with \"/\": " + quoted + " is not one.";
@@ -146,7 +146,7 @@ std::string emptyDirRefusal(App& app, const std::string& folder, const std::stri
   return {};
 }
 
-EmptyDirResult emptyFillDirectory(App& app, const std::string& folder, const std::string& home) {
+EmptyDirResult emptyFillDirectory(PlayContext& app, const std::string& folder, const std::string& home) {
   EmptyDirResult result;
   result.refusal = emptyDirRefusal(app, folder, home);
   if (!result.refusal.empty()) {

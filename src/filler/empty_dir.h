@@ -16,7 +16,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::filler {
@@ -40,12 +40,12 @@ bool emptyDirRefuses(const std::string& folder, const std::string& home);
 // looked up once through an index of the table's FileNames); empty when it
 // may empty it. A song table that cannot be read is a refusal too: nothing
 // is deleted that might be a song.
-std::string emptyDirRefusal(App& app, const std::string& folder, const std::string& home);
+std::string emptyDirRefusal(PlayContext& app, const std::string& folder, const std::string& home);
 
 // Deletes every regular file directly in `folder` unless emptyDirRefusal
 // refuses it. `home` is the user's home folder (empty when unknown). A
 // folder that does not exist deletes nothing.
-EmptyDirResult emptyFillDirectory(App& app, const std::string& folder, const std::string& home);
+EmptyDirResult emptyFillDirectory(PlayContext& app, const std::string& folder, const std::string& home);
 
 // The user's home folder: $HOME, else the password database's entry.
 std::string homeFolder();

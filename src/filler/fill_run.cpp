@@ -1,6 +1,5 @@
 #include "filler/fill_run.h"
 
-#include "app/app.h"
 #include "core/busy_code.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
@@ -10,6 +9,7 @@
 #include "filler/filler_settings.h"
 #include "platform/files.h"
 #include "play/list_builder.h"
+#include "play/play_context.h"
 #include "text/text.h"
 
 #include <cstdio>
@@ -23,20 +23,20 @@ namespace {
 constexpr uint64_t kBytesPerKb = 1024;
 constexpr uint64_t kKbPerMb = 1024;
 
-void showTitle(App& app, const std::string& title) {
+void showTitle(PlayContext& app, const std::string& title) {
   if (app.ui)
     app.ui->setWindowTitle(WindowKind::Filler, title);
 }
 
 // The one-shot message the last pass left, emptied for the next pass.
-std::string takePassMessage(App& app) {
+std::string takePassMessage(PlayContext& app) {
   std::lock_guard lock(app.status.messageMutex);
   std::string message;
   message.swap(app.status.message);
   return message;
 }
 
-uint32_t songsInUse(App& app) {
+uint32_t songsInUse(PlayContext& app) {
   const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
   return open ? db::countInUse(app.songTable) : 0;
 }
@@ -71,7 +71,7 @@ std::string copyFailureMessage(const CopyResult& r, const std::string& source, c
 // The fill table copy is the filler's own, made only in network mode; it
 // goes when the run ends (never the song table itself, should the user keep
 // one under that name).
-void removeFillTableCopy(App& app) {
+void removeFillTableCopy(PlayContext& app) {
   if (app.settings.networkMode == 0 || app.copies.localPath == app.settings.databasePath)
     return;
   platform::removeFile(app.copies.localPath);
@@ -84,7 +84,7 @@ enum class Choice { Chosen, Stopped, Unusable, NoneChosen };
 // passes that chose nothing it waits kBuildRetryMs (or less: a stop wakes
 // it). Unusable or NoneChosen, with `message` set, when the song table
 // cannot be used or the passes allowed have gone by.
-Choice chooseSong(App& app, const FillJob& job, const std::atomic<uint32_t>& stop, std::string& message) {
+Choice chooseSong(PlayContext& app, const FillJob& job, const std::atomic<uint32_t>& stop, std::string& message) {
   app.jobs.buildRetries.store(0);
   for (uint32_t fruitless = 0;;) {
     if (stop.load() != 0)
@@ -121,7 +121,7 @@ Choice chooseSong(App& app, const FillJob& job, const std::atomic<uint32_t>& sto
   }
 }
 
-FillOutcome fill(App& app, const FillJob& job, const std::atomic<uint32_t>& stop) {
+FillOutcome fill(PlayContext& app, const FillJob& job, const std::atomic<uint32_t>& stop) {
   FillOutcome outcome;
   const std::string prefix = folderPrefix(job.folder);
   const std::string temp = prefix + kCopyTempName;
@@ -229,7 +229,7 @@ std::string remainingTitle(uint64_t remainingKb, const std::string& name) {
   return std::to_string(remainingKb / kKbPerMb) + kRemainingTitleText + name;
 }
 
-FillOutcome runFill(App& app, const FillJob& job, const std::atomic<uint32_t>& stop) {
+FillOutcome runFill(PlayContext& app, const FillJob& job, const std::atomic<uint32_t>& stop) {
   showTitle(app, play::kDeepBuilding);
   // The builder reads through the filler's own copy of the song table in
   // network mode; the first read-open refreshes it.
@@ -246,7 +246,7 @@ FillOutcome runFill(App& app, const FillJob& job, const std::atomic<uint32_t>& s
   return outcome;
 }
 
-bool FillThread::start(App& app, FillJob job, std::function<void(const FillOutcome&)> done) {
+bool FillThread::start(PlayContext& app, FillJob job, std::function<void(const FillOutcome&)> done) {
   if (running())
     return false;
   if (thread_.joinable())

@@ -21,7 +21,7 @@
 #include <thread>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::filler {
@@ -98,7 +98,7 @@ struct FillOutcome {
 // song table for each build pass itself (the filler runs no other worker).
 // `stop` ends it early: between copies, during a copy (its temporary file is
 // removed) and while the builder is waited for.
-FillOutcome runFill(App& app, const FillJob& job, const std::atomic<uint32_t>& stop);
+FillOutcome runFill(PlayContext& app, const FillJob& job, const std::atomic<uint32_t>& stop);
 
 // A fill on a thread of its own.
 class FillThread {
@@ -110,7 +110,7 @@ public:
 
   // Starts a run unless one is going; `done` is called with its outcome on
   // the run's thread as its last act. False when a run is already going.
-  bool start(App& app, FillJob job, std::function<void(const FillOutcome&)> done);
+  bool start(PlayContext& app, FillJob job, std::function<void(const FillOutcome&)> done);
   // Asks the run to stop, without waiting for it.
   void requestStop();
   // Asks the run to stop and waits for its thread to end.
@@ -121,7 +121,7 @@ public:
 private:
   // Set by start() and read by requestStop(), both on the thread that owns
   // this object (the window's or plinkactl's main thread); never by the run.
-  App* app_ = nullptr;
+  PlayContext* app_ = nullptr;
   std::thread thread_;
   // Set by requestStop (GUI or main thread); read by the run.
   std::atomic<uint32_t> stop_{0};

@@ -1,10 +1,9 @@
 #include "filler/filler_settings.h"
 
-#include "app/app.h"
-#include "app/settings_file.h"
 #include "core/current_state.h"
 #include "core/settings_defaults.h"
 #include "platform/files.h"
+#include "play/play_context.h"
 
 #include <cstring>
 
@@ -28,7 +27,7 @@ uint32_t fillSizeIndex(const FillerSettings& block) {
   return block.fillSize < static_cast<uint32_t>(kFillSizeCount) ? block.fillSize : kDefaultFillSize;
 }
 
-bool loadFillerSettings(App& app) {
+bool loadFillerSettings(PlayContext& app) {
   FillerSettings& block = app.settings.fillerSettings;
   std::string bytes;
   if (!platform::readWholeFile(app.folders.data + kFillerSettingsFileName, bytes) || bytes.size() < kFillerFileSize) {
@@ -41,28 +40,16 @@ bool loadFillerSettings(App& app) {
   return true;
 }
 
-bool saveFillerSettings(const App& app) {
+bool saveFillerSettings(const PlayContext& app) {
   char bytes[kFillerFileSize];
   std::memcpy(bytes, kSettingsMagic, kFillerMagicSize);
   std::memcpy(bytes + kFillerMagicSize, &app.settings.fillerSettings, sizeof(FillerSettings));
   return platform::replaceFile(app.folders.data + kFillerSettingsFileName, bytes, sizeof bytes);
 }
 
-void resetFillerSettings(App& app) {
-  // The front end is set aside while the file is read again: a missing file
-  // would show the Welcome window once more, and the start-up has already
-  // told the user what the file's state is.
-  FrontEnd* const ui = app.ui;
-  app.ui = nullptr;
-  loadSettings(app);
-  app.ui = ui;
-  fillerBlockReset(app.settings.fillerSettings, app.settings);
-  makeFillerBlockSafe(app.settings.fillerSettings);
-}
-
 bool droppedPathAccepted(const std::string& path) { return !path.empty() && path.find('.') == std::string::npos; }
 
-void applyFillerChoices(App& app, const FillerSettings& block) {
+void applyFillerChoices(PlayContext& app, const FillerSettings& block) {
   SettingsRecord& s = app.settings;
   s.typeAll = block.typeAll;
   s.typeAvi = block.typeAvi;

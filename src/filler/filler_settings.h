@@ -16,7 +16,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::filler {
@@ -62,17 +62,12 @@ uint32_t fillSizeIndex(const FillerSettings& block);
 // the first 8 bytes are passed over, the next 1000 are the block. A missing
 // or short file gives the Reset defaults (over the block the main settings
 // file brought, whose fill directory is kept). True when the file was read.
-bool loadFillerSettings(App& app);
+bool loadFillerSettings(PlayContext& app);
 
 // Writes the magic and the block to "dPkFill.dat" of the data folder under a
 // temporary name, then renames it over the old one. False when it could not
 // be written (the old file is then whole).
-bool saveFillerSettings(const App& app);
-
-// "Reset": the main settings file is loaded again (which brings back the
-// block stored there, fill directory included) and the block gets its
-// defaults. Asks nothing: the start-up's questions were asked at the start.
-void resetFillerSettings(App& app);
+bool saveFillerSettings(const PlayContext& app);
 
 // A dropped path becomes the fill directory only when it holds no '.'.
 bool droppedPathAccepted(const std::string& path);
@@ -98,6 +93,6 @@ constexpr std::array<NewTypeBox, 8> kNewTypeBoxes = {{{"FLAC", kNewTypeBitFlac},
 // (typeXxx and newTypesOff), and its user, user mode, minimum rating and
 // play-up-to limit into the current State's entries. Called while no other
 // thread reads them (the filler runs no other worker).
-void applyFillerChoices(App& app, const FillerSettings& block);
+void applyFillerChoices(PlayContext& app, const FillerSettings& block);
 
 }  // namespace plinka::filler

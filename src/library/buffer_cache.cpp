@@ -1,15 +1,14 @@
 #include "library/buffer_cache.h"
 
-#include "app/app.h"
 #include "core/busy_code.h"
+#include "core/status_message.h"
 #include "db/filename_index.h"
 #include "db/records.h"
 #include "db/table.h"
-#include "desk/status_texts.h"
+#include "library/library_context.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/table_lock.h"
-#include "play/shutdown_timer.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -34,15 +33,15 @@ constexpr char kIndexName[] = "LocFiles.cvf";
 
 }  // namespace
 
-std::string cacheMediaFolder(const App& app) {
+std::string cacheMediaFolder(const LibraryContext& app) {
   return app.folders.cache.empty() ? std::string() : app.folders.cache + kMediaFolderName;
 }
 
-std::string bufferIndexPath(const App& app) {
+std::string bufferIndexPath(const LibraryContext& app) {
   return app.folders.cache.empty() ? std::string() : app.folders.cache + kIndexName;
 }
 
-bool cachePathFor(const App& app, const std::string& source, std::string& out) {
+bool cachePathFor(const LibraryContext& app, const std::string& source, std::string& out) {
   const std::string media = cacheMediaFolder(app);
   if (media.empty() || source.empty())
     return false;
@@ -78,7 +77,7 @@ constexpr size_t kLongestListPath = 600;
 
 // The Buffer switch: written by the Options window (GUI thread) under the
 // image lock while a run may be reading it.
-bool bufferOn(App& app) {
+bool bufferOn(LibraryContext& app) {
   const std::lock_guard<std::mutex> hold(app.shared.imageLock);
   return app.settings.bufferMode != 0;
 }
@@ -115,7 +114,7 @@ private:
 // any folder under it, that is a link to somewhere else is never written
 // into nor deleted from: the cache deletes files, and a link there would
 // turn that on the user's own files.
-Fd openCacheFolder(const App& app) {
+Fd openCacheFolder(const LibraryContext& app) {
   if (app.folders.cache.empty())
     return Fd();
   return Fd(::open(app.folders.cache.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -124,7 +123,7 @@ Fd openCacheFolder(const App& app) {
 // Opens the folder `relative` ("Media/a/b") below the cache folder one level
 // at a time, never through a link; with `make`, missing levels are made.
 // An invalid Fd when a level is missing (and not made), a link or no folder.
-Fd openBelowCache(const App& app, const std::string& relative, bool make) {
+Fd openBelowCache(const LibraryContext& app, const std::string& relative, bool make) {
   Fd at = openCacheFolder(app);
   size_t start = 0;
   while (at && start < relative.size()) {
@@ -143,7 +142,7 @@ Fd openBelowCache(const App& app, const std::string& relative, bool make) {
 }
 
 // The cached file's folder below the cache folder and its own name.
-bool splitCached(const App& app, const std::string& cached, std::string& folder, std::string& name) {
+bool splitCached(const LibraryContext& app, const std::string& cached, std::string& folder, std::string& name) {
   const std::string& cache = app.folders.cache;
   const size_t slash = cached.rfind('/');
   if (cache.empty() || cached.compare(0, cache.size(), cache) != 0 || slash == std::string::npos ||
@@ -156,7 +155,7 @@ bool splitCached(const App& app, const std::string& cached, std::string& folder,
 
 // Deletes one cached file, reached without following a link (a link in its
 // place goes as a link).
-void removeCachedFile(const App& app, const std::string& cached) {
+void removeCachedFile(const LibraryContext& app, const std::string& cached) {
   std::string folder, name;
   if (!splitCached(app, cached, folder, name))
     return;
@@ -204,7 +203,7 @@ void emptyFolder(int dir) {
 // Buffer off: the media folder and all below it go. A "Media" that is a
 // link (or anything but a folder) is removed as itself; what it points at
 // is left alone.
-void removeMediaFolder(const App& app) {
+void removeMediaFolder(const LibraryContext& app) {
   const Fd cache = openCacheFolder(app);
   if (!cache)
     return;
@@ -253,7 +252,7 @@ std::string pathOf(db::TableHandle& h, uint32_t slot) {
 }
 
 // Deletes the cached copy of the song a slot names, if it has one.
-void deleteCachedCopy(const App& app, const std::string& source) {
+void deleteCachedCopy(const LibraryContext& app, const std::string& source) {
   std::string cached;
   if (!source.empty() && cachePathFor(app, source, cached))
     removeCachedFile(app, cached);
@@ -261,7 +260,7 @@ void deleteCachedCopy(const App& app, const std::string& source) {
 
 // Takes the last record out: its cached copy goes and the record is
 // deleted. False when no record could be taken out.
-bool removeLastSlot(const App& app, db::TableHandle& h) {
+bool removeLastSlot(const LibraryContext& app, db::TableHandle& h) {
   const int32_t last = db::lastInUse(h);
   if (last < 0)
     return false;
@@ -302,7 +301,7 @@ void lowerHighStamps(db::TableHandle& h) {
   });
 }
 
-bool runMustEnd(App& app) {
+bool runMustEnd(LibraryContext& app) {
   const uint32_t command = app.run.commandSlot.load();
   return app.run.appEnding.load() != 0 || isClosingCode(command) || !bufferOn(app) ||
          command == codeValue(BusyCode::StateSwitch);
@@ -323,7 +322,7 @@ bool writeAll(int fd, const char* data, size_t n) {
 
 // Copies the open source into `name` in the folder `dir` through a
 // temporary file, looking for an end of the run between blocks.
-bool copyBlocks(App& app, int in, int dir, const std::string& name) {
+bool copyBlocks(LibraryContext& app, int in, int dir, const std::string& name) {
   // A temporary name in the cache file's folder that no other copy uses.
   const std::string temp = platform::uniqueNameBeside("." + name.substr(0, 100), ".part");
   const Fd out(::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -363,7 +362,7 @@ bool copyBlocks(App& app, int in, int dir, const std::string& name) {
 // song's name, and it breaks off as soon as the run must end. (Tests put a
 // stand-in for the share's copies in app.copies.copyFile; it serves here
 // too.)
-bool copyIntoCache(App& app, const std::string& source, const std::string& cached) {
+bool copyIntoCache(LibraryContext& app, const std::string& source, const std::string& cached) {
   std::string folder, name;
   if (!splitCached(app, cached, folder, name))
     return false;
@@ -395,7 +394,7 @@ struct RunCounts {
 // table is read and changed, and let go (with the table closed) for each
 // copy, so opening or emptying the cache from the Options window never
 // waits for a copy.
-RunCounts copyUpcomingSongs(App& app, const std::vector<std::string>& songs) {
+RunCounts copyUpcomingSongs(LibraryContext& app, const std::vector<std::string>& songs) {
   RunCounts counts;
   std::unique_lock<std::mutex> hold(app.jobs.bufferCacheLock);
   counts.slots = app.settings.bufferSize;
@@ -475,19 +474,19 @@ RunCounts copyUpcomingSongs(App& app, const std::vector<std::string>& songs) {
 
 }  // namespace
 
-std::string playablePath(const App& app, const std::string& source) {
+std::string playablePath(const LibraryContext& app, const std::string& source) {
   std::string cached;
   if (app.jobs.bufferStage.load() != kBufferError && cachePathFor(app, source, cached) && platform::fileExists(cached))
     return cached;
   return source;
 }
 
-void openCache(App& app) {
+void openCache(LibraryContext& app) {
   const std::string media = cacheMediaFolder(app);
   const std::string index = bufferIndexPath(app);
   if (media.empty()) {
     app.jobs.bufferStage.store(kBufferError);
-    refreshStatus(app);
+    noticeStatusChanged(app);
     return;
   }
   bool startRun = false;
@@ -532,20 +531,21 @@ void openCache(App& app) {
       // files of slots the table no longer knew).
       removeMediaFolder(app);
       app.jobs.bufferStage.store(kBufferError);
-      refreshStatus(app);
+      noticeStatusChanged(app);
     }
   }
   if (startRun)
-    app.scheduler.jobThreads.start([&app] { bufferingRun(app); });
+    app.jobThreads.start([&app] { bufferingRun(app); });
 }
 
-void bufferingRun(App& app) {
+void bufferingRun(LibraryContext& app) {
   JobFlags& jobs = app.jobs;
   if (jobs.bufferRunning.exchange(1) != 0)
     return;
   std::vector<std::string> songs;
-  for (const play::ListRow& row : app.list.rows())
-    songs.push_back(row.column[play::FileName].substr(0, kLongestListPath));
+  if (app.listedFiles)
+    for (const std::string& file : app.listedFiles())
+      songs.push_back(file.substr(0, kLongestListPath));
   RunCounts counts;
   if (songs.size() <= static_cast<size_t>(kShortestBufferedList)) {
     counts.failures = 2;
@@ -554,7 +554,7 @@ void bufferingRun(App& app) {
   } else {
     app.shared.rebufferValue.store(0);
     jobs.bufferStage.store(kBuffering);
-    refreshStatus(app);
+    noticeStatusChanged(app);
     counts = copyUpcomingSongs(app, songs);
   }
   const uint32_t failures = counts.failures;
@@ -571,22 +571,21 @@ void bufferingRun(App& app) {
     jobs.bufferStage.store(kBufferGaveUp);
     app.shared.rebufferValue.store(0);
   }
-  refreshStatus(app);
+  noticeStatusChanged(app);
   if (jobs.startUpBuffering.exchange(0) != 0) {
     // The first run after start-up copied the list loaded from its file:
     // the ID worker, held back until now, may start.
-    if (app.hooks.startIdWorker)
-      app.hooks.startIdWorker(app);
+    callHook(app.hooks.startIdWorker);
   } else if (bufferOn(app)) {
     // The list is built and copied: a machine set to switch off after a
     // build may do so now (the timer itself checks the switches and the
     // player).
-    play::startShutdownTimer(app);
+    callHook(app.hooks.startShutdownTimer);
   }
 }
 
-void startCache(App& app) {
-  if (bufferOn(app) && app.list.size() > static_cast<size_t>(kShortestBufferedList)) {
+void startCache(LibraryContext& app) {
+  if (bufferOn(app) && app.run.listCount.load() > kShortestBufferedList) {
     // The ID worker starts when this first run ends.
     app.jobs.startUpBuffering.store(1);
     openCache(app);
@@ -594,10 +593,11 @@ void startCache(App& app) {
   }
   if (bufferOn(app))
     app.jobs.bufferStage.store(kBuffered);
-  if (app.hooks.startIdWorker)
-    app.hooks.startIdWorker(app);
+  callHook(app.hooks.startIdWorker);
 }
 
-void installBufferCache(App& app) { app.hooks.bufferingRun = bufferingRun; }
+void installBufferCache(LibraryContext& app) {
+  app.hooks.bufferingRun = [&app] { bufferingRun(app); };
+}
 
 }  // namespace plinka::library

@@ -11,7 +11,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -32,37 +32,37 @@ constexpr uint32_t kMostCopyFailures = 10;
 
 // "Media/" and "LocFiles.cvf" under the cache folder; empty when the program
 // has no cache folder.
-std::string cacheMediaFolder(const App& app);
-std::string bufferIndexPath(const App& app);
+std::string cacheMediaFolder(const LibraryContext& app);
+std::string bufferIndexPath(const LibraryContext& app);
 
 // Where the song at `source` is cached: the media folder followed by the
 // source path less its first component (the leading '/' of an absolute
 // path, or "//host" of a network path becomes "host/..."). False for a path
 // that could lead out of the media folder (an empty, "." or ".." component)
 // or when there is no cache folder.
-bool cachePathFor(const App& app, const std::string& source, std::string& out);
+bool cachePathFor(const LibraryContext& app, const std::string& source, std::string& out);
 
 // The file the player opens for a song: its cached copy while the cache is
 // running and the copy is there, else the song's own path.
-std::string playablePath(const App& app, const std::string& source);
+std::string playablePath(const LibraryContext& app, const std::string& source);
 
 // Opens the cache (Buffer on: the index table made or sized to Buffer Size,
 // then a buffering run on a thread of its own) or, Buffer off, empties it:
 // every cached file and the index table are deleted. The buffer run's thread
 // is joined by the next open and at the App's end (see installBufferCache).
-void openCache(App& app);
+void openCache(LibraryContext& app);
 
 // At start, once the list is loaded: with Buffer on, the cache is opened
 // when the list holds more than five songs, and the ID worker starts when
 // that first run ends; otherwise the cache counts as buffered (Buffer on),
 // so that the next list starts a run, and the ID worker starts now.
-void startCache(App& app);
+void startCache(LibraryContext& app);
 
 // One buffering run over the upcoming list (also run by the background
 // worker when the list changed).
-void bufferingRun(App& app);
+void bufferingRun(LibraryContext& app);
 
 // Hooks the buffering run into the background worker.
-void installBufferCache(App& app);
+void installBufferCache(LibraryContext& app);
 
 }  // namespace plinka::library

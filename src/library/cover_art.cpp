@@ -1,11 +1,10 @@
 #include "library/cover_art.h"
 
-#include "app/app.h"
 #include "core/random_source.h"
 #include "core/run_state.h"
-#include "desk/status_texts.h"
+#include "core/status_message.h"
 #include "library/file_access.h"
-#include "play/song_details.h"
+#include "library/library_context.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -105,7 +104,10 @@ std::string withSlash(const std::string& folder) {
   return (folder.empty() || folder.back() == '/') ? folder : folder + "/";
 }
 
-void countFailure(App& app) {
+// The file of the song playing now, as the playing layer tells it.
+std::string currentSong(LibraryContext& app) { return app.currentSongFile ? app.currentSongFile() : std::string(); }
+
+void countFailure(LibraryContext& app) {
   app.jobs.coverReady.store(0);
   releaseCover(app);
   JobFlags& jobs = app.jobs;
@@ -115,14 +117,14 @@ void countFailure(App& app) {
   if (jobs.coverFailures.load() == 2) {
     jobs.coverFailures.store(0);
     setOneShotMessage(app, kCoverFailedMessage);
-    refreshStatus(app);
+    noticeStatusChanged(app);
   } else {
     jobs.coverFailures.fetch_add(1);
   }
 }
 
 // The whole load, with coverLoading already taken by the caller.
-CoverResult loadWithFlagHeld(App& app) {
+CoverResult loadWithFlagHeld(LibraryContext& app) {
   JobFlags& jobs = app.jobs;
   CoverState& cover = app.cover;
   if (jobs.currentMediaType.load() >= kFirstVideoType || pictureSetting(app, PictureSetting::CoverArt) == 0 ||
@@ -143,7 +145,7 @@ CoverResult loadWithFlagHeld(App& app) {
   releaseCover(app);
 
   // The player may start the next song meanwhile: work on a copy.
-  const std::string songFile = play::copyCurrentSong(app).file;
+  const std::string songFile = currentSong(app);
   const std::string folder = folderOf(songFile);
 
   std::string pathA;  // cover, folder picture or default cover
@@ -213,7 +215,7 @@ CoverResult loadWithFlagHeld(App& app) {
       // A new song may have started while the picture was decoded: its
       // picture is not this one, so nothing is kept and the heartbeat loads
       // the right one next.
-      if (songFile != play::copyCurrentSong(app).file) {
+      if (songFile != currentSong(app)) {
         return CoverResult::Superseded;
       }
       cover.picture = std::move(picture);
@@ -225,7 +227,7 @@ CoverResult loadWithFlagHeld(App& app) {
   if (!ready) {
     // A failure belongs to the song it was tried for: once another song has
     // started, its own count stands.
-    if (songFile != play::copyCurrentSong(app).file) {
+    if (songFile != currentSong(app)) {
       return CoverResult::Superseded;
     }
     countFailure(app);
@@ -235,7 +237,7 @@ CoverResult loadWithFlagHeld(App& app) {
 }
 
 // Clears coverLoading and has a ready picture painted.
-void finishLoad(App& app) {
+void finishLoad(LibraryContext& app) {
   app.jobs.coverLoading.store(0);
   if (app.jobs.coverReady.load() != 0 && app.ui != nullptr) {
     app.ui->repaint(RepaintArea::Picture);
@@ -253,7 +255,7 @@ bool findNamedPicture(const std::string& folder, const char* base, std::string& 
   return false;
 }
 
-bool findFolderPicture(App& app, const std::string& folder, std::string& found) {
+bool findFolderPicture(LibraryContext& app, const std::string& folder, std::string& found) {
   if (findFile(folder, kFolderPicture, found)) {
     return true;
   }
@@ -265,7 +267,7 @@ bool findFolderPicture(App& app, const std::string& folder, std::string& found) 
   return false;
 }
 
-uint32_t randomPicture(App& app, const std::string& folder, const char* ending, std::string& found) {
+uint32_t randomPicture(LibraryContext& app, const std::string& folder, const char* ending, std::string& found) {
   const std::string suffix = std::string(".") + ending;
   const std::string base = withSlash(folder);
   for (int attempt = 0; attempt < kRandomPictureAttempts; ++attempt) {
@@ -288,7 +290,7 @@ uint32_t randomPicture(App& app, const std::string& folder, const char* ending, 
   return 0;
 }
 
-CoverResult loadCover(App& app) {
+CoverResult loadCover(LibraryContext& app) {
   if (app.jobs.coverLoading.exchange(1) != 0) {
     return CoverResult::Running;
   }
@@ -297,11 +299,11 @@ CoverResult loadCover(App& app) {
   return result;
 }
 
-void startCoverLoader(App& app) {
+void startCoverLoader(LibraryContext& app) {
   if (app.jobs.coverLoading.exchange(1) != 0) {
     return;
   }
-  const bool started = app.scheduler.jobThreads.start([&app] {
+  const bool started = app.jobThreads.start([&app] {
     loadWithFlagHeld(app);
     finishLoad(app);
   });
@@ -310,7 +312,7 @@ void startCoverLoader(App& app) {
   }
 }
 
-void releaseCover(App& app) {
+void releaseCover(LibraryContext& app) {
   CoverState& cover = app.cover;
   std::lock_guard lock(cover.pictureMutex);
   app.jobs.coverReady.store(0);
@@ -319,7 +321,7 @@ void releaseCover(App& app) {
   ++cover.pictureGeneration;
 }
 
-bool copyCoverPicture(App& app, platform::PixelBlock& out) {
+bool copyCoverPicture(LibraryContext& app, platform::PixelBlock& out) {
   CoverState& cover = app.cover;
   std::lock_guard lock(cover.pictureMutex);
   if (app.jobs.coverReady.load() == 0) {

@@ -12,7 +12,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -88,28 +88,28 @@ bool findNamedPicture(const std::string& folder, const char* base, std::string& 
 
 // Without a base name: "Folder.jpg", else a random "*.jpg", "*.bmp" or
 // "*.gif" of the folder (in that order of endings).
-bool findFolderPicture(App& app, const std::string& folder, std::string& found);
+bool findFolderPicture(LibraryContext& app, const std::string& folder, std::string& found);
 
 // Lists the regular files of folder whose names end in "." + ending (letters
 // in either case), draws one of them and checks that it opens. Returns the
 // number of names listed, with the chosen path in found, or 0 when nothing
 // matched or three listings gave nothing that opens. A draw of 0 takes the
 // first name (names in byte order).
-uint32_t randomPicture(App& app, const std::string& folder, const char* ending, std::string& found);
+uint32_t randomPicture(LibraryContext& app, const std::string& folder, const char* ending, std::string& found);
 
 // One cover load on the calling thread: takes coverLoading, finds and decodes
 // the picture of the current song's file, counts a failure (with the
 // one-shot message on the second one running), and clears coverLoading.
-CoverResult loadCover(App& app);
+CoverResult loadCover(LibraryContext& app);
 
 // The heartbeat's start of the loader: takes coverLoading and runs loadCover's
 // work on a job thread. Returns at once.
-void startCoverLoader(App& app);
+void startCoverLoader(LibraryContext& app);
 
 // Frees the picture and clears coverReady.
-void releaseCover(App& app);
+void releaseCover(LibraryContext& app);
 
 // Copies the current picture for painting: false when none is ready.
-bool copyCoverPicture(App& app, platform::PixelBlock& out);
+bool copyCoverPicture(LibraryContext& app, platform::PixelBlock& out);
 
 }  // namespace plinka::library

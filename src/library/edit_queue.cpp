@@ -1,10 +1,10 @@
 #include "library/edit_queue.h"
 
-#include "app/app.h"
 #include "core/exclusive_access.h"
 #include "db/copies.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
+#include "library/library_context.h"
 #include "platform/files.h"
 
 #include <cstring>
@@ -38,7 +38,7 @@ constexpr char kKeptEditsMagic[] = "PLEDITS1";
 constexpr size_t kKeptEditsMagicSize = 8;
 constexpr size_t kKeptEntrySize = 5 * sizeof(uint32_t);
 
-std::string keptEditsPath(const App& app) {
+std::string keptEditsPath(const LibraryContext& app) {
   if (app.folders.data.empty())
     return {};
   return app.folders.data + kKeptEditsFileName;
@@ -62,7 +62,7 @@ bool isOffline(uint32_t build) { return build >= kOfflineFirst && build <= kOffl
 // sleeps until the writer has noticed (it clears the flag) or the lock is
 // free again (its holder was another enqueuer). False when the App ends
 // meanwhile.
-bool lockAsEnqueuer(App& app) {
+bool lockAsEnqueuer(LibraryContext& app) {
   EditQueue& queue = app.editQueue;
   while (queue.lock.exchange(1) != 0) {
     queue.waiter.store(1);
@@ -76,7 +76,7 @@ bool lockAsEnqueuer(App& app) {
 
 // The writer's side holds the lock only for moments (an enqueuer shifts at
 // most 200 entries), so it just tries again.
-bool lockAsWriter(App& app) {
+bool lockAsWriter(LibraryContext& app) {
   while (app.editQueue.lock.exchange(1) != 0) {
     if (!napMs(app, kLockRetryMs))
       return false;
@@ -84,9 +84,9 @@ bool lockAsWriter(App& app) {
   return true;
 }
 
-void unlock(App& app) { app.editQueue.lock.store(0); }
+void unlock(LibraryContext& app) { app.editQueue.lock.store(0); }
 
-bool quitting(const App& app) { return isClosingCode(app.run.commandSlot.load()); }
+bool quitting(const LibraryContext& app) { return isClosingCode(app.run.commandSlot.load()); }
 
 // A written ID edit leaves the record's song the same but changes the
 // identity it answers to: the edits queued for it after that one still carry
@@ -105,7 +105,7 @@ void followNewIdentity(EditQueue& queue, int32_t applied, const QueuedEdit& edit
 // Applies queued edits from the oldest, under the queue lock. An edit is
 // written only while its record still holds the song it was made for. Every
 // entry taken out of the queue goes into `taken`, oldest first.
-void applyEdits(App& app, bool leaving, std::vector<QueuedEdit>& taken) {
+void applyEdits(LibraryContext& app, bool leaving, std::vector<QueuedEdit>& taken) {
   if (!lockAsWriter(app))
     return;
   EditQueue& queue = app.editQueue;
@@ -134,7 +134,7 @@ void applyEdits(App& app, bool leaving, std::vector<QueuedEdit>& taken) {
 // (the push to the share failed), and the next refresh of the local copy
 // drops them. Entries the queue has no more room for are dropped, as a full
 // queue drops new edits.
-void putBack(App& app, const std::vector<QueuedEdit>& taken) {
+void putBack(LibraryContext& app, const std::vector<QueuedEdit>& taken) {
   if (taken.empty() || !lockAsWriter(app))
     return;
   EditQueue& queue = app.editQueue;
@@ -152,7 +152,7 @@ void putBack(App& app, const std::vector<QueuedEdit>& taken) {
 
 // After a pass reached the song table: the kept-edits file, while it follows
 // the queue, is brought down to what is still unwritten.
-void followKeptFile(App& app) {
+void followKeptFile(LibraryContext& app) {
   EditQueue& queue = app.editQueue;
   if (queue.keptFileFollows.load() == 0)
     return;
@@ -162,7 +162,7 @@ void followKeptFile(App& app) {
 
 // An emptied queue gives its array back, unless an enqueuer is about to add
 // to it.
-void freeIfEmpty(App& app) {
+void freeIfEmpty(LibraryContext& app) {
   if (!lockAsWriter(app))
     return;
   EditQueue& queue = app.editQueue;
@@ -175,7 +175,8 @@ void freeIfEmpty(App& app) {
 
 }  // namespace
 
-void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue, uint32_t id) {
+void enqueueEdit(LibraryContext& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue,
+                 uint32_t id) {
   EditQueue& queue = app.editQueue;
   if (!lockAsEnqueuer(app))
     return;
@@ -197,22 +198,22 @@ void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, u
     startCacheWriter(app);
 }
 
-int32_t editsWaiting(const App& app) { return app.editQueue.count.load(); }
+int32_t editsWaiting(const LibraryContext& app) { return app.editQueue.count.load(); }
 
-void startCacheWriter(App& app) {
+void startCacheWriter(LibraryContext& app) {
   if (app.jobs.cacheWriterRunning.load() != 0)
     return;
-  app.scheduler.jobThreads.start([&app] { runCacheWriter(app); });
+  app.jobThreads.start([&app] { runCacheWriter(app); });
 }
 
-void runCacheWriter(App& app) {
+void runCacheWriter(LibraryContext& app) {
   JobFlags& jobs = app.jobs;
   RunState& run = app.run;
   EditQueue& queue = app.editQueue;
   if (jobs.cacheWriterRunning.exchange(1) != 0)
     return;
   jobs.cacheWriterStep.store(kStepStarted);
-  refreshStatus(app);
+  noticeStatusChanged(app);
   // At the end of the run no other job is left and exclusive access is no
   // longer granted: the writer then writes without it.
   const bool leaving = run.commandSlot.load() == kLeavingCode;
@@ -277,10 +278,10 @@ void runCacheWriter(App& app) {
   freeIfEmpty(app);
   jobs.cacheWriterStep.store(kStepDone);
   jobs.cacheWriterRunning.store(0);
-  refreshStatus(app);
+  noticeStatusChanged(app);
 }
 
-void writeCachedEditsAtExit(App& app) {
+void writeCachedEditsAtExit(LibraryContext& app) {
   // A writer that is still running gives way soon, as the run is closing.
   while (app.jobs.cacheWriterRunning.load() != 0) {
     if (!napMs(app, kExitWaitMs))
@@ -293,7 +294,7 @@ void writeCachedEditsAtExit(App& app) {
   keepEditsForNextRun(app);
 }
 
-bool keepEditsForNextRun(App& app) {
+bool keepEditsForNextRun(LibraryContext& app) {
   const std::string path = keptEditsPath(app);
   if (path.empty() || !lockAsWriter(app))
     return false;
@@ -314,7 +315,7 @@ bool keepEditsForNextRun(App& app) {
   return platform::replaceFile(path, bytes.data(), bytes.size());
 }
 
-int32_t restoreKeptEdits(App& app) {
+int32_t restoreKeptEdits(LibraryContext& app) {
   const std::string path = keptEditsPath(app);
   std::string bytes;
   if (app.editQueue.keptFileFollows.load() != 0 || path.empty() || !platform::readWholeFile(path, bytes))
@@ -353,9 +354,9 @@ int32_t restoreKeptEdits(App& app) {
   return restored;
 }
 
-void installEditQueue(App& app) {
-  app.hooks.cacheWriter = runCacheWriter;
-  app.hooks.writeCachedEditsAtExit = writeCachedEditsAtExit;
+void installEditQueue(LibraryContext& app) {
+  app.hooks.cacheWriter = [&app] { runCacheWriter(app); };
+  app.hooks.writeCachedEditsAtExit = [&app] { writeCachedEditsAtExit(app); };
 }
 
 }  // namespace plinka::library

@@ -9,7 +9,7 @@
 #include <memory>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -61,38 +61,39 @@ struct EditQueue {
 
 // Queues a change of `field` of record `record` to `newValue`; `id` is the
 // song's ID when the change was made. Dropped when the queue is full.
-void enqueueEdit(App& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue, uint32_t id);
+void enqueueEdit(LibraryContext& app, uint32_t record, uint32_t field, uint32_t newValue, uint32_t oldValue,
+                 uint32_t id);
 
 // Edits waiting, -1 when no queue exists.
-int32_t editsWaiting(const App& app);
+int32_t editsWaiting(const LibraryContext& app);
 
 // Starts the writer on a thread of its own, unless one is running.
-void startCacheWriter(App& app);
+void startCacheWriter(LibraryContext& app);
 
 // One writer run on the calling thread: writes the queued edits under busy
 // code 27 until the queue is empty, offline mode is set or the run is asked
 // to stop. Returns at once when a writer is already running.
-void runCacheWriter(App& app);
+void runCacheWriter(LibraryContext& app);
 
 // The end of the run: waits for a writer that is still running to give up,
 // then writes what is queued without asking for exclusive access (no other
 // job runs any more). Edits it cannot write (the database is offline or
 // does not open) are kept for the next start. Does not end the run itself.
-void writeCachedEditsAtExit(App& app);
+void writeCachedEditsAtExit(LibraryContext& app);
 
 // Writes the edits still queued to the kept-edits file in the data folder
 // (under a temporary name, renamed over the old file), or removes that file
 // when none wait. False when they could not be kept.
-bool keepEditsForNextRun(App& app);
+bool keepEditsForNextRun(LibraryContext& app);
 
 // Puts the edits a previous run kept back into the queue, in their order;
 // they are written like any other queued edit. The file stays until they
 // are written (see EditQueue::keptFileFollows). Taken once per run: the
 // number of edits restored, 0 on a second call.
-int32_t restoreKeptEdits(App& app);
+int32_t restoreKeptEdits(LibraryContext& app);
 
 // Puts the writer into the background worker's and the end of the run's
 // hooks.
-void installEditQueue(App& app);
+void installEditQueue(LibraryContext& app);
 
 }  // namespace plinka::library

@@ -1,6 +1,5 @@
 #include "library/id_worker.h"
 
-#include "app/app.h"
 #include "core/exclusive_access.h"
 #include "core/random_source.h"
 #include "db/capacity.h"
@@ -9,10 +8,12 @@
 #include "library/buffer_cache.h"
 #include "library/edit_queue.h"
 #include "library/file_checksum.h"
-#include "play/song_details.h"
+#include "library/library_context.h"
 #include "text/text.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace plinka::library {
 
@@ -23,18 +24,20 @@ namespace {
 constexpr uint32_t kVerifyStopDraws = 5;
 constexpr uint32_t kVerifyStopDraw = 3;
 
-bool offline(const App& app) {
+bool offline(const LibraryContext& app) {
   const uint32_t build = app.run.buildState.load();
   return build >= kOfflineFirst && build <= kOfflineLocked;
 }
 
-bool quitting(const App& app) { return isClosingCode(app.run.commandSlot.load()) || isAppEnding(app); }
+bool quitting(const LibraryContext& app) { return isClosingCode(app.run.commandSlot.load()) || isAppEnding(app); }
 
-bool listHolds(const App& app, int32_t songs) { return app.run.listCount.load() >= songs; }
+bool listHolds(const LibraryContext& app, int32_t songs) { return app.run.listCount.load() >= songs; }
 
-bool mayStart(const App& app) { return app.run.busyCode.load() == 0 && listHolds(app, kIdWorkerShortestList); }
+bool mayStart(const LibraryContext& app) {
+  return app.run.busyCode.load() == 0 && listHolds(app, kIdWorkerShortestList);
+}
 
-uint32_t checksumOfFile(App& app, const std::string& path) {
+uint32_t checksumOfFile(LibraryContext& app, const std::string& path) {
   if (path.empty())
     return 0;
   return app.idWorker.checksum ? app.idWorker.checksum(path.c_str()) : fileChecksum(path.c_str());
@@ -42,7 +45,7 @@ uint32_t checksumOfFile(App& app, const std::string& path) {
 
 // The checksum of a song: in network mode of its cached copy when there is
 // one, else of the file itself. 0 when neither can be read.
-uint32_t songChecksum(App& app, const std::string& source) {
+uint32_t songChecksum(LibraryContext& app, const std::string& source) {
   if (app.settings.networkMode != 0) {
     std::string cached;
     if (cachePathFor(app, source, cached)) {
@@ -64,7 +67,7 @@ struct Found {
 // Under busy code 25 and a reading open of the song table, both given back
 // before it returns: the record `pick` names (given the open table; -1 for
 // none), with its ID and FileName.
-template <typename Pick> Found lookUp(App& app, Pick pick) {
+template <typename Pick> Found lookUp(LibraryContext& app, Pick pick) {
   Found found;
   const ExclusiveAccess access(app, BusyCode::IdWorker, kIdWorkerPatience);
   if (!access)
@@ -90,7 +93,7 @@ template <typename Pick> Found lookUp(App& app, Pick pick) {
 // queued as its new ID and lowers the hash count; a song with one raises it.
 // The record keeps its slot until the check is done, as its number goes into
 // the queue. False when the table could not be had.
-template <typename Pick> bool checkId(App& app, Pick pick) {
+template <typename Pick> bool checkId(LibraryContext& app, Pick pick) {
   const db::SlotHold hold(app.songTable);
   const Found found = lookUp(app, pick);
   if (!found.looked)
@@ -108,7 +111,7 @@ template <typename Pick> bool checkId(App& app, Pick pick) {
 }
 
 // The song at a list position, found by its FileName.
-void checkListSong(App& app, const char* fileName) {
+void checkListSong(LibraryContext& app, const char* fileName) {
   checkId(app, [fileName](db::TableHandle& table) {
     // A name too long for the search text could only match some other file.
     if (text::copy(table.searchText, fileName) >= sizeof table.searchText)
@@ -118,7 +121,7 @@ void checkListSong(App& app, const char* fileName) {
 }
 
 // A record drawn at random (never the empty record 0).
-bool checkRandomRecord(App& app) {
+bool checkRandomRecord(LibraryContext& app) {
   return checkId(app, [&app](db::TableHandle& table) {
     if (table.slotCount < 2)
       return -1;
@@ -129,7 +132,7 @@ bool checkRandomRecord(App& app) {
 // Moves the hash count on by one record of the table, starting over at the
 // first record after the last. False when the hash count has meanwhile left
 // the verification range (a song without ID was met elsewhere).
-bool advanceVerifyPosition(App& app, uint32_t slotCount, uint32_t& position) {
+bool advanceVerifyPosition(LibraryContext& app, uint32_t slotCount, uint32_t& position) {
   std::atomic<uint32_t>& hashStat = app.shared.hashStat;
   uint32_t seen = hashStat.load();
   for (;;) {
@@ -149,7 +152,7 @@ bool advanceVerifyPosition(App& app, uint32_t slotCount, uint32_t& position) {
 // checksum is no longer the stored ID, the new one is queued. A file that
 // cannot be read (a share out of reach) leaves the ID as it is. False when
 // the walk must stop.
-bool verifyNextRecord(App& app) {
+bool verifyNextRecord(LibraryContext& app) {
   const db::SlotHold hold(app.songTable);
   bool inRange = true;
   const Found found = lookUp(app, [&](db::TableHandle& table) {
@@ -167,9 +170,9 @@ bool verifyNextRecord(App& app) {
   return true;
 }
 
-void runWithFlagHeld(App& app) {
+void runWithFlagHeld(LibraryContext& app) {
   std::atomic<uint32_t>& hashStat = app.shared.hashStat;
-  refreshStatus(app);
+  noticeStatusChanged(app);
 
   // The upcoming list's songs first: they play soonest.
   if (hashStat.load() < kHashListWalkBelow) {
@@ -177,7 +180,10 @@ void runWithFlagHeld(App& app) {
     for (size_t position = 0; hashStat.load() < kHashListWalkBelow && !offline(app) && !quitting(app); ++position) {
       if (position >= static_cast<size_t>(app.run.listCount.load()))
         break;
-      play::readRowFileName(app, position, fileName, sizeof fileName);
+      const std::vector<std::string> listed = app.listedFiles ? app.listedFiles() : std::vector<std::string>{};
+      if (position >= listed.size())
+        break;
+      std::snprintf(fileName, sizeof fileName, "%s", listed[position].c_str());
       if (fileName[0] == '\0')
         break;
       checkListSong(app, fileName);
@@ -205,24 +211,26 @@ void runWithFlagHeld(App& app) {
   }
 
   app.jobs.idWorkerRunning.store(0);
-  refreshStatus(app);
+  noticeStatusChanged(app);
 }
 
 }  // namespace
 
-void startIdWorker(App& app) {
+void startIdWorker(LibraryContext& app) {
   if (!mayStart(app) || app.jobs.idWorkerRunning.exchange(1) != 0)
     return;
-  if (!app.scheduler.jobThreads.start([&app] { runWithFlagHeld(app); }))
+  if (!app.jobThreads.start([&app] { runWithFlagHeld(app); }))
     app.jobs.idWorkerRunning.store(0);
 }
 
-void runIdWorker(App& app) {
+void runIdWorker(LibraryContext& app) {
   if (!mayStart(app) || app.jobs.idWorkerRunning.exchange(1) != 0)
     return;
   runWithFlagHeld(app);
 }
 
-void installIdWorker(App& app) { app.hooks.startIdWorker = startIdWorker; }
+void installIdWorker(LibraryContext& app) {
+  app.hooks.startIdWorker = [&app] { startIdWorker(app); };
+}
 
 }  // namespace plinka::library

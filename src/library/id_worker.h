@@ -15,7 +15,7 @@
 #include <functional>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -48,12 +48,12 @@ struct IdWorkerState {
 
 // Starts the worker on a thread of its own, unless it is running, a job holds
 // the song table, or the list holds fewer than kIdWorkerShortestList songs.
-void startIdWorker(App& app);
+void startIdWorker(LibraryContext& app);
 
 // One worker run on the calling thread, under the same conditions.
-void runIdWorker(App& app);
+void runIdWorker(LibraryContext& app);
 
 // Puts startIdWorker into the background worker's hooks.
-void installIdWorker(App& app);
+void installIdWorker(LibraryContext& app);
 
 }  // namespace plinka::library

@@ -1,15 +1,15 @@
 #include "library/import.h"
 
-#include "app/app.h"
 #include "core/exclusive_access.h"
 #include "core/run_state.h"
+#include "core/status_message.h"
 #include "db/copies.h"
 #include "db/search.h"
 #include "db/table.h"
-#include "desk/status_texts.h"
 #include "library/file_checksum.h"
 #include "library/folder_names.h"
 #include "library/lame_scan.h"
+#include "library/library_context.h"
 #include "library/media_types.h"
 #include "library/playlist_file.h"
 #include "library/tag_reader.h"
@@ -32,14 +32,14 @@ constexpr uint32_t kDetailLine = 1;
 // take a fresh local copy.
 constexpr uint32_t kRefreshLocalCopySoon = 100;
 
-void showProgress(App& app, uint32_t line, const std::string& text) {
+void showProgress(LibraryContext& app, uint32_t line, const std::string& text) {
   if (app.ui)
     app.ui->progressLine(WindowKind::Database, line, text);
 }
 
 // One more file counted: every kImportProgressEvery files the counts go to
 // the Database window.
-void countedOne(App& app, const ImportResult& counts) {
+void countedOne(LibraryContext& app, const ImportResult& counts) {
   if (app.ui && (counts.added + counts.skipped) % kImportProgressEvery == 0)
     app.ui->workProgress(WindowKind::Database, importProgress(counts, false));
 }
@@ -61,7 +61,7 @@ void writeText(db::TableHandle& table, uint32_t slot, uint32_t field, const char
 
 // True once the walk or the reading must end: a stop was asked for, or the
 // import no longer holds the song table.
-bool importMustStop(const App& app) {
+bool importMustStop(const LibraryContext& app) {
   return app.run.stopRequest.load() != 0 || app.run.busyCode.load() != codeValue(BusyCode::Import);
 }
 
@@ -91,7 +91,7 @@ EntryKind kindOf(const std::string& path, unsigned char type) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
-void importPlaylist(App& app, const std::string& source, ImportResult& result) {
+void importPlaylist(LibraryContext& app, const std::string& source, ImportResult& result) {
   const int32_t refused = readPlaylistLines(app, source.c_str(), [&](const char* line) {
     if (importMustStop(app))
       return false;
@@ -115,7 +115,7 @@ void importPlaylist(App& app, const std::string& source, ImportResult& result) {
 
 }  // namespace
 
-bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unreadable) {
+bool loadTagDetails(LibraryContext& app, uint32_t slot, const char* path, UnreadableTag unreadable) {
   db::TableHandle& table = app.songTable;
   RecordTexts texts{};
   const bool read = readTag(app.tagReader, path) == 1;
@@ -178,7 +178,7 @@ WorkProgress importProgress(const ImportResult& result, bool finished) {
   return progress;
 }
 
-int32_t addOneFile(App& app, const char* path) {
+int32_t addOneFile(LibraryContext& app, const char* path) {
   const size_t length = strnlen(path, kImportPathMax + 1);
   if (length == 0 || length > kImportPathMax)
     return -1;
@@ -218,10 +218,10 @@ int32_t addOneFile(App& app, const char* path) {
   return found;
 }
 
-void walkFolder(App& app, const std::string& folder, ImportResult* counts) {
+void walkFolder(LibraryContext& app, const std::string& folder, ImportResult* counts) {
   if (importMustStop(app) || folder.size() > kImportPathMax)
     return;
-  refreshStatus(app);
+  noticeStatusChanged(app);
   showProgress(app, kStatusLine, folder);
   DIR* listing = opendir(folder.c_str());
   if (!listing)
@@ -257,7 +257,7 @@ void walkFolder(App& app, const std::string& folder, ImportResult* counts) {
   closedir(listing);
 }
 
-ImportResult runImport(App& app, const std::string& source) {
+ImportResult runImport(LibraryContext& app, const std::string& source) {
   ImportResult result;
   RunState& run = app.run;
   if (run.buildState.load() >= kOfflineFirst)
@@ -327,7 +327,7 @@ ImportResult runImport(App& app, const std::string& source) {
   return result;
 }
 
-void importWorker(App& app) {
+void importWorker(LibraryContext& app) {
   const std::string source(app.settings.importSource, strnlen(app.settings.importSource, kPathSize));
   runImport(app, source);
 }

@@ -12,7 +12,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -91,7 +91,7 @@ enum class UnreadableTag {
 // (open for writing, busy code held by the caller): Album, Artist, Name and
 // Comment from the tag (or the folders holding the file), and the StartPoint
 // the LAME scan gives. True when the tag could be read.
-bool loadTagDetails(App& app, uint32_t slot, const char* path, UnreadableTag unreadable);
+bool loadTagDetails(LibraryContext& app, uint32_t slot, const char* path, UnreadableTag unreadable);
 
 // The import reports its counts to the Database window after this many
 // files, and once at its end.
@@ -103,13 +103,13 @@ constexpr uint32_t kImportProgressEvery = 16;
 // can be had. Expects app.songTable open for writing and the busy code held
 // by the caller.
 constexpr int32_t kImportNoSlot = -2;
-int32_t addOneFile(App& app, const char* path);
+int32_t addOneFile(LibraryContext& app, const char* path);
 
 // Imports every media file of the folder (a path ending in '/') and, depth
 // first, of its sub-folders, in the order the file system lists them. Links
 // to folders are not followed. Stops early on stopRequest or once the busy
 // code is no longer the import's. Counts into `counts` when given.
-void walkFolder(App& app, const std::string& folder, ImportResult* counts = nullptr);
+void walkFolder(LibraryContext& app, const std::string& folder, ImportResult* counts = nullptr);
 
 // The whole import of one source, synchronously: takes exclusive access 30,
 // opens the song table for writing (on a share: the local copy, under the
@@ -118,9 +118,9 @@ void walkFolder(App& app, const std::string& folder, ImportResult* counts = null
 // window's progress lines and gives the access back. The source is read as
 // importTarget says; one that names nothing is refused with "Folder not
 // found" and nothing is opened.
-ImportResult runImport(App& app, const std::string& source);
+ImportResult runImport(LibraryContext& app, const std::string& source);
 
 // The import worker's thread body: runImport on the settings' importSource.
-void importWorker(App& app);
+void importWorker(LibraryContext& app);
 
 }  // namespace plinka::library

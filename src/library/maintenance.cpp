@@ -1,11 +1,11 @@
 #include "library/maintenance.h"
 
-#include "app/app.h"
 #include "core/exclusive_access.h"
 #include "core/prompt.h"
 #include "core/run_state.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
+#include "library/library_context.h"
 #include "library/maintenance_passes.h"
 #include "library/media_types.h"
 #include "platform/files.h"
@@ -35,7 +35,7 @@ constexpr uint32_t kLastUser = kUserCount;
 
 bool isUser(uint32_t n) { return n >= kFirstUser && n <= kLastUser; }
 
-void show(App& app, uint32_t line, const std::string& text, std::string& kept) {
+void show(LibraryContext& app, uint32_t line, const std::string& text, std::string& kept) {
   if (app.ui)
     app.ui->progressLine(WindowKind::Database, line, text);
   kept = text;
@@ -44,7 +44,7 @@ void show(App& app, uint32_t line, const std::string& text, std::string& kept) {
 // What every run does once it holds busy code 32: an old stop request is
 // forgotten, and a list build under way is asked for again, since the table
 // is about to change under it.
-void prepareRun(App& app) {
+void prepareRun(LibraryContext& app) {
   app.run.stopRequest.store(0);
   const uint32_t build = app.run.buildState.load();
   if (build != kBuildIdle && build < kOfflineFirst)
@@ -54,7 +54,8 @@ void prepareRun(App& app) {
 // Opens the song table for writing, runs the function's pass, closes the
 // table after writing (pushing it back in network mode) and leaves the end's
 // texts in the status lines.
-void runConfirmed(App& app, MaintenanceFunction function, const MaintenanceInputs& inputs, MaintenanceResult& result) {
+void runConfirmed(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
+                  MaintenanceResult& result) {
   const std::string databasePath = text::fixedText(app.settings.databasePath);
   show(app, kStatusLine, maintenanceText(function, inputs), result.statusLine);
   db::SongTableOpen table(app, db::SongTableOpen::Mode::Writing);
@@ -87,7 +88,7 @@ void runConfirmed(App& app, MaintenanceFunction function, const MaintenanceInput
 }
 
 // A user from the rating keypad: 1-10, or 0 for Cancel, "0" and "D".
-uint32_t askUser(App& app) {
+uint32_t askUser(LibraryContext& app) {
   const uint32_t answer = askRatingKeypad(app);
   if (answer < kKeypadRating)
     return 0;
@@ -96,7 +97,7 @@ uint32_t askUser(App& app) {
 }
 
 // Asks what the function needs; false when the user cancelled.
-bool askInputs(App& app, MaintenanceFunction function, MaintenanceInputs& inputs) {
+bool askInputs(LibraryContext& app, MaintenanceFunction function, MaintenanceInputs& inputs) {
   switch (function) {
   case MaintenanceFunction::SaveAsPlaylist: {
     std::string path = app.folders.data + kPlaylistStartName;
@@ -134,7 +135,7 @@ bool askInputs(App& app, MaintenanceFunction function, MaintenanceInputs& inputs
   }
 }
 
-bool confirmed(App& app, const std::string& text) {
+bool confirmed(LibraryContext& app, const std::string& text) {
   PromptRequest request;
   request.message = text;
   request.firstCaption = kMaintenanceRunCaption;
@@ -211,7 +212,7 @@ std::string maintenanceText(MaintenanceFunction function, const MaintenanceInput
   return text;
 }
 
-MaintenanceResult runMaintenance(App& app, MaintenanceFunction function, const MaintenanceInputs& inputs) {
+MaintenanceResult runMaintenance(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs) {
   MaintenanceResult result;
   if (app.run.buildState.load() >= kOfflineFirst)
     return result;
@@ -227,7 +228,7 @@ MaintenanceResult runMaintenance(App& app, MaintenanceFunction function, const M
   return result;
 }
 
-void maintenanceWorker(App& app) {
+void maintenanceWorker(LibraryContext& app) {
   if (app.run.buildState.load() >= kOfflineFirst)
     return;
   const uint32_t option = app.settings.dbWindowOption;

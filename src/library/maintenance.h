@@ -13,7 +13,7 @@
 #include <string_view>
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -112,10 +112,10 @@ struct MaintenanceResult {
 // function, closes it after writing and leaves "Finished" and databasePath
 // in the status lines. A run that started sets localCopyRefreshCounter to 100
 // at its end. Stops early on stopRequest, after the record in hand.
-MaintenanceResult runMaintenance(App& app, MaintenanceFunction function, const MaintenanceInputs& inputs);
+MaintenanceResult runMaintenance(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs);
 
 // The maintenance worker's thread body: runs the function the settings'
 // dbWindowOption names, asking its inputs and confirmation through app.ui.
-void maintenanceWorker(App& app);
+void maintenanceWorker(LibraryContext& app);
 
 }  // namespace plinka::library

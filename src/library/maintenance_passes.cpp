@@ -1,10 +1,10 @@
 #include "library/maintenance_passes.h"
 
-#include "app/app.h"
 #include "core/busy_code.h"
 #include "db/sort.h"
 #include "db/table.h"
 #include "library/import.h"
+#include "library/library_context.h"
 #include "library/playlist_file.h"
 #include "platform/files.h"
 
@@ -33,7 +33,7 @@ constexpr uint32_t kFlagLockName = 4;
 // reports to the Database window every so often.
 class Pass {
 public:
-  Pass(App& app, MaintenanceFunction function, MaintenanceResult& result, uint32_t total, uint32_t every)
+  Pass(LibraryContext& app, MaintenanceFunction function, MaintenanceResult& result, uint32_t total, uint32_t every)
       : app_(app), result_(result), every_(every) {
     progress_.total = total;
     progress_.doneWord = maintenanceDoneWord(function);
@@ -96,7 +96,7 @@ public:
   }
 
 private:
-  App& app_;
+  LibraryContext& app_;
   MaintenanceResult& result_;
   WorkProgress progress_;
   uint32_t every_;
@@ -135,7 +135,7 @@ bool putNumber(db::TableHandle& h, uint32_t slot, uint32_t field, uint32_t value
 // Every record's FileName, one a line, into the chosen file. The file is made
 // anew under another name and renamed over the old one, so a longer old file
 // leaves no trace and a failed write leaves it whole.
-void saveAsPlaylist(App& app, Pass& pass, const std::string& path, MaintenanceResult& result) {
+void saveAsPlaylist(LibraryContext& app, Pass& pass, const std::string& path, MaintenanceResult& result) {
   db::TableHandle& h = app.songTable;
   std::string text;
   walkInUse(h, pass, firstInUse(h), [&](uint32_t slot) {
@@ -152,7 +152,7 @@ void saveAsPlaylist(App& app, Pass& pass, const std::string& path, MaintenanceRe
 // Deletes every record whose FileName (letter case significant) an earlier
 // slot's record already has, so the lowest slot of each name stays. One walk
 // with the names seen so far in a hash set.
-void removeDuplicates(App& app, Pass& pass) {
+void removeDuplicates(LibraryContext& app, Pass& pass) {
   db::TableHandle& h = app.songTable;
   std::unordered_set<std::string> seen;
   seen.reserve(db::countInUse(h));
@@ -167,7 +167,7 @@ void removeDuplicates(App& app, Pass& pass) {
   });
 }
 
-void copyRatings(App& app, Pass& pass, uint32_t sourceUser, uint32_t targetUser) {
+void copyRatings(LibraryContext& app, Pass& pass, uint32_t sourceUser, uint32_t targetUser) {
   db::TableHandle& h = app.songTable;
   const uint32_t from = db::scoreField(sourceUser - 1);
   const uint32_t to = db::scoreField(targetUser - 1);
@@ -181,7 +181,7 @@ void copyRatings(App& app, Pass& pass, uint32_t sourceUser, uint32_t targetUser)
 // Twice the target value into one user's Score: every song then counts as
 // one the user wants to hear. Held at the largest score rather than wrapped
 // round to a small one.
-void upScore(App& app, Pass& pass, uint32_t user) {
+void upScore(LibraryContext& app, Pass& pass, uint32_t user) {
   db::TableHandle& h = app.songTable;
   const uint64_t twice = 2 * static_cast<uint64_t>(app.settings.targetValue);
   const auto score = static_cast<uint32_t>(std::min<uint64_t>(twice, std::numeric_limits<uint32_t>::max()));
@@ -202,7 +202,7 @@ bool fileIsMissing(const char* path) {
 }
 
 // Deletes the records whose file is gone, showing each in status line 2.
-void removeMissing(App& app, Pass& pass) {
+void removeMissing(LibraryContext& app, Pass& pass) {
   db::TableHandle& h = app.songTable;
   walkInUse(h, pass, firstInUse(h), [&](uint32_t slot) {
     if (db::readField(h, slot, db::FileName) < 0) {
@@ -221,7 +221,7 @@ void removeMissing(App& app, Pass& pass) {
 // The tag details of every record's file again, except for records whose
 // details were locked by hand. A record whose file cannot be read keeps its
 // details.
-void reloadSongData(App& app, Pass& pass) {
+void reloadSongData(LibraryContext& app, Pass& pass) {
   db::TableHandle& h = app.songTable;
   char path[sizeof h.text];
   walkInUse(h, pass, firstInUse(h), [&](uint32_t slot) {
@@ -241,7 +241,7 @@ void reloadSongData(App& app, Pass& pass) {
 
 // defaultImportValue into every user's Score, from the start-number-th record
 // in use (the last one when there are fewer) to the end.
-void reDefault(App& app, Pass& pass, uint32_t startNumber) {
+void reDefault(LibraryContext& app, Pass& pass, uint32_t startNumber) {
   db::TableHandle& h = app.songTable;
   const uint32_t start = std::min(startNumber, db::countInUse(h));
   if (start == 0)
@@ -259,7 +259,7 @@ void reDefault(App& app, Pass& pass, uint32_t startNumber) {
 
 // Every deleted slot back in use, also slots that compaction left behind
 // after moving their record elsewhere (whose contents are still there).
-void undeleteAll(App& app, Pass& pass) {
+void undeleteAll(LibraryContext& app, Pass& pass) {
   db::TableHandle& h = app.songTable;
   for (uint32_t slot = 0; slot < h.slotCount; ++slot) {
     if (pass.mustStop())
@@ -270,7 +270,7 @@ void undeleteAll(App& app, Pass& pass) {
   }
 }
 
-void resetStartPoints(App& app, Pass& pass) {
+void resetStartPoints(LibraryContext& app, Pass& pass) {
   db::TableHandle& h = app.songTable;
   walkInUse(h, pass, firstInUse(h), [&](uint32_t slot) {
     if (putNumber(h, slot, db::StartPoint, 0))
@@ -281,7 +281,7 @@ void resetStartPoints(App& app, Pass& pass) {
 
 }  // namespace
 
-void runMaintenancePass(App& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
+void runMaintenancePass(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
                         MaintenanceResult& result) {
   db::TableHandle& h = app.songTable;
   const uint32_t inUse = db::countInUse(h);

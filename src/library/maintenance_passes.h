@@ -6,7 +6,7 @@
 #include "library/maintenance.h"
 
 namespace plinka {
-struct App;
+struct LibraryContext;
 }
 
 namespace plinka::library {
@@ -16,7 +16,7 @@ namespace plinka::library {
 // `stopped` when the pass ended early; Save DB as Playlist sets the outcome
 // PlaylistNotWritten when its file could not be written. The inputs are
 // valid (maintenanceInputsValid).
-void runMaintenancePass(App& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
+void runMaintenancePass(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
                         MaintenanceResult& result);
 
 }  // namespace plinka::library

@@ -1,5 +1,7 @@
 #include "library/playlist_file.h"
 
+#include "library/library_context.h"
+
 #include "core/current_state.h"
 #include "db/filename_index.h"
 #include "db/search.h"
@@ -10,7 +12,6 @@
 #include "library/media_types.h"
 #include "library/tag_reader.h"
 #include "platform/files.h"
-#include "play/song_details.h"
 #include "text/text.h"
 
 #include <cstdint>
@@ -24,64 +25,13 @@ namespace {
 // The playlist is read in blocks of this many bytes.
 constexpr size_t kReadBlock = 16384;
 
-// A song table of this many slots or fewer is not searched when a list is
-// loaded: every line becomes a bare row.
-constexpr uint32_t kSmallTableSlots = 10;
-
-// Appends one line to the upcoming list (load mode), looking the line up in
-// the index of the table's FileNames.
-void loadLine(App& app, const char* line, const db::FileNameIndex& index) {
-  db::TableHandle& table = app.songTable;
-  if (table.isOpen() && table.slotCount > kSmallTableSlots) {
-    const int32_t slot = index.built() ? index.findPreferExact(table, line) : -1;
-    if (slot >= 0) {
-      if (db::getStatus(table, static_cast<uint32_t>(slot)) == static_cast<int32_t>(db::kStatusInUse)) {
-        play::loadSongDetails(app, static_cast<uint32_t>(slot), currentUser(app));
-        play::putListRow(app, app.list.size(), line, app.details.loaded);
-      }
-      return;
-    }
-  }
-  if (readTag(app.tagReader, line) != 1)
-    return;
-  play::SongDetails bare;
-  const TagResult& tag = app.tagReader.result;
-  text::copy(bare.title, tag.title);
-  text::copy(bare.artist, tag.artist);
-  text::copy(bare.album, tag.album);
-  play::putListRow(app, app.list.size(), line, bare);
-}
-
 }  // namespace
-
-std::string stateListFileName(const App& app) {
-  const uint64_t stateNumber = uint64_t{currentStateIndex(app)} + 1;
-  return app.folders.data + "PL" + std::to_string(stateNumber) + ".m3u";
-}
 
 bool appendPlaylistLine(std::string& text, std::string_view path) {
   if (path.size() > kPlaylistLineMax || path.find_first_of("\r\n") != std::string_view::npos)
     return false;
   text += path;
   text += "\r\n";
-  return true;
-}
-
-bool writeList(const play::UpcomingList& list, const std::string& path) {
-  const std::vector<play::ListRow> rows = list.rows();
-  std::string text;
-  for (const play::ListRow& row : rows)
-    appendPlaylistLine(text, row.column[play::FileName]);
-  // Written under another name and renamed: a failed write leaves the old
-  // list file whole.
-  return platform::replaceFile(path, text.data(), text.size());
-}
-
-bool saveStateList(App& app) {
-  const std::string listFile = stateListFileName(app);
-  if (!app.list.empty())
-    return writeList(app.list, listFile);
-  platform::removeFile(listFile);  // none there is as good
   return true;
 }
 
@@ -157,7 +107,7 @@ bool playlistLinePath(std::string_view line, std::string_view playlistFolder, st
   return path.size() <= kPlaylistLineMax;
 }
 
-int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(const char* line)>& onLine) {
+int32_t readPlaylistLines(LibraryContext& app, const char* path, const std::function<bool(const char* line)>& onLine) {
   const int fd = openForReading(path);
   if (fd < 0)
     return -1;
@@ -228,34 +178,14 @@ int32_t readPlaylistLines(App& app, const char* path, const std::function<bool(c
   return refused;
 }
 
-void readPlaylist(App& app, const char* path, int mode) {
-  // Loading looks every line up: one read pass makes each a hash lookup
-  // instead of a walk over the table. The table is held open for reading
-  // throughout, so nothing changes under the index.
-  db::FileNameIndex index;
-  if (mode == kPlaylistLoad && app.songTable.isOpen() && app.songTable.slotCount > kSmallTableSlots)
-    index.build(app.songTable);
+void importPlaylist(LibraryContext& app, const char* path) {
   const int32_t opened = readPlaylistLines(app, path, [&](const char* line) {
-    if (mode == kPlaylistImport) {
-      if (mediaType(app.settings, line) != kMediaNone)
-        addOneFile(app, line);
-    } else if (mode == kPlaylistLoad) {
-      loadLine(app, line, index);
-    }
+    if (mediaType(app.settings, line) != kMediaNone)
+      addOneFile(app, line);
     return true;
   });
   if (opened < 0)
     app.status.messagePending.store(1);
-}
-
-bool loadStateList(App& app) {
-  const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
-  if (!open)
-    return false;
-  app.jobs.songsInUse.store(db::countInUse(app.songTable));
-  const std::string listFile = stateListFileName(app);
-  readPlaylist(app, listFile.c_str(), kPlaylistLoad);
-  return true;
 }
 
 }  // namespace plinka::library

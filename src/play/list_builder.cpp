@@ -1,13 +1,13 @@
 #include "play/list_builder.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
 #include "core/random_source.h"
 #include "db/copies.h"
 #include "db/table.h"
 #include "library/media_types.h"
-#include "library/playlist_file.h"
+#include "play/list_file.h"
+#include "play/play_context.h"
 #include "play/shutdown_timer.h"
 #include "play/song_details.h"
 #include "text/text.h"
@@ -63,12 +63,12 @@ bool writeNumber(db::TableHandle& table, uint32_t slot, uint32_t field, uint32_t
   return db::writeField(table, slot, field) >= 0;
 }
 
-uint32_t draw(App& app, uint32_t n) {
+uint32_t draw(PlayContext& app, uint32_t n) {
   const auto& hook = app.builder.drawForTests;
   return hook ? hook(n) : drawRandom(app, n);
 }
 
-int32_t recordOfDraw(App& app, uint32_t r) {
+int32_t recordOfDraw(PlayContext& app, uint32_t r) {
   const auto& hook = app.builder.positionForTests;
   return hook ? hook(app.songTable, r) : db::nthInUse(app.songTable, r);
 }
@@ -86,7 +86,7 @@ bool artistRemembered(const SettingsRecord& s, const char* artist) {
 // One draw and its chain of tests; the first test that fails ends the round
 // with nothing chosen. True when the song was chosen; its FileName is then
 // in `chosen`.
-bool drawOnce(App& app, const PassContext& p, char* chosen, size_t cap) {
+bool drawOnce(PlayContext& app, const PassContext& p, char* chosen, size_t cap) {
   SettingsRecord& s = app.settings;
   db::TableHandle& table = app.songTable;
 
@@ -177,7 +177,7 @@ bool drawOnce(App& app, const PassContext& p, char* chosen, size_t cap) {
 
 // Appends the chosen song to the list; writes the State's list file and
 // ends the build once the list is full.
-void appendChosen(App& app, const PassContext& p) {
+void appendChosen(PlayContext& app, const PassContext& p) {
   BuilderState& b = app.builder;
   SettingsRecord& s = app.settings;
   if (b.listAddLock.exchange(1) != 0)
@@ -193,7 +193,7 @@ void appendChosen(App& app, const PassContext& p) {
     app.jobs.buildRetries.store(0);
     app.run.buildState.store(kBuildingMore);
   } else {
-    library::writeList(app.list, library::stateListFileName(app));
+    play::writeList(app.list, play::stateListFileName(app));
     app.run.buildState.store(kBuildIdle);
     if (app.jobs.bufferStage.load() != 0)
       app.shared.rebufferValue.store(0);
@@ -206,7 +206,7 @@ void appendChosen(App& app, const PassContext& p) {
 }
 
 // The pass once it holds exclusive access to a table of enough songs.
-void runPass(App& app) {
+void runPass(PlayContext& app) {
   RunState& run = app.run;
   JobFlags& jobs = app.jobs;
   SettingsRecord& s = app.settings;
@@ -227,14 +227,14 @@ void runPass(App& app) {
     p.minRating = p.minRating > relax ? p.minRating - relax : 0;
   }
   run.buildState.store(kBuildingMore);
-  refreshStatus(app);
+  noticeStatusChanged(app);
   p.scoreField = db::scoreField(p.user);
   p.targetField = db::targetField(p.user);
 
   if (s.databasePath[0] == 0) {
     setOneShotMessage(app, kNoFileSelected);
     run.buildState.store(kBuildWanted);
-    refreshStatus(app);
+    noticeStatusChanged(app);
     return;
   }
 
@@ -258,7 +258,7 @@ void runPass(App& app) {
       startShutdownTimer(app);
     }
     jobs.buildBusy.store(kBusyEndingAfterFailedOpen);
-    refreshStatus(app);
+    noticeStatusChanged(app);
     // An empty table was opened all the same; it must not stay open.
     if (table.isOpen())
       db::closeSongTableAfterWriting(app);
@@ -308,12 +308,12 @@ void runPass(App& app) {
 
   if (run.stopRequest.load() != 0) {
     run.buildState.store(kBuildIdle);
-    refreshStatus(app);
+    noticeStatusChanged(app);
   } else if (run.buildState.load() == kBuildIdle) {
-    refreshStatus(app);
+    noticeStatusChanged(app);
   } else if (b.fillerActive.load() == 0) {
     run.buildState.store(kBuildWanted);
-    refreshStatus(app);
+    noticeStatusChanged(app);
     jobs.buildRetries.fetch_add(1);
   }
   db::closeSongTableAfterWriting(app);
@@ -321,16 +321,16 @@ void runPass(App& app) {
 
 // Keeps the status bar's word that the table holds too few songs to build
 // from, refreshed when it changes.
-void noteTooFewSongs(App& app, bool tooFew) {
+void noteTooFewSongs(PlayContext& app, bool tooFew) {
   if (app.jobs.tooFewSongs.exchange(tooFew ? 1 : 0) != (tooFew ? 1u : 0u))
-    refreshStatus(app);
+    noticeStatusChanged(app);
 }
 
 // Under exclusive access: whether the table holds enough songs to build
 // from. The count of the last open serves while the file is unchanged;
 // otherwise the table is counted afresh. A table that cannot be opened
 // counts as enough, so that the pass reports it.
-bool enoughSongs(App& app) {
+bool enoughSongs(PlayContext& app) {
   uint32_t inUse = 0;
   if (db::lastSongCount(app, inUse))
     return inUse >= kFewestSongsToBuild;
@@ -343,7 +343,7 @@ bool enoughSongs(App& app) {
 
 }  // namespace
 
-void buildPass(App& app) {
+void buildPass(PlayContext& app) {
   JobFlags& jobs = app.jobs;
   // Too few songs, as the table's last open found them, and the file has not
   // changed since: nothing to ask exclusive access for, so the pass leaves
@@ -373,7 +373,7 @@ void buildPass(App& app) {
     noteTooFewSongs(app, tooFew);
 }
 
-void advancePattern(App& app) {
+void advancePattern(PlayContext& app) {
   const SettingsRecord& s = app.settings;
   const uint32_t state = currentStateIndex(app);
   const uint32_t mode = app.shared.stateAltMode[state].load();

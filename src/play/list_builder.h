@@ -10,7 +10,7 @@
 #include <functional>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::db {
@@ -72,9 +72,9 @@ struct BuilderState {
 // the Media Filler. Afterwards buildState says what happened: 0 the list is
 // full, 2 a song for the filler is in chosenFile, 1 or 10 call again,
 // 1000 the database went offline.
-void buildPass(App& app);
+void buildPass(PlayContext& app);
 
 // Moves the current State to the next user of its alt-mode pattern.
-void advancePattern(App& app);
+void advancePattern(PlayContext& app);
 
 }  // namespace plinka::play

@@ -2,7 +2,6 @@
 
 #include "db/filename_index.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/window_command_ids.h"
 #include "db/copies.h"
@@ -10,9 +9,10 @@
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
-#include "library/playlist_file.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "play/list_file.h"
+#include "play/play_context.h"
 #include "play/player.h"
 #include "play/song_details.h"
 #include "text/text.h"
@@ -28,7 +28,7 @@ namespace {
 constexpr uint32_t kHighestRating = 10;
 // The FileName of the row with this id; false when the row is gone (or has
 // no FileName, or one too long for `out`).
-bool rowFileName(const App& app, uint32_t rowId, char* out, size_t cap) {
+bool rowFileName(const PlayContext& app, uint32_t rowId, char* out, size_t cap) {
   ListRow row;
   if (!app.list.find(rowId, row))
     return false;
@@ -38,7 +38,7 @@ bool rowFileName(const App& app, uint32_t rowId, char* out, size_t cap) {
 
 // Finds the song of the row with this id and loads its details for the
 // State's user: the record, or -1.
-int32_t findRowSong(App& app, uint32_t rowId, char* file, size_t cap) {
+int32_t findRowSong(PlayContext& app, uint32_t rowId, char* file, size_t cap) {
   if (!rowFileName(app, rowId, file, cap))
     return -1;
   return findAndLoadSong(app, file, currentUser(app));
@@ -53,7 +53,7 @@ int32_t findByFileName(db::TableHandle& table, const char* file) {
   return db::findFileNamePreferExact(table, table.searchText);
 }
 
-void removeTopRows(App& app, uint32_t count) {
+void removeTopRows(PlayContext& app, uint32_t count) {
   if (count >= app.list.size()) {
     app.list.clear();
     return;
@@ -65,7 +65,7 @@ void removeTopRows(App& app, uint32_t count) {
 
 }  // namespace
 
-void commandDetails(App& app, uint32_t rowId) {
+void commandDetails(PlayContext& app, uint32_t rowId) {
   char file[600] = {};
   int32_t record = -1;
   if (rowFileName(app, rowId, file, sizeof file)) {
@@ -77,7 +77,7 @@ void commandDetails(App& app, uint32_t rowId) {
     app.ui->postCommand(kCmdSongDetailsOf, static_cast<uint32_t>(record));
 }
 
-void commandRate(App& app, uint32_t argument) {
+void commandRate(PlayContext& app, uint32_t argument) {
   const uint32_t answer = argument != 0 ? argument : app.prompts.result.load();
   db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing);
   db::TableHandle& table = app.songTable;
@@ -114,7 +114,7 @@ void commandRate(App& app, uint32_t argument) {
   releaseExclusive(app);
 }
 
-void commandPlayFromRow(App& app, uint32_t rowId) {
+void commandPlayFromRow(PlayContext& app, uint32_t rowId) {
   const bool found = app.list.removeAbove(rowId) != kNoIndex;
   releaseExclusive(app);
   // A row removed since the double click is not played in its place.
@@ -129,27 +129,27 @@ void commandPlayFromRow(App& app, uint32_t rowId) {
     app.ui->postCommand(kCmdPlayPause, 0);
 }
 
-void commandClearList(App& app, uint32_t argument) {
+void commandClearList(PlayContext& app, uint32_t argument) {
   removeTopRows(app, argument);
   releaseExclusive(app);
 }
 
-void commandRemove(App& app, uint32_t rowId) {
+void commandRemove(PlayContext& app, uint32_t rowId) {
   app.list.removeId(rowId);
   releaseExclusive(app);
-  refreshStatus(app);
+  noticeStatusChanged(app);
 }
 
-void commandSaveAsPlaylist(App& app, uint32_t) {
+void commandSaveAsPlaylist(PlayContext& app, uint32_t) {
   std::string path = app.folders.data + kSaveListStartName;
   if (!platform::fileExists(path))
     path = platform::documentsFolder();
   if (app.ui && app.ui->chooseSaveFile(library::fileDialogFilters(), library::kFilterPlaylists, path))
-    library::writeList(app.list, path);
+    play::writeList(app.list, path);
   releaseExclusive(app);
 }
 
-void commandPlayNow(App& app, uint32_t rowId) {
+void commandPlayNow(PlayContext& app, uint32_t rowId) {
   char file[600] = {};
   const int32_t record = findRowSong(app, rowId, file, sizeof file);
   if (record >= 0) {
@@ -165,14 +165,14 @@ void commandPlayNow(App& app, uint32_t rowId) {
   releaseExclusive(app);
 }
 
-void commandImportNow(App& app, uint32_t) {
+void commandImportNow(PlayContext& app, uint32_t) {
   napMs(app, kImportNowDelayMs);
   if (app.ui)
     app.ui->postCommand(kCmdDatabase, kDatabaseFirstImport);
   releaseExclusive(app);
 }
 
-void commandPlayNext(App& app, uint32_t rowId) {
+void commandPlayNext(PlayContext& app, uint32_t rowId) {
   char file[600] = {};
   if (findRowSong(app, rowId, file, sizeof file) >= 0) {
     putListRow(app, 0, file, app.details.loaded);

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -45,25 +45,25 @@ constexpr const char* kSaveListStartName = "PL1.m3u";
 
 // 1: posts main-window command 2032 with the record of the row `rowId` (-1
 // when there is none), which opens the Song details window on it.
-void commandDetails(App& app, uint32_t rowId);
+void commandDetails(PlayContext& app, uint32_t rowId);
 // 2: rates or deletes the current song by the rating keypad's answer: the
 // argument when it is a keypad answer (1200 + rating, or 1213 for "D"),
 // else the last prompt result, where the keypad leaves its answer.
-void commandRate(App& app, uint32_t argument);
+void commandRate(PlayContext& app, uint32_t argument);
 // 3: removes the rows above the double-clicked row `rowId`, so that it is
 // the next to play, and moves on to it.
-void commandPlayFromRow(App& app, uint32_t rowId);
+void commandPlayFromRow(PlayContext& app, uint32_t rowId);
 // 4: removes `argument` rows from the top (kClearWholeList: all of them).
-void commandClearList(App& app, uint32_t argument);
+void commandClearList(PlayContext& app, uint32_t argument);
 // 10: removes the row `rowId`.
-void commandRemove(App& app, uint32_t rowId);
+void commandRemove(PlayContext& app, uint32_t rowId);
 // 11: saves the list as a playlist file the user chooses.
-void commandSaveAsPlaylist(App& app, uint32_t argument);
+void commandSaveAsPlaylist(PlayContext& app, uint32_t argument);
 // 12: plays the song of the row `rowId` at once; its row stays in the list.
-void commandPlayNow(App& app, uint32_t rowId);
+void commandPlayNow(PlayContext& app, uint32_t rowId);
 // 13: after a moment, opens the Database window for an import.
-void commandImportNow(App& app, uint32_t argument);
+void commandImportNow(PlayContext& app, uint32_t argument);
 // 14: moves the song of the row `rowId` to the top.
-void commandPlayNext(App& app, uint32_t rowId);
+void commandPlayNext(PlayContext& app, uint32_t rowId);
 
 }  // namespace plinka::play

@@ -1,9 +1,9 @@
 #include "play/play_next.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
-#include "desk/status_texts.h"
+#include "core/status_message.h"
+#include "play/play_context.h"
 #include "play/song_details.h"
 
 namespace plinka::play {
@@ -15,7 +15,7 @@ constexpr size_t kFileNameMax = sizeof(DetailsState::currentSongFile) - 1;
 
 }  // namespace
 
-bool playNext(App& app, const std::string& fileName) {
+bool playNext(PlayContext& app, const std::string& fileName) {
   // A name that would not fit the lookup could only find some other song.
   if (fileName.empty() || fileName.size() > kFileNameMax)
     return false;
@@ -32,7 +32,7 @@ bool playNext(App& app, const std::string& fileName) {
     // The details preloaded for the old top row no longer fit: the heartbeat
     // loads those of the new one.
     app.jobs.nextDetailsReady.store(0);
-    refreshStatus(app);
+    noticeStatusChanged(app);
   }
   return inserted;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -21,6 +21,6 @@ constexpr uint32_t kPlayNextPatience = 10;
 // top of the list. True when the row was inserted; false when exclusive use
 // was not granted or the song is not in the song table. Waits for exclusive
 // use, so it runs on a job thread, never on the GUI thread.
-bool playNext(App& app, const std::string& fileName);
+bool playNext(PlayContext& app, const std::string& fileName);
 
 }  // namespace plinka::play

@@ -1,15 +1,15 @@
 #include "play/player.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
+#include "core/status_message.h"
 #include "db/copies.h"
 #include "db/filename_index.h"
 #include "db/table.h"
-#include "desk/status_texts.h"
 #include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/media_types.h"
+#include "play/play_context.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
 #include "text/text.h"
@@ -23,9 +23,9 @@ namespace plinka::play {
 
 namespace {
 
-platform::PlaybackService* playbackOf(App& app) { return app.player.playback.get(); }
+platform::PlaybackService* playbackOf(PlayContext& app) { return app.player.playback.get(); }
 
-void closeMedia(App& app) {
+void closeMedia(PlayContext& app) {
   if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
     p->close();
   app.player.endPosition.store(0);
@@ -33,24 +33,24 @@ void closeMedia(App& app) {
   app.player.followedOn.clear();
 }
 
-void setPlayPosition(App& app, int32_t position) {
+void setPlayPosition(PlayContext& app, int32_t position) {
   app.player.playPosition.store(position);
   app.jobs.playPosition.store(static_cast<uint32_t>(position));
 }
 
-void moveSeekBar(App& app, uint32_t value) {
+void moveSeekBar(PlayContext& app, uint32_t value) {
   app.player.seekBar.store(value);
   if (app.ui)
     app.ui->repaint(RepaintArea::SeekBar);
 }
 
-bool fullScreenWanted(const App& app) {
+bool fullScreenWanted(const PlayContext& app) {
   return app.jobs.currentMediaType.load() >= kFirstVideoType && app.settings.fullMovie != 0 &&
          app.player.inTray.load() == 0;
 }
 
 // With Auto Build on and the list short of prepareCount, ask for a build.
-void askForListBuild(App& app) {
+void askForListBuild(PlayContext& app) {
   const SettingsRecord& s = app.settings;
   if (s.autoBuild != 0 && app.run.listCount.load() < static_cast<int32_t>(s.prepareCount) &&
       app.run.buildState.load() < kOfflineFirst)
@@ -60,7 +60,7 @@ void askForListBuild(App& app) {
 // The stack of recently played records: entry 0 is the newest, -1 marks the
 // end of what was pushed. The player is its only writer; it changes it under
 // imageLock, which the settings save holds while it copies the record.
-void pushLastSong(App& app, int32_t record) {
+void pushLastSong(PlayContext& app, int32_t record) {
   SettingsRecord& s = app.settings;
   const std::lock_guard lock(app.shared.imageLock);
   for (int k = kLastSongDepth - 1; k > 0; --k)
@@ -68,7 +68,7 @@ void pushLastSong(App& app, int32_t record) {
   s.lastSongIndex[0] = record;
 }
 
-int32_t popLastSong(App& app) {
+int32_t popLastSong(PlayContext& app) {
   SettingsRecord& s = app.settings;
   const std::lock_guard lock(app.shared.imageLock);
   const int32_t record = s.lastSongIndex[0];
@@ -81,7 +81,7 @@ int32_t popLastSong(App& app) {
 
 // Reads the FileName of a record into `out`; an empty name when the table
 // does not open or the record cannot be read.
-void readRecordFileName(App& app, int32_t record, char* out, size_t cap) {
+void readRecordFileName(PlayContext& app, int32_t record, char* out, size_t cap) {
   out[0] = '\0';
   if (record < 0 || !db::openSongTableForReading(app))
     return;
@@ -92,7 +92,7 @@ void readRecordFileName(App& app, int32_t record, char* out, size_t cap) {
 
 // The current song's details, loaded under busy code 20: through the details
 // loader, or (when its preload is under way) by one lookup of our own.
-void loadCurrentDetails(App& app) {
+void loadCurrentDetails(PlayContext& app) {
   if (runDetailsLoader(app) == 1)
     return;
   DetailsState& d = app.details;
@@ -111,7 +111,7 @@ uint32_t songEnd(uint32_t endPoint, uint32_t length) {
 
 // Whether the song table holds a song of that FileName; nullopt when
 // exclusive use was not granted.
-std::optional<bool> songInTable(App& app, const std::string& file) {
+std::optional<bool> songInTable(PlayContext& app, const std::string& file) {
   const ExclusiveAccess access(app, BusyCode::Player, kPlayerPatience);
   if (!access.held())
     return std::nullopt;
@@ -124,7 +124,7 @@ std::optional<bool> songInTable(App& app, const std::string& file) {
 }
 
 // Requests 1, 4 and 8.
-void startSong(App& app, uint32_t request) {
+void startSong(PlayContext& app, uint32_t request) {
   PlayerState& ps = app.player;
   DetailsState& d = app.details;
   SettingsRecord& s = app.settings;
@@ -308,7 +308,7 @@ void startSong(App& app, uint32_t request) {
   moveSeekBar(app, 0);
 }
 
-void pauseSong(App& app) {
+void pauseSong(PlayContext& app) {
   PlayerState& ps = app.player;
   if (app.run.playerRunning.load() == 0)
     return;
@@ -324,7 +324,7 @@ void pauseSong(App& app) {
   askForListBuild(app);
 }
 
-void stopSong(App& app) {
+void stopSong(PlayContext& app) {
   app.run.playerRunning.store(0);
   closeMedia(app);
   app.player.pausePosition.store(0);
@@ -333,7 +333,7 @@ void stopSong(App& app) {
   askForListBuild(app);
 }
 
-void restartSong(App& app) {
+void restartSong(PlayContext& app) {
   platform::PlaybackService* p = playbackOf(app);
   if (p != nullptr && p->isOpen()) {
     // A song found over and played again ends (and is followed) once more.
@@ -347,7 +347,7 @@ void restartSong(App& app) {
   moveSeekBar(app, 0);
 }
 
-void placeVideo(App& app) {
+void placeVideo(PlayContext& app) {
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
   if (p == nullptr)
@@ -361,7 +361,7 @@ void placeVideo(App& app) {
   p->setVideoTarget(target);
 }
 
-void handleRequest(App& app, uint32_t request) {
+void handleRequest(PlayContext& app, uint32_t request) {
   switch (request) {
   case kPlayerStart:
   case kPlayerSkip:
@@ -400,7 +400,7 @@ namespace {
 // The top row follows the current song without a break when both are sound
 // alone and nothing else decides the next song: no Play Now, a second row
 // to keep the list going, no EndPoint that ends the current song early.
-std::string nextToFollow(App& app) {
+std::string nextToFollow(PlayContext& app) {
   const DetailsState& d = app.details;
   const uint32_t type = app.jobs.currentMediaType.load();
   if (type == 0 || type >= kFirstVideoType || d.current.endPoint != 0 || app.playNowFlag.load() != 0 ||
@@ -415,7 +415,7 @@ std::string nextToFollow(App& app) {
 // Keeps the playback's queued file in step with the top row; takes note when
 // the queued file has taken over. True then: the song that was playing is
 // over.
-bool followOn(App& app, platform::PlaybackService* p) {
+bool followOn(PlayContext& app, platform::PlaybackService* p) {
   PlayerState& ps = app.player;
   if (p == nullptr || !p->isOpen())
     return false;
@@ -435,7 +435,7 @@ bool followOn(App& app, platform::PlaybackService* p) {
 
 }  // namespace
 
-void pollPlayer(App& app) {
+void pollPlayer(PlayContext& app) {
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
   if (followOn(app, p)) {
@@ -490,7 +490,7 @@ namespace {
 // The next poll is due after the usual interval; with a song queued to
 // follow on, no later than the moment the current one's end is reached, so
 // the one that follows is taken note of (and named) as it is heard.
-uint32_t untilNextPoll(App& app) {
+uint32_t untilNextPoll(PlayContext& app) {
   const PlayerState& ps = app.player;
   const int32_t position = ps.playPosition.load();
   const uint32_t end = ps.endPosition.load();
@@ -504,13 +504,13 @@ uint32_t untilNextPoll(App& app) {
 // row (or a Play Now names its song), the others at once. A single row is
 // played: a song waiting in the list that Play never plays would be a list
 // that silently does nothing.
-bool requestTakeable(App& app, uint32_t request) {
+bool requestTakeable(PlayContext& app, uint32_t request) {
   return request != 0 && (!startsSong(request) || !app.list.empty() || app.playNowFlag.load() != 0);
 }
 
 }  // namespace
 
-uint32_t playerRound(App& app) {
+uint32_t playerRound(PlayContext& app) {
   uint32_t request = app.run.playerRequest.load();
   // Taken only as it was seen: a request set meanwhile stays for the next
   // round, never lost.
@@ -519,7 +519,7 @@ uint32_t playerRound(App& app) {
     app.playNowFlag.store(0);
     if (app.ui)
       app.ui->refreshSystemMenu();
-    refreshStatus(app);
+    noticeStatusChanged(app);
     app.player.stallCount.store(0);
     app.player.seekPosition.store(0);
   }
@@ -530,7 +530,7 @@ uint32_t playerRound(App& app) {
   return kPlayerIdleMs;
 }
 
-void playerLoop(App& app) {
+void playerLoop(PlayContext& app) {
   RunState& run = app.run;
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
@@ -564,9 +564,9 @@ void playerLoop(App& app) {
   closeMedia(app);
 }
 
-void installPlayer(App& app) {
+void installPlayer(PlayContext& app) {
   if (!app.hooks.startDetailsLoader)
-    app.hooks.startDetailsLoader = startDetailsLoader;
+    app.hooks.startDetailsLoader = [&app] { startDetailsLoader(app); };
 }
 
 }  // namespace plinka::play

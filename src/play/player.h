@@ -19,7 +19,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -127,18 +127,18 @@ struct PlayerState {
 // start a song only while the list holds a row or a Play Now is pending) and
 // handles it, then polls while the player runs. Returns how long to sleep
 // before the next pass.
-uint32_t playerRound(App& app);
+uint32_t playerRound(PlayContext& app);
 
 // One poll of the playing song: position, end and stall test, seek bar.
-void pollPlayer(App& app);
+void pollPlayer(PlayContext& app);
 
 // The thread body: passes until the command slot holds 66, 665 or 666 (or
 // the App ends), then closes the playback. Between polls it waits for a
 // request it can take, the playback's news or the end of the run.
-void playerLoop(App& app);
+void playerLoop(PlayContext& app);
 
 // Installs the details loader's start for the heartbeat unless it is there
 // already. Called before the scheduler starts.
-void installPlayer(App& app);
+void installPlayer(PlayContext& app);
 
 }  // namespace plinka::play

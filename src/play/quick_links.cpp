@@ -1,12 +1,12 @@
 #include "play/quick_links.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
+#include "play/play_context.h"
 #include "play/song_details.h"
 #include "text/text.h"
 
@@ -52,7 +52,7 @@ std::string keyOf(const CurrentSongTexts& song, uint32_t kind) {
 }
 
 // The kinds the two areas ask for now, each once.
-std::vector<uint32_t> wantedKinds(App& app) {
+std::vector<uint32_t> wantedKinds(PlayContext& app) {
   std::vector<uint32_t> kinds;
   for (const PictureSetting area : {PictureSetting::CoverChoice, PictureSetting::QuickLinkChoice}) {
     const uint32_t choice = pictureSetting(app, area);
@@ -62,23 +62,23 @@ std::vector<uint32_t> wantedKinds(App& app) {
   return kinds;
 }
 
-bool anyListAsked(App& app) {
+bool anyListAsked(PlayContext& app) {
   return pictureSetting(app, PictureSetting::CoverChoice) >= kQuickLinksAlbum ||
          pictureSetting(app, PictureSetting::QuickLinkChoice) >= kQuickLinksAlbum;
 }
 
 // A search gives way as soon as anything waits in the command slot: the
 // player's next song, a list command, the end of the run.
-bool mustGiveWay(const App& app) { return app.run.commandSlot.load() != 0 || app.run.appEnding.load() != 0; }
+bool mustGiveWay(const PlayContext& app) { return app.run.commandSlot.load() != 0 || app.run.appEnding.load() != 0; }
 
-uint64_t outOfDateCount(const App& app) {
+uint64_t outOfDateCount(const PlayContext& app) {
   std::lock_guard lock(app.quickLinks.mutex);
   return app.quickLinks.outOfDate;
 }
 
 // One build under quickLinkBusy. `startedAt` receives the out-of-date count
 // the build started from.
-QuickLinkResult buildOnce(App& app, uint64_t& startedAt) {
+QuickLinkResult buildOnce(PlayContext& app, uint64_t& startedAt) {
   startedAt = outOfDateCount(app);
   const std::vector<uint32_t> kinds = wantedKinds(app);
   std::vector<QuickLinkList> built;
@@ -114,7 +114,7 @@ QuickLinkResult buildOnce(App& app, uint64_t& startedAt) {
 }
 
 // Builds with quickLinkBusy held, and clears it.
-QuickLinkResult buildWithFlagHeld(App& app) {
+QuickLinkResult buildWithFlagHeld(PlayContext& app) {
   for (;;) {
     uint64_t startedAt = 0;
     const QuickLinkResult result = buildOnce(app, startedAt);
@@ -135,7 +135,7 @@ const char* quickLinkHeading(uint32_t kind) { return isQuickLinkKind(kind) ? kKi
 
 uint32_t quickLinkField(uint32_t kind) { return isQuickLinkKind(kind) ? kKinds[indexOf(kind)].field : 0; }
 
-bool findQuickLinks(App& app, uint32_t kind, const std::string& key, QuickLinkList& out) {
+bool findQuickLinks(PlayContext& app, uint32_t kind, const std::string& key, QuickLinkList& out) {
   out = QuickLinkList{};
   out.kind = kind;
   const uint32_t field = quickLinkField(kind);
@@ -184,33 +184,33 @@ bool findQuickLinks(App& app, uint32_t kind, const std::string& key, QuickLinkLi
   return true;
 }
 
-QuickLinkResult buildQuickLinks(App& app) {
+QuickLinkResult buildQuickLinks(PlayContext& app) {
   if (app.jobs.quickLinkBusy.exchange(1) != 0)
     return QuickLinkResult::Running;
   return buildWithFlagHeld(app);
 }
 
-void startQuickLinkBuilder(App& app) {
+void startQuickLinkBuilder(PlayContext& app) {
   if (app.jobs.quickLinkBusy.exchange(1) != 0)
     return;
-  if (!app.scheduler.jobThreads.start([&app] { buildWithFlagHeld(app); }))
+  if (!app.jobThreads.start([&app] { buildWithFlagHeld(app); }))
     app.jobs.quickLinkBusy.store(0);
 }
 
-void markQuickLinksOutOfDate(App& app) {
+void markQuickLinksOutOfDate(PlayContext& app) {
   std::lock_guard lock(app.quickLinks.mutex);
   ++app.quickLinks.outOfDate;
   app.jobs.quickLinksReady.store(0);
 }
 
-void askForQuickLinks(App& app) {
+void askForQuickLinks(PlayContext& app) {
   if (app.run.playerRunning.load() == 0 || app.jobs.quickLinksReady.load() != 0 || app.jobs.quickLinkBusy.load() != 0 ||
       !anyListAsked(app) || !app.hooks.startQuickLinkBuilder)
     return;
-  app.hooks.startQuickLinkBuilder(app);
+  app.hooks.startQuickLinkBuilder();
 }
 
-bool copyQuickLinks(const App& app, uint32_t kind, QuickLinkList& out) {
+bool copyQuickLinks(const PlayContext& app, uint32_t kind, QuickLinkList& out) {
   if (!isQuickLinkKind(kind))
     return false;
   const QuickLinkState& state = app.quickLinks;

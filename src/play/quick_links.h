@@ -8,22 +8,24 @@
 // of the View choice. The window paints copies of the finished lists.
 #pragma once
 
-#include "desk/quick_link_rows.h"
-
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
 
 // The list kinds, as coverChoice (upper area) and quickLinkChoice (lower
 // area) name them.
+// Most songs a list holds and shows.
+constexpr size_t kQuickLinkRowLimit = 25;
+
 constexpr uint32_t kQuickLinksAlbum = 10;
 constexpr uint32_t kQuickLinksArtist = 11;
 constexpr uint32_t kQuickLinksTitle = 12;
@@ -80,29 +82,29 @@ enum class QuickLinkResult {
 // Name, then " - " and the rating when showRate is on, then " (V)" for a
 // video when markVideo is on. An empty key finds nothing. False when it gave
 // way to a request in the command slot (the list is then partial).
-bool findQuickLinks(App& app, uint32_t kind, const std::string& key, QuickLinkList& out);
+bool findQuickLinks(PlayContext& app, uint32_t kind, const std::string& key, QuickLinkList& out);
 
 // One build on the calling thread: takes quickLinkBusy, builds the list of
 // each area that asks for one from the current song under exclusive use 33,
 // and, unless the lists went out of date meanwhile, keeps them, marks them
 // ready and has them painted. Goes round again when they went out of date
 // during the build.
-QuickLinkResult buildQuickLinks(App& app);
+QuickLinkResult buildQuickLinks(PlayContext& app);
 
 // The heartbeat's start of the builder: runs buildQuickLinks on a job thread
 // unless one runs already. Returns at once.
-void startQuickLinkBuilder(App& app);
+void startQuickLinkBuilder(PlayContext& app);
 
 // Puts the lists out of date: quickLinksReady 0 until the next build.
-void markQuickLinksOutOfDate(App& app);
+void markQuickLinksOutOfDate(PlayContext& app);
 
 // Starts the builder now, through the installed hook, when the player runs,
 // an area asks for a list, the lists are out of date and no builder runs:
 // the song start and the View commands need not wait for the heartbeat.
-void askForQuickLinks(App& app);
+void askForQuickLinks(PlayContext& app);
 
 // A copy of the list of `kind` for painting; false when the lists are out of
 // date or that kind was not built.
-bool copyQuickLinks(const App& app, uint32_t kind, QuickLinkList& out);
+bool copyQuickLinks(const PlayContext& app, uint32_t kind, QuickLinkList& out);
 
 }  // namespace plinka::play

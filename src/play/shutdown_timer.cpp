@@ -1,12 +1,12 @@
 #include "play/shutdown_timer.h"
 
-#include "app/app.h"
+#include "play/play_context.h"
 
 namespace plinka::play {
 
 namespace {}  // namespace
 
-bool startShutdownTimer(App& app) {
+bool startShutdownTimer(PlayContext& app) {
   if (app.settings.shutdownAfterBuild == 0 || app.settings.autoBuild == 0 || app.run.playerRunning.load() != 0) {
     return false;
   }
@@ -15,14 +15,14 @@ bool startShutdownTimer(App& app) {
   if (app.jobs.shutdownTimerRunning.exchange(1) != 0) {
     return false;
   }
-  if (!app.scheduler.jobThreads.start([&app] { runShutdownTimer(app); })) {
+  if (!app.jobThreads.start([&app] { runShutdownTimer(app); })) {
     app.jobs.shutdownTimerRunning.store(0);
     return false;
   }
   return true;
 }
 
-void runShutdownTimer(App& app) {
+void runShutdownTimer(PlayContext& app) {
   PromptRequest request;
   request.message = kShutdownMessage;
   request.firstCaption = kShutdownNow;

@@ -3,7 +3,7 @@
 #pragma once
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -16,10 +16,10 @@ constexpr unsigned kShutdownSeconds = 30;
 // Starts the shutdown thread when "Shutdown" and "Auto Build" are on and the
 // player is stopped, and no shutdown prompt is already up. True when it
 // started.
-bool startShutdownTimer(App& app);
+bool startShutdownTimer(PlayContext& app);
 
 // The thread's body: asks, and requests the power-off unless the user
 // aborted.
-void runShutdownTimer(App& app);
+void runShutdownTimer(PlayContext& app);
 
 }  // namespace plinka::play

@@ -2,7 +2,6 @@
 
 #include "db/filename_index.h"
 
-#include "app/app.h"
 #include "core/current_state.h"
 #include "core/exclusive_access.h"
 #include "db/copies.h"
@@ -11,6 +10,7 @@
 #include "db/table.h"
 #include "library/edit_queue.h"
 #include "library/media_types.h"
+#include "play/play_context.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -34,7 +34,7 @@ void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, 
 }
 
 // The loader's work once detailsLoaderBusy is held.
-int32_t loadWithFlagHeld(App& app) {
+int32_t loadWithFlagHeld(PlayContext& app) {
   DetailsState& d = app.details;
   const uint32_t user = currentUser(app);
   const bool preload = app.run.busyCode.load() != codeValue(BusyCode::Player);
@@ -80,7 +80,7 @@ int32_t loadWithFlagHeld(App& app) {
 
 }  // namespace
 
-void loadSongDetails(App& app, uint32_t slot, uint32_t user) {
+void loadSongDetails(PlayContext& app, uint32_t slot, uint32_t user) {
   db::TableHandle& table = app.songTable;
   // A caller may be in the middle of using the text buffer: keep it.
   char kept[sizeof table.text];
@@ -100,21 +100,23 @@ void loadSongDetails(App& app, uint32_t slot, uint32_t user) {
   std::memcpy(table.text, kept, sizeof kept);
 }
 
-SongDetails detailsFound(const App& app, int32_t record) { return record >= 0 ? app.details.loaded : SongDetails{}; }
+SongDetails detailsFound(const PlayContext& app, int32_t record) {
+  return record >= 0 ? app.details.loaded : SongDetails{};
+}
 
-void setCurrentSongFile(App& app, const char* fileName) {
+void setCurrentSongFile(PlayContext& app, const char* fileName) {
   DetailsState& d = app.details;
   std::lock_guard lock(d.currentMutex);
   text::copy(d.currentSongFile, sizeof d.currentSongFile, fileName);
 }
 
-void setCurrentDetails(App& app, const SongDetails& details) {
+void setCurrentDetails(PlayContext& app, const SongDetails& details) {
   DetailsState& d = app.details;
   std::lock_guard lock(d.currentMutex);
   d.current = details;
 }
 
-CurrentSongTexts copyCurrentSong(const App& app) {
+CurrentSongTexts copyCurrentSong(const PlayContext& app) {
   const DetailsState& d = app.details;
   std::lock_guard lock(d.currentMutex);
   CurrentSongTexts t;
@@ -126,7 +128,7 @@ CurrentSongTexts copyCurrentSong(const App& app) {
   return t;
 }
 
-int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
+int32_t findAndLoadSong(PlayContext& app, const char* fileName, uint32_t user) {
   DetailsState& d = app.details;
   if (d.lookupLock.exchange(1) != 0)
     return -1;
@@ -144,11 +146,11 @@ int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user) {
   return record;
 }
 
-void readRowFileName(const App& app, size_t row, char* out, size_t cap) {
+void readRowFileName(const PlayContext& app, size_t row, char* out, size_t cap) {
   text::copy(out, cap, app.list.text(row, FileName).c_str());
 }
 
-void putListRow(App& app, size_t row, const char* fileName, const SongDetails& details) {
+void putListRow(PlayContext& app, size_t row, const char* fileName, const SongDetails& details) {
   ListRow r;
   r.column[Title] = details.title;
   r.column[Artist] = details.artist;
@@ -158,7 +160,7 @@ void putListRow(App& app, size_t row, const char* fileName, const SongDetails& d
   app.list.insert(row, r);
 }
 
-int32_t runDetailsLoader(App& app) {
+int32_t runDetailsLoader(PlayContext& app) {
   if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
     return -1;
   const int32_t result = loadWithFlagHeld(app);
@@ -166,10 +168,10 @@ int32_t runDetailsLoader(App& app) {
   return result;
 }
 
-void startDetailsLoader(App& app) {
+void startDetailsLoader(PlayContext& app) {
   if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
     return;
-  const bool started = app.scheduler.jobThreads.start([&app] {
+  const bool started = app.jobThreads.start([&app] {
     loadWithFlagHeld(app);
     app.jobs.detailsLoaderBusy.store(0);
   });
@@ -191,7 +193,7 @@ std::optional<uint32_t> autoRatedScore(uint32_t v, bool heardToEnd, uint32_t spe
   return step > top - v ? top : v + step;
 }
 
-void adjustRating(App& app, bool heardToEnd) {
+void adjustRating(PlayContext& app, bool heardToEnd) {
   const SettingsRecord& s = app.settings;
   if (currentAltMode(app) != 0)
     return;

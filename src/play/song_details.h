@@ -12,7 +12,7 @@
 #include <string>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -104,35 +104,35 @@ constexpr uint32_t kAutoRateFast = 2;
 // Loads record `slot` for user u (0-9) into app.details.loaded: Score and
 // Target of the user, Name, Artist, Album, Comment, ID, StartPoint and
 // EndPoint. The song table must be open; the table's text buffer is kept.
-void loadSongDetails(App& app, uint32_t slot, uint32_t user);
+void loadSongDetails(PlayContext& app, uint32_t slot, uint32_t user);
 
 // The details a song gets from a lookup: what was loaded when the record
 // was found, else nothing at all.
-SongDetails detailsFound(const App& app, int32_t record);
+SongDetails detailsFound(const PlayContext& app, int32_t record);
 
 // Finds the song whose FileName matches (ASCII letters in either case),
 // searching from the last record down, and loads its details for user u.
 // Opens and closes the song table itself, so the caller holds the busy code.
 // The record, or -1 when not found, when the table does not open or when
 // another lookup is under way.
-int32_t findAndLoadSong(App& app, const char* fileName, uint32_t user);
+int32_t findAndLoadSong(PlayContext& app, const char* fileName, uint32_t user);
 
 // The FileName (column 3) of a list row; an empty text for a row that does
 // not exist. At most cap - 1 characters.
-void readRowFileName(const App& app, size_t row, char* out, size_t cap);
+void readRowFileName(const PlayContext& app, size_t row, char* out, size_t cap);
 
 // Inserts a row at `row` (past the end appends) with the title, artist and
 // album of `details`, the FileName, and "Audio" or "Video" by the file's
 // media type.
-void putListRow(App& app, size_t row, const char* fileName, const SongDetails& details);
+void putListRow(PlayContext& app, size_t row, const char* fileName, const SongDetails& details);
 
 // Sets the current song's file name, or its details, under currentMutex.
 // Player thread only, while it holds busy code 20.
-void setCurrentSongFile(App& app, const char* fileName);
-void setCurrentDetails(App& app, const SongDetails& details);
+void setCurrentSongFile(PlayContext& app, const char* fileName);
+void setCurrentDetails(PlayContext& app, const SongDetails& details);
 
 // A copy of the current song's texts, for threads other than the player.
-CurrentSongTexts copyCurrentSong(const App& app);
+CurrentSongTexts copyCurrentSong(const PlayContext& app);
 
 // The details loader. Under busy code 20 (called by the player) it loads the
 // current song (currentSongFile) into the current details, setting
@@ -142,10 +142,10 @@ CurrentSongTexts copyCurrentSong(const App& app);
 // lookups, and empty details: no title, no StartPoint or EndPoint, nothing
 // left over from the song loaded before it. Returns 1 when it ran, -1 when another loader runs or access 21
 // was not granted.
-int32_t runDetailsLoader(App& app);
+int32_t runDetailsLoader(PlayContext& app);
 // The heartbeat's start of the loader: takes detailsLoaderBusy and runs the
 // preload on a job thread. Returns at once.
-void startDetailsLoader(App& app);
+void startDetailsLoader(PlayContext& app);
 
 // The Score Auto Rate gives a song of Score v, heard to the end or skipped,
 // on the given speed, with `top` the Score of rating 10; nothing when the
@@ -156,6 +156,6 @@ std::optional<uint32_t> autoRatedScore(uint32_t v, bool heardToEnd, uint32_t spe
 // queues the new Score of the State's user for the cache writer. Does
 // nothing while the State follows a pattern of users, or for a song whose
 // record is not known.
-void adjustRating(App& app, bool heardToEnd);
+void adjustRating(PlayContext& app, bool heardToEnd);
 
 }  // namespace plinka::play

@@ -1,11 +1,11 @@
 #include "play/song_search.h"
 
-#include "app/app.h"
 #include "core/exclusive_access.h"
 #include "db/search.h"
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/media_types.h"
+#include "play/play_context.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ private:
 
 // The search lists ratings for the user of the first State, whichever State
 // is current.
-uint32_t firstStateUser(const App& app) {
+uint32_t firstStateUser(const PlayContext& app) {
   const uint32_t user = app.shared.stateUser[0].load();
   return user < static_cast<uint32_t>(kUserCount) ? user : 0;
 }
@@ -72,7 +72,7 @@ std::string readText(db::TableHandle& table, uint32_t slot, uint32_t field) {
 }
 
 // The row of a found song, with the texts the upcoming list shows for it.
-FoundSong foundSong(App& app, uint32_t slot, uint32_t rating) {
+FoundSong foundSong(PlayContext& app, uint32_t slot, uint32_t rating) {
   db::TableHandle& table = app.songTable;
   FoundSong song;
   song.column[Title] = readText(table, slot, db::Name);
@@ -86,10 +86,10 @@ FoundSong foundSong(App& app, uint32_t slot, uint32_t rating) {
   return song;
 }
 
-bool accessHeld(const App& app) { return app.run.busyCode.load() == codeValue(BusyCode::SearchWindow); }
+bool accessHeld(const PlayContext& app) { return app.run.busyCode.load() == codeValue(BusyCode::SearchWindow); }
 
 // Looks between slots: whether to go on, and why not.
-bool keepGoing(const App& app, const std::function<bool()>& cancelled, SearchEnd& end) {
+bool keepGoing(const PlayContext& app, const std::function<bool()>& cancelled, SearchEnd& end) {
   if (cancelled() || app.run.appEnding.load() != 0) {
     end = SearchEnd::Cancelled;
     return false;
@@ -103,7 +103,7 @@ bool keepGoing(const App& app, const std::function<bool()>& cancelled, SearchEnd
 
 // Every song in use after slot 0 that matches the search text, in slot
 // order. Slot 0 holds the record the table was made with.
-SearchEnd findMatches(App& app, const std::string& searchText, const std::function<bool()>& cancelled,
+SearchEnd findMatches(PlayContext& app, const std::string& searchText, const std::function<bool()>& cancelled,
                       Batcher& batcher) {
   db::TableHandle& table = app.songTable;
   // A text too long for the table's search text could only match wrongly.
@@ -144,7 +144,7 @@ bool listedBefore(const Played& a, const Played& b) {
 
 // The Top Songs: one pass gathers every song in use that was played at
 // least once, then the first kTopSongsMax in listing order are listed.
-SearchEnd fillTopSongs(App& app, const std::function<bool()>& cancelled, Batcher& batcher) {
+SearchEnd fillTopSongs(PlayContext& app, const std::function<bool()>& cancelled, Batcher& batcher) {
   db::TableHandle& table = app.songTable;
   const uint32_t user = firstStateUser(app);
   std::vector<Played> played;
@@ -168,7 +168,7 @@ SearchEnd fillTopSongs(App& app, const std::function<bool()>& cancelled, Batcher
 
 }  // namespace
 
-SearchEnd searchSongTable(App& app, const SearchOrder& order, const std::function<bool()>& cancelled,
+SearchEnd searchSongTable(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                           const FoundSongsSink& deliver) {
   const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
   if (!open)
@@ -185,7 +185,7 @@ SearchEnd searchSongTable(App& app, const SearchOrder& order, const std::functio
   return end;
 }
 
-SearchEnd runSongSearch(App& app, const SearchOrder& order, const std::function<bool()>& cancelled,
+SearchEnd runSongSearch(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                         const FoundSongsSink& deliver) {
   RunState& run = app.run;
   // Asked for only while nobody is posting, so the search never stands in
@@ -233,7 +233,7 @@ struct SongSearch::Shared {
   }
 };
 
-SongSearch::SongSearch(App& app) : app_(app), shared_(std::make_shared<Shared>()) {}
+SongSearch::SongSearch(PlayContext& app) : app_(app), shared_(std::make_shared<Shared>()) {}
 
 SongSearch::~SongSearch() {
   cancel();
@@ -255,9 +255,9 @@ uint64_t SongSearch::start(const SearchOrder& order) {
   const uint64_t number = ++shared_->lastNumber;
   shared_->current.store(number);
   app_.run.wake.notify();
-  App* app = &app_;
+  PlayContext* app = &app_;
   std::shared_ptr<Shared> shared = shared_;
-  const bool started = app_.scheduler.jobThreads.start([app, shared, order, number] {
+  const bool started = app_.jobThreads.start([app, shared, order, number] {
     const std::lock_guard one(shared->running);
     const auto cancelled = [&shared, number] { return shared->current.load() != number; };
     uint32_t found = 0;

@@ -18,7 +18,7 @@
 #include <vector>
 
 namespace plinka {
-struct App;
+struct PlayContext;
 }
 
 namespace plinka::play {
@@ -78,21 +78,21 @@ using FoundSongsSink = std::function<void(std::vector<FoundSong>&&)>;
 // cancelled search drops what it has not handed over yet); `cancelled` is
 // asked between slots. Gives up (Lost) once code 26 is no longer the busy
 // code.
-SearchEnd searchSongTable(App& app, const SearchOrder& order, const std::function<bool()>& cancelled,
+SearchEnd searchSongTable(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                           const FoundSongsSink& deliver);
 
 // The same with the wait for exclusive use (code 26) first: asked for while
 // no thread is posting and no job holds the table, looked at again whenever
 // the run state changes (at least every kSearchRetryMs), until it is
 // granted or `cancelled` holds. Waits, so it runs on a job thread.
-SearchEnd runSongSearch(App& app, const SearchOrder& order, const std::function<bool()>& cancelled,
+SearchEnd runSongSearch(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                         const FoundSongsSink& deliver);
 
 class SongSearch {
 public:
   using Receiver = std::function<void(SearchReport&&)>;
 
-  explicit SongSearch(App& app);
+  explicit SongSearch(PlayContext& app);
   // Cancels the running search; its reports stop before this returns.
   ~SongSearch();
   SongSearch(const SongSearch&) = delete;
@@ -109,7 +109,7 @@ public:
 
 private:
   struct Shared;
-  App& app_;
+  PlayContext& app_;
   std::shared_ptr<Shared> shared_;
 };
 

@@ -107,9 +107,9 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
     std::string ran;
     uint32_t position = 0;
     auto record = [&](const char* name) {
-      return [&ran, &position, name](App& a) {
+      return [&ran, &position, name, a = fresh.get()] {
         ran += name;
-        position = a.run.workPosition.load();
+        position = a->run.workPosition.load();
       };
     };
     fresh->hooks.buildList = record("build");
@@ -134,7 +134,7 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
 
 TEST_F(BackgroundWorkerTest, RunningWorkerAsksForAListWhenOfflineIsLockedWithNineSongs) {
   std::atomic<int> builds{0};
-  app->hooks.buildList = [&](App&) { ++builds; };
+  app->hooks.buildList = [&]() { ++builds; };
   app->run.listCount = 9;
   app->run.buildState = kOfflineLocked;
   startWorker(*app);
@@ -147,7 +147,7 @@ TEST_F(BackgroundWorkerTest, IdleWorkerBuildsAsSoonAsAListIsWanted) {
   // take to start.
   app->clock.speed = 1;
   std::atomic<int> builds{0};
-  app->hooks.buildList = [&](App&) { ++builds; };
+  app->hooks.buildList = [&]() { ++builds; };
   app->run.listCount = 50;
   app->shared.hashStat = 1;
   startWorker(*app);

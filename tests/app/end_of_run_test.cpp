@@ -5,6 +5,7 @@
 
 #include "app/end_of_run.h"
 #include "core/window_command_ids.h"
+#include "desk/quit_requests.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -61,8 +62,8 @@ TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWheneverAnyWait) {
     fresh->run.commandSlot = kLeavingCode;
     std::vector<uint32_t> slotWhileWriting;
     size_t postedWhileWriting = 0;
-    fresh->hooks.writeCachedEditsAtExit = [&](App& a) {
-      slotWhileWriting.push_back(a.run.commandSlot.load());
+    fresh->hooks.writeCachedEditsAtExit = [&] {
+      slotWhileWriting.push_back(fresh->run.commandSlot.load());
       postedWhileWriting = front.commandsPosted().size();
     };
     finishRun(*fresh);
@@ -79,7 +80,7 @@ TEST_F(EndOfRunTest, TwoClosesDuringShutdownStopTheLongJobAndAThirdAfterTheEndPo
   startScheduler(*app);
   // A long job (a list build) holds the list until asked to stop.
   std::atomic<bool> holding{false};
-  app->scheduler.jobThreads.start([&] {
+  app->jobThreads.start([&] {
     if (requestExclusive(*app, 34, 0, 2) != 1) {
       return;
     }
@@ -120,7 +121,7 @@ TEST_F(EndOfRunTest, AppEndJoinsThreadsThatAreStillWorking) {
   app->run.busyCode = 34;
   startScheduler(*app);
   App& running = *app;
-  running.scheduler.jobThreads.start([&] {
+  running.jobThreads.start([&] {
     requestExclusive(running, 20, 0, 2);  // patience below 5 waits as long as it takes
     returned = true;
   });

@@ -154,11 +154,11 @@ TEST_F(HeartbeatTest, QuitBecomesLeavingOnlyWhenNothingRuns) {
 
 TEST_F(HeartbeatTest, PendingCommandStartsAProcessor) {
   std::atomic<uint32_t> argument{0};
-  app->commandHandlers[12] = [&](App&, uint32_t a) { argument = a; };
+  app->commandHandlers[12] = [&](uint32_t a) { argument = a; };
   app->run.commandSlot = 12;
   app->run.commandArgument = 8;
   ticks(1);
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(argument.load(), 8u);
   EXPECT_EQ(app->run.commandSlot.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
@@ -238,9 +238,9 @@ TEST_F(HeartbeatTest, StartsAtMostOnePlayerJobInOrderOfPreference) {
     SCOPED_TRACE(c.name);
     auto fresh = std::make_unique<App>();
     std::string started;
-    fresh->hooks.startCoverLoader = [&](App&) { started += "cover"; };
-    fresh->hooks.startQuickLinkBuilder = [&](App&) { started += "quick"; };
-    fresh->hooks.startDetailsLoader = [&](App&) { started += "details"; };
+    fresh->hooks.startCoverLoader = [&]() { started += "cover"; };
+    fresh->hooks.startQuickLinkBuilder = [&]() { started += "quick"; };
+    fresh->hooks.startDetailsLoader = [&]() { started += "details"; };
     fresh->settings.coverArt = 1;
     fresh->run.playerRunning = 1;
     fresh->jobs.playPosition = 1234;

@@ -149,10 +149,10 @@ TEST_F(RunStateTest, ProcessorRunsCommandsAndGrantsAccess) {
     auto fresh = std::make_unique<App>();
     fresh->clock.speed = 1000;
     Seen seen;
-    fresh->commandHandlers[4] = [&seen](App& a, uint32_t argument) {
+    fresh->commandHandlers[4] = [&seen, a = fresh.get()](uint32_t argument) {
       ++seen.calls;
       seen.argument = argument;
-      seen.busyWhileRunning = a.run.busyCode.load();
+      seen.busyWhileRunning = a->run.busyCode.load();
     };
     fresh->run.commandSlot = c.slot;
     fresh->run.commandArgument = 42;
@@ -180,10 +180,10 @@ TEST_F(RunStateTest, ProcessorRunsCommandsAndGrantsAccess) {
 TEST_F(RunStateTest, CommandsAndAccessRequestsGoThroughTheRunningProcessor) {
   std::atomic<uint32_t> argumentSeen{0};
   std::atomic<uint32_t> busySeen{0};
-  app->commandHandlers[14] = [&](App& a, uint32_t argument) {
-    busySeen = a.run.busyCode.load();
+  app->commandHandlers[14] = [&](uint32_t argument) {
+    busySeen = app->run.busyCode.load();
     argumentSeen = argument;
-    releaseExclusive(a);
+    releaseExclusive(*app);
   };
   startScheduler(*app);
 
@@ -204,7 +204,7 @@ TEST_F(RunStateTest, PostsAndGrantsAreDealtWithBeforeTheNextWholeTick) {
   app->clock.speed = 1;
   app->run.diagnostics = 1;
   std::atomic<uint32_t> ticksWhenRun{99};
-  app->commandHandlers[14] = [&](App& a, uint32_t) { ticksWhenRun = a.run.diagnosticsTick.load(); };
+  app->commandHandlers[14] = [&](uint32_t) { ticksWhenRun = app->run.diagnosticsTick.load(); };
   startScheduler(*app);
 
   EXPECT_EQ(post(*app, 14, 0, 10), 1);
@@ -222,7 +222,7 @@ TEST_F(RunStateTest, QuitPostedWhileACommandIsPendingReplacesIt) {
   // Slow enough that the watchdog never frees the job's code meanwhile.
   app->clock.speed = 10;
   std::atomic<int> removed{0};
-  app->commandHandlers[10] = [&](App&, uint32_t) { ++removed; };
+  app->commandHandlers[10] = [&](uint32_t) { ++removed; };
   startScheduler(*app);
 
   // A job owns the list, so the command stays pending.

@@ -1,5 +1,6 @@
 // The Options window's values: reading them, checking what was typed,
 // storing them, the State change made from the window and "Reset".
+#include "app/settings_file.h"
 #include "window_fixture.h"
 
 #include "app/scheduler.h"

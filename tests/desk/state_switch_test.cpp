@@ -6,7 +6,7 @@
 #include "desk/state_switch.h"
 #include "desk/status_texts.h"
 #include "desk/window_commands.h"
-#include "library/playlist_file.h"
+#include "play/list_file.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ TEST_F(StateSwitchTest, AnEmptyListLeavesNoListFile) {
 TEST_F(StateSwitchTest, TheStartLoadsTheListAndCountsTheSongs) {
   app->list.clear();
   ASSERT_EQ(app->jobs.songsInUse.load(), 0u);
-  ASSERT_TRUE(library::loadStateList(*app));
+  ASSERT_TRUE(play::loadStateList(*app));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
   EXPECT_EQ(composeStatus(*app).part[2], "5 entries");
 }

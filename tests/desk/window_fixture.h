@@ -75,7 +75,7 @@ protected:
   }
 
   // Joins the job threads the commands started.
-  void finishJobs() { app->scheduler.jobThreads.waitAll(); }
+  void finishJobs() { app->jobThreads.waitAll(); }
 
   TempDir dir;
   FakeUi ui;  // outlives the App's threads

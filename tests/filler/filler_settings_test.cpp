@@ -99,7 +99,7 @@ TEST_F(FillTest, ResetBringsBackTheMainSettingsFillDirectory) {
   app->settings.fillerSettings.fillSize = 0;
   app->settings.fillerSettings.addNumber = 0;
   app->settings.fillerSettings.user = 2;
-  filler::resetFillerSettings(*app);
+  resetFillerSettings(*app);
 
   const FillerSettings& b = app->settings.fillerSettings;
   EXPECT_EQ(text::fixedText(b.fillDirectory, sizeof b.fillDirectory), "/media/from-main-settings");

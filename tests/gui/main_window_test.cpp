@@ -555,8 +555,12 @@ TEST_F(MainWindowTest, MinimisingWithoutATrayLeavesTheWindowReachable) {
 TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   for (int k = 0; k < 6; ++k)
     app->list.append(row("song" + std::to_string(k)));
-  app->commandHandlers[play::kCommandRemove] = play::commandRemove;
-  app->commandHandlers[play::kCommandClearList] = play::commandClearList;
+  app->commandHandlers[play::kCommandRemove] = [a = app.get()](uint32_t argument) {
+    play::commandRemove(*a, argument);
+  };
+  app->commandHandlers[play::kCommandClearList] = [a = app.get()](uint32_t argument) {
+    play::commandClearList(*a, argument);
+  };
   makeWindow();
   window->resize(900, 640);
   // The command the list menu gives its entry, the menu made as a right
@@ -619,7 +623,9 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
 TEST_F(MainWindowTest, ADoubleClickedRowIsShownAtTheTop) {
   for (int k = 0; k < 200; ++k)
     app->list.append(row("song" + std::to_string(k)));
-  app->commandHandlers[play::kCommandPlayFromRow] = play::commandPlayFromRow;
+  app->commandHandlers[play::kCommandPlayFromRow] = [a = app.get()](uint32_t argument) {
+    play::commandPlayFromRow(*a, argument);
+  };
   app->run.playerRunning = 1;
   makeWindow();
   window->resize(900, 640);
@@ -756,7 +762,7 @@ TEST_F(MainWindowTest, EndOfRunHidesSavesAndWaitsWithoutFreezing) {
   std::atomic<bool> savedFirst{false};
   std::atomic<bool> hiddenFirst{false};
   const std::string settingsFile = data.file(kSettingsFileName);
-  ASSERT_TRUE(app->scheduler.jobThreads.start([&] {
+  ASSERT_TRUE(app->jobThreads.start([&] {
     while (!guiRan.load())
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     savedFirst = std::ifstream(settingsFile).good();

@@ -62,7 +62,7 @@ protected:
   // Opens (or empties) the cache and waits for the run it starts.
   void openCacheAndWait() {
     library::openCache(*app);
-    app->scheduler.jobThreads.waitAll();
+    app->jobThreads.waitAll();
   }
 
   // The index table's slots: path -> stamp (empty slots under "").
@@ -232,7 +232,7 @@ TEST_F(BufferCacheTest, TheFirstRunAfterStartUpStartsTheIdWorkerOnceAndNoShutdow
     fresh->settings.autoBuild = 1;
     fresh->ui = &asked;
     int idWorkerStarts = 0;
-    fresh->hooks.startIdWorker = [&idWorkerStarts](App&) { ++idWorkerStarts; };
+    fresh->hooks.startIdWorker = [&idWorkerStarts]() { ++idWorkerStarts; };
     for (int i = 0; i < c.songs; ++i) {
       const std::string song = folder.file("share/" + std::to_string(i) + ".mp3");
       fs::create_directories(fs::path(song).parent_path());
@@ -244,7 +244,7 @@ TEST_F(BufferCacheTest, TheFirstRunAfterStartUpStartsTheIdWorkerOnceAndNoShutdow
     if (c.windowBeforeTheRunEnds)
       fresh->mainWindow.creating.store(0);
     library::startCache(*fresh);
-    fresh->scheduler.jobThreads.waitAll();
+    fresh->jobThreads.waitAll();
     fresh->mainWindow.creating.store(0);
     EXPECT_EQ(idWorkerStarts, 1);
     EXPECT_EQ(fresh->jobs.shutdownTimerRunning.load(), 0u);
@@ -253,7 +253,7 @@ TEST_F(BufferCacheTest, TheFirstRunAfterStartUpStartsTheIdWorkerOnceAndNoShutdow
     // A later run copies a list that was built: the switch-off may follow.
     if (c.songs > 5) {
       library::bufferingRun(*fresh);
-      fresh->scheduler.jobThreads.waitAll();
+      fresh->jobThreads.waitAll();
       ASSERT_EQ(asked.prompts.size(), 1u);
       EXPECT_EQ(asked.prompts[0].message, play::kShutdownMessage);
       EXPECT_EQ(idWorkerStarts, 1);
@@ -375,7 +375,7 @@ TEST_F(BufferCacheTest, SwitchingBufferOffDoesNotWaitForACopyInProgress) {
   changed.notify_all();
   run.join();
   off.wait();
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(cachedFiles(), 0u);
   EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
   EXPECT_EQ(app->jobs.bufferStage.load(), kBufferError);

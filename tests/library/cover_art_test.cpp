@@ -180,7 +180,7 @@ TEST_F(CoverTest, ASongChangeDuringTheLoadShowsNoStalePicture) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     setSong(second.file("b.mp3"));
     app->jobs.coverReady = 0;
-    app->scheduler.jobThreads.waitAll();
+    app->jobThreads.waitAll();
     EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
     EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
     if (app->jobs.coverReady.load() != 0) {
@@ -322,20 +322,20 @@ TEST_F(CoverTest, ALoadAsksForARunningListBuildAgain) {
 // The heartbeat starts the loader on a job thread for an audio song only.
 TEST_F(CoverTest, HeartbeatStartsTheLoaderForAudioOnly) {
   place(music.path(), "Cover.jpg");
-  app->hooks.startCoverLoader = library::startCoverLoader;
+  app->hooks.startCoverLoader = [a = app.get()] { library::startCoverLoader(*a); };
   app->run.playerRunning = 1;
   for (uint32_t type : {16u, 17u, 18u}) {
     SCOPED_TRACE(type);
     app->jobs.currentMediaType = type;
     heartbeatTick(*app);
-    app->scheduler.jobThreads.waitAll();
+    app->jobThreads.waitAll();
     EXPECT_EQ(app->jobs.coverReady.load(), 0u);
     EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
     EXPECT_TRUE(ui.repaints.empty());
   }
   app->jobs.currentMediaType = 1;
   heartbeatTick(*app);
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(app->jobs.coverReady.load(), 1u);
   EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
   EXPECT_EQ(shownName(), "Cover.jpg");
@@ -344,11 +344,11 @@ TEST_F(CoverTest, HeartbeatStartsTheLoaderForAudioOnly) {
 
 // After two failures the heartbeat leaves the song alone.
 TEST_F(CoverTest, HeartbeatGivesUpAfterTwoFailures) {
-  app->hooks.startCoverLoader = library::startCoverLoader;
+  app->hooks.startCoverLoader = [a = app.get()] { library::startCoverLoader(*a); };
   app->run.playerRunning = 1;
   for (int tick = 0; tick < 5; ++tick) {
     heartbeatTick(*app);
-    app->scheduler.jobThreads.waitAll();
+    app->jobThreads.waitAll();
   }
   EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
   EXPECT_EQ(messagesShown(), 0u);

@@ -2,6 +2,7 @@
 // order, when the writer starts, the queue's room, and the end of the run.
 // Real threads run with the clock sped up; the heartbeat grants the writer
 // its exclusive access.
+#include "app/settings_file.h"
 #include "library/edit_queue.h"
 
 #include "app/background_worker.h"
@@ -151,7 +152,7 @@ TEST_F(EditQueueTest, WhileAListIsBuiltTheQueueGrowsToTwoHundredAndDropsTheRest)
   EXPECT_EQ(waiting(), 200);
   // Any writer started would have left its step behind.
   app->run.appEnding = 1;
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(app->jobs.cacheWriterStep.load(), 0u) << "no writer while building";
   app->run.appEnding = 0;
 

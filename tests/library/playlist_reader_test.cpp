@@ -4,6 +4,7 @@
 #include "import_fixture.h"
 #include "library/import.h"
 #include "library/playlist_file.h"
+#include "play/list_file.h"
 #include "play/song_details.h"
 
 #include <gmock/gmock.h>
@@ -124,7 +125,7 @@ TEST(PlaylistReader, StopsWhenAskedAndReportsAFileItCannotOpen) {
   for (const std::string& unopenable : {dir.file("missing.m3u"), dir.path()}) {
     App fresh;
     EXPECT_EQ(readLines(fresh, unopenable).refused, -1) << unopenable;
-    library::readPlaylist(fresh, unopenable.c_str(), library::kPlaylistLoad);
+    play::loadPlaylist(fresh, unopenable.c_str());
     EXPECT_EQ(fresh.status.messagePending.load(), 1u) << unopenable;
     EXPECT_TRUE(fresh.list.empty());
   }
@@ -138,7 +139,7 @@ TEST(PlaylistReader, ImportModeAddsEachLineOnce) {
   put(f.music("list.m3u"), "#EXTM3U\r\n" + f.music("a.mp3") + "\r\n" + f.music("b.mp3") + "\r\n" + f.music("A.MP3") +
                                "\r\n" + f.music("a.mp3") + "\r\n");
   f.openForImport();
-  library::readPlaylist(*f.app, f.music("list.m3u").c_str(), library::kPlaylistImport);
+  library::importPlaylist(*f.app, f.music("list.m3u").c_str());
   db::closeTable(f.app->songTable);
   // "A.MP3" is another file than "a.mp3" where letter case counts.
   EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3"), f.music("b.mp3"), f.music("A.MP3")));
@@ -202,10 +203,10 @@ TEST(PlaylistReader, AListWrittenAndReadBackIsTheSameList) {
     play::putListRow(app, app.list.size(), path.c_str(), app.details.loaded);
   }
   const std::vector<Row> written = rowsOf(app.list);
-  ASSERT_TRUE(library::writeList(app.list, f.music("PL4.m3u")));
+  ASSERT_TRUE(play::writeList(app.list, f.music("PL4.m3u")));
   app.list.clear();
 
-  library::readPlaylist(app, f.music("PL4.m3u").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(app, f.music("PL4.m3u").c_str());
   EXPECT_EQ(rowsOf(app.list), written);
   EXPECT_EQ(written[1][play::Title], "Edited B");
   EXPECT_EQ(written[0][play::Type], "Video");
@@ -233,13 +234,13 @@ TEST(PlaylistReader, LoadModeTakesTheRecordOrElseTheFileItself) {
   for (const Case& c : cases) {
     f.app->list.clear();
     put(f.music("one.m3u"), c.line + "\r\n");
-    library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+    play::loadPlaylist(*f.app, f.music("one.m3u").c_str());
     EXPECT_EQ(rowsOf(f.app->list), c.rows) << c.label;
   }
   // The details come from the current State's listener.
   f.app->list.clear();
   put(f.music("one.m3u"), f.music("b.mp3") + "\r\n");
-  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(*f.app, f.music("one.m3u").c_str());
   EXPECT_EQ(f.app->details.loaded.score, 99u);
 }
 
@@ -253,7 +254,7 @@ TEST(PlaylistReader, APlaylistFromAnotherPlayerLoadsEverySong) {
   put(f.music("lists/other.m3u8"), "#EXTM3U\n#EXTINF:10,Band - A\n" + f.music("a.mp3") + "\n" +
                                        f.music("#1 Hits/hit.mp3") + "\n../b.mp3\nfile://" +
                                        f.music("My%20Songs/c%20d.mp3"));
-  library::readPlaylist(*f.app, f.music("lists/other.m3u8").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(*f.app, f.music("lists/other.m3u8").c_str());
   const std::vector<Row> loaded = rowsOf(f.app->list);
   ASSERT_EQ(loaded.size(), 4u);
   EXPECT_EQ(loaded[0], row("Title A", "Artist A", "Album A", f.music("a.mp3")));
@@ -261,10 +262,10 @@ TEST(PlaylistReader, APlaylistFromAnotherPlayerLoadsEverySong) {
   EXPECT_EQ(loaded[2][play::Title], "Edited B") << "the relative line finds the record";
   EXPECT_EQ(loaded[3], row("CD Title", "No Data", "No Data", f.music("My Songs/c d.mp3")));
 
-  ASSERT_TRUE(library::writeList(f.app->list, f.music("PL4.m3u")));
+  ASSERT_TRUE(play::writeList(f.app->list, f.music("PL4.m3u")));
   EXPECT_NE(readFile(f.music("PL4.m3u")).find("hit.mp3\r\n"), std::string::npos) << "written with CR LF";
   f.app->list.clear();
-  library::readPlaylist(*f.app, f.music("PL4.m3u").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(*f.app, f.music("PL4.m3u").c_str());
   std::vector<Row> again = rowsOf(f.app->list);
   EXPECT_EQ(again.size(), loaded.size());
   for (size_t i = 0; i < again.size() && i < loaded.size(); ++i)
@@ -279,7 +280,7 @@ TEST(PlaylistReader, ImportAddsOnlyMediaFiles) {
   put(f.music("notes.txt"), "not music");
   put(f.music("list.m3u"), f.music("a.mp3") + "\n/etc/passwd\n" + f.music("notes.txt") + "\n");
   f.openForImport();
-  library::readPlaylist(*f.app, f.music("list.m3u").c_str(), library::kPlaylistImport);
+  library::importPlaylist(*f.app, f.music("list.m3u").c_str());
   db::closeTable(f.app->songTable);
   EXPECT_THAT(f.fileNames(), ElementsAre(f.music("a.mp3")));
 }
@@ -292,12 +293,12 @@ TEST(PlaylistReader, ASmallOrClosedTableIsNotSearched) {
 
   f.openTable(false);  // a new table: 10 slots
   ASSERT_EQ(f.app->songTable.slotCount, 10u);
-  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(*f.app, f.music("one.m3u").c_str());
   EXPECT_EQ(rowsOf(f.app->list), bare);
 
   db::closeTable(f.app->songTable);
   f.app->list.clear();
-  library::readPlaylist(*f.app, f.music("one.m3u").c_str(), library::kPlaylistLoad);
+  play::loadPlaylist(*f.app, f.music("one.m3u").c_str());
   EXPECT_EQ(rowsOf(f.app->list), bare);
 }
 
@@ -332,7 +333,7 @@ TEST(PlaylistReader, RandomAndTruncatedPlaylistsAreReadSafely) {
       EXPECT_EQ(line.find_first_of(std::string("\r\n\0", 3)), std::string::npos) << i;
       EXPECT_EQ(line.front(), '/') << i << ": every line names a path from the root";
     }
-    library::readPlaylist(*f.app, path.c_str(), library::kPlaylistLoad);
+    play::loadPlaylist(*f.app, path.c_str());
     f.app->list.clear();
   }
 
@@ -341,7 +342,7 @@ TEST(PlaylistReader, RandomAndTruncatedPlaylistsAreReadSafely) {
   f.openForImport();
   for (const std::string& bytes : playlists) {
     writeFile(f.music("fuzz.m3u"), bytes);
-    library::readPlaylist(*f.app, f.music("fuzz.m3u").c_str(), library::kPlaylistImport);
+    library::importPlaylist(*f.app, f.music("fuzz.m3u").c_str());
   }
   db::closeTable(f.app->songTable);
   for (const Record& r : f.records()) {

@@ -4,9 +4,9 @@
 
 #include "core/current_state.h"
 #include "core/settings_defaults.h"
-#include "library/playlist_file.h"
 #include "platform/files.h"
 #include "play/list_builder.h"
+#include "play/list_file.h"
 #include "play/song_details.h"
 #include "support/play_fixture.h"
 #include "support/temp_dir.h"
@@ -290,7 +290,7 @@ TEST_F(ListBuilderTest, TheListRowAndTheEndOfTheBuild) {
   EXPECT_EQ(app->run.listCount.load(), 1);
   EXPECT_EQ(app->run.buildState.load(), kBuildWanted) << "another song is wanted";
   EXPECT_EQ(app->jobs.buildRetries.load(), 1u);
-  EXPECT_FALSE(platform::fileExists(library::stateListFileName(*app)));
+  EXPECT_FALSE(platform::fileExists(play::stateListFileName(*app)));
 
   draws = {6};
   pass();
@@ -321,7 +321,7 @@ TEST_F(ListBuilderTest, AFullListStartsTheShutdownTimerOrAsksForANewBuffering) {
     makeTable(plainSongs(20));
     pass();
     EXPECT_EQ(app->run.buildState.load(), kBuildIdle);
-    app->scheduler.jobThreads.waitAll();
+    app->jobThreads.waitAll();
     EXPECT_EQ(app->powerRecorder.requests.load(), c.powerOffs);
     EXPECT_EQ(app->shared.rebufferValue.load(), c.rebuffer);
   }

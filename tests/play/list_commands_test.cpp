@@ -1,9 +1,9 @@
 // The list commands, run the way the heartbeat runs them: posted into the
 // command slot and carried out by a list command processor.
 
+#include "app/engine_jobs.h"
 #include "core/current_state.h"
 #include "core/window_command_ids.h"
-#include "play/install.h"
 #include "play/list_commands.h"
 #include "play/song_details.h"
 #include "support/play_fixture.h"
@@ -300,7 +300,7 @@ TEST_F(ListCommandsTest, EveryCommandReleasesExclusiveAccess) {
                               kCommandSaveAsPlaylist, kCommandPlayNow, kCommandImportNow, kCommandPlayNext}) {
     SCOPED_TRACE(code);
     ASSERT_EQ(grantExclusiveNow(*app, code), 1u);
-    app->commandHandlers[code](*app, idAt(1));
+    app->commandHandlers[code](idAt(1));
     EXPECT_EQ(app->run.busyCode.load(), 0u);
   }
 }

@@ -3,6 +3,7 @@
 #include "app/scheduler.h"
 #include "core/run_state.h"
 #include "db/copies.h"
+#include "desk/quick_link_rows.h"
 #include "desk/window_commands.h"
 #include "support/player_fixture.h"
 #include "text/text.h"
@@ -256,9 +257,9 @@ protected:
     listSlots({0, 1, 2});
     app->settings.coverChoice = 1;
     app->settings.quickLinkChoice = play::kQuickLinksArtist;
-    app->hooks.startQuickLinkBuilder = play::startQuickLinkBuilder;
+    app->hooks.startQuickLinkBuilder = [a = app.get()] { play::startQuickLinkBuilder(*a); };
     app->settings.coverArt = 1;
-    app->hooks.startCoverLoader = [](App&) {};
+    app->hooks.startCoverLoader = []() {};
     startScheduler(*app);
     startPlayer(*app);
     app->run.playerRequest.store(play::kPlayerStart);

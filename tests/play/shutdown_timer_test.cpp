@@ -48,7 +48,7 @@ TEST_F(ShutdownTimerTest, StartsOnlyWithShutdownAndAutoBuildOnAndThePlayerStoppe
     fresh->settings.autoBuild = c.autoBuild;
     fresh->run.playerRunning = c.player;
     EXPECT_EQ(play::startShutdownTimer(*fresh), c.starts) << c.shutdown << c.autoBuild << c.player;
-    fresh->scheduler.jobThreads.waitAll();
+    fresh->jobThreads.waitAll();
     EXPECT_EQ(front.prompts.size(), c.starts ? 1u : 0u);
   }
 }
@@ -73,7 +73,7 @@ TEST_F(ShutdownTimerTest, PowersOffOnTheFirstButtonOrWhenNobodyAnswers) {
     fresh->settings.shutdownAfterBuild = 1;
     fresh->settings.autoBuild = 1;
     ASSERT_TRUE(play::startShutdownTimer(*fresh));
-    fresh->scheduler.jobThreads.waitAll();
+    fresh->jobThreads.waitAll();
 
     ASSERT_EQ(front.prompts.size(), 1u);
     const PromptRequest& asked = front.prompts[0];
@@ -113,11 +113,11 @@ TEST_F(ShutdownTimerTest, OnlyOnePromptAtATime) {
     answer = true;
   }
   changed.notify_all();
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(powerOffs(), 0u);
 
   EXPECT_TRUE(play::startShutdownTimer(*app)) << "a later build asks again";
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   EXPECT_EQ(ui.prompts.size(), 2u);
   EXPECT_EQ(powerOffs(), 0u);
 }

@@ -1,10 +1,10 @@
 // Song details: finding a song by its FileName, list rows, the details
 // loader in its two modes, and Auto Rate.
 
+#include "app/engine_jobs.h"
 #include "core/busy_code.h"
 #include "core/current_state.h"
 #include "library/edit_queue.h"
-#include "play/install.h"
 #include "play/song_details.h"
 #include "support/play_fixture.h"
 #include "support/scheduler_fixture.h"
@@ -197,9 +197,9 @@ TEST_F(SongDetailsTest, APreloadThatIsNotGrantedIsSkipped) {
 TEST_F(SongDetailsTest, TheHeartbeatsLoaderRunsOnItsOwnThreadOnceGranted) {
   makeTable(plainSongs(8));
   listSlots({4, 1});
-  play::installSongChoosing(*app);
+  installSongChoosing(*app);
   app->clock.speed = 100;
-  app->hooks.startDetailsLoader(*app);
+  app->hooks.startDetailsLoader();
   // Stand in for the heartbeat: run a processor whenever a request waits.
   ASSERT_TRUE(waitUntil([&] {
     if (app->run.commandSlot.load() != 0)

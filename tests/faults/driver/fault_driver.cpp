@@ -13,7 +13,7 @@
 #include "app/settings_file.h"
 #include "core/settings_defaults.h"
 #include "library/buffer_cache.h"
-#include "library/playlist_file.h"
+#include "play/list_file.h"
 #include "play/upcoming_list.h"
 #include "support/fake_ui.h"
 
@@ -72,7 +72,7 @@ int saveSettingsAnew(const std::string& data) {
 int saveListAnew(const std::string& data) {
   auto app = std::make_unique<App>();
   fillList(*app, data, 1000);
-  if (!library::writeList(app->list, data + "PL1.m3u")) {
+  if (!play::writeList(app->list, data + "PL1.m3u")) {
     std::fprintf(stderr, "fault_driver: the list could not be written\n");
     return 1;
   }
@@ -98,7 +98,7 @@ int bufferSongs(const std::string& data, const std::string& share) {
     app->list.append(row);
   }
   library::openCache(*app);
-  app->scheduler.jobThreads.waitAll();
+  app->jobThreads.waitAll();
   return 0;
 }
 

@@ -1,4 +1,5 @@
-#include "library/playlist_file.h"
+#include "app/app.h"
+#include "play/list_file.h"
 
 #include "platform/files.h"
 #include "support/temp_dir.h"
@@ -29,7 +30,7 @@ TEST(PlaylistWriter, WritesEachPathInListOrderAndLeavesOutWhatALineCannotHold) {
     list.append(rowFor(name));
   writeFile(dir.file("out.m3u"), std::string(5000, 'o'));  // replaced, not overwritten in part
 
-  ASSERT_TRUE(library::writeList(list, dir.file("out.m3u")));
+  ASSERT_TRUE(play::writeList(list, dir.file("out.m3u")));
   EXPECT_EQ(readFile(dir.file("out.m3u")), "/music/one.mp3\r\n" + longest + "\r\n/music/#1 Hits/x.mp3\r\n");
 }
 
@@ -37,16 +38,16 @@ TEST(PlaylistWriter, AFileThatCannotBeMadeIsReported) {
   TempDir dir;
   play::UpcomingList list;
   list.append(rowFor("/music/one.mp3"));
-  EXPECT_FALSE(library::writeList(list, dir.file("no such folder/out.m3u")));
+  EXPECT_FALSE(play::writeList(list, dir.file("no such folder/out.m3u")));
 }
 
 TEST(PlaylistWriter, EachStateHasItsListFileInTheDataFolder) {
   App app;
   app.folders.data = "/data/";
   app.settings.currentState = 0;
-  EXPECT_EQ(library::stateListFileName(app), "/data/PL1.m3u");
+  EXPECT_EQ(play::stateListFileName(app), "/data/PL1.m3u");
   app.settings.currentState = 9;
-  EXPECT_EQ(library::stateListFileName(app), "/data/PL10.m3u");
+  EXPECT_EQ(play::stateListFileName(app), "/data/PL10.m3u");
 }
 
 }  // namespace

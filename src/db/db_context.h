@@ -1,0 +1,24 @@
+// The song table state of one player, on top of the core context.
+#pragma once
+
+#include "core/core_context.h"
+#include "db/copies.h"
+#include "db/filename_index.h"
+#include "db/table.h"
+
+namespace plinka {
+
+struct DbContext : CoreContext {
+  // The song table and the buffer index table. Used only by the holder of the
+  // busy code (see the run state), never by two threads at once.
+  db::TableHandle songTable;
+  db::TableHandle bufferIndexTable;
+  // The song table's FileNames by hash, built by an import when it opens the
+  // table and cleared when it closes it; written and read only by the thread
+  // holding the import's busy code.
+  db::FileNameIndex importIndex;
+  // The local and network copies of the song table.
+  db::CopiesState copies;
+};
+
+}  // namespace plinka

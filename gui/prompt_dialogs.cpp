@@ -4,11 +4,11 @@
 #include "gui/toolbar_images.h"
 #include "text/text.h"
 
-#include "ui_about.h"
-#include "ui_question.h"
+#include "ui_about_dialog.h"
+#include "ui_question_dialog.h"
+#include "ui_question_dialog_entry.h"
 #include "ui_rating_keypad.h"
-#include "ui_text_entry.h"
-#include "ui_welcome.h"
+#include "ui_welcome_dialog.h"
 
 #include <QDesktopServices>
 #include <QDialog>

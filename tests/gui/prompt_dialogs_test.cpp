@@ -1,8 +1,11 @@
 #include "app/app.h"
-#include "gui/prompt_dialogs.h"
+#include "gui/about_dialog.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
+#include "gui/question_dialog.h"
+#include "gui/rating_keypad.h"
 #include "gui/toolbar_images.h"
+#include "gui/welcome_dialog.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>

@@ -7,7 +7,6 @@
 #include "core/run_state.h"
 #include "desk/keyboard.h"
 #include "desk/popup_menu.h"
-#include "desk/status_texts.h"
 #include "desk/toolbar_buttons.h"
 #include "desk/window_commands.h"
 #include "gui/about_dialog.h"
@@ -21,7 +20,6 @@
 #include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
 #include "gui/upcoming_model.h"
-#include "gui/window_availability.h"
 #include "play/list_commands.h"
 #include "play/player.h"
 
@@ -149,7 +147,6 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
     QAction* action = toolbar_->addAction(QString::number(id), this, [this, id] { runCommand(id, 0); });
     action->setData(id);
     action->setToolTip(toQ(toolbarTooltip(app_, id)));
-    action->setEnabled(commandAvailable(id));
     buttons_.push_back(action);
     if (id == kCmdPlayPause)
       playAction_ = action;
@@ -399,11 +396,6 @@ void MainWindow::setPlaying(bool playing) {
 void MainWindow::runCommand(uint32_t command, uint32_t parameter) {
   if (ended_)
     return;
-  // A command for a window still to come says so rather than do nothing.
-  if (const std::optional<WindowKind> window = windowOpenedBy(command); window && !windowAvailable(*window)) {
-    openWindow(*window, parameter);
-    return;
-  }
   const WindowEffects e = runWindowCommand(app_, command, parameter);
   applyEffects(e.minimise, e.maximise, e.applyOnTop, e.endRun, e.repaint);
 }
@@ -426,11 +418,6 @@ void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, boo
 }
 
 void MainWindow::openWindow(WindowKind window, uint32_t argument) {
-  if (!windowAvailable(window)) {
-    setOneShotMessage(app_, notAvailableMessage(window));
-    refreshStatus(app_);
-    return;
-  }
   if (window == WindowKind::Search) {
     // One at a time: a second open brings the open one forward.
     if (searchWindow_ && searchWindow_->isVisible()) {
@@ -499,7 +486,6 @@ void MainWindow::fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries) {
     } else {
       QAction* action = menu->addAction(toQ(entry.text));
       action->setData(entry.id);
-      action->setEnabled(commandAvailable(entry.id));
       if (entry.checked) {
         action->setCheckable(true);
         action->setChecked(true);

@@ -68,7 +68,7 @@ public:
   // Every command: toolbar, menus, keys, and commands posted by the engine
   // (1 start playing, 2031 end the run, 2032 a song's details...).
   void runCommand(uint32_t command, uint32_t parameter);
-  // Opens one of the program's windows, when it exists.
+  // Opens one of the program's windows.
   void openWindow(WindowKind window, uint32_t argument);
   // A key press as the keyboard map takes it; false when the key is not one
   // of the map's.

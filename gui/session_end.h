@@ -1,11 +1,11 @@
 // The end of a run, both ways it comes. The orderly one starts in the main
-// window (Exit, closing, command 2031): the window goes at once, the settings
-// and the State's list are saved, and the engine's threads stop while the GUI
-// thread keeps its event loop running. A logout or a system shutdown does not
-// wait for that: the settings and the State's list, with the main window's
-// place and column widths, are saved at once when the session manager asks
-// the program to save, or when the program is told to end by SIGTERM or
-// SIGHUP.
+// window (Exit, closing, the end-of-run command): the window goes at once,
+// the settings and the State's list are saved, and the engine's threads stop
+// while the GUI thread keeps its event loop running. A logout or a system
+// shutdown does not wait for that: the settings and the State's list, with
+// the main window's place and column widths, are saved at once when the
+// session manager asks the program to save, or when the program is told to
+// end by SIGTERM or SIGHUP.
 #pragma once
 
 #include <functional>

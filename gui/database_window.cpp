@@ -12,7 +12,7 @@
 #include "library/media_types.h"
 #include "text/text.h"
 
-#include "ui_database.h"
+#include "ui_database_window.h"
 
 #include <QKeyEvent>
 #include <QTimer>

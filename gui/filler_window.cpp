@@ -10,7 +10,7 @@
 #include "gui/toolbar_images.h"
 #include "text/text.h"
 
-#include "ui_filler.h"
+#include "ui_filler_window.h"
 
 #include <QAction>
 #include <QApplication>

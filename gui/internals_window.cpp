@@ -4,7 +4,7 @@
 #include "gui/qt_text.h"
 #include "gui/toolbar_images.h"
 
-#include "ui_internals.h"
+#include "ui_internals_window.h"
 
 #include <QLineEdit>
 #include <QMessageBox>

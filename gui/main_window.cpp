@@ -11,32 +11,30 @@
 #include "desk/status_texts.h"
 #include "desk/toolbar_buttons.h"
 #include "desk/window_commands.h"
+#include "gui/about_dialog.h"
 #include "gui/database_window.h"
 #include "gui/internals_window.h"
 #include "gui/now_playing_view.h"
 #include "gui/options_window.h"
-#include "gui/prompt_dialogs.h"
 #include "gui/qt_text.h"
 #include "gui/search_window.h"
+#include "gui/session_end.h"
 #include "gui/song_columns.h"
 #include "gui/song_details_window.h"
 #include "gui/toolbar_images.h"
+#include "gui/tray_icon.h"
 #include "gui/upcoming_model.h"
-#include "gui/window_availability.h"
+#include "gui/window_placement.h"
 #include "play/list_commands.h"
 #include "play/player.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDialog>
-#include <QEventLoop>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -47,7 +45,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 namespace plinka::gui {
 
@@ -60,34 +57,6 @@ constexpr int kFirstWidth = 900;
 constexpr int kFirstHeight = 640;
 // Patience of a double click's play request.
 constexpr uint32_t kDoubleClickPatience = 5;
-
-// The least part of a window, in pixels each way, that a screen must show
-// for the window to count as reachable there.
-constexpr int kReachableWidth = 100;
-constexpr int kReachableHeight = 40;
-
-// A window at `place` can be reached on some connected screen.
-bool onSomeScreen(const QRect& place) {
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    const QRect shown = screen->availableGeometry().intersected(place);
-    if (shown.width() >= std::min(kReachableWidth, place.width()) &&
-        shown.height() >= std::min(kReachableHeight, place.height()))
-      return true;
-  }
-  return false;
-}
-
-// `place` moved onto the primary screen: its size kept where the screen
-// holds it, centred.
-QRect onPrimaryScreen(const QRect& place) {
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  if (!primary)
-    return place;
-  const QRect area = primary->availableGeometry();
-  QRect moved(QPoint(0, 0), place.size().boundedTo(area.size()));
-  moved.moveCenter(area.center());
-  return moved;
-}
 
 // The keyboard map's code for a Qt key, 0 for a key the map does not know.
 int mapKey(const QKeyEvent& event) {
@@ -103,26 +72,22 @@ int mapKey(const QKeyEvent& event) {
   return 0;
 }
 
-// Stops the engine's threads on a helper thread while this (the GUI) thread
-// keeps its event loop running: a thread that ends only after the GUI thread
-// has answered it (a question, a queued call) can still end, and the desktop
-// never sees a program that does not respond.
-void stopThreadsWithLoopRunning(App& app) {
-  QEventLoop loop;
-  std::thread stopper([&app, &loop] {
-    stopScheduler(app);
-    // By name: nothing this thread wrote travels through Qt's queue.
-    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-  });
-  loop.exec();
-  stopper.join();
-}
-
 }  // namespace
 
 MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   setWindowTitle("Plinka");
   setWindowIcon(programIcon());
+  tray_ = std::make_unique<TrayIcon>(app_, this, [this] { trayRightClick(); });
+  // The user sees the window go at once, with its place and column widths
+  // in the settings before they are saved.
+  runEnd_ = std::make_unique<RunEnd>(app_, this, [this] {
+    if (onEnding)
+      onEnding();
+    storeColumnWidths();
+    storePlacement();
+    hide();
+    tray_->hide();
+  });
   // Made before the player thread starts: nothing else writes the details yet.
   if (app_.details.current.title[0] == '\0')
     std::strncpy(app_.details.current.title, kProgramTitle, sizeof app_.details.current.title - 1);
@@ -150,7 +115,6 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
     QAction* action = toolbar_->addAction(QString::number(id), this, [this, id] { runCommand(id, 0); });
     action->setData(id);
     action->setToolTip(toQ(toolbarTooltip(app_, id)));
-    action->setEnabled(commandAvailable(id));
     buttons_.push_back(action);
     if (id == kCmdPlayPause)
       playAction_ = action;
@@ -338,8 +302,7 @@ void MainWindow::applyStatus(const StatusTexts& texts) {
     status_[part]->setText(toQ(texts.part[part]));
   if (playAction_)
     playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
-  if (tray_)
-    tray_->setToolTip(toQ(trayTip(app_)));
+  tray_->refreshTip();
 }
 
 void MainWindow::refreshNowPlaying() {
@@ -370,8 +333,7 @@ void MainWindow::refreshNowPlaying() {
 void MainWindow::refreshPlayerControls() {
   if (playAction_)
     playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
-  if (tray_)
-    tray_->setToolTip(toQ(trayTip(app_)));
+  tray_->refreshTip();
   if (onPlayerChanged)
     onPlayerChanged();
 }
@@ -398,13 +360,8 @@ void MainWindow::setPlaying(bool playing) {
 }
 
 void MainWindow::runCommand(uint32_t command, uint32_t parameter) {
-  if (ended_)
+  if (runEnd_->ended())
     return;
-  // A command for a window still to come says so rather than do nothing.
-  if (const std::optional<WindowKind> window = windowOpenedBy(command); window && !windowAvailable(*window)) {
-    openWindow(*window, parameter);
-    return;
-  }
   const WindowEffects e = runWindowCommand(app_, command, parameter);
   applyEffects(e.minimise, e.maximise, e.applyOnTop, e.endRun, e.repaint);
 }
@@ -423,15 +380,10 @@ void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, boo
   if (minimise)
     showMinimized();
   if (endRunNow)
-    endRun();
+    runEnd_->endRun();
 }
 
 void MainWindow::openWindow(WindowKind window, uint32_t argument) {
-  if (!windowAvailable(window)) {
-    setOneShotMessage(app_, notAvailableMessage(window));
-    refreshStatus(app_);
-    return;
-  }
   if (window == WindowKind::Search) {
     // One at a time: a second open brings the open one forward.
     if (searchWindow_ && searchWindow_->isVisible()) {
@@ -500,7 +452,6 @@ void MainWindow::fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries) {
     } else {
       QAction* action = menu->addAction(toQ(entry.text));
       action->setData(entry.id);
-      action->setEnabled(commandAvailable(entry.id));
       if (entry.checked) {
         action->setCheckable(true);
         action->setChecked(true);
@@ -555,32 +506,7 @@ void MainWindow::leaveFullScreen() {
   applyLayout();
 }
 
-void MainWindow::toTray() {
-  if (!tray_) {
-    tray_ = new QSystemTrayIcon(programIcon(), this);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-      tray_->setToolTip(toQ(trayTip(app_)));
-      if (reason == QSystemTrayIcon::Trigger)
-        trayLeftClick();
-      else if (reason == QSystemTrayIcon::Context)
-        trayRightClick();
-    });
-  }
-  tray_->setToolTip(kProgramTitle);
-  tray_->show();
-  app_.player.inTray.store(1);
-  app_.settings.maximised = 0;
-  hide();
-}
-
-void MainWindow::trayLeftClick() {
-  app_.player.inTray.store(0);
-  if (tray_)
-    tray_->hide();
-  showNormal();
-  raise();
-  activateWindow();
-}
+void MainWindow::trayLeftClick() { tray_->giveWindowBack(); }
 
 void MainWindow::trayRightClick() { showPopupMenu(QPoint(0, 0), false); }
 
@@ -597,73 +523,16 @@ void MainWindow::storeColumnWidths() {
     app_.settings.columnWidth[c] = static_cast<uint32_t>(columnWidthKept(c));
 }
 
-void MainWindow::storePlacement() {
-  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-  WindowPlacement p{};
-  p.length = sizeof(WindowPlacement);
-  p.showCommand = isMaximized() ? 3 : 1;
-  p.left = normal.left();
-  p.top = normal.top();
-  p.right = normal.left() + normal.width();
-  p.bottom = normal.top() + normal.height();
-  std::memcpy(&app_.settings.windowPlacement, &p, sizeof p);
-}
+void MainWindow::storePlacement() { storeWindowPlacement(*this, app_.settings); }
 
 void MainWindow::applyPlacement() {
-  WindowPlacement p;
-  std::memcpy(&p, &app_.settings.windowPlacement, sizeof p);
-  const int w = p.right - p.left;
-  const int h = p.bottom - p.top;
-  // A place never stored, or a size no screen could show, leaves the first
-  // size. A place that no connected screen shows (a screen since
-  // disconnected) opens on the primary screen.
-  if (p.length == static_cast<int32_t>(sizeof(WindowPlacement)) && w >= 100 && h >= 60 && w <= 20000 && h <= 20000) {
-    const QRect stored(p.left, p.top, w, h);
-    setGeometry(onSomeScreen(stored) ? stored : onPrimaryScreen(stored));
-  }
+  restoreWindowPlacement(*this, app_.settings);
   if (app_.settings.maximised != 0)
     QMetaObject::invokeMethod(
         this, [this] { runCommand(kCmdMaximise, 0); }, Qt::QueuedConnection);
 }
 
-void MainWindow::endRun() {
-  if (ended_)
-    return;
-  // A question still on screen (a worker may be waiting for it) is answered
-  // with its second button first; the run ends once its loop has unwound.
-  if (QWidget* shown =
-          QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
-    if (auto* dialog = qobject_cast<QDialog*>(shown))
-      dialog->reject();
-    else
-      shown->close();
-    QMetaObject::invokeMethod(
-        this, [this] { endRun(); }, Qt::QueuedConnection);
-    return;
-  }
-  finishRun();
-  QApplication::quit();
-}
-
-void MainWindow::finishRun() {
-  if (ended_)
-    return;
-  ended_ = true;
-  if (onEnding)
-    onEnding();
-  // The user sees the window go at once, and the settings, the list and the
-  // window's place are on disk before the threads are waited for (a player
-  // opening a file can take seconds).
-  storeColumnWidths();
-  storePlacement();
-  hide();
-  if (tray_)
-    tray_->hide();
-  saveSettings(app_);
-  stopThreadsWithLoopRunning(app_);
-  // Saved again with what the threads did while they ended.
-  saveSettings(app_);
-}
+void MainWindow::finishRun() { runEnd_->finishRun(); }
 
 void MainWindow::resizeEvent(QResizeEvent*) { applyLayout(); }
 
@@ -674,7 +543,7 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange && isMinimized() && app_.settings.trayMinimise != 0 &&
       app_.player.inTray.load() == 0 && trayAvailable && trayAvailable())
     QMetaObject::invokeMethod(
-        this, [this] { toTray(); }, Qt::QueuedConnection);
+        this, [this] { tray_->takeWindow(); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -694,7 +563,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (ended_) {
+  if (runEnd_->ended()) {
     event->accept();
     return;
   }

@@ -1,7 +1,9 @@
 // The main window: toolbar, now-playing area, seek bar, upcoming list and
-// status bar, placed by arithmetic on the client size; the popup menu, the
-// keyboard map and the tray icon. It shows what the engine holds and hands
-// every request to the engine's window commands.
+// status bar, placed by arithmetic on the client size; the popup menu and the
+// keyboard map. Its tray icon (tray_icon.h), its kept place
+// (window_placement.h) and the end of the run (session_end.h) live beside it.
+// It shows what the engine holds and hands every request to the engine's
+// window commands.
 #pragma once
 
 #include "core/front_end.h"
@@ -20,7 +22,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QSlider;
-class QSystemTrayIcon;
 class QToolBar;
 class QTreeView;
 
@@ -32,7 +33,9 @@ struct MenuEntry;
 namespace plinka::gui {
 
 class NowPlayingView;
+class RunEnd;
 class SearchWindow;
+class TrayIcon;
 class UpcomingModel;
 
 class MainWindow : public QWidget {
@@ -68,7 +71,7 @@ public:
   // Every command: toolbar, menus, keys, and commands posted by the engine
   // (1 start playing, 2031 end the run, 2032 a song's details...).
   void runCommand(uint32_t command, uint32_t parameter);
-  // Opens one of the program's windows, when it exists.
+  // Opens one of the program's windows.
   void openWindow(WindowKind window, uint32_t argument);
   // A key press as the keyboard map takes it; false when the key is not one
   // of the map's.
@@ -94,9 +97,10 @@ public:
   // Puts the window at its stored place (on the primary screen when no
   // connected screen shows that place).
   void applyPlacement();
-  // The end of the run: hides the window, saves the settings with the
-  // window's place and column widths, and stops the engine's threads with
-  // the event loop running. Once per run; later calls do nothing.
+  // The end of the run (RunEnd::finishRun): hides the window, saves the
+  // settings with the window's place and column widths, and stops the
+  // engine's threads with the event loop running. Once per run; later calls
+  // do nothing.
   void finishRun();
 
   // The list's current row (the one the user last clicked or moved to),
@@ -133,8 +137,6 @@ private:
   void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
   void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
   void refreshVideo();
-  void toTray();
-  void endRun();
   void postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience);
 
   App& app_;
@@ -153,7 +155,7 @@ private:
   QWidget* statusBar_ = nullptr;
   QLabel* status_[4] = {};
   QWidget* video_ = nullptr;
-  QSystemTrayIcon* tray_ = nullptr;
+  std::unique_ptr<TrayIcon> tray_;
   std::vector<QPixmap> pictures_;
   bool fullScreenVideo_ = false;
   // Whether the window was maximised when the video took the full screen.
@@ -162,7 +164,7 @@ private:
   bool fullScreenLeft_ = false;
   // The song last written to the run log (PLINKA_LOG).
   std::string loggedSong_;
-  bool ended_ = false;
+  std::unique_ptr<RunEnd> runEnd_;
   // The Search window while it is open (it deletes itself when closed).
   QPointer<SearchWindow> searchWindow_;
 };

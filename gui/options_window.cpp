@@ -8,7 +8,7 @@
 #include "gui/qt_text.h"
 #include "library/buffer_cache.h"
 
-#include "ui_options.h"
+#include "ui_options_window.h"
 
 #include <QApplication>
 #include <QCheckBox>

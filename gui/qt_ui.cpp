@@ -2,10 +2,14 @@
 
 #include "app/app.h"
 #include "gui/main_window.h"
-#include "gui/prompt_dialogs.h"
+#include "gui/qt_text.h"
+#include "gui/question_dialog.h"
+#include "gui/rating_keypad.h"
+#include "gui/welcome_dialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
@@ -19,10 +23,6 @@
 namespace plinka::gui {
 
 namespace {
-
-QString toQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-std::string fromQ(const QString& s) { return s.toUtf8().toStdString(); }
 
 // The filters as a file dialog takes them: "Name (*.mp3 *.wav)" joined by
 // ";;"; `chosen` becomes the 1-based filter `selected`.
@@ -42,6 +42,28 @@ QString filterText(const std::vector<FileFilter>& filters, uint32_t selected, QS
 // The accept button of the chooser of a file that is made where none is and
 // used as it is where one is.
 constexpr char kNewOrExistingAccept[] = "Use";
+
+// The folder chooser titled "Choose Folder", opening at `path` (the home
+// folder when empty). True and the chosen folder in `path`, or false with
+// `path` unchanged when cancelled.
+bool chooseFolderOver(QWidget* parent, std::string& path) {
+  QFileDialog dialog(parent, "Choose Folder", path.empty() ? QDir::homePath() : toQ(path));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted)
+    return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.first().isEmpty())
+    return false;
+  path = fromQ(chosen.first());
+  return true;
+}
+
+// Opens programFolder + "ReadMe.htm" (programFolder ends in '/') in the
+// desktop's viewer for it. A failure is not reported.
+void openHelpFile(const std::string& programFolder) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(toQ(programFolder + "ReadMe.htm")));
+}
 
 }  // namespace
 
@@ -179,7 +201,7 @@ uint32_t QtUi::ratingKeypad() {
 bool QtUi::chooseFolder(std::string& path) {
   bool chosen = false;
   onGuiThread([&] {
-    chosen = gui::chooseFolder(path, dialogParent());
+    chosen = chooseFolderOver(dialogParent(), path);
     return 0u;
   });
   return chosen;

@@ -9,7 +9,7 @@
 #include "gui/song_columns.h"
 #include "play/play_next.h"
 #include "play/player.h"
-#include "ui_search.h"
+#include "ui_search_window.h"
 
 #include <QCloseEvent>
 #include <QCursor>

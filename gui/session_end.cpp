@@ -1,15 +1,20 @@
 #include "gui/session_end.h"
 
 #include "app/app.h"
+#include "app/scheduler.h"
 #include "app/settings_file.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
 #include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace plinka::gui {
 
@@ -24,6 +29,48 @@ void onSignal(int) {
 }
 
 }  // namespace
+
+void stopThreadsWithLoopRunning(App& app) {
+  QEventLoop loop;
+  std::thread stopper([&app, &loop] {
+    stopScheduler(app);
+    // By name: nothing this thread wrote travels through Qt's queue.
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  loop.exec();
+  stopper.join();
+}
+
+RunEnd::RunEnd(App& app, QObject* context, std::function<void()> windowGoes)
+    : app_(app), context_(context), windowGoes_(std::move(windowGoes)) {}
+
+void RunEnd::endRun() {
+  if (ended_)
+    return;
+  if (QWidget* shown =
+          QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
+    if (auto* dialog = qobject_cast<QDialog*>(shown))
+      dialog->reject();
+    else
+      shown->close();
+    QMetaObject::invokeMethod(
+        context_, [this] { endRun(); }, Qt::QueuedConnection);
+    return;
+  }
+  finishRun();
+  QApplication::quit();
+}
+
+void RunEnd::finishRun() {
+  if (ended_)
+    return;
+  ended_ = true;
+  if (windowGoes_)
+    windowGoes_();
+  saveSettings(app_);
+  stopThreadsWithLoopRunning(app_);
+  saveSettings(app_);
+}
 
 void saveAtSessionEnd(App& app, std::function<void()> storeWindow) {
   auto save = [&app, storeWindow] {

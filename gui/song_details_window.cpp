@@ -8,7 +8,7 @@
 #include "play/play_next.h"
 #include "play/player.h"
 
-#include "ui_song_details.h"
+#include "ui_song_details_window.h"
 
 #include <QLineEdit>
 #include <QSpinBox>

@@ -1,6 +1,6 @@
 #include "app/settings_file.h"
-#include "app/app.h"
 
+#include "app/app.h"
 #include "filler/filler_settings.h"
 #include "library/edit_queue.h"
 

@@ -1,8 +1,11 @@
 #include "app/app.h"
-#include "gui/prompt_dialogs.h"
+#include "gui/about_dialog.h"
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
+#include "gui/question_dialog.h"
+#include "gui/rating_keypad.h"
 #include "gui/toolbar_images.h"
+#include "gui/welcome_dialog.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
@@ -84,6 +87,16 @@ void pressEscape(QWidget* dialog) {
 void saveScreenshot(QWidget* widget, const char* name) {
   ASSERT_TRUE(QDir().mkpath(PLINKA_SCREENSHOT_DIR));
   EXPECT_TRUE(widget->grab().save(QString(PLINKA_SCREENSHOT_DIR) + "/" + name));
+}
+
+// The dialog is laid out by a layout, and none of its buttons is narrower or
+// lower than its caption needs in the font it shows.
+void expectLaidOutUnclipped(QWidget* dialog) {
+  EXPECT_NE(dialog->layout(), nullptr);
+  for (const QPushButton* b : dialog->findChildren<QPushButton*>()) {
+    EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
+    EXPECT_GE(b->height(), b->sizeHint().height()) << b->objectName().toStdString();
+  }
 }
 
 // Asks on a worker thread, the way the engine does, while the GUI thread
@@ -232,6 +245,7 @@ TEST_P(PromptLookTest, ShowsTheCallersTextsInTheFormsPlaces) {
     if (entry) {
       EXPECT_EQ(entry->text(), "PL3.m3u");
     }
+    expectLaidOutUnclipped(dialog);
     if (c.style == PromptStyle::SmallQuestion && c.topMost == 1)
       saveScreenshot(dialog, "question_prompt.png");
     if (c.style == PromptStyle::SmallTextEntry)
@@ -434,6 +448,7 @@ TEST(WelcomeLookTest, ShowsItsTextCaptionsAndTooltips) {
       EXPECT_EQ(b->font().family(), "Arial");
       EXPECT_EQ(b->font().pixelSize(), 25);
     }
+    expectLaidOutUnclipped(dialog);
     saveScreenshot(dialog, "welcome.png");
     click(dialog, "second");
   });
@@ -448,6 +463,7 @@ TEST(AboutTest, ShowsTheNameAndVersion) {
     title = dialog->windowTitle();
     for (QLabel* label : dialog->findChildren<QLabel*>())
       texts << label->text();
+    expectLaidOutUnclipped(dialog);
     saveScreenshot(dialog, "about.png");
     click(dialog, "ok");
   });

@@ -12,6 +12,7 @@
 #include "app/engine_jobs.h"
 #include "app/scheduler.h"
 #include "core/exclusive_access.h"
+#include "core/null_front_end.h"
 #include "core/run_state.h"
 #include "core/settings_defaults.h"
 #include "db/table.h"
@@ -95,27 +96,6 @@ private:
   std::unique_ptr<platform::PlaybackService> inner_;
 };
 
-class QuietUi : public FrontEnd {
-public:
-  uint32_t prompt(const PromptRequest&, std::string*) override { return 1; }
-  uint32_t showWelcome() override { return 2; }
-  void openHelp() override {}
-  void openFolder(const std::string&) override {}
-  void showStatus(const StatusTexts&) override {}
-  uint32_t ratingKeypad() override { return 2; }
-  bool chooseFolder(std::string&) override { return false; }
-  bool chooseOpenFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
-  bool chooseSaveFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
-  void repaint(RepaintArea) override {}
-  void setPlayButtonImage(int) override {}
-  void refreshSystemMenu() override {}
-  void openWindow(WindowKind, uint32_t) override {}
-  void postCommand(uint32_t, uint32_t) override {}
-  void progressLine(WindowKind, uint32_t, const std::string&) override {}
-  void setWindowTitle(WindowKind, const std::string&) override {}
-  void messageBox(const std::string&, const std::string&) override {}
-};
-
 double msBetween(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
@@ -183,7 +163,7 @@ struct Run {
     return false;
   }
 
-  QuietUi ui;  // outlives the App's threads
+  NullFrontEnd ui;  // outlives the App's threads
   std::unique_ptr<App> app = std::make_unique<App>();
   Watched* service = nullptr;
 };

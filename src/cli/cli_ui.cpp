@@ -6,9 +6,8 @@ namespace plinka::cli {
 
 uint32_t CliUi::prompt(const PromptRequest& request, std::string* entered) {
   std::fprintf(stderr, "plinkactl: %s [%s]\n", request.message.c_str(), request.firstCaption.c_str());
-  if (entered)
-    *entered = request.entryText;
-  return kPromptFirst;
+  // Answered as nobody there would: the first button, the entry as shown.
+  return NullFrontEnd::prompt(request, entered);
 }
 
 void CliUi::progressLine(WindowKind, uint32_t, const std::string& text) {

@@ -3,7 +3,7 @@
 // types handed to the engine by the play verb.
 #pragma once
 
-#include "core/front_end.h"
+#include "core/null_front_end.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -17,26 +17,14 @@ struct App;
 
 namespace plinka::cli {
 
-class TerminalUi : public FrontEnd {
+class TerminalUi : public NullFrontEnd {
 public:
   explicit TerminalUi(App& app) : app_(app) {}
 
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
-  uint32_t showWelcome() override { return kPromptSecond; }
-  void openHelp() override {}
-  void openFolder(const std::string&) override {}
   void showStatus(const StatusTexts& texts) override;
-  uint32_t ratingKeypad() override { return kPromptSecond; }
-  bool chooseFolder(std::string&) override { return false; }
-  bool chooseOpenFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
-  bool chooseSaveFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
   void repaint(RepaintArea area) override;
-  void setPlayButtonImage(int) override {}
-  void refreshSystemMenu() override {}
-  void openWindow(WindowKind, uint32_t) override {}
   void postCommand(uint32_t command, uint32_t parameter) override;
-  void progressLine(WindowKind, uint32_t, const std::string&) override {}
-  void setWindowTitle(WindowKind, const std::string&) override {}
   void messageBox(const std::string& text, const std::string& title) override;
 
   // A prompt waits for its answer: the key loop hands it a typed '1' or '2'

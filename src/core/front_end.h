@@ -1,7 +1,8 @@
 // The one front-end interface through which the engine shows and asks
-// everything. The Qt main window, the terminal front end of plinkactl and the
-// test fakes implement it. Calls that ask something block the calling thread
-// until the user has answered; a front end shows them on its own thread.
+// everything. The Qt main window implements it; front ends that show only a
+// part of it (plinkactl's, the test fake) start from NullFrontEnd. Calls that
+// ask something block the calling thread until the user has answered; a front
+// end shows them on its own thread.
 #pragma once
 
 #include <cstdint>

@@ -53,12 +53,6 @@ int inChildWithFileLimit(off_t limit, const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool openAt(TableHandle& h, const std::string& path, uint32_t writable) {
-  std::strcpy(h.path, path.c_str());
-  h.writable = writable;
-  return openMapped(h);
-}
-
 // The files in the folder, leaving out the table's lock file, which stays.
 size_t filesIn(const test::TempDir& dir) {
   size_t n = 0;

@@ -85,6 +85,27 @@ protected:
   const std::string table = dir.file("Plinka.cvf");
 };
 
+// The song table lives on a share: the program works on a local copy in a
+// data folder of its own and writes to the share under its lock.
+class SharedTableEditQueueTest : public EditQueueTest {
+protected:
+  SharedTableEditQueueTest() {
+    app->settings.networkMode = 1;
+    app->folders.data = data.path();
+    db::prepareCopies(*app);
+  }
+
+  // Another instance takes the share's table for writing and keeps it
+  // until shareGivenBack; false when it could not.
+  bool shareHeldElsewhere() {
+    return elsewhere.acquire(table, platform::LockKind::Exclusive) == platform::LockResult::Taken;
+  }
+  void shareGivenBack() { elsewhere.release(); }
+
+  TempDir data;
+  platform::FileLock elsewhere;
+};
+
 TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   struct Edit {
     const char* what;
@@ -226,22 +247,15 @@ TEST_F(EditQueueTest, QuittingWritesEveryQueuedEditOrKeepsItForTheNextStart) {
   }
 }
 
-TEST_F(EditQueueTest, EditsLeftOfflineAtTheEndAreWrittenInTheirOrderAfterTheNextStart) {
-  // The song table lives on a share that another instance is writing.
-  TempDir data;
-  app->settings.networkMode = 1;
-  app->folders.data = data.path();
-  db::prepareCopies(*app);
-  {
-    platform::FileLock elsewhere;
-    ASSERT_EQ(elsewhere.acquire(table, platform::LockKind::Exclusive), platform::LockResult::Taken);
-    rate(1, 5);
-    rate(2, 6);
-    rate(1, 7);  // the later Score of the same song wins
-    app->run.commandSlot = kLeavingCode;
-    finishRun(*app);
-    EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
-  }
+TEST_F(SharedTableEditQueueTest, EditsLeftOfflineAtTheEndAreWrittenInTheirOrderAfterTheNextStart) {
+  ASSERT_TRUE(shareHeldElsewhere());
+  rate(1, 5);
+  rate(2, 6);
+  rate(1, 7);  // the later Score of the same song wins
+  app->run.commandSlot = kLeavingCode;
+  finishRun(*app);
+  EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
+  shareGivenBack();
   EXPECT_EQ(number(1, kScore), 0u);
 
   App next;
@@ -271,14 +285,8 @@ TEST_F(EditQueueTest, TheBackgroundWorkerWritesTheQueueWhenMoreThanFiftyWait) {
   EXPECT_EQ(number(51, kScore), 51u);
 }
 
-TEST_F(EditQueueTest, OfflineTheWriterStopsAndTheEditsWait) {
-  // The song table lives on a share that another instance is writing.
-  TempDir data;
-  app->settings.networkMode = 1;
-  app->folders.data = data.path();
-  db::prepareCopies(*app);
-  platform::FileLock elsewhere;
-  ASSERT_EQ(elsewhere.acquire(table, platform::LockKind::Exclusive), platform::LockResult::Taken);
+TEST_F(SharedTableEditQueueTest, OfflineTheWriterStopsAndTheEditsWait) {
+  ASSERT_TRUE(shareHeldElsewhere());
   for (uint32_t r = 1; r <= 3; ++r)
     rate(r, r);
 
@@ -392,11 +400,7 @@ TEST_F(EditQueueTest, KeptEditsStayUntilWrittenAndNeverComeBackOverANewerScore) 
 // Edits written into a local copy whose push did not go through (here the
 // share's stamp cannot be written) are not taken for written: they wait, and
 // at the end of the run they are kept for the next start.
-TEST_F(EditQueueTest, EditsWhosePushFailedAreKeptNotDropped) {
-  TempDir data;
-  app->settings.networkMode = 1;
-  app->folders.data = data.path();
-  db::prepareCopies(*app);
+TEST_F(SharedTableEditQueueTest, EditsWhosePushFailedAreKeptNotDropped) {
   const std::string stamp = table + db::kStampSuffix;
   ASSERT_EQ(mkdir(stamp.c_str(), 0755), 0);
   rate(1, 5);

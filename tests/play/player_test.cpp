@@ -31,51 +31,56 @@ TEST_F(PlayerTest, AStartWaitsForARowThenTakesTheTopRow) {
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 }
 
-TEST_F(PlayerTest, PauseAndStopAreTakenEvenWithAShortList) {
-  makeSongs(3);
-  listSlots({0, 1});
-  request(play::kPlayerStart);
-  ASSERT_EQ(app->list.size(), 1u);
-  request(play::kPlayerPause);
-  EXPECT_EQ(app->run.playerRunning.load(), 0u);
-  EXPECT_FALSE(fake->isOpen());
-}
+TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
+  // A pause keeps the song and its place for the next start; a stop ends
+  // the song, so the next start takes the next row from its start. Either
+  // is taken with a single row left in the list.
+  struct Case {
+    const char* what;
+    uint32_t request;
+    uint32_t rows;
+    uint32_t playedTo;   // where the song is when the request comes
+    uint32_t placeKept;  // the pause position the request leaves
+    uint32_t resumed;    // the song the next start plays
+    uint32_t startedAt;  // where the playback is started
+  };
+  const Case cases[] = {
+      {"pause", play::kPlayerPause, 4, 30000, 30000, 0, 30000},
+      {"stop", play::kPlayerStop, 4, 30000, 0, 1, FakePlayback::kPlainPlay},
+      {"pause at the very start, short list", play::kPlayerPause, 2, 0, 1, 0, 1},
+      {"stop at the very start, short list", play::kPlayerStop, 2, 0, 0, 1, FakePlayback::kPlainPlay},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    freshApp();
+    ui.playButtonImages.clear();
+    makeSongs(c.rows);
+    std::vector<uint32_t> slots;
+    for (uint32_t k = 0; k < c.rows; ++k)
+      slots.push_back(k);
+    listSlots(slots);
+    request(play::kPlayerStart);
+    ASSERT_EQ(app->list.size(), c.rows - 1);
+    fake->moveTo(c.playedTo);
+    round();
 
-TEST_F(PlayerTest, PauseThenPlayResumesWhereItWas) {
-  makeSongs(4);
-  listSlots({0, 1, 2, 3});
-  request(play::kPlayerStart);
-  fake->moveTo(30000);
-  round();
-  request(play::kPlayerPause);
-  EXPECT_EQ(app->run.playerRunning.load(), 0u);
-  EXPECT_EQ(app->player.pausePosition.load(), 30000u);
-  EXPECT_FALSE(fake->isOpen());
-  EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
+    request(c.request);
+    EXPECT_EQ(app->run.playerRunning.load(), 0u);
+    EXPECT_EQ(app->player.pausePosition.load(), c.placeKept);
+    EXPECT_EQ(app->player.endPosition.load(), 0u);
+    EXPECT_FALSE(fake->isOpen());
+    ASSERT_FALSE(ui.playButtonImages.empty());
+    EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
 
-  request(play::kPlayerStart);
-  EXPECT_EQ(lastOpened(), songFile(0));
-  EXPECT_EQ(fake->lastStart(), 30000u);
-  EXPECT_EQ(app->player.pausePosition.load(), 0u);
-  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(1), songFile(2), songFile(3)}));
-}
-
-TEST_F(PlayerTest, StopThenPlayStartsTheNextRowFromItsStart) {
-  makeSongs(4);
-  listSlots({0, 1, 2, 3});
-  request(play::kPlayerStart);
-  fake->moveTo(30000);
-  round();
-  request(play::kPlayerStop);
-  EXPECT_EQ(app->run.playerRunning.load(), 0u);
-  EXPECT_EQ(app->player.pausePosition.load(), 0u);
-  EXPECT_EQ(app->player.endPosition.load(), 0u);
-  EXPECT_FALSE(fake->isOpen());
-
-  request(play::kPlayerStart);
-  EXPECT_EQ(lastOpened(), songFile(1));
-  EXPECT_EQ(fake->lastStart(), FakePlayback::kPlainPlay);
-  EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(2), songFile(3)}));
+    request(play::kPlayerStart);
+    EXPECT_EQ(lastOpened(), songFile(c.resumed));
+    EXPECT_EQ(fake->lastStart(), c.startedAt);
+    EXPECT_EQ(app->player.pausePosition.load(), 0u);
+    std::vector<std::string> waiting;
+    for (uint32_t k = c.resumed + 1; k < c.rows; ++k)
+      waiting.push_back(songFile(k));
+    EXPECT_EQ(listedFiles(), waiting);
+  }
 }
 
 TEST_F(PlayerTest, LastSongAgainWithAnEmptyStackPlaysTheTopRowAndKeepsIt) {

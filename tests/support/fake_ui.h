@@ -2,7 +2,7 @@
 // from a script (first button when the script has run out).
 #pragma once
 
-#include "core/front_end.h"
+#include "core/null_front_end.h"
 
 #include <deque>
 #include <functional>
@@ -12,7 +12,7 @@
 
 namespace plinka::test {
 
-class FakeUi : public FrontEnd {
+class FakeUi : public NullFrontEnd {
 public:
   // A scripted prompt answer meaning that nobody answers: the fake then acts
   // as the prompt's auto-close would (first button), or answers

@@ -23,6 +23,12 @@ void makeTable(TableHandle& h, const std::string& path, const std::vector<uint32
   ASSERT_TRUE(openMapped(h));
 }
 
+bool openAt(TableHandle& h, const std::string& path, uint32_t writable) {
+  std::strcpy(h.path, path.c_str());
+  h.writable = writable;
+  return openMapped(h);
+}
+
 uint32_t rawStatus(const TableHandle& h, uint32_t slot) {
   uint32_t status;
   std::memcpy(&status, h.map.data() + h.slotAreaOffset + static_cast<uint64_t>(slot) * h.slotSize, 4);

@@ -16,6 +16,9 @@ namespace plinka::db::testing {
 // exactly as long as that needs. Leaves `h` open mapped for writing.
 void makeTable(TableHandle& h, const std::string& path, const std::vector<uint32_t>& types, uint32_t slotCount);
 
+// Opens the table at `path` mapped, for writing when `writable` is 1.
+bool openAt(TableHandle& h, const std::string& path, uint32_t writable);
+
 // A slot's status word straight from the mapping.
 uint32_t rawStatus(const TableHandle& h, uint32_t slot);
 

@@ -96,7 +96,7 @@ BuildRun buildList(const std::string& folder, const std::string& tablePath, bool
   app->run.buildState = kBuildWanted;
   const Clock::time_point start = Clock::now();
   for (int passes = 0; app->run.buildState.load() != kBuildIdle && passes < 10000; ++passes) {
-    grantExclusiveNow(*app, codeValue(BusyCode::ListBuild));
+    grantExclusiveNow(*app, BusyCode::ListBuild);
     passStart = true;
     play::buildPass(*app);
   }

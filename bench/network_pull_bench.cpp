@@ -54,7 +54,7 @@ Copied buildOnShare(const std::string& folder, const std::string& share, bool sk
   };
   app->run.buildState = kBuildWanted;
   for (; copied.passes < kPasses && app->run.buildState.load() != kBuildIdle; ++copied.passes) {
-    grantExclusiveNow(*app, codeValue(BusyCode::ListBuild));
+    grantExclusiveNow(*app, BusyCode::ListBuild);
     play::buildPass(*app);
   }
   return copied;

@@ -113,7 +113,7 @@ void chooseList(App& app, uint32_t kind) {
 double buildOnce(App& app, const Kind& k, size_t& rows) {
   playing(app, k.song);
   const auto start = Clock::now();
-  grantExclusiveNow(app, codeValue(BusyCode::QuickLinks));
+  grantExclusiveNow(app, BusyCode::QuickLinks);
   play::buildQuickLinks(app);
   const double took = secondsSince(start);
   play::QuickLinkList list;

@@ -131,7 +131,7 @@ void print(const char* what, const std::vector<Timing>& runs, double floor) {
 // The table search alone, exclusive use granted at once.
 Timing searchAlone(App& app, const play::SearchOrder& order) {
   Timing t;
-  grantExclusiveNow(app, codeValue(BusyCode::SearchWindow));
+  grantExclusiveNow(app, BusyCode::SearchWindow);
   const auto start = Clock::now();
   bool first = true;
   play::searchSongTable(

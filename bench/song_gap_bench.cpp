@@ -145,10 +145,10 @@ struct Run {
     startScheduler(*app);
     startPlayer(*app);
     app->run.playerRunning.store(1);
-    app->run.playerRequest.store(play::kPlayerStart);
+    app->run.playerRequest.store(play::PlayerRequest::Start);
   }
   ~Run() {
-    post(*app, kQuitCode, 0, 0);
+    post(*app, ClosingCode::Quit, 0, 0);
     stopScheduler(*app);
   }
 
@@ -233,7 +233,7 @@ std::vector<double> skips(const std::string& root, const std::vector<std::string
       break;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto pressed = Clock::now();
-    run.app->run.playerRequest.store(play::kPlayerSkip);
+    run.app->run.playerRequest.store(play::PlayerRequest::Skip);
     if (!run.soundOf(song + 1, deadline))
       break;
     waits.push_back(msBetween(pressed, Clock::now()));

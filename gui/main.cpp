@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     // The desktop's media controls (panel, lock screen, media keys) stand in
     // for the system menu's Play/Stop and Skip.
     gui::MediaControls media(
-        *app, QDBusConnection::sessionBus(), [&window](uint32_t command) { window.runCommand(command, 0); },
+        *app, QDBusConnection::sessionBus(), [&window](WindowCommand command) { window.runCommand(command, 0); },
         [&window] {
           if (window.inTray()) {
             window.trayLeftClick();
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
       // Posted from a job thread: the slot may be busy for a while, and the
       // GUI thread does not wait for it.
       App* running = app.get();
-      app->jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, kImportPatience); });
+      app->jobThreads.start([running] { post(*running, play::ListCommand::ImportNow, 0, kImportPatience); });
     }
     window.raise();
     window.activateWindow();

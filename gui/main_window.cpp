@@ -111,12 +111,12 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
       buttons_.push_back(nullptr);
       continue;
     }
-    const uint32_t id = button.id;
-    QAction* action = toolbar_->addAction(QString::number(id), this, [this, id] { runCommand(id, 0); });
-    action->setData(id);
+    const WindowCommand id = button.id;
+    QAction* action = toolbar_->addAction(QString::number(codeValue(id)), this, [this, id] { runCommand(id, 0); });
+    action->setData(codeValue(id));
     action->setToolTip(toQ(toolbarTooltip(app_, id)));
     buttons_.push_back(action);
-    if (id == kCmdPlayPause)
+    if (id == WindowCommand::PlayPause)
       playAction_ = action;
   }
 
@@ -160,7 +160,7 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const uint32_t id = model_->rowId(index.row());
     if (id != play::kNoRowId)
-      postRowCommand(play::kCommandPlayFromRow, id, kDoubleClickPatience);
+      postRowCommand(play::ListCommand::PlayFromRow, id, kDoubleClickPatience);
   });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -244,8 +244,8 @@ void MainWindow::applyLayout() {
   if (app_.run.playerRunning.load() != 0) {
     app_.player.videoWidth.store(layout_.videoWidth);
     app_.player.videoHeight.store(layout_.videoHeight);
-    uint32_t none = 0;
-    app_.run.playerRequest.compare_exchange_strong(none, play::kPlayerPlaceVideo);
+    play::PlayerRequest none = play::PlayerRequest::None;
+    app_.run.playerRequest.compare_exchange_strong(none, play::PlayerRequest::PlaceVideo);
   }
   refreshVideo();
 
@@ -301,7 +301,7 @@ void MainWindow::applyStatus(const StatusTexts& texts) {
   for (int part = 0; part < 4; ++part)
     status_[part]->setText(toQ(texts.part[part]));
   if (playAction_)
-    playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
+    playAction_->setToolTip(toQ(toolbarTooltip(app_, WindowCommand::PlayPause)));
   tray_->refreshTip();
 }
 
@@ -332,7 +332,7 @@ void MainWindow::refreshNowPlaying() {
 
 void MainWindow::refreshPlayerControls() {
   if (playAction_)
-    playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
+    playAction_->setToolTip(toQ(toolbarTooltip(app_, WindowCommand::PlayPause)));
   tray_->refreshTip();
   if (onPlayerChanged)
     onPlayerChanged();
@@ -355,11 +355,11 @@ void MainWindow::setPlaying(bool playing) {
     playAction_->setIcon(QIcon(pictures_[image]));
   else
     playAction_->setText(playing ? "Pause" : "Play");
-  playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
+  playAction_->setToolTip(toQ(toolbarTooltip(app_, WindowCommand::PlayPause)));
   refreshVideo();
 }
 
-void MainWindow::runCommand(uint32_t command, uint32_t parameter) {
+void MainWindow::runCommand(WindowCommand command, uint32_t parameter) {
   if (runEnd_->ended())
     return;
   const WindowEffects e = runWindowCommand(app_, command, parameter);
@@ -415,7 +415,7 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
   }
   // The filler is a program of its own, started beside this one.
   if (window == WindowKind::Filler) {
-    runCommand(kCmdOpenFiller, argument);
+    runCommand(WindowCommand::OpenFiller, argument);
     return;
   }
   // One details window at a time; it is modal and owns the pending action.
@@ -432,8 +432,8 @@ bool MainWindow::takeKey(int key) {
   if (outcome.repaint)
     view_->update();
   // Posted, as a menu choice would be: the key's handling ends first.
-  if (outcome.command != 0) {
-    const uint32_t command = outcome.command;
+  if (outcome.command != WindowCommand::None) {
+    const WindowCommand command = outcome.command;
     QMetaObject::invokeMethod(
         this, [this, command] { runCommand(command, 0); }, Qt::QueuedConnection);
   }
@@ -451,7 +451,7 @@ void MainWindow::fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries) {
       fillMenu(menu->addMenu(toQ(entry.text)), entry.submenu);
     } else {
       QAction* action = menu->addAction(toQ(entry.text));
-      action->setData(entry.id);
+      action->setData(codeValue(entry.id));
       if (entry.checked) {
         action->setCheckable(true);
         action->setChecked(true);
@@ -480,10 +480,10 @@ void MainWindow::showPopupMenu(QPoint at, bool listMenu) {
   QAction* chosen = menu->exec(QCursor::pos());
   popupClosed(app_);
   if (chosen)
-    chooseMenuEntry(chosen->data().toUInt());
+    chooseMenuEntry(windowCommand(chosen->data().toUInt()));
 }
 
-void MainWindow::chooseMenuEntry(uint32_t command) { runCommand(command, menuRowId_); }
+void MainWindow::chooseMenuEntry(WindowCommand command) { runCommand(command, menuRowId_); }
 
 uint32_t MainWindow::currentRowId() const {
   const QModelIndex current = list_->currentIndex();
@@ -492,7 +492,7 @@ uint32_t MainWindow::currentRowId() const {
 
 void MainWindow::setCurrentRow(int row) { list_->setCurrentIndex(model_->index(row, 0)); }
 
-void MainWindow::postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience) {
+void MainWindow::postRowCommand(play::ListCommand code, uint32_t rowId, uint32_t patience) {
   // From a job thread: the GUI thread does not wait for the command slot.
   App* app = &app_;
   app_.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
@@ -529,7 +529,7 @@ void MainWindow::applyPlacement() {
   restoreWindowPlacement(*this, app_.settings);
   if (app_.settings.maximised != 0)
     QMetaObject::invokeMethod(
-        this, [this] { runCommand(kCmdMaximise, 0); }, Qt::QueuedConnection);
+        this, [this] { runCommand(WindowCommand::Maximise, 0); }, Qt::QueuedConnection);
 }
 
 void MainWindow::finishRun() { runEnd_->finishRun(); }
@@ -568,7 +568,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   // Closing asks the engine to quit; the window stays until the run has
-  // ended (command 2031).
+  // ended (WindowCommand::EndRun).
   requestClose(app_);
   event->ignore();
 }
@@ -589,9 +589,9 @@ QRect MainWindow::listGeometry() const { return layout_.listVisible ? list_->geo
 
 QRect MainWindow::seekBarGeometry() const { return seekBar_->geometry(); }
 
-std::string MainWindow::toolTipOf(uint32_t command) const {
+std::string MainWindow::toolTipOf(WindowCommand command) const {
   for (QAction* action : buttons_)
-    if (action && action->data().toUInt() == command)
+    if (action && windowCommand(action->data().toUInt()) == command)
       return fromQ(action->toolTip());
   return {};
 }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include "core/front_end.h"
+#include "core/window_command_ids.h"
 #include "gui/window_layout.h"
+#include "play/list_commands.h"
 #include "play/upcoming_list.h"
 
 #include <QPointer>
@@ -69,8 +71,9 @@ public:
   std::function<bool()> trayAvailable;
   void setPlaying(bool playing);
   // Every command: toolbar, menus, keys, and commands posted by the engine
-  // (1 start playing, 2031 end the run, 2032 a song's details...).
-  void runCommand(uint32_t command, uint32_t parameter);
+  // (WindowCommand::PlayPause, WindowCommand::EndRun,
+  // WindowCommand::SongDetailsOf...).
+  void runCommand(WindowCommand command, uint32_t parameter);
   // Opens one of the program's windows.
   void openWindow(WindowKind window, uint32_t argument);
   // A key press as the keyboard map takes it; false when the key is not one
@@ -81,7 +84,7 @@ public:
   // commands act on the list's current row as it is now.
   std::unique_ptr<QMenu> makePopupMenu(QPoint at, bool listMenu);
   // Carries out the entry `command` of the menu made last.
-  void chooseMenuEntry(uint32_t command);
+  void chooseMenuEntry(WindowCommand command);
   // Builds the popup menu, runs it at the cursor and carries out the choice.
   void showPopupMenu(QPoint at, bool listMenu);
   // The tray icon's two buttons.
@@ -123,7 +126,7 @@ public:
   QRect seekBarGeometry() const;
   NowPlayingView* nowPlayingView() const { return view_; }
   QToolBar* toolbar() const { return toolbar_; }
-  std::string toolTipOf(uint32_t command) const;
+  std::string toolTipOf(WindowCommand command) const;
   bool inTray() const;
 
 protected:
@@ -137,7 +140,7 @@ private:
   void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
   void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
   void refreshVideo();
-  void postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience);
+  void postRowCommand(play::ListCommand code, uint32_t rowId, uint32_t patience);
 
   App& app_;
   MainLayout layout_;

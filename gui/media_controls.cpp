@@ -102,19 +102,19 @@ public:
   bool no() const { return false; }
 
 public slots:
-  void PlayPause() { controls_->command(kCmdPlayPause); }
+  void PlayPause() { controls_->command(WindowCommand::PlayPause); }
   void Play() {
     if (!controls_->playerRunning())
-      controls_->command(kCmdPlayPause);
+      controls_->command(WindowCommand::PlayPause);
   }
   void Pause() {
     if (controls_->playerRunning())
-      controls_->command(kCmdPlayPause);
+      controls_->command(WindowCommand::PlayPause);
   }
-  void Stop() { controls_->command(kCmdStop); }
-  void Next() { controls_->command(kCmdSkip); }
+  void Stop() { controls_->command(WindowCommand::Stop); }
+  void Next() { controls_->command(WindowCommand::Skip); }
   // "Previous" plays the last song again.
-  void Previous() { controls_->command(kCmdLastSong); }
+  void Previous() { controls_->command(WindowCommand::LastSong); }
   // The desktop cannot seek (CanSeek is false) or open other files.
   void Seek(qlonglong) {}
   void SetPosition(const QDBusObjectPath&, qlonglong) {}
@@ -127,7 +127,7 @@ private:
   MediaControls* controls_;
 };
 
-MediaControls::MediaControls(App& app, QDBusConnection bus, std::function<void(uint32_t)> runCommand,
+MediaControls::MediaControls(App& app, QDBusConnection bus, std::function<void(WindowCommand)> runCommand,
                              std::function<void()> raise, QObject* parent)
     : QObject(parent), app_(app), bus_(std::move(bus)), runCommand_(std::move(runCommand)), raise_(std::move(raise)) {
   new MprisRootAdaptor(this);
@@ -228,7 +228,7 @@ qlonglong MediaControls::position() const {
   return ms >= 0 ? static_cast<qlonglong>(ms) * 1000 : 0;
 }
 
-void MediaControls::command(uint32_t id) const {
+void MediaControls::command(WindowCommand id) const {
   if (runCommand_)
     runCommand_(id);
 }

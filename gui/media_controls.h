@@ -5,6 +5,8 @@
 // the current song's texts are read from the engine when asked.
 #pragma once
 
+#include "core/window_command_ids.h"
+
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
@@ -31,8 +33,8 @@ public:
   // /org/mpris/MediaPlayer2 on `bus`. `runCommand` carries out a main-window
   // command on the GUI thread; `raise` shows the main window. Made and used
   // on the GUI thread, where the bus calls arrive too.
-  MediaControls(App& app, QDBusConnection bus, std::function<void(uint32_t)> runCommand, std::function<void()> raise,
-                QObject* parent = nullptr);
+  MediaControls(App& app, QDBusConnection bus, std::function<void(WindowCommand)> runCommand,
+                std::function<void()> raise, QObject* parent = nullptr);
   ~MediaControls() override;
 
   // False when there is no bus or another program holds the name; the player
@@ -55,12 +57,12 @@ private:
   QVariantMap metadata();
   // Microseconds into the current song.
   qlonglong position() const;
-  void command(uint32_t id) const;
+  void command(WindowCommand id) const;
   void raiseWindow() const;
 
   App& app_;
   QDBusConnection bus_;
-  std::function<void(uint32_t)> runCommand_;
+  std::function<void(WindowCommand)> runCommand_;
   std::function<void()> raise_;
   bool registered_ = false;
 

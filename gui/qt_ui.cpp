@@ -298,7 +298,7 @@ void QtUi::showListTop() {
   });
 }
 
-void QtUi::postCommand(uint32_t command, uint32_t parameter) {
+void QtUi::postCommand(WindowCommand command, uint32_t parameter) {
   later([this, command, parameter] {
     if (MainWindow* w = window_.load())
       w->runCommand(command, parameter);

@@ -62,7 +62,7 @@ public:
   void setPlayButtonImage(int image) override;
   void refreshSystemMenu() override;
   void openWindow(WindowKind window, uint32_t argument) override;
-  void postCommand(uint32_t command, uint32_t parameter) override;
+  void postCommand(WindowCommand command, uint32_t parameter) override;
   void progressLine(WindowKind window, uint32_t line, const std::string& text) override;
   void workProgress(WindowKind window, const WorkProgress& progress) override;
   void showListTop() override;

@@ -103,7 +103,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
   connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint&) {
     std::unique_ptr<QMenu> menu = makeContextMenu();
     if (const QAction* chosen = menu->exec(QCursor::pos()))
-      chooseMenuEntry(chosen->data().toUInt());
+      chooseMenuEntry(windowCommand(chosen->data().toUInt()));
   });
 
   // The reports come on the search's job thread; each travels to the GUI
@@ -227,7 +227,7 @@ void SearchWindow::playNext(int row, bool startPlaying) {
   App* app = &app_;
   app_.jobThreads.start([app, file, startPlaying] {
     if (play::playNext(*app, file) && startPlaying)
-      app->run.playerRequest.store(play::kPlayerStart);
+      app->run.playerRequest.store(play::PlayerRequest::Start);
   });
 }
 
@@ -237,7 +237,7 @@ void SearchWindow::showDetails(int row) {
   const int64_t slot = model_->slot(row);
   if (slot < 0 || !owner_)
     return;
-  owner_->runCommand(kCmdSongDetailsOf, static_cast<uint32_t>(slot));
+  owner_->runCommand(WindowCommand::SongDetailsOf, static_cast<uint32_t>(slot));
 }
 
 std::unique_ptr<QMenu> SearchWindow::makeContextMenu() {
@@ -245,26 +245,28 @@ std::unique_ptr<QMenu> SearchWindow::makeContextMenu() {
   const bool onRow = form_->results->currentIndex().isValid();
   const struct {
     const char* text;
-    uint32_t command;
+    WindowCommand command;
     bool enabled;
-  } entries[] = {{"Details", kCmdListDetails, onRow}, {"Play Next", kCmdPlayNext, onRow}, {"Help", kCmdHelp, true}};
+  } entries[] = {{"Details", WindowCommand::ListDetails, onRow},
+                 {"Play Next", WindowCommand::PlayNext, onRow},
+                 {"Help", WindowCommand::Help, true}};
   for (const auto& entry : entries) {
     QAction* action = menu->addAction(entry.text);
-    action->setData(entry.command);
+    action->setData(codeValue(entry.command));
     action->setEnabled(entry.enabled);
   }
   return menu;
 }
 
-void SearchWindow::chooseMenuEntry(uint32_t command) {
+void SearchWindow::chooseMenuEntry(WindowCommand command) {
   switch (command) {
-  case kCmdListDetails:
+  case WindowCommand::ListDetails:
     showDetails(-1);
     break;
-  case kCmdPlayNext:
+  case WindowCommand::PlayNext:
     playNext(-1, false);
     break;
-  case kCmdHelp:
+  case WindowCommand::Help:
     if (app_.ui)
       app_.ui->openHelp();
     break;

@@ -7,6 +7,7 @@
 // in the Song details window.
 #pragma once
 
+#include "core/window_command_ids.h"
 #include "gui/gui_hand_off.h"
 #include "play/song_search.h"
 
@@ -56,10 +57,11 @@ public:
   // window.
   void playNext(int row, bool startPlaying);
   void showDetails(int row);
-  // The list's context menu, built for the current row; its entries carry
-  // their command ids (2015 Details, 2016 Play Next, 11 Help).
+  // The list's context menu, built for the current row; its entries carry their
+  // command ids (WindowCommand::ListDetails, WindowCommand::PlayNext,
+  // WindowCommand::Help).
   std::unique_ptr<QMenu> makeContextMenu();
-  void chooseMenuEntry(uint32_t command);
+  void chooseMenuEntry(WindowCommand command);
 
   // What the window shows, for checks.
   QTreeView* results() const;

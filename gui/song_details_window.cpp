@@ -367,7 +367,7 @@ void SongDetailsWindow::playFileNext(bool startPlaying) {
   App* app = &app_;
   app_.jobThreads.start([app, path, startPlaying] {
     if (play::playNext(*app, path) && startPlaying)
-      app->run.playerRequest.store(play::kPlayerStart);
+      app->run.playerRequest.store(play::PlayerRequest::Start);
   });
 }
 

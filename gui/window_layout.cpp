@@ -1,5 +1,8 @@
 #include "gui/window_layout.h"
 
+#include "library/cover_art.h"
+#include "play/quick_links.h"
+
 #include <algorithm>
 
 namespace plinka::gui {
@@ -124,16 +127,16 @@ std::vector<PaintStep> nowPlayingSteps(const NowPlayingFacts& f) {
   const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, W, H);
   if (f.quickLinksReady && f.quickLinkChoice != 0 && lower.shown) {
     addFill(steps, 4, 175, w / 2, h / 2, kLowerAreaColour);
-    if (f.quickLinkChoice >= 10 && f.quickLinkChoice <= 13)
+    if (play::isQuickLinkKind(f.quickLinkChoice))
       quickLinkSteps(f.lowerLinks, lower, W, H, steps);
   }
 
   const QuickLinkPlace upper = quickLinkPlace(QuickLinkArea::Upper, W, H);
   if (upper.shown) {
     addFill(steps, w / 2, kToolbarHeight, w, h / 2 + 30, kWhite);
-    if (f.coverChoice >= 10 && f.coverChoice <= 13 && f.quickLinksReady) {
+    if (play::isQuickLinkKind(f.coverChoice) && f.quickLinksReady) {
       quickLinkSteps(f.upperLinks, upper, W, H, steps);
-    } else if (f.coverChoice < 10 && f.pictureReady && f.audio) {
+    } else if (f.coverChoice < library::kCoverChoiceQuickLinks && f.pictureReady && f.audio) {
       const int side = std::min(w / 2, h / 2);
       PaintStep picture;
       picture.kind = PaintStep::Picture;

@@ -3,6 +3,7 @@
 // applies these numbers, and tests check them directly.
 #pragma once
 
+#include "core/window_state.h"
 #include "desk/quick_link_rows.h"
 
 #include <cstdint>
@@ -15,9 +16,6 @@ namespace plinka::gui {
 constexpr int kToolbarHeight = 30;
 // Height of the status bar at the bottom.
 constexpr int kStatusBarHeight = 22;
-// Widest window that still counts as narrow (two status parts, no picture
-// area, a full-width seek bar, the smallest video).
-constexpr uint32_t kNarrowWidth = 400;
 constexpr int kSeekBarHeight = 20;
 
 struct MainLayout {

@@ -47,7 +47,7 @@ void storeWindowPlacement(const QWidget& window, SettingsRecord& settings) {
   const QRect normal = window.isMaximized() || window.isFullScreen() ? window.normalGeometry() : window.geometry();
   WindowPlacement p{};
   p.length = sizeof(WindowPlacement);
-  p.showCommand = window.isMaximized() ? 3 : 1;
+  p.showCommand = window.isMaximized() ? kShowMaximised : kShowNormal;
   p.left = normal.left();
   p.top = normal.top();
   p.right = normal.left() + normal.width();

@@ -16,19 +16,33 @@ namespace plinka {
 void installSongChoosing(App& app) {
   app.hooks.buildList = [&app] { play::buildPass(app); };
   app.hooks.startDetailsLoader = [&app] { play::startDetailsLoader(app); };
-  app.commandHandlers[play::kCommandDetails] = [&app](uint32_t argument) { play::commandDetails(app, argument); };
-  app.commandHandlers[play::kCommandRate] = [&app](uint32_t argument) { play::commandRate(app, argument); };
-  app.commandHandlers[play::kCommandPlayFromRow] = [&app](uint32_t argument) {
+  app.commandHandlers[codeValue(play::ListCommand::Details)] = [&app](uint32_t argument) {
+    play::commandDetails(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::Rate)] = [&app](uint32_t argument) {
+    play::commandRate(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::PlayFromRow)] = [&app](uint32_t argument) {
     play::commandPlayFromRow(app, argument);
   };
-  app.commandHandlers[play::kCommandClearList] = [&app](uint32_t argument) { play::commandClearList(app, argument); };
-  app.commandHandlers[play::kCommandRemove] = [&app](uint32_t argument) { play::commandRemove(app, argument); };
-  app.commandHandlers[play::kCommandSaveAsPlaylist] = [&app](uint32_t argument) {
+  app.commandHandlers[codeValue(play::ListCommand::ClearList)] = [&app](uint32_t argument) {
+    play::commandClearList(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::Remove)] = [&app](uint32_t argument) {
+    play::commandRemove(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::SaveAsPlaylist)] = [&app](uint32_t argument) {
     play::commandSaveAsPlaylist(app, argument);
   };
-  app.commandHandlers[play::kCommandPlayNow] = [&app](uint32_t argument) { play::commandPlayNow(app, argument); };
-  app.commandHandlers[play::kCommandImportNow] = [&app](uint32_t argument) { play::commandImportNow(app, argument); };
-  app.commandHandlers[play::kCommandPlayNext] = [&app](uint32_t argument) { play::commandPlayNext(app, argument); };
+  app.commandHandlers[codeValue(play::ListCommand::PlayNow)] = [&app](uint32_t argument) {
+    play::commandPlayNow(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::ImportNow)] = [&app](uint32_t argument) {
+    play::commandImportNow(app, argument);
+  };
+  app.commandHandlers[codeValue(play::ListCommand::PlayNext)] = [&app](uint32_t argument) {
+    play::commandPlayNext(app, argument);
+  };
 }
 
 void installEngineJobs(App& app) {

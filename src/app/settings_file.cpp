@@ -43,6 +43,13 @@ constexpr char kCoverName[] = "Cover.jpg";
 constexpr char kOldListName[] = "Playlist.m3u";
 constexpr char kFirstStateListName[] = "PL1.m3u";
 
+// The older layouts the loader takes over. Version 400 lacked the buffer,
+// auto-rate and shutdown fields; versions 300-399 had one set of choices
+// instead of ten States. Anything older is refused.
+constexpr uint32_t kVersionWithoutBuffer = 400;
+constexpr uint32_t kFirstSingleStateVersion = 300;
+constexpr uint32_t kLastSingleStateVersion = 399;
+
 constexpr char kTooOldMessage[] = "Sorry, you need to install version 1.3 first to upgrade your database";
 constexpr char kSongTableMessage[] = "The song database could not be opened: ";
 constexpr char kTooManySlotsMessage[] =
@@ -194,7 +201,7 @@ void tellWithHelp(App& app, const std::string& message) {
     app.ui->openHelp();
 }
 
-// Version 400 lacked the buffer, auto-rate and shutdown fields.
+// kVersionWithoutBuffer lacked the buffer, auto-rate and shutdown fields.
 void upgradeFrom400(SettingsRecord& s) {
   s.bufferMode = 1;
   s.bufferSize = 150;
@@ -204,8 +211,8 @@ void upgradeFrom400(SettingsRecord& s) {
   s.shutdownAfterBuild = 0;
 }
 
-// Versions 300-399 had one set of choices instead of ten States, and one
-// list file under another name.
+// The single-State versions had one set of choices instead of ten States,
+// and one list file under another name.
 void upgradeFrom3xx(SettingsRecord& s, const Folders& folders) {
   stateReset(s);
   s.statePlayUpTo[0] = s.oldStatePlayUpTo;
@@ -294,11 +301,11 @@ LoadOutcome loadSettings(App& app) {
 
   if (!outcome.fileFound) {
     showWelcome(app, outcome);
-  } else if (version == 400) {
+  } else if (version == kVersionWithoutBuffer) {
     upgradeFrom400(s);
-  } else if (version >= 300 && version <= 399) {
+  } else if (version >= kFirstSingleStateVersion && version <= kLastSingleStateVersion) {
     upgradeFrom3xx(s, app.folders);
-  } else if (version < 300) {
+  } else if (version < kFirstSingleStateVersion) {
     makeIndexesSafe(s);
     shareSettings(app);
     tellWithHelp(app, kTooOldMessage);

@@ -86,7 +86,7 @@ int runBuildVerb(int argc, char** argv) {
   int passesWithoutChoice = 0;
   app->run.buildState.store(kBuildWanted);
   while (app->run.buildState.load() != kBuildIdle) {
-    if (grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)) != 1) {
+    if (grantExclusiveNow(*app, BusyCode::ListBuild) != AccessOutcome::Granted) {
       failure = "the song table is in use";
       break;
     }

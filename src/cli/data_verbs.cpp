@@ -66,7 +66,7 @@ int runImportVerb(int argc, char** argv) {
     return 1;
   // No processor thread runs here to grant the request: take the access now,
   // so that the import's own request finds it held.
-  if (grantExclusiveNow(*app, codeValue(BusyCode::Import)) != 1) {
+  if (grantExclusiveNow(*app, BusyCode::Import) != AccessOutcome::Granted) {
     std::fprintf(stderr, "plinkactl: the song table is in use\n");
     return 1;
   }

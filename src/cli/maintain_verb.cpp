@@ -111,7 +111,7 @@ int runMaintainVerb(int argc, char** argv) {
     return 1;
   // No processor thread runs here to grant the request: take the access now,
   // so that the function's own request finds it held.
-  if (grantExclusiveNow(*app, codeValue(BusyCode::Maintenance)) != 1) {
+  if (grantExclusiveNow(*app, BusyCode::Maintenance) != AccessOutcome::Granted) {
     std::fprintf(stderr, "plinkactl: the song table is in use\n");
     return 1;
   }

@@ -71,7 +71,7 @@ int nextKey(bool terminal) {
   return line.empty() ? 0 : static_cast<unsigned char>(line[0]);
 }
 
-void request(App& app, uint32_t r) { app.run.playerRequest.store(r); }
+void request(App& app, play::PlayerRequest r) { app.run.playerRequest.store(r); }
 
 // Handles one key; false once the user asked to quit.
 bool handleKey(App& app, TerminalUi& ui, int key) {
@@ -82,25 +82,25 @@ bool handleKey(App& app, TerminalUi& ui, int key) {
   const bool playing = app.run.playerRunning.load() != 0;
   switch (key) {
   case 'p':
-    request(app, playing ? play::kPlayerPause : play::kPlayerStart);
+    request(app, playing ? play::PlayerRequest::Pause : play::PlayerRequest::Start);
     break;
   case 's':
     if (playing)
-      request(app, play::kPlayerSkip);
+      request(app, play::PlayerRequest::Skip);
     break;
   case 'r':
-    request(app, play::kPlayerRestart);
+    request(app, play::PlayerRequest::Restart);
     break;
   case 'b':
     app.player.stallCount.store(0);
-    request(app, play::kPlayerLastSong);
+    request(app, play::PlayerRequest::LastSong);
     break;
   case 'q':
     return false;
   default:
     if (key >= '0' && key <= '9') {
       const uint32_t rating = key == '0' ? 10 : static_cast<uint32_t>(key - '0');
-      post(app, play::kCommandRate, kKeypadRating + rating, kRatePatience);
+      post(app, play::ListCommand::Rate, kKeypadRating + rating, kRatePatience);
     }
     break;
   }
@@ -125,7 +125,7 @@ int runPlayVerb(int argc, char**) {
   startScheduler(*app);
   startPlayer(*app);
   app->run.playerRunning.store(1);
-  app->run.playerRequest.store(play::kPlayerStart);
+  app->run.playerRequest.store(play::PlayerRequest::Start);
 
   {
     const bool terminal = isatty(STDIN_FILENO) != 0;
@@ -143,9 +143,9 @@ int runPlayVerb(int argc, char**) {
   }
 
   // The normal end: the quit request, then the heartbeat's hand-over, which
-  // ends with command 2031.
+  // ends with WindowCommand::EndRun.
   ui.cancelPrompts();
-  post(*app, kQuitCode, 0, 0);
+  post(*app, ClosingCode::Quit, 0, 0);
   while (ui.runEnded.load() == 0 && app->run.appEnding.load() == 0)
     app->clock.sleepMs(kKeyWaitMs);
   stopScheduler(*app);

@@ -79,12 +79,12 @@ void TerminalUi::repaint(RepaintArea area) {
   printLine(line);
 }
 
-void TerminalUi::postCommand(uint32_t command, uint32_t) {
-  if (command == kCmdEndRun) {
+void TerminalUi::postCommand(WindowCommand command, uint32_t) {
+  if (command == WindowCommand::EndRun) {
     runEnded.store(1);
-  } else if (command == kCmdPlayPause) {
+  } else if (command == WindowCommand::PlayPause) {
     app_.run.playerRunning.store(1);
-    app_.run.playerRequest.store(play::kPlayerStart);
+    app_.run.playerRequest.store(play::PlayerRequest::Start);
   }
 }
 

@@ -24,7 +24,7 @@ public:
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
   void showStatus(const StatusTexts& texts) override;
   void repaint(RepaintArea area) override;
-  void postCommand(uint32_t command, uint32_t parameter) override;
+  void postCommand(WindowCommand command, uint32_t parameter) override;
   void messageBox(const std::string& text, const std::string& title) override;
 
   // A prompt waits for its answer: the key loop hands it a typed '1' or '2'
@@ -34,7 +34,7 @@ public:
   // Ends a waiting prompt with its second button (the input has ended).
   void cancelPrompts();
 
-  // Set once command 2031 (the end of the run) arrives. Written by the
+  // Set once WindowCommand::EndRun (the end of the run) arrives. Written by the
   // heartbeat's end of the run; read by the key loop.
   std::atomic<uint32_t> runEnded{0};
 

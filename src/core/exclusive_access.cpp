@@ -17,12 +17,12 @@ bool stillHolding(CoreContext& app, BusyCode code) {
 
 ExclusiveAccess::ExclusiveAccess(CoreContext& app, BusyCode code, uint32_t patience, uint32_t argument)
     : app_(&app), code_(code) {
-  granted_ = requestExclusive(app, codeValue(code), argument, patience) == 1;
+  granted_ = requestExclusive(app, code, argument, patience) == AccessOutcome::Granted;
 }
 
 ExclusiveAccess ExclusiveAccess::grantNow(CoreContext& app, BusyCode code) {
   ExclusiveAccess access(app, code);
-  access.granted_ = grantExclusiveNow(app, codeValue(code)) == 1;
+  access.granted_ = grantExclusiveNow(app, code) == AccessOutcome::Granted;
   return access;
 }
 
@@ -39,7 +39,7 @@ void ExclusiveAccess::release() {
   if (!granted_)
     return;
   granted_ = false;
-  releaseExclusiveIfHeld(*app_, codeValue(code_));
+  releaseExclusiveIfHeld(*app_, code_);
 }
 
 }  // namespace plinka

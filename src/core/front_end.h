@@ -5,6 +5,8 @@
 // end shows them on its own thread.
 #pragma once
 
+#include "core/window_command_ids.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -134,10 +136,10 @@ public:
   // Opens a window; `argument` is the window's subject where it has one (the
   // song's record for the song details, the mode for the search window).
   virtual void openWindow(WindowKind window, uint32_t argument) = 0;
-  // Posts a command to the main window, as its menu would (2031 ends the run).
-  // Returns at once; the command runs later on the front end's thread. Any
-  // thread.
-  virtual void postCommand(uint32_t command, uint32_t parameter) = 0;
+  // Posts a command to the main window, as its menu would
+  // (WindowCommand::EndRun ends the run). Returns at once; the command runs
+  // later on the front end's thread. Any thread.
+  virtual void postCommand(WindowCommand command, uint32_t parameter) = 0;
   // Sets progress line `line` (0 = status line, 1 = detail line) of an open
   // window. Any thread.
   virtual void progressLine(WindowKind window, uint32_t line, const std::string& text) = 0;

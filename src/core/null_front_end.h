@@ -30,7 +30,7 @@ public:
   void setPlayButtonImage(int) override {}
   void refreshSystemMenu() override {}
   void openWindow(WindowKind, uint32_t) override {}
-  void postCommand(uint32_t, uint32_t) override {}
+  void postCommand(WindowCommand, uint32_t) override {}
   void progressLine(WindowKind, uint32_t, const std::string&) override {}
   void setWindowTitle(WindowKind, const std::string&) override {}
   void messageBox(const std::string&, const std::string&) override {}

@@ -76,21 +76,22 @@ bool napMs(CoreContext& app, uint32_t ms) {
   return waitFor(app, ms, [] { return false; }) != WaitEnd::AppEnding;
 }
 
-int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience) {
+PostOutcome post(CoreContext& app, SlotCode slotCode, uint32_t argument, uint32_t patience) {
   RunState& run = app.run;
+  const uint32_t code = slotCode.value();
   if (run.commandSlot.load() == code) {
-    return 1;
+    return PostOutcome::Settled;
   }
   PosterCount counted(run);
   if (isClosingCode(run.commandSlot.load()) || run.busyCode.load() == code) {
-    return -1;
+    return PostOutcome::Refused;
   }
   for (;;) {
     // Each wait ends as soon as the slot empties.
     for (int wait = 0; wait < kPostSlotWaits && run.commandSlot.load() != 0; ++wait) {
       if (waitFor(app, patience * kPatienceUnitMs, [&run] { return run.commandSlot.load() == 0; }) ==
           WaitEnd::AppEnding) {
-        return -1;
+        return PostOutcome::Refused;
       }
     }
     bool locked = false;
@@ -100,7 +101,7 @@ int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patien
         break;
       }
       if (!napMs(app, kLockRetryMs)) {
-        return -1;
+        return PostOutcome::Refused;
       }
     }
     if (locked) {
@@ -115,29 +116,30 @@ int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patien
       }
       // Another code in the slot stays; this request is dropped.
       unlockSlot(app);
-      return 1;
+      return PostOutcome::Settled;
     }
     if (patience >= kPatientFrom) {
-      return -1;
+      return PostOutcome::Refused;
     }
   }
 }
 
-uint32_t requestExclusive(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience) {
+AccessOutcome requestExclusive(CoreContext& app, BusyCode busyCode, uint32_t argument, uint32_t patience) {
   RunState& run = app.run;
+  const uint32_t code = codeValue(busyCode);
   if (run.busyCode.load() == code) {
-    return 1;
+    return AccessOutcome::Granted;
   }
   if (isClosingCode(run.commandSlot.load())) {
-    return 0;
+    return AccessOutcome::NotGranted;
   }
   if (patience > kLongWaitAbove && (run.commandSlot.load() != 0 || run.busyCode.load() != 0)) {
     if (!napMs(app, (patience - kLongWaitAbove) * 1000)) {
-      return 0;
+      return AccessOutcome::NotGranted;
     }
   }
-  if (post(app, code, argument, patience) != 1) {
-    return 0;
+  if (post(app, busyCode, argument, patience) != PostOutcome::Settled) {
+    return AccessOutcome::NotGranted;
   }
   // Wakes as soon as the processor grants the code or the slot changes; a
   // poll interval that passes without either counts towards the limit.
@@ -163,7 +165,7 @@ uint32_t requestExclusive(CoreContext& app, uint32_t code, uint32_t argument, ui
     run.commandSlot.store(0);
   }
   unlockSlot(app);
-  return granted ? 1 : 0;
+  return granted ? AccessOutcome::Granted : AccessOutcome::NotGranted;
 }
 
 void releaseExclusive(CoreContext& app) {
@@ -175,25 +177,26 @@ void releaseExclusive(CoreContext& app) {
   unlockSlot(app);
 }
 
-void releaseExclusiveIfHeld(CoreContext& app, uint32_t code) {
+void releaseExclusiveIfHeld(CoreContext& app, BusyCode code) {
   RunState& run = app.run;
   while (run.slotLock.exchange(1) != 0) {
     std::this_thread::yield();
   }
-  uint32_t expected = code;
+  uint32_t expected = codeValue(code);
   run.busyCode.compare_exchange_strong(expected, 0);
   unlockSlot(app);
 }
 
-uint32_t grantExclusiveNow(CoreContext& app, uint32_t code) {
+AccessOutcome grantExclusiveNow(CoreContext& app, BusyCode busyCode) {
   RunState& run = app.run;
+  const uint32_t code = codeValue(busyCode);
   if (isClosingCode(run.commandSlot.load()))
-    return 0;
+    return AccessOutcome::NotGranted;
   lockSlotSleeping(app);
   uint32_t expected = 0;
   const bool granted = run.busyCode.compare_exchange_strong(expected, code) || expected == code;
   unlockSlot(app);
-  return granted ? 1 : 0;
+  return granted ? AccessOutcome::Granted : AccessOutcome::NotGranted;
 }
 
 uint32_t takePendingCommand(CoreContext& app) {
@@ -207,15 +210,15 @@ uint32_t takePendingCommand(CoreContext& app) {
   return code;
 }
 
-int32_t runProcessor(CoreContext& app) {
+ProcessorRun runProcessor(CoreContext& app) {
   RunState& run = app.run;
-  // 666 is refused like 66 and 665: the end of the run is never taken as a
-  // command.
+  // The ended code is refused like the quit and leaving codes: the end of the
+  // run is never taken as a command.
   if (run.busyCode.load() != 0 || isClosingCode(run.commandSlot.load())) {
-    return 0;
+    return ProcessorRun::Done;
   }
   if (run.processorLock.exchange(1) != 0) {
-    return -1;
+    return ProcessorRun::AnotherRuns;
   }
   lockSlotSleeping(app);
   const uint32_t argument = run.commandArgument.load();
@@ -226,7 +229,7 @@ int32_t runProcessor(CoreContext& app) {
     unlockSlot(app);
     run.processorLock.exchange(0);
     run.wake.notify();
-    return 0;
+    return ProcessorRun::Done;
   }
   // The code leaves the slot in the same lock hold that made it the busy
   // code, so a quit posted in between is never wiped out with it.
@@ -240,7 +243,7 @@ int32_t runProcessor(CoreContext& app) {
     // Exclusive access granted; the requester releases it.
     run.processorLock.exchange(0);
     run.wake.notify();
-    return 0;
+    return ProcessorRun::Done;
   }
   if (code > 0 && code < kCommandHandlerCount && app.commandHandlers[code]) {
     app.commandHandlers[code](argument);
@@ -249,7 +252,7 @@ int32_t runProcessor(CoreContext& app) {
   run.processorLock.exchange(0);
   // The heartbeat may be waiting to start the next processor.
   run.wake.notify();
-  return 0;
+  return ProcessorRun::Done;
 }
 
 }  // namespace plinka

@@ -4,6 +4,8 @@
 // order. All values are 32-bit words shared by every thread.
 #pragma once
 
+#include "core/busy_code.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,13 +16,40 @@ namespace plinka {
 
 struct CoreContext;
 
+namespace play {
+// The shared words below carry these; their values live with their owners:
+// the player's requests in play/player.h, the list commands in
+// play/list_commands.h.
+enum class PlayerRequest : uint32_t;
+enum class ListCommand : uint32_t;
+}  // namespace play
+
+// The codes of the end of the run: the quit asked for, the run leaving (the
+// deferred edits being written), the run ended.
+enum class ClosingCode : uint32_t { Quit = 66, Leaving = 665, Ended = 666 };
+
 // Command slot codes: 1-19 are list commands, 20-39 requests for exclusive
-// access, then the codes of the end of the run.
+// access, then the codes of the end of the run. The slot is a plain word;
+// these name what it may hold when read.
 constexpr uint32_t kFirstAccessCode = 20;
 constexpr uint32_t kLastAccessCode = 39;
-constexpr uint32_t kQuitCode = 66;
-constexpr uint32_t kLeavingCode = 665;
-constexpr uint32_t kEndedCode = 666;
+constexpr uint32_t kQuitCode = static_cast<uint32_t>(ClosingCode::Quit);
+constexpr uint32_t kLeavingCode = static_cast<uint32_t>(ClosingCode::Leaving);
+constexpr uint32_t kEndedCode = static_cast<uint32_t>(ClosingCode::Ended);
+
+// What a poster places in the command slot: a list command, a busy code
+// asking for exclusive access, or the quit. Only these make one, so every
+// poster names its code.
+class SlotCode {
+public:
+  constexpr SlotCode(play::ListCommand command) : value_(static_cast<uint32_t>(command)) {}
+  constexpr SlotCode(BusyCode code) : value_(codeValue(code)) {}
+  constexpr SlotCode(ClosingCode code) : value_(static_cast<uint32_t>(code)) {}
+  constexpr uint32_t value() const { return value_; }
+
+private:
+  uint32_t value_;
+};
 // Number of list command handlers (index 1-19; 0 is unused).
 constexpr uint32_t kCommandHandlerCount = 20;
 
@@ -60,37 +89,38 @@ private:
 // A shared 32-bit word whose every write wakes the run state's waiters, so
 // that no writer can forget to: the command slot, the busy code and the
 // player request are what the heartbeat, the requesters and the player wait
-// on.
-class SignalledWord {
+// on. `Value` is what the word holds: a plain number, or a code type with a
+// 32-bit underlying type (the player's requests).
+template <typename Value = uint32_t> class SignalledWord {
 public:
   explicit SignalledWord(WakeSignal& signal) : signal_(signal) {}
   SignalledWord(const SignalledWord&) = delete;
   SignalledWord& operator=(const SignalledWord&) = delete;
 
-  uint32_t load() const { return value_.load(); }
-  void store(uint32_t value) {
-    value_.store(value);
+  Value load() const { return static_cast<Value>(value_.load()); }
+  void store(Value value) {
+    value_.store(static_cast<uint32_t>(value));
     signal_.notify();
   }
-  SignalledWord& operator=(uint32_t value) {
+  SignalledWord& operator=(Value value) {
     store(value);
     return *this;
   }
-  uint32_t exchange(uint32_t value) {
-    const uint32_t previous = value_.exchange(value);
+  Value exchange(Value value) {
+    const uint32_t previous = value_.exchange(static_cast<uint32_t>(value));
     signal_.notify();
-    return previous;
+    return static_cast<Value>(previous);
   }
-  bool compare_exchange_strong(uint32_t& expected, uint32_t desired) {
-    const bool swapped = value_.compare_exchange_strong(expected, desired);
+  bool compare_exchange_strong(Value& expected, Value desired) {
+    uint32_t seen = static_cast<uint32_t>(expected);
+    const bool swapped = value_.compare_exchange_strong(seen, static_cast<uint32_t>(desired));
+    expected = static_cast<Value>(seen);
     if (swapped) {
       signal_.notify();
     }
     return swapped;
   }
-  bool compare_exchange_weak(uint32_t& expected, uint32_t desired) {
-    return compare_exchange_strong(expected, desired);
-  }
+  bool compare_exchange_weak(Value& expected, Value desired) { return compare_exchange_strong(expected, desired); }
 
 private:
   std::atomic<uint32_t> value_{0};
@@ -104,16 +134,17 @@ struct RunState {
   // posters, the player and every nap.
   WakeSignal wake;
   // Code of the pending request, 0 = none. Written under slotLock by posters
-  // and the processor; written directly by the heartbeat (665, watchdog
-  // clearing), the end of the run (666) and the window close. Read by all.
-  SignalledWord commandSlot{wake};
+  // and the processor; written directly by the heartbeat (the leaving code,
+  // watchdog clearing), the end of the run (the ended code) and the window
+  // close. Read by all.
+  SignalledWord<> commandSlot{wake};
   // Argument of the pending request. Written with commandSlot under slotLock;
   // read by the processor.
   std::atomic<uint32_t> commandArgument{0};
   // Code of the job that owns the list and the song table, 0 = none. Set by
   // the processor under slotLock; cleared by the owner (releaseExclusive) or
   // by the heartbeat's watchdog. Read by all.
-  SignalledWord busyCode{wake};
+  SignalledWord<> busyCode{wake};
   // Spin lock over commandSlot, commandArgument and every change of busyCode.
   // Taken by exchange by posters, the processor and owners releasing; freed
   // by the watchdog when left held.
@@ -135,10 +166,11 @@ struct RunState {
   // 1 while the player is started. Written by the main window's commands, the
   // start-playing switch and the player thread; read by all.
   std::atomic<uint32_t> playerRunning{0};
-  // Request to the player thread, 0 = none. Written by the main window's
-  // commands, the list commands and the player (which takes it by exchange
-  // and puts a start back only into an empty word); read by the player.
-  SignalledWord playerRequest{wake};
+  // Request to the player thread (play::PlayerRequest::None = none). Written
+  // by the main window's commands, the list commands and the player (which
+  // takes it by exchange and puts a start back only into an empty word);
+  // read by the player.
+  SignalledWord<play::PlayerRequest> playerRequest{wake};
   // Songs on the upcoming list. Written by the list itself at every change
   // (see UpcomingList::mirrorCountInto); read by all.
   std::atomic<int32_t> listCount{0};
@@ -147,7 +179,7 @@ struct RunState {
   // list builder, the background worker, the heartbeat and menu commands;
   // read by all.
   // Signalled: the background worker's idle wait ends when a list is wanted.
-  SignalledWord buildState{wake};
+  SignalledWord<> buildState{wake};
   // Diagnostics mode ("Test Functions"). Written by the main window; read by
   // the heartbeat and the status texts.
   std::atomic<uint32_t> diagnostics{0};
@@ -171,7 +203,7 @@ struct RunState {
   std::atomic<uint32_t> appEnding{0};
 };
 
-// True for the codes of the end of the run (66, 665, 666).
+// True for the codes of the end of the run (ClosingCode).
 constexpr bool isClosingCode(uint32_t code) { return code == kQuitCode || code == kLeavingCode || code == kEndedCode; }
 
 // Sleeps ms clock milliseconds; returns false, early, once the App is ending.
@@ -191,28 +223,42 @@ bool isAppEnding(const CoreContext& app);
 // The App's run state (for the waits above, where App is not yet complete).
 RunState& runStateOf(CoreContext& app);
 
+// How a post ended.
+enum class PostOutcome {
+  // The slot was dealt with under the lock, or already held the code. This
+  // does not mean that this request is the one in it: a request finding
+  // another code there is dropped.
+  Settled,
+  // The run is ending, the code is the busy code, or the lock could not be
+  // had.
+  Refused,
+};
+
 // Places a request in the command slot. patience below 5 keeps trying while
 // the slot lock cannot be taken; from 5 upwards one failure gives up. Each
 // wait for a taken slot lasts patience x 8 ms, at most 20 of them.
-// Returns 1 when the slot was dealt with under the lock (which does not mean
-// that this request is the one in it) or already held the code; -1 when the
-// run is ending, the code is the busy code, or the lock could not be had.
-int32_t post(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience);
+PostOutcome post(CoreContext& app, SlotCode code, uint32_t argument, uint32_t patience);
 
-// Asks for exclusive use of the list and the song table under code 20-39.
-// Returns 1 when the caller now owns them, 0 otherwise. A request that gives
-// up takes its code back out of the slot, so nobody is granted it later.
-uint32_t requestExclusive(CoreContext& app, uint32_t code, uint32_t argument, uint32_t patience);
+// How a request for exclusive use ended.
+enum class AccessOutcome {
+  Granted,     // the caller now owns the list and the song table
+  NotGranted,  // it does not
+};
+
+// Asks for exclusive use of the list and the song table under `code`. A
+// request that gives up takes its code back out of the slot, so nobody is
+// granted it later.
+AccessOutcome requestExclusive(CoreContext& app, BusyCode code, uint32_t argument, uint32_t patience);
 
 // For a program that runs one job alone, with no processor thread (the
 // command-line verbs): makes `code` the busy code at once when no job holds
-// it. Returns 1 when the caller now owns the list and the song table.
-uint32_t grantExclusiveNow(CoreContext& app, uint32_t code);
+// it.
+AccessOutcome grantExclusiveNow(CoreContext& app, BusyCode code);
 // Gives exclusive use back. Owners call it on every path.
 void releaseExclusive(CoreContext& app);
 // Gives exclusive use back only while the busy code is still `code`: an owner
 // whose code the watchdog freed (and another job may hold now) leaves it be.
-void releaseExclusiveIfHeld(CoreContext& app, uint32_t code);
+void releaseExclusiveIfHeld(CoreContext& app, BusyCode code);
 
 // Takes the pending code out of the slot (remembering it as the last taken
 // command) and returns it.
@@ -220,9 +266,12 @@ uint32_t takePendingCommand(CoreContext& app);
 
 // One list command processor: moves the pending code into the busy code, then
 // either grants exclusive access (20-39) or runs list command 1-19 through
-// app.commandHandlers and frees the busy code. Returns -1 when another
-// processor holds the processor lock, else 0.
-int32_t runProcessor(CoreContext& app);
+// app.commandHandlers and frees the busy code.
+enum class ProcessorRun {
+  Done,         // it ran, or found nothing it may take
+  AnotherRuns,  // another processor holds the processor lock
+};
+ProcessorRun runProcessor(CoreContext& app);
 
 template <typename Ready> WaitEnd waitFor(CoreContext& app, uint32_t ms, Ready ready) {
   const WakeSignal::Deadline deadline = deadlineIn(app, ms);

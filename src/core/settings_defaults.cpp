@@ -17,9 +17,10 @@ template <size_t N> void setSlot(char (&slot)[N], const char* value) {
 constexpr const char* kUserNames[kUserCount] = {"One", "Two",   "Three", "Four", "Five",
                                                 "Six", "Seven", "Eight", "Nine", "Ten"};
 // Slot 0 is the single-user mode; slot 10 is never shown and stays as it is.
-constexpr const char* kAltModeNames[10] = {"Single", "Two",   "More2", "More1", "Triple",
-                                           "Trip2",  "Trip3", "Lucky", "Evil",  "Odd"};
-constexpr const char* kAltModePatterns[10] = {"12", "122", "112", "123", "456", "789", "777", "666", "135", "avi"};
+constexpr const char* kAltModeNames[kAltModeCount] = {"Single", "Two",   "More2", "More1", "Triple",
+                                                      "Trip2",  "Trip3", "Lucky", "Evil",  "Odd"};
+constexpr const char* kAltModePatterns[kAltModeCount] = {"12",  "122", "112", "123", "456",
+                                                         "789", "777", "666", "135", "avi"};
 constexpr const char* kStateNames[kStateCount] = {"Normal", "Loud", "Late", "Kids",   "Party",
                                                   "Pump",   "Her",  "Him",  "Extra1", "Extra2"};
 constexpr uint32_t kColumnWidths[5] = {150, 150, 250, 60, 30};
@@ -65,7 +66,7 @@ void fullReset(SettingsRecord& s) {
     s.columnWidth[i] = kColumnWidths[i];
   for (int i = 0; i < kUserCount; ++i)
     setSlot(s.userName[i], kUserNames[i]);
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < kAltModeCount; ++i) {
     setSlot(s.altModeName[i], kAltModeNames[i]);
     setSlot(s.altModePattern[i], kAltModePatterns[i]);
   }

@@ -29,6 +29,10 @@ static_assert(std::endian::native == std::endian::little, "the settings file is 
 
 constexpr int kStateCount = 10;
 constexpr int kUserCount = 10;
+// The alt modes that follow a pattern of users: 1 to kAltModeCount, mode k
+// with the pattern in slot k - 1. Mode 0 is the single-user mode, named but
+// without a pattern.
+constexpr int kAltModeCount = 10;
 constexpr int kNameSize = 50;
 constexpr int kPathSize = 600;
 
@@ -58,6 +62,9 @@ struct WindowPlacement {
   int32_t maxX, maxY;
   int32_t left, top, right, bottom;
 };
+// WindowPlacement::showCommand: the window shown normally, or maximised.
+constexpr int32_t kShowNormal = 1;
+constexpr int32_t kShowMaximised = 3;
 
 // The Media Filler's 1000-byte settings block (also stored alone in
 // "dPkFill.dat").
@@ -112,8 +119,8 @@ struct alignas(4) SettingsRecord {
   uint32_t columnWidth[5];
   uint8_t reserved752[12];
   char userName[kUserCount][kNameSize];
-  char altModeName[11][kNameSize];
-  char altModePattern[10][kNameSize];
+  char altModeName[kAltModeCount + 1][kNameSize];
+  char altModePattern[kAltModeCount][kNameSize];
   uint32_t ratingValue[10];
   uint32_t targetValue;
   uint32_t defaultImportValue;

@@ -7,59 +7,75 @@
 
 namespace plinka {
 
-constexpr uint32_t kCmdPlayPause = 1;
-constexpr uint32_t kCmdStop = 2;
-constexpr uint32_t kCmdRestart = 3;
-constexpr uint32_t kCmdLastSong = 4;
-constexpr uint32_t kCmdSkip = 5;
-constexpr uint32_t kCmdRate = 6;
-constexpr uint32_t kCmdSearch = 7;
-constexpr uint32_t kCmdDatabase = 9;
-// kCmdDatabase's parameter for the first import asked for in the Welcome
-// window: the Database window opens with its folder chooser already open.
+enum class WindowCommand : uint32_t {
+  None = 0,  // no command (a key that posts nothing)
+  PlayPause = 1,
+  Stop = 2,
+  Restart = 3,
+  LastSong = 4,
+  Skip = 5,
+  Rate = 6,
+  Search = 7,
+  Database = 9,
+  Options = 10,
+  Help = 11,
+  WriteCachedEdits = 2004,
+  Maximise = 2005,
+  About = 2006,
+  OnTop = 2008,
+  Exit = 2012,
+  ClearList = 2014,
+  ListDetails = 2015,
+  PlayNext = 2016,
+  Remove = 2017,
+  SaveAsPlaylist = 2018,
+  PlayNow = 2019,
+  BuildNow = 2020,
+  StopBuilding = 2021,
+  QuitWithoutSaving = 2022,
+  RefreshNetworkCache = 2023,
+  SongsByArtist = 2024,
+  OpenFiller = 2025,
+  LockOffline = 2026,
+  SetOffline = 2027,
+  Nothing = 2028,
+  TopSongs = 2029,
+  EndRun = 2031,
+  SongDetailsOf = 2032,
+  ListSongsByArtist = 2033,
+  // Picture menus: PictureBase + value (1 cover, 2 disc, from
+  // kCoverChoiceQuickLinks a quick-link list).
+  PictureBase = 2100,
+  PictureFirst = 2101,
+  PictureLast = 2199,
+  Cover = 2101,
+  Disc = 2102,
+  QuickLinkFirst = 2110,  // and the three after it: the four quick-link lists
+  // "User", "Mode" and "State" submenus: base + index.
+  UserBase = 2200,
+  UserLast = 2219,
+  ModeBase = 2220,
+  ModeLast = 2239,
+  StateBase = 2240,
+  StateLast = 2259,
+  LastSongKey = 5250,
+  CurrentSongDetails = 5352,
+  TestFunctions = 7777,
+};
+
+// WindowCommand::Database's parameter for the first import asked for in the
+// Welcome window: the Database window opens with its folder chooser already
+// open.
 constexpr uint32_t kDatabaseFirstImport = 1;
-constexpr uint32_t kCmdOptions = 10;
-constexpr uint32_t kCmdHelp = 11;
-constexpr uint32_t kCmdWriteCachedEdits = 2004;
-constexpr uint32_t kCmdMaximise = 2005;
-constexpr uint32_t kCmdAbout = 2006;
-constexpr uint32_t kCmdOnTop = 2008;
-constexpr uint32_t kCmdExit = 2012;
-constexpr uint32_t kCmdClearList = 2014;
-constexpr uint32_t kCmdListDetails = 2015;
-constexpr uint32_t kCmdPlayNext = 2016;
-constexpr uint32_t kCmdRemove = 2017;
-constexpr uint32_t kCmdSaveAsPlaylist = 2018;
-constexpr uint32_t kCmdPlayNow = 2019;
-constexpr uint32_t kCmdBuildNow = 2020;
-constexpr uint32_t kCmdStopBuilding = 2021;
-constexpr uint32_t kCmdQuitWithoutSaving = 2022;
-constexpr uint32_t kCmdRefreshNetworkCache = 2023;
-constexpr uint32_t kCmdSongsByArtist = 2024;
-constexpr uint32_t kCmdOpenFiller = 2025;
-constexpr uint32_t kCmdLockOffline = 2026;
-constexpr uint32_t kCmdSetOffline = 2027;
-constexpr uint32_t kCmdNothing = 2028;
-constexpr uint32_t kCmdTopSongs = 2029;
-constexpr uint32_t kCmdEndRun = 2031;
-constexpr uint32_t kCmdSongDetailsOf = 2032;
-constexpr uint32_t kCmdListSongsByArtist = 2033;
-// Picture menus: kCmdPictureBase + value (1 cover, 2 disc, 10-13 a list).
-constexpr uint32_t kCmdPictureBase = 2100;
-constexpr uint32_t kCmdPictureFirst = 2101;
-constexpr uint32_t kCmdPictureLast = 2199;
-constexpr uint32_t kCmdCover = 2101;
-constexpr uint32_t kCmdDisc = 2102;
-constexpr uint32_t kCmdQuickLinkFirst = 2110;  // 2110-2113: the four quick-link lists
-// "User", "Mode" and "State" submenus: base + index.
-constexpr uint32_t kCmdUserBase = 2200;
-constexpr uint32_t kCmdUserLast = 2219;
-constexpr uint32_t kCmdModeBase = 2220;
-constexpr uint32_t kCmdModeLast = 2239;
-constexpr uint32_t kCmdStateBase = 2240;
-constexpr uint32_t kCmdStateLast = 2259;
-constexpr uint32_t kCmdLastSongKey = 5250;
-constexpr uint32_t kCmdCurrentSongDetails = 5352;
-constexpr uint32_t kCmdTestFunctions = 7777;
+
+// The number a command travels as (a menu entry's data, a posted message).
+constexpr uint32_t codeValue(WindowCommand command) { return static_cast<uint32_t>(command); }
+// The command a number carried that way stands for.
+constexpr WindowCommand windowCommand(uint32_t id) { return static_cast<WindowCommand>(id); }
+// The entry `index` places after `base` in a numbered submenu (pictures,
+// users, alt modes, States).
+constexpr WindowCommand operator+(WindowCommand base, uint32_t index) { return windowCommand(codeValue(base) + index); }
+// The index of `command` within the submenu that starts at `base`.
+constexpr uint32_t operator-(WindowCommand command, WindowCommand base) { return codeValue(command) - codeValue(base); }
 
 }  // namespace plinka

@@ -13,6 +13,10 @@ namespace plinka {
 // the song texts.
 enum class PictureArea { Upper, Lower };
 
+// Widest window that still counts as narrow: two status parts, no picture
+// area, a full-width seek bar, the smallest video.
+constexpr uint32_t kNarrowWidth = 400;
+
 struct MainWindowState {
   // 1: the next popup menu is the upcoming list's menu. Set by the list's
   // context-menu request, cleared after every popup. GUI thread only.

@@ -9,12 +9,12 @@ namespace plinka {
 
 namespace {
 
-// Digit 0 stands for the tenth user (index 9) after U, and for alt mode 10
-// after A.
+// Digit 0 stands for the tenth user (index 9) after U, and for the last alt
+// mode after A.
 constexpr uint32_t kTenthUser = 9;
-constexpr uint32_t kAltModeOfZero = 10;
+constexpr uint32_t kAltModeOfZero = kAltModeCount;
 
-KeyOutcome command(uint32_t id) {
+KeyOutcome command(WindowCommand id) {
   KeyOutcome outcome;
   outcome.command = id;
   outcome.handled = true;
@@ -50,36 +50,36 @@ KeyOutcome handleKey(App& app, int key) {
     return digit(app, static_cast<uint32_t>(key - '0'));
   switch (key) {
   case kKeyF1:
-    return command(kCmdHelp);
+    return command(WindowCommand::Help);
   case 'U':
     run.userKeyWindow.store(kKeyWindowTicks);
     run.altKeyWindow.store(0);
-    return command(0);
+    return command(WindowCommand::None);
   case 'A':
     run.altKeyWindow.store(kKeyWindowTicks);
     run.userKeyWindow.store(0);
-    return command(0);
+    return command(WindowCommand::None);
   case 'P':
   case kKeyPlay:
-    return command(kCmdPlayPause);
+    return command(WindowCommand::PlayPause);
   case 'S':
-    return command(kCmdSkip);
+    return command(WindowCommand::Skip);
   case 'R':
-    return command(kCmdRestart);
+    return command(WindowCommand::Restart);
   case 'B':
-    return command(kCmdLastSong);
+    return command(WindowCommand::LastSong);
   case 'F':
-    return command(kCmdLastSongKey);
+    return command(WindowCommand::LastSongKey);
   case 'O':
-    return command(kCmdOptions);
+    return command(WindowCommand::Options);
   case 'C': {
     setPictureSetting(app, PictureSetting::CoverArt, app.settings.coverArt != 0 ? 0 : 1);
-    KeyOutcome outcome = command(0);
+    KeyOutcome outcome = command(WindowCommand::None);
     outcome.repaint = true;
     return outcome;
   }
   case 'M': {
-    KeyOutcome outcome = command(0);
+    KeyOutcome outcome = command(WindowCommand::None);
     outcome.popupMenu = true;
     return outcome;
   }

@@ -3,6 +3,8 @@
 // alt mode keys, the cover art switch), or opens the popup menu.
 #pragma once
 
+#include "core/window_command_ids.h"
+
 #include <cstdint>
 
 namespace plinka {
@@ -19,10 +21,10 @@ constexpr int kKeyPlay = 0xFA;
 constexpr int32_t kKeyWindowTicks = 20;
 
 struct KeyOutcome {
-  uint32_t command = 0;    // a command to post to the main window, 0 none
-  bool popupMenu = false;  // open the popup menu at (0, 0)
-  bool repaint = false;    // the now-playing area must be painted again
-  bool handled = false;    // false: the key is not the map's, pass it on
+  WindowCommand command = WindowCommand::None;  // a command to post to the main window
+  bool popupMenu = false;                       // open the popup menu at (0, 0)
+  bool repaint = false;                         // the now-playing area must be painted again
+  bool handled = false;                         // false: the key is not the map's, pass it on
 };
 
 // Handles one key press of the main window.

@@ -23,14 +23,14 @@ struct App;
 // Longest name or pattern kept, in bytes (the slots hold 50 with the
 // terminating zero).
 constexpr size_t kOptionTextMax = kNameSize - 1;
-// The alt modes whose names and patterns the window edits: 1-9. Mode 0 is the
-// single-user mode, named but without a pattern.
-constexpr int kPatternModes = 9;
+// The alt modes whose names and patterns the window edits: 1 to the one
+// before the last (the last is chosen only through the keys).
+constexpr int kPatternModes = kAltModeCount - 1;
 // Entries of the "Play up to" and "Minimum play rating is" lists, and of the
 // "User Mode" list (alt modes 0-9).
 constexpr int kPlayUpToChoices = 4;
 constexpr int kMinRatingChoices = 11;
-constexpr int kAltModeChoices = 10;
+constexpr int kAltModeChoices = kAltModeCount;
 // A list with no entry selected (its stored value lies outside the list): the
 // stored value stays as it is.
 constexpr int32_t kNoChoice = -1;

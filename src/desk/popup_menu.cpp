@@ -14,14 +14,13 @@ namespace plinka {
 
 namespace {
 
-// Windows at most this wide have no picture area; the lower list area is
+// Narrow windows (kNarrowWidth) have no picture area; the lower list area is
 // offered only in windows taller than kLowerAreaHeight.
-constexpr uint32_t kNarrowWidth = 400;
 constexpr uint32_t kLowerAreaHeight = 500;
 // Names and choices the "User", "Mode" and "State" submenus list.
 constexpr uint32_t kMenuChoices = 10;
 
-MenuEntry item(const char* text, uint32_t id, bool checked = false) {
+MenuEntry item(const char* text, WindowCommand id, bool checked = false) {
   MenuEntry entry;
   entry.text = text;
   entry.id = id;
@@ -49,23 +48,23 @@ std::vector<MenuEntry> interventionMenu(const App& app) {
   const uint32_t build = app.run.buildState.load();
   std::vector<MenuEntry> entries;
   if (build == kBuildIdle)
-    entries.push_back(item("Build Now", kCmdBuildNow));
+    entries.push_back(item("Build Now", WindowCommand::BuildNow));
   else if (build < kOfflineFirst)
-    entries.push_back(item("Stop Building", kCmdStopBuilding));
-  entries.push_back(item("Quit but do not save playlist", kCmdQuitWithoutSaving));
+    entries.push_back(item("Stop Building", WindowCommand::StopBuilding));
+  entries.push_back(item("Quit but do not save playlist", WindowCommand::QuitWithoutSaving));
   if (s.networkMode != 0) {
-    entries.push_back(item("Refresh Network Cache", kCmdRefreshNetworkCache));
-    entries.push_back(item("Lock Offline mode", kCmdLockOffline, build == kOfflineLocked));
+    entries.push_back(item("Refresh Network Cache", WindowCommand::RefreshNetworkCache));
+    entries.push_back(item("Lock Offline mode", WindowCommand::LockOffline, build == kOfflineLocked));
     if (build < kOfflineFirst)
-      entries.push_back(item("Set Offline mode", kCmdSetOffline));
+      entries.push_back(item("Set Offline mode", WindowCommand::SetOffline));
     else if (build <= kOfflineLast)
-      entries.push_back(item("Un-Set Offline mode", kCmdSetOffline));
+      entries.push_back(item("Un-Set Offline mode", WindowCommand::SetOffline));
     // Edits wait when the count is neither 0 nor -1 (no queue).
     const uint32_t edits = static_cast<uint32_t>(library::editsWaiting(app));
     if (build < kOfflineFirst && app.jobs.cacheWriterRunning.load() == 0 && edits >= 1 && edits <= 0xFFFFFFFEu)
-      entries.push_back(item("Write cached edits", kCmdWriteCachedEdits));
+      entries.push_back(item("Write cached edits", WindowCommand::WriteCachedEdits));
   }
-  entries.push_back(item("Test Functions", kCmdTestFunctions, app.run.diagnostics.load() != 0));
+  entries.push_back(item("Test Functions", WindowCommand::TestFunctions, app.run.diagnostics.load() != 0));
   return entries;
 }
 
@@ -86,28 +85,28 @@ std::vector<MenuEntry> pictureMenu(App& app, const PopupPlace& place) {
     const bool cover = app.cover.coverFound.load() != 0;
     const bool disc = app.cover.discFound.load() != 0;
     if (cover || !disc)
-      entries.push_back(item("Cover", kCmdCover, s.coverChoice == library::kCoverChoiceCover));
+      entries.push_back(item("Cover", WindowCommand::Cover, s.coverChoice == library::kCoverChoiceCover));
     if (disc)
-      entries.push_back(item("Disc", kCmdDisc, s.coverChoice == library::kCoverChoiceDisc));
+      entries.push_back(item("Disc", WindowCommand::Disc, s.coverChoice == library::kCoverChoiceDisc));
     // The upper area offers the lists only while the lower one shows none.
     if (s.quickLinkChoice != 0)
       return entries;
     shown = s.coverChoice;
   } else {
-    entries.push_back(item("Nothing", kCmdNothing, s.quickLinkChoice == 0));
+    entries.push_back(item("Nothing", WindowCommand::Nothing, s.quickLinkChoice == 0));
     shown = s.quickLinkChoice;
   }
-  // Command kCmdQuickLinkFirst + k shows list kind 10 + k, under its heading.
+  // Command QuickLinkFirst + k shows the k-th list kind, under its heading.
   for (uint32_t k = 0; k < play::kQuickLinkKinds; ++k) {
     const uint32_t kind = play::kQuickLinksAlbum + k;
-    entries.push_back(item(play::quickLinkHeading(kind), kCmdQuickLinkFirst + k, shown == kind));
+    entries.push_back(item(play::quickLinkHeading(kind), WindowCommand::QuickLinkFirst + k, shown == kind));
   }
   return entries;
 }
 
 // One submenu of ten names (users, alt modes or States): choice k has the id
 // base + k and is checked when it is the current one.
-std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], uint32_t base, uint32_t current) {
+std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], WindowCommand base, uint32_t current) {
   std::vector<MenuEntry> entries;
   for (uint32_t k = 0; k < kMenuChoices; ++k)
     entries.push_back(item(text::fixedText(names[k]).c_str(), base + k, current == k));
@@ -116,17 +115,17 @@ std::vector<MenuEntry> namesMenu(const char (*names)[kNameSize], uint32_t base, 
 
 std::vector<MenuEntry> userMenu(const App& app) {
   const SettingsRecord& s = app.settings;
-  return namesMenu(s.userName, kCmdUserBase, app.shared.stateUser[currentStateIndex(app)].load());
+  return namesMenu(s.userName, WindowCommand::UserBase, app.shared.stateUser[currentStateIndex(app)].load());
 }
 
 std::vector<MenuEntry> modeMenu(const App& app) {
   const SettingsRecord& s = app.settings;
-  return namesMenu(s.altModeName, kCmdModeBase, currentAltMode(app));
+  return namesMenu(s.altModeName, WindowCommand::ModeBase, currentAltMode(app));
 }
 
 std::vector<MenuEntry> stateMenu(const App& app) {
   const SettingsRecord& s = app.settings;
-  return namesMenu(s.stateName, kCmdStateBase, currentStateIndex(app));
+  return namesMenu(s.stateName, WindowCommand::StateBase, currentStateIndex(app));
 }
 
 }  // namespace
@@ -146,38 +145,38 @@ std::vector<MenuEntry> buildPopupMenu(App& app, const PopupPlace& place) {
   }
 
   std::vector<MenuEntry> menu;
-  menu.push_back(item("Help", kCmdHelp));
-  menu.push_back(item("About", kCmdAbout));
-  menu.push_back(item("On Top", kCmdOnTop, s.onTop != 0));
+  menu.push_back(item("Help", WindowCommand::Help));
+  menu.push_back(item("About", WindowCommand::About));
+  menu.push_back(item("On Top", WindowCommand::OnTop, s.onTop != 0));
   menu.push_back(submenu("User", userMenu(app)));
   menu.push_back(submenu("Mode", modeMenu(app)));
   menu.push_back(submenu("State", stateMenu(app)));
 
   if (!listMenu) {
-    menu.push_back(item("Details", kCmdCurrentSongDetails));
-    menu.push_back(item("Other songs by artist", kCmdSongsByArtist));
-    menu.push_back(item("Top Songs", kCmdTopSongs));
-    menu.push_back(item("Open Plinka media filler", kCmdOpenFiller));
+    menu.push_back(item("Details", WindowCommand::CurrentSongDetails));
+    menu.push_back(item("Other songs by artist", WindowCommand::SongsByArtist));
+    menu.push_back(item("Top Songs", WindowCommand::TopSongs));
+    menu.push_back(item("Open Plinka media filler", WindowCommand::OpenFiller));
   }
 
   if (app.player.inTray.load() == 1) {
     menu.push_back(separator());
-    menu.push_back(item(app.run.playerRunning.load() != 0 ? "Pause" : "Play", kCmdPlayPause));
-    menu.push_back(item("Skip", kCmdSkip));
-    menu.push_back(item("Exit", kCmdExit));
+    menu.push_back(item(app.run.playerRunning.load() != 0 ? "Pause" : "Play", WindowCommand::PlayPause));
+    menu.push_back(item("Skip", WindowCommand::Skip));
+    menu.push_back(item("Exit", WindowCommand::Exit));
   } else if (listMenu) {
     menu.push_back(separator());
-    menu.push_back(item("Clear List", kCmdClearList));
+    menu.push_back(item("Clear List", WindowCommand::ClearList));
     if (listHasSongs) {
-      menu.push_back(item("Save As Playlist", kCmdSaveAsPlaylist));
+      menu.push_back(item("Save As Playlist", WindowCommand::SaveAsPlaylist));
       menu.push_back(submenu("Intervention", std::move(intervention)));
     }
     menu.push_back(separator());
-    menu.push_back(item("Remove", kCmdRemove));
-    menu.push_back(item("Play Now", kCmdPlayNow));
-    menu.push_back(item("Play Next", kCmdPlayNext));
-    menu.push_back(item("Details", kCmdListDetails));
-    menu.push_back(item("Other songs by artist", kCmdListSongsByArtist));
+    menu.push_back(item("Remove", WindowCommand::Remove));
+    menu.push_back(item("Play Now", WindowCommand::PlayNow));
+    menu.push_back(item("Play Next", WindowCommand::PlayNext));
+    menu.push_back(item("Details", WindowCommand::ListDetails));
+    menu.push_back(item("Other songs by artist", WindowCommand::ListSongsByArtist));
   } else if (!pictures.empty()) {
     menu.push_back(submenu("View", std::move(pictures)));
   }

@@ -3,6 +3,8 @@
 // shows. The front end shows it and runs the chosen entry's command.
 #pragma once
 
+#include "core/window_command_ids.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@ struct App;
 // submenu (a text and a non-empty `submenu`).
 struct MenuEntry {
   std::string text;
-  uint32_t id = 0;
+  WindowCommand id = WindowCommand::None;
   bool checked = false;
   bool separator = false;
   std::vector<MenuEntry> submenu;

@@ -37,7 +37,7 @@ bool placeQuitNow(App& app) {
 
 void postEndCommand(App& app) {
   if (app.ui) {
-    app.ui->postCommand(kCmdEndRun, 0);
+    app.ui->postCommand(WindowCommand::EndRun, 0);
   }
 }
 
@@ -47,7 +47,7 @@ void postQuit(App& app) {
   }
   App* running = &app;
   app.jobThreads.start([running] {
-    post(*running, kQuitCode, 0, kQuitPatience);
+    post(*running, ClosingCode::Quit, 0, kQuitPatience);
     refreshStatus(*running);
   });
 }

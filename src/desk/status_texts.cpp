@@ -102,7 +102,7 @@ std::string listenerText(App& app) {
       text += text::fixedText(settings.userName[user]);
     }
     const uint32_t altMode = app.shared.stateAltMode[state].load();
-    if (altMode != 0 && altMode < sizeof(settings.altModeName) / sizeof(settings.altModeName[0])) {
+    if (altMode != 0 && altMode <= static_cast<uint32_t>(kAltModeCount)) {
       text += ", " + text::fixedText(settings.altModeName[altMode]) + " Mode";
     }
   }

@@ -2,6 +2,8 @@
 // shows from "ToolBar.bmp" and the command it runs, and their tooltips.
 #pragma once
 
+#include "core/window_command_ids.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,13 +21,13 @@ constexpr int kToolbarPictureCount = 12;
 
 struct ToolbarButton {
   int image;  // picture index; -1: a separator
-  uint32_t id;
+  WindowCommand id;
   const char* tooltip;  // button 1's depends on the player (toolbarTooltip)
 };
 
 const std::vector<ToolbarButton>& toolbarButtons();
 
 // The tooltip of the button with command `id`; empty for an unknown id.
-std::string toolbarTooltip(const App& app, uint32_t id);
+std::string toolbarTooltip(const App& app, WindowCommand id);
 
 }  // namespace plinka

@@ -27,12 +27,8 @@ constexpr char kProgramFile[] = "plinka";
 constexpr char kFillerArgument[] = "/f";
 // Rating keypad answers that rate or delete the song.
 constexpr uint32_t kKeypadLast = 1249;
-// Windows at most this wide have no picture area.
-constexpr uint32_t kNarrowWidth = 400;
 // Longest artist text handed to the search window, in bytes.
 constexpr size_t kSearchInputMax = 599;
-// Alt modes the keys and menus may choose (10 only through the keys).
-constexpr uint32_t kHighestAltMode = 10;
 
 // Cuts a text to at most max bytes without leaving a broken UTF-8 sequence
 // at the end.
@@ -43,7 +39,7 @@ std::string cutText(std::string text, size_t max) {
 
 // Posts a code to the command slot from a job thread, so the GUI thread
 // never waits for the slot.
-void postFromJob(App& app, uint32_t code, uint32_t argument) {
+void postFromJob(App& app, play::ListCommand code, uint32_t argument) {
   App* running = &app;
   app.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
 }
@@ -81,7 +77,7 @@ void rateCurrentSong(App& app) {
     app.jobThreads.start([running] {
       const uint32_t answer = askRatingKeypad(*running);
       if (answer >= kKeypadRating && answer <= kKeypadLast)
-        post(*running, play::kCommandRate, answer, kWindowPostPatience);
+        post(*running, play::ListCommand::Rate, answer, kWindowPostPatience);
     });
     return;
   }
@@ -99,7 +95,7 @@ void rateCurrentSong(App& app) {
 void playOrPause(App& app, WindowEffects& effects) {
   RunState& run = app.run;
   if (run.playerRunning.load() != 0) {
-    run.playerRequest.store(play::kPlayerPause);
+    run.playerRequest.store(play::PlayerRequest::Pause);
     return;
   }
   const uint32_t build = run.buildState.load();
@@ -107,7 +103,7 @@ void playOrPause(App& app, WindowEffects& effects) {
     run.buildState.store(kBuildWanted);
   // The player thread takes the request, starts the top song and sets the
   // running flag itself.
-  run.playerRequest.store(play::kPlayerStart);
+  run.playerRequest.store(play::PlayerRequest::Start);
   effects.minimise = app.settings.autoMini != 0;
   if (app.ui)
     app.ui->setPlayButtonImage(kPlayButtonPlaying);
@@ -141,7 +137,7 @@ void chooseUser(App& app, uint32_t user) {
 }
 
 void chooseAltMode(App& app, uint32_t mode) {
-  if (mode > kHighestAltMode)
+  if (mode > static_cast<uint32_t>(kAltModeCount))
     return;
   setStateAltMode(app, currentStateIndex(app), mode);
   refreshStatus(app);
@@ -171,139 +167,139 @@ void playQuickLinkRow(App& app, QuickLinkArea area, uint32_t list, int y, uint32
   }
   app.details.playNowRecord.store(shown.records[at]);
   app.playNowFlag.store(1);
-  app.run.playerRequest.store(play::kPlayerStart);
+  app.run.playerRequest.store(play::PlayerRequest::Start);
 }
 
 }  // namespace
 
-WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
+WindowEffects runWindowCommand(App& app, WindowCommand id, uint32_t parameter) {
   WindowEffects effects;
   RunState& run = app.run;
   SettingsRecord& s = app.settings;
   MainWindowState& window = app.mainWindow;
 
-  if (id >= kCmdPictureFirst && id <= kCmdPictureLast) {
-    choosePicture(app, id - kCmdPictureBase, effects);
+  if (id >= WindowCommand::PictureFirst && id <= WindowCommand::PictureLast) {
+    choosePicture(app, id - WindowCommand::PictureBase, effects);
     return effects;
   }
-  if (id >= kCmdUserBase && id <= kCmdUserLast) {
-    chooseUser(app, id - kCmdUserBase);
+  if (id >= WindowCommand::UserBase && id <= WindowCommand::UserLast) {
+    chooseUser(app, id - WindowCommand::UserBase);
     return effects;
   }
-  if (id >= kCmdModeBase && id <= kCmdModeLast) {
-    chooseAltMode(app, id - kCmdModeBase);
+  if (id >= WindowCommand::ModeBase && id <= WindowCommand::ModeLast) {
+    chooseAltMode(app, id - WindowCommand::ModeBase);
     return effects;
   }
-  if (id >= kCmdStateBase && id <= kCmdStateLast) {
-    chooseState(app, id - kCmdStateBase);
+  if (id >= WindowCommand::StateBase && id <= WindowCommand::StateLast) {
+    chooseState(app, id - WindowCommand::StateBase);
     return effects;
   }
 
   switch (id) {
-  case kCmdPlayPause:
+  case WindowCommand::PlayPause:
     playOrPause(app, effects);
     break;
-  case kCmdStop:
-    run.playerRequest.store(play::kPlayerStop);
+  case WindowCommand::Stop:
+    run.playerRequest.store(play::PlayerRequest::Stop);
     break;
-  case kCmdRestart:
-    run.playerRequest.store(play::kPlayerRestart);
+  case WindowCommand::Restart:
+    run.playerRequest.store(play::PlayerRequest::Restart);
     break;
-  case kCmdLastSong:
+  case WindowCommand::LastSong:
     app.player.stallCount.store(0);
-    run.playerRequest.store(play::kPlayerLastSong);
+    run.playerRequest.store(play::PlayerRequest::LastSong);
     break;
-  case kCmdSkip:
+  case WindowCommand::Skip:
     if (run.playerRunning.load() != 0)
-      run.playerRequest.store(play::kPlayerSkip);
+      run.playerRequest.store(play::PlayerRequest::Skip);
     break;
-  case kCmdRate:
+  case WindowCommand::Rate:
     rateCurrentSong(app);
     break;
-  case kCmdSearch:
+  case WindowCommand::Search:
     openSearch(app, kSearchNormal, std::string());
     break;
-  case kCmdDatabase:
+  case WindowCommand::Database:
     if (window.databaseOpen == 0)
       openWindow(app, WindowKind::Database, parameter);
     break;
-  case kCmdOptions:
+  case WindowCommand::Options:
     openWindow(app, WindowKind::Options, 0);
     break;
-  case kCmdHelp:
+  case WindowCommand::Help:
     if (app.ui)
       app.ui->openHelp();
     break;
-  case kCmdWriteCachedEdits:
+  case WindowCommand::WriteCachedEdits:
     if (app.jobs.cacheWriterRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
       library::startCacheWriter(app);
     break;
-  case kCmdMaximise:
+  case WindowCommand::Maximise:
     effects.maximise = true;
     break;
-  case kCmdAbout:
+  case WindowCommand::About:
     if (window.aboutOpen == 0)
       openWindow(app, WindowKind::About, 0);
     break;
-  case kCmdOnTop:
+  case WindowCommand::OnTop:
     s.onTop = s.onTop != 0 ? 0 : 1;
     effects.applyOnTop = true;
     break;
-  case kCmdExit:
+  case WindowCommand::Exit:
     requestExit(app);
     break;
-  case kCmdClearList:
-    postFromJob(app, play::kCommandClearList, play::kClearWholeList);
+  case WindowCommand::ClearList:
+    postFromJob(app, play::ListCommand::ClearList, play::kClearWholeList);
     break;
   // The list's row commands: the parameter is the id of the row the user
   // chose, which the list command looks up when it runs.
-  case kCmdListDetails:
+  case WindowCommand::ListDetails:
     // Only while the Song details window is not open.
     if (app.jobs.detailsPendingAction.load() < 2)
-      postFromJob(app, play::kCommandDetails, parameter);
+      postFromJob(app, play::ListCommand::Details, parameter);
     break;
-  case kCmdPlayNext:
-    postFromJob(app, play::kCommandPlayNext, parameter);
+  case WindowCommand::PlayNext:
+    postFromJob(app, play::ListCommand::PlayNext, parameter);
     break;
-  case kCmdRemove:
-    postFromJob(app, play::kCommandRemove, parameter);
+  case WindowCommand::Remove:
+    postFromJob(app, play::ListCommand::Remove, parameter);
     break;
-  case kCmdSaveAsPlaylist:
-    postFromJob(app, play::kCommandSaveAsPlaylist, 0);
+  case WindowCommand::SaveAsPlaylist:
+    postFromJob(app, play::ListCommand::SaveAsPlaylist, 0);
     break;
-  case kCmdPlayNow:
-    postFromJob(app, play::kCommandPlayNow, parameter);
+  case WindowCommand::PlayNow:
+    postFromJob(app, play::ListCommand::PlayNow, parameter);
     break;
-  case kCmdBuildNow:
+  case WindowCommand::BuildNow:
     run.buildState.store(kBuildWanted);
     break;
-  case kCmdStopBuilding:
+  case WindowCommand::StopBuilding:
     run.stopRequest.store(1);
     break;
-  case kCmdQuitWithoutSaving:
+  case WindowCommand::QuitWithoutSaving:
     app.listFileKept.store(1);
     postQuit(app);
     refreshStatus(app);
     break;
-  case kCmdRefreshNetworkCache:
+  case WindowCommand::RefreshNetworkCache:
     // The next read-open of the song table refreshes the local copy.
     app.copies.localCopyRefreshCounter.store(play::kRefreshLocalCopySoon);
     break;
-  case kCmdSongsByArtist:
+  case WindowCommand::SongsByArtist:
     openSearch(app, kSearchByArtist, play::copyCurrentSong(app).artist);
     break;
-  case kCmdOpenFiller:
+  case WindowCommand::OpenFiller:
     platform::startDetached(app.folders.program + kProgramFile, {kFillerArgument}, app.folders.program);
     break;
-  case kCmdLockOffline:
+  case WindowCommand::LockOffline:
     run.buildState.store(run.buildState.load() == kOfflineLocked ? kBuildIdle : kOfflineLocked);
     refreshStatus(app);
     break;
-  case kCmdSetOffline:
+  case WindowCommand::SetOffline:
     run.buildState.store(run.buildState.load() >= kOfflineFirst ? kBuildIdle : kOfflineFirst);
     refreshStatus(app);
     break;
-  case kCmdNothing:
+  case WindowCommand::Nothing:
     setPictureSetting(app, PictureSetting::QuickLinkChoice, 0);
     play::markQuickLinksOutOfDate(app);
     app.jobs.coverReady.store(0);
@@ -311,29 +307,29 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
     // The upper area may still show a list.
     play::askForQuickLinks(app);
     break;
-  case kCmdTopSongs:
+  case WindowCommand::TopSongs:
     openSearch(app, kSearchTopSongs, std::string());
     break;
-  case kCmdEndRun:
-    run.playerRequest.store(play::kPlayerStop);
+  case WindowCommand::EndRun:
+    run.playerRequest.store(play::PlayerRequest::Stop);
     effects.endRun = true;
     break;
-  case kCmdSongDetailsOf:
+  case WindowCommand::SongDetailsOf:
     openWindow(app, WindowKind::SongDetails, parameter);
     break;
-  case kCmdListSongsByArtist: {
+  case WindowCommand::ListSongsByArtist: {
     play::ListRow row;
     const std::string artist = app.list.find(parameter, row) ? row.column[play::Artist] : std::string();
     openSearch(app, kSearchByArtist, artist);
     break;
   }
-  case kCmdLastSongKey:
-    run.playerRequest.store(play::kPlayerLastSong);
+  case WindowCommand::LastSongKey:
+    run.playerRequest.store(play::PlayerRequest::LastSong);
     break;
-  case kCmdCurrentSongDetails:
+  case WindowCommand::CurrentSongDetails:
     openWindow(app, WindowKind::SongDetails, static_cast<uint32_t>(app.details.currentSongRecord));
     break;
-  case kCmdTestFunctions:
+  case WindowCommand::TestFunctions:
     run.diagnostics.store(run.diagnostics.load() != 0 ? 0 : 1);
     break;
   default:
@@ -346,13 +342,13 @@ void seekFromBar(App& app, uint32_t barValue) {
   play::PlayerState& ps = app.player;
   const uint32_t bar = barValue < play::kSeekBarRange ? barValue : play::kSeekBarRange;
   ps.seekBar.store(bar);
-  if (app.run.playerRequest.load() != 0 || ps.seekPosition.load() != 0)
+  if (app.run.playerRequest.load() != play::PlayerRequest::None || ps.seekPosition.load() != 0)
     return;
   // In 64 bits: a song longer than about 71 minutes would overflow 32.
   const uint64_t position = static_cast<uint64_t>(bar) * ps.endPosition.load() / play::kSeekBarRange;
   ps.seekPosition.store(static_cast<uint32_t>(position));
-  uint32_t none = 0;
-  app.run.playerRequest.compare_exchange_strong(none, play::kPlayerSeek);
+  play::PlayerRequest none = play::PlayerRequest::None;
+  app.run.playerRequest.compare_exchange_strong(none, play::PlayerRequest::Seek);
 }
 
 std::string trayTip(const App& app) {

@@ -37,17 +37,20 @@ constexpr char kOfflineHelp[] = "View ReadMe";
 
 // What the front end must do itself after a command.
 struct WindowEffects {
-  bool minimise = false;    // command 1 with autoMini
-  bool maximise = false;    // 2005
-  bool applyOnTop = false;  // 2008 (settings.onTop already toggled)
-  bool endRun = false;      // 2031: the window saves settings and goes
+  bool minimise = false;    // WindowCommand::PlayPause with autoMini
+  bool maximise = false;    // WindowCommand::Maximise
+  bool applyOnTop = false;  // WindowCommand::OnTop (settings.onTop already toggled)
+  bool endRun = false;      // WindowCommand::EndRun: the window saves settings and goes
   bool repaint = false;     // the now-playing area must be painted again
 };
 
-// Runs one main-window command; `parameter` is the command's second value
-// (the song's record for 2032; for the list menu's row commands 2015-2017,
-// 2019 and 2033 the id of the chosen row). Unknown ids do nothing.
-WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter);
+// Runs one main-window command; `parameter` is the command's second value (the
+// song's record for WindowCommand::SongDetailsOf; for the list menu's row
+// commands WindowCommand::ListDetails, WindowCommand::PlayNext,
+// WindowCommand::Remove, WindowCommand::PlayNow and
+// WindowCommand::ListSongsByArtist the id of the chosen row). Unknown ids do
+// nothing.
+WindowEffects runWindowCommand(App& app, WindowCommand id, uint32_t parameter);
 
 // The seek bar was moved to barValue (0-1000): asks the player to play from
 // that share of the song, unless a player request or a seek is pending.

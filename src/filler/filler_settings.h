@@ -46,8 +46,9 @@ constexpr std::array<uint64_t, kFillSizeCount> kFillBudgetsKb = {122880,  245760
 // "Play up to" entries (the naughtiness levels 0-3).
 constexpr std::array<const char*, 4> kPlayUpToNames = {"Clean", "Muddy", "Dirty", "Really Dirty"};
 constexpr uint32_t kHighestRating = 10;
-// User modes: 0 single user, 1-9 the alt modes the window lists.
-constexpr uint32_t kUserModeCount = 10;
+// User modes: 0 single user, then the alt modes the window lists (all but
+// the last, which only the keys choose).
+constexpr uint32_t kUserModeCount = kAltModeCount;
 
 // Puts every choice of a block read from a file into its list's range (a
 // fill size outside the list becomes "4 GB", any other choice its first

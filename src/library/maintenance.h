@@ -34,7 +34,7 @@ enum class MaintenanceFunction : uint32_t {
 };
 constexpr uint32_t kMaintenanceFunctionCount = 11;
 
-// The patience the worker asks for busy code 32 with.
+// The patience the worker asks for BusyCode::Maintenance with.
 constexpr uint32_t kMaintenancePatience = 2;
 
 // The record walks hand their progress to the front end (status lines and
@@ -86,7 +86,7 @@ bool maintenanceInputsValid(MaintenanceFunction function, const MaintenanceInput
 std::string maintenanceText(MaintenanceFunction function, const MaintenanceInputs& inputs);
 
 enum class MaintenanceOutcome {
-  NotStarted,          // offline, or busy code 32 not granted: nothing changed or shown
+  NotStarted,          // offline, or BusyCode::Maintenance not granted: nothing changed or shown
   Cancelled,           // an input or the confirmation was cancelled, or the inputs
                        // were not valid: nothing changed
   TableNotOpened,      // the song table could not be opened for writing
@@ -101,17 +101,18 @@ struct MaintenanceResult {
   uint32_t looked = 0;   // records (Undelete All: slots) looked at
   uint32_t changed = 0;  // records changed (or, for Save, written)
   uint32_t skipped = 0;  // Reload Song Data: records whose file could not be read
-  bool stopped = false;  // ended early on stopRequest (or the loss of busy code 32)
+  bool stopped = false;  // ended early on stopRequest (or the loss of BusyCode::Maintenance)
   // The texts the two status lines were left with (empty when untouched).
   std::string statusLine;
   std::string detailLine;
 };
 
-// Runs a function without asking anything: takes busy code 32 (patience 2),
-// and, when the inputs are valid, opens the song table for writing, runs the
-// function, closes it after writing and leaves "Finished" and databasePath
-// in the status lines. A run that started sets localCopyRefreshCounter to 100
-// at its end. Stops early on stopRequest, after the record in hand.
+// Runs a function without asking anything: takes BusyCode::Maintenance
+// (patience 2), and, when the inputs are valid, opens the song table for
+// writing, runs the function, closes it after writing and leaves "Finished" and
+// databasePath in the status lines. A run that started sets
+// localCopyRefreshCounter to 100 at its end. Stops early on stopRequest, after
+// the record in hand.
 MaintenanceResult runMaintenance(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs);
 
 // The maintenance worker's thread body: runs the function the settings'

@@ -382,7 +382,8 @@ void advancePattern(PlayContext& app) {
     return;
   // Slot k - 1 holds the pattern of alt mode k; a mode above the last
   // pattern uses the last one.
-  const uint32_t slot = (mode < 10 ? mode : 10) - 1;
+  const uint32_t last = kAltModeCount;
+  const uint32_t slot = (mode < last ? mode : last) - 1;
   const char* pattern = s.altModePattern[slot];
   uint32_t pos = app.builder.patternPos.fetch_add(1) + 1;
   const size_t length = strnlen(pattern, kNameSize);

@@ -74,7 +74,7 @@ void commandDetails(PlayContext& app, uint32_t rowId) {
   }
   releaseExclusive(app);
   if (app.ui)
-    app.ui->postCommand(kCmdSongDetailsOf, static_cast<uint32_t>(record));
+    app.ui->postCommand(WindowCommand::SongDetailsOf, static_cast<uint32_t>(record));
 }
 
 void commandRate(PlayContext& app, uint32_t argument) {
@@ -124,9 +124,9 @@ void commandPlayFromRow(PlayContext& app, uint32_t rowId) {
   if (app.ui)
     app.ui->showListTop();
   if (app.run.playerRunning.load() != 0)
-    app.run.playerRequest.store(kPlayerStart);
+    app.run.playerRequest.store(PlayerRequest::Start);
   else if (app.ui)
-    app.ui->postCommand(kCmdPlayPause, 0);
+    app.ui->postCommand(WindowCommand::PlayPause, 0);
 }
 
 void commandClearList(PlayContext& app, uint32_t argument) {
@@ -160,7 +160,7 @@ void commandPlayNow(PlayContext& app, uint32_t rowId) {
     }
     app.details.playNowRecord.store(record);
     app.playNowFlag.store(1);
-    app.run.playerRequest.store(kPlayerStart);
+    app.run.playerRequest.store(PlayerRequest::Start);
   }
   releaseExclusive(app);
 }
@@ -168,7 +168,7 @@ void commandPlayNow(PlayContext& app, uint32_t rowId) {
 void commandImportNow(PlayContext& app, uint32_t) {
   napMs(app, kImportNowDelayMs);
   if (app.ui)
-    app.ui->postCommand(kCmdDatabase, kDatabaseFirstImport);
+    app.ui->postCommand(WindowCommand::Database, kDatabaseFirstImport);
   releaseExclusive(app);
 }
 

@@ -18,16 +18,22 @@ struct PlayContext;
 
 namespace plinka::play {
 
-// Command codes.
-constexpr uint32_t kCommandDetails = 1;
-constexpr uint32_t kCommandRate = 2;
-constexpr uint32_t kCommandPlayFromRow = 3;
-constexpr uint32_t kCommandClearList = 4;
-constexpr uint32_t kCommandRemove = 10;
-constexpr uint32_t kCommandSaveAsPlaylist = 11;
-constexpr uint32_t kCommandPlayNow = 12;
-constexpr uint32_t kCommandImportNow = 13;
-constexpr uint32_t kCommandPlayNext = 14;
+// Command codes: what the command slot and then the busy code hold while
+// the command waits and runs, and the index of its handler.
+enum class ListCommand : uint32_t {
+  Details = 1,
+  Rate = 2,
+  PlayFromRow = 3,
+  ClearList = 4,
+  Remove = 10,
+  SaveAsPlaylist = 11,
+  PlayNow = 12,
+  ImportNow = 13,
+  PlayNext = 14,
+};
+
+// The number a command is posted and held under.
+constexpr uint32_t codeValue(ListCommand command) { return static_cast<uint32_t>(command); }
 
 // The question before a song is deleted.
 constexpr const char* kDeleteQuestion = "This will delete the song and it cannot be undone.";
@@ -43,27 +49,30 @@ constexpr uint32_t kImportNowDelayMs = 1000;
 // The file name the save dialog starts from.
 constexpr const char* kSaveListStartName = "PL1.m3u";
 
-// 1: posts main-window command 2032 with the record of the row `rowId` (-1
-// when there is none), which opens the Song details window on it.
+// Details: posts the main window's WindowCommand::SongDetailsOf with the record
+// of the row `rowId` (-1 when there is none), which opens the Song details
+// window on it.
 void commandDetails(PlayContext& app, uint32_t rowId);
-// 2: rates or deletes the current song by the rating keypad's answer: the
+// Rate: rates or deletes the current song by the rating keypad's answer: the
 // argument when it is a keypad answer (1200 + rating, or 1213 for "D"),
 // else the last prompt result, where the keypad leaves its answer.
 void commandRate(PlayContext& app, uint32_t argument);
-// 3: removes the rows above the double-clicked row `rowId`, so that it is
-// the next to play, and moves on to it.
+// PlayFromRow: removes the rows above the double-clicked row `rowId`, so that
+// it is the next to play, and moves on to it.
 void commandPlayFromRow(PlayContext& app, uint32_t rowId);
-// 4: removes `argument` rows from the top (kClearWholeList: all of them).
+// ClearList: removes `argument` rows from the top (kClearWholeList: all of
+// them).
 void commandClearList(PlayContext& app, uint32_t argument);
-// 10: removes the row `rowId`.
+// Remove: removes the row `rowId`.
 void commandRemove(PlayContext& app, uint32_t rowId);
-// 11: saves the list as a playlist file the user chooses.
+// SaveAsPlaylist: saves the list as a playlist file the user chooses.
 void commandSaveAsPlaylist(PlayContext& app, uint32_t argument);
-// 12: plays the song of the row `rowId` at once; its row stays in the list.
+// PlayNow: plays the song of the row `rowId` at once; its row stays in the
+// list.
 void commandPlayNow(PlayContext& app, uint32_t rowId);
-// 13: after a moment, opens the Database window for an import.
+// ImportNow: after a moment, opens the Database window for an import.
 void commandImportNow(PlayContext& app, uint32_t argument);
-// 14: moves the song of the row `rowId` to the top.
+// PlayNext: moves the song of the row `rowId` to the top.
 void commandPlayNext(PlayContext& app, uint32_t rowId);
 
 }  // namespace plinka::play

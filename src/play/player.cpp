@@ -90,10 +90,10 @@ void readRecordFileName(PlayContext& app, int32_t record, char* out, size_t cap)
   db::closeTable(app.songTable);
 }
 
-// The current song's details, loaded under busy code 20: through the details
-// loader, or (when its preload is under way) by one lookup of our own.
+// The current song's details, loaded under BusyCode::Player: through the
+// details loader, or (when its preload is under way) by one lookup of our own.
 void loadCurrentDetails(PlayContext& app) {
-  if (runDetailsLoader(app) == 1)
+  if (runDetailsLoader(app) == LoaderRun::Ran)
     return;
   DetailsState& d = app.details;
   const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app));
@@ -123,8 +123,8 @@ std::optional<bool> songInTable(PlayContext& app, const std::string& file) {
   return found;
 }
 
-// Requests 1, 4 and 8.
-void startSong(PlayContext& app, uint32_t request) {
+// Start, Skip and LastSong.
+void startSong(PlayContext& app, PlayerRequest request) {
   PlayerState& ps = app.player;
   DetailsState& d = app.details;
   SettingsRecord& s = app.settings;
@@ -146,7 +146,7 @@ void startSong(PlayContext& app, uint32_t request) {
         std::lock_guard lock(d.playNowMutex);
         d.playNowFile = playNowFile;
       }
-      uint32_t expected = 0;
+      PlayerRequest expected = PlayerRequest::None;
       app.run.playerRequest.compare_exchange_strong(expected, request);
       ps.startRefused.store(1);
       return;
@@ -161,14 +161,14 @@ void startSong(PlayContext& app, uint32_t request) {
   }
   // A skip of a song already over (its end was found, its Score raised) is
   // only the way on to the next one.
-  if (request == kPlayerSkip && s.autoRate != 0 && ps.songOver.load() == 0)
+  if (request == PlayerRequest::Skip && s.autoRate != 0 && ps.songOver.load() == 0)
     adjustRating(app, false);
 
   app.run.playerRunning.store(1);
   setPlayPosition(app, -1);
   // A file that followed on is still playing: it is kept if it is the song
   // this start chooses.
-  const std::string followed = request == kPlayerStart ? ps.followedOn : std::string();
+  const std::string followed = request == PlayerRequest::Start ? ps.followedOn : std::string();
   if (followed.empty())
     closeMedia(app);
 
@@ -176,8 +176,9 @@ void startSong(PlayContext& app, uint32_t request) {
   if (!access.held()) {
     // Tried again next round, unless a newer request came meanwhile. A skip
     // has been rated already, so it comes back as a plain start.
-    uint32_t expected = 0;
-    app.run.playerRequest.compare_exchange_strong(expected, request == kPlayerSkip ? kPlayerStart : request);
+    PlayerRequest expected = PlayerRequest::None;
+    app.run.playerRequest.compare_exchange_strong(expected,
+                                                  request == PlayerRequest::Skip ? PlayerRequest::Start : request);
     ps.startRefused.store(1);
     return;
   }
@@ -191,15 +192,15 @@ void startSong(PlayContext& app, uint32_t request) {
   // The flag is set after the record it names, so a set flag finds it.
   const int32_t playNowRecord = app.playNowFlag.load() != 0 ? d.playNowRecord.exchange(-1) : -1;
   const bool playNow = playNowRecord >= 0 || !playNowFile.empty();
-  const bool resuming = ps.pausePosition.load() != 0 && request == kPlayerStart && !playNow;
-  bool keepRow = playNow || request == kPlayerLastSong;
+  const bool resuming = ps.pausePosition.load() != 0 && request == PlayerRequest::Start && !playNow;
+  bool keepRow = playNow || request == PlayerRequest::LastSong;
   bool nextValid = false;
   if (!resuming) {
     ps.pausePosition.store(0);
     ps.videoShowing.store(0);
     markQuickLinksOutOfDate(app);
     char file[sizeof d.currentSongFile];
-    if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
+    if ((request == PlayerRequest::LastSong && s.lastSongIndex[0] != -1) || playNow) {
       app.jobs.nextDetailsReady.store(0);
       if (!playNowFile.empty())
         text::copy(file, sizeof file, playNowFile.c_str());
@@ -211,7 +212,7 @@ void startSong(PlayContext& app, uint32_t request) {
         app.jobs.nextDetailsReady.store(0);
       // The record still names the song that played before this one.
       const int32_t previous = d.currentSongRecord.load();
-      if (request != kPlayerLastSong && previous != -1 && previous != s.lastSongIndex[0])
+      if (request != PlayerRequest::LastSong && previous != -1 && previous != s.lastSongIndex[0])
         pushLastSong(app, previous);
       app.playNowFlag.store(0);
     }
@@ -246,7 +247,7 @@ void startSong(PlayContext& app, uint32_t request) {
   ps.followedOn.clear();
   bool opened = following;
   if (p != nullptr && !following) {
-    // The video waits off screen until the layout places it (request 6).
+    // The video waits off screen until the layout places it (PlaceVideo).
     const uint32_t w = ps.windowWidth.load();
     const uint32_t h = ps.windowHeight.load();
     platform::VideoTarget target;
@@ -361,27 +362,27 @@ void placeVideo(PlayContext& app) {
   p->setVideoTarget(target);
 }
 
-void handleRequest(PlayContext& app, uint32_t request) {
+void handleRequest(PlayContext& app, PlayerRequest request) {
   switch (request) {
-  case kPlayerStart:
-  case kPlayerSkip:
-  case kPlayerLastSong:
+  case PlayerRequest::Start:
+  case PlayerRequest::Skip:
+  case PlayerRequest::LastSong:
     startSong(app, request);
     break;
-  case kPlayerPause:
+  case PlayerRequest::Pause:
     pauseSong(app);
     break;
-  case kPlayerStop:
+  case PlayerRequest::Stop:
     stopSong(app);
     break;
-  case kPlayerSeek:
+  case PlayerRequest::Seek:
     if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
       p->playFrom(app.player.seekPosition.load());
     break;
-  case kPlayerPlaceVideo:
+  case PlayerRequest::PlaceVideo:
     placeVideo(app);
     break;
-  case kPlayerRestart:
+  case PlayerRequest::Restart:
     restartSong(app);
     break;
   default:
@@ -389,8 +390,8 @@ void handleRequest(PlayContext& app, uint32_t request) {
   }
 }
 
-bool startsSong(uint32_t request) {
-  return request == kPlayerStart || request == kPlayerSkip || request == kPlayerLastSong;
+bool startsSong(PlayerRequest request) {
+  return request == PlayerRequest::Start || request == PlayerRequest::Skip || request == PlayerRequest::LastSong;
 }
 
 }  // namespace
@@ -443,8 +444,8 @@ void pollPlayer(PlayContext& app) {
     // file that already plays.
     if (ps.songOver.exchange(1) == 0 && app.settings.autoRate != 0)
       adjustRating(app, true);
-    uint32_t none = 0;
-    app.run.playerRequest.compare_exchange_strong(none, kPlayerStart);
+    PlayerRequest none = PlayerRequest::None;
+    app.run.playerRequest.compare_exchange_strong(none, PlayerRequest::Start);
     return;
   }
   const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
@@ -467,8 +468,8 @@ void pollPlayer(PlayContext& app) {
     // The next song is asked for at every poll while this one is over, never
     // over a request that waits: a request taken meanwhile that leaves the
     // song at its end (the video's place, say) cannot leave the player there.
-    uint32_t none = 0;
-    app.run.playerRequest.compare_exchange_strong(none, kPlayerStart);
+    PlayerRequest none = PlayerRequest::None;
+    app.run.playerRequest.compare_exchange_strong(none, PlayerRequest::Start);
   } else if (position == previous || position == 0) {
     ps.stallCount.fetch_add(1);
   } else {
@@ -504,17 +505,17 @@ uint32_t untilNextPoll(PlayContext& app) {
 // row (or a Play Now names its song), the others at once. A single row is
 // played: a song waiting in the list that Play never plays would be a list
 // that silently does nothing.
-bool requestTakeable(PlayContext& app, uint32_t request) {
-  return request != 0 && (!startsSong(request) || !app.list.empty() || app.playNowFlag.load() != 0);
+bool requestTakeable(PlayContext& app, PlayerRequest request) {
+  return request != PlayerRequest::None && (!startsSong(request) || !app.list.empty() || app.playNowFlag.load() != 0);
 }
 
 }  // namespace
 
 uint32_t playerRound(PlayContext& app) {
-  uint32_t request = app.run.playerRequest.load();
+  PlayerRequest request = app.run.playerRequest.load();
   // Taken only as it was seen: a request set meanwhile stays for the next
   // round, never lost.
-  if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, 0)) {
+  if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, PlayerRequest::None)) {
     handleRequest(app, request);
     app.playNowFlag.store(0);
     if (app.ui)

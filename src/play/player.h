@@ -7,7 +7,7 @@
 // A start takes the top row, removes it and plays the song; the position is
 // then polled twice a second until the song ends, stalls or is interrupted;
 // the playback's end of stream wakes the player at once.
-// The database part of every start holds busy code 20, so playing and list
+// The database part of every start holds BusyCode::Player, so playing and list
 // building never use the song table at once.
 #pragma once
 
@@ -25,14 +25,17 @@ struct PlayContext;
 namespace plinka::play {
 
 // Player requests (the run state's playerRequest).
-constexpr uint32_t kPlayerStart = 1;       // next song, or resume a paused one
-constexpr uint32_t kPlayerPause = 2;       // pause (while playing)
-constexpr uint32_t kPlayerStop = 3;        // stop
-constexpr uint32_t kPlayerSkip = 4;        // skip to the next song (Auto Rate: a skip)
-constexpr uint32_t kPlayerSeek = 5;        // play from seekPosition
-constexpr uint32_t kPlayerPlaceVideo = 6;  // move the video to its place
-constexpr uint32_t kPlayerRestart = 7;     // back to the start of the current song
-constexpr uint32_t kPlayerLastSong = 8;    // play the last song again
+enum class PlayerRequest : uint32_t {
+  None = 0,        // nothing asked
+  Start = 1,       // next song, or resume a paused one
+  Pause = 2,       // pause (while playing)
+  Stop = 3,        // stop
+  Skip = 4,        // skip to the next song (Auto Rate: a skip)
+  Seek = 5,        // play from seekPosition
+  PlaceVideo = 6,  // move the video to its place
+  Restart = 7,     // back to the start of the current song
+  LastSong = 8,    // play the last song again
+};
 
 // Poll period while playing, and the sleep while stopped (clock ms).
 constexpr uint32_t kPlayerPollMs = 500;
@@ -75,11 +78,11 @@ struct PlayerState {
   // and read by the player.
   std::atomic<uint32_t> pausePosition{0};
   // Target of a seek request. Written by the seek bar (front end) before it
-  // sets request 5, and cleared by the player after every request; read by
-  // the player.
+  // sets PlayerRequest::Seek, and cleared by the player after every request;
+  // read by the player.
   std::atomic<uint32_t> seekPosition{0};
-  // Size of the video's place, for request 6. Written by the main window's
-  // layout (front end); read by the player.
+  // Size of the video's place, for PlayerRequest::PlaceVideo. Written by the
+  // main window's layout (front end); read by the player.
   std::atomic<uint32_t> videoWidth{0};
   std::atomic<uint32_t> videoHeight{0};
   // Client area of the main window, and the native window that shows video
@@ -132,7 +135,7 @@ uint32_t playerRound(PlayContext& app);
 // One poll of the playing song: position, end and stall test, seek bar.
 void pollPlayer(PlayContext& app);
 
-// The thread body: passes until the command slot holds 66, 665 or 666 (or
+// The thread body: passes until the command slot holds a closing code (or
 // the App ends), then closes the playback. Between polls it waits for a
 // request it can take, the playback's news or the end of the run.
 void playerLoop(PlayContext& app);

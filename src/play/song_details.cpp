@@ -34,7 +34,7 @@ void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, 
 }
 
 // The loader's work once detailsLoaderBusy is held.
-int32_t loadWithFlagHeld(PlayContext& app) {
+LoaderRun loadWithFlagHeld(PlayContext& app) {
   DetailsState& d = app.details;
   const uint32_t user = currentUser(app);
   const bool preload = app.run.busyCode.load() != codeValue(BusyCode::Player);
@@ -46,7 +46,7 @@ int32_t loadWithFlagHeld(PlayContext& app) {
     readRowFileName(app, 0, d.nextSongFile, sizeof d.nextSongFile);
     access.emplace(app, BusyCode::Preload, kPreloadPatience);
     if (!access->held())
-      return -1;
+      return LoaderRun::NotRun;
     text::copy(file, d.nextSongFile);
   } else {
     text::copy(file, d.currentSongFile);
@@ -75,7 +75,7 @@ int32_t loadWithFlagHeld(PlayContext& app) {
     lowerHashStat(app, kHashStatStep);
   }
 
-  return 1;
+  return LoaderRun::Ran;
 }
 
 }  // namespace
@@ -160,10 +160,10 @@ void putListRow(PlayContext& app, size_t row, const char* fileName, const SongDe
   app.list.insert(row, r);
 }
 
-int32_t runDetailsLoader(PlayContext& app) {
+LoaderRun runDetailsLoader(PlayContext& app) {
   if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
-    return -1;
-  const int32_t result = loadWithFlagHeld(app);
+    return LoaderRun::NotRun;
+  const LoaderRun result = loadWithFlagHeld(app);
   app.jobs.detailsLoaderBusy.store(0);
   return result;
 }

@@ -37,7 +37,7 @@ struct SongDetails {
 // busy code (or of lookupLock).
 //
 // `current` and currentSongFile are written only on the player thread (its
-// start and its own details load), while it holds busy code 20, and under
+// start and its own details load), while it holds BusyCode::Player, and under
 // currentMutex. The player and any holder of a busy code read them without
 // the lock; every other thread (the front end's painting, the cover loader)
 // copies them under currentMutex, see copyCurrentSong.
@@ -127,22 +127,27 @@ void readRowFileName(const PlayContext& app, size_t row, char* out, size_t cap);
 void putListRow(PlayContext& app, size_t row, const char* fileName, const SongDetails& details);
 
 // Sets the current song's file name, or its details, under currentMutex.
-// Player thread only, while it holds busy code 20.
+// Player thread only, while it holds BusyCode::Player.
 void setCurrentSongFile(PlayContext& app, const char* fileName);
 void setCurrentDetails(PlayContext& app, const SongDetails& details);
 
 // A copy of the current song's texts, for threads other than the player.
 CurrentSongTexts copyCurrentSong(const PlayContext& app);
 
-// The details loader. Under busy code 20 (called by the player) it loads the
-// current song (currentSongFile) into the current details, setting
+// How a run of the details loader ended.
+enum class LoaderRun {
+  Ran,     // the details were loaded (or found missing)
+  NotRun,  // another loader runs, or the preload's access was not granted
+};
+
+// The details loader. Under BusyCode::Player (called by the player) it loads
+// the current song (currentSongFile) into the current details, setting
 // currentSongRecord and currentSongScore. Otherwise it preloads the top row's
-// song into the next details under exclusive access 21 and sets
+// song into the next details under BusyCode::Preload and sets
 // nextDetailsReady. A song not found gets the record -1 after kLookupTries
 // lookups, and empty details: no title, no StartPoint or EndPoint, nothing
-// left over from the song loaded before it. Returns 1 when it ran, -1 when another loader runs or access 21
-// was not granted.
-int32_t runDetailsLoader(PlayContext& app);
+// left over from the song loaded before it.
+LoaderRun runDetailsLoader(PlayContext& app);
 // The heartbeat's start of the loader: takes detailsLoaderBusy and runs the
 // preload on a job thread. Returns at once.
 void startDetailsLoader(PlayContext& app);

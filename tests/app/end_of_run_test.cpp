@@ -40,7 +40,7 @@ TEST_F(EndOfRunTest, CloseRequestDependsOnWhereTheRunIs) {
     requestClose(*fresh);
     EXPECT_EQ(fresh->run.commandSlot.load(), c.slotAfter);
     EXPECT_EQ(fresh->run.stopRequest.load(), c.stopRequest);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>(c.endCommands, kCmdEndRun));
+    EXPECT_EQ(front.commandsPosted(), std::vector<WindowCommand>(c.endCommands, WindowCommand::EndRun));
     ASSERT_EQ(front.statuses.size(), 1u) << "the status is refreshed";
     if (c.slotAfter == kQuitCode) {
       EXPECT_EQ(front.statuses[0].part[0], "Plinka Quiting");
@@ -70,7 +70,7 @@ TEST_F(EndOfRunTest, CachedEditsAreWrittenBeforeTheEndWheneverAnyWait) {
     EXPECT_EQ(slotWhileWriting, c.written ? std::vector<uint32_t>{kLeavingCode} : std::vector<uint32_t>{});
     EXPECT_EQ(postedWhileWriting, 0u);
     EXPECT_EQ(fresh->run.commandSlot.load(), kEndedCode);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kCmdEndRun});
+    EXPECT_EQ(front.commandsPosted(), std::vector<WindowCommand>{WindowCommand::EndRun});
   }
 }
 
@@ -81,7 +81,7 @@ TEST_F(EndOfRunTest, TwoClosesDuringShutdownStopTheLongJobAndAThirdAfterTheEndPo
   // A long job (a list build) holds the list until asked to stop.
   std::atomic<bool> holding{false};
   app->jobThreads.start([&] {
-    if (requestExclusive(*app, 34, 0, 2) != 1) {
+    if (requestExclusive(*app, BusyCode::ListBuild, 0, 2) != AccessOutcome::Granted) {
       return;
     }
     holding = true;
@@ -99,7 +99,7 @@ TEST_F(EndOfRunTest, TwoClosesDuringShutdownStopTheLongJobAndAThirdAfterTheEndPo
   ASSERT_TRUE(waitUntil([&] { return ui.commandsPosted().size() == 1; }));
   EXPECT_EQ(app->run.commandSlot.load(), kEndedCode);
   requestClose(*app);
-  EXPECT_EQ(ui.commandsPosted(), (std::vector<uint32_t>{kCmdEndRun, kCmdEndRun}));
+  EXPECT_EQ(ui.commandsPosted(), (std::vector<WindowCommand>{WindowCommand::EndRun, WindowCommand::EndRun}));
 }
 
 TEST_F(EndOfRunTest, RunEndedByACloseWhileLeavingIsNeverTakenAsACommand) {
@@ -115,14 +115,15 @@ TEST_F(EndOfRunTest, RunEndedByACloseWhileLeavingIsNeverTakenAsACommand) {
 
 TEST_F(EndOfRunTest, AppEndJoinsThreadsThatAreStillWorking) {
   // Nothing asks the run to end: the App's end itself stops and joins the
-  // heartbeat, the worker and a waiting requester, without posting 2031.
+  // heartbeat, the worker and a waiting requester, without posting
+  // WindowCommand::EndRun.
   std::atomic<bool> returned{false};
   app->clock.speed = 1;  // the watchdog would free the busy code long after
   app->run.busyCode = 34;
   startScheduler(*app);
   App& running = *app;
   running.jobThreads.start([&] {
-    requestExclusive(running, 20, 0, 2);  // patience below 5 waits as long as it takes
+    requestExclusive(running, BusyCode::Player, 0, 2);  // patience below 5 waits as long as it takes
     returned = true;
   });
   app.reset();

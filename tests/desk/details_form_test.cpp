@@ -320,11 +320,11 @@ TEST_F(DetailsFormTest, LoadIdReadsTheFilesDetailsIntoTheRecord) {
 TEST_F(DetailsFormTest, AccessIsAskedForUnderItsCodeAndGivenBack) {
   makeTable(plainSongs(4));
   app->clock.speed = 1000;
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);
   EXPECT_FALSE(tryDetailsAction(*app, DetailsRequest{})) << "a build pass holds the table";
   releaseExclusive(*app);
 
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SongEdit)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::SongEdit), AccessOutcome::Granted);
   DetailsRequest request;
   request.dbIdx = 2;
   const std::optional<DetailsOutcome> out = tryDetailsAction(*app, request);
@@ -337,14 +337,14 @@ TEST_F(DetailsFormTest, PlayNextPutsTheSongAtTheTop) {
   makeTable(plainSongs(6));
   listSlots({4, 5});
   app->jobs.nextDetailsReady = 1;
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SongRating)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::SongRating), AccessOutcome::Granted);
   EXPECT_TRUE(play::playNext(*app, "/music/song2.mp3"));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/song2.mp3", "/music/song4.mp3", "/music/song5.mp3"}));
   EXPECT_EQ(app->list.text(0, play::Title), "Title 2");
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u) << "the next song's details are loaded afresh";
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SongRating)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::SongRating), AccessOutcome::Granted);
   EXPECT_FALSE(play::playNext(*app, "/music/not-there.mp3"));
   EXPECT_EQ(app->list.size(), 3u);
 }

@@ -24,10 +24,12 @@ protected:
 TEST_F(KeyboardTest, KeysNameTheirCommands) {
   struct Case {
     int key;
-    uint32_t command;
+    WindowCommand command;
   };
-  const Case cases[] = {{kKeyF1, kCmdHelp}, {'P', kCmdPlayPause}, {kKeyPlay, kCmdPlayPause}, {'S', kCmdSkip},
-                        {'R', kCmdRestart}, {'B', kCmdLastSong},  {'F', kCmdLastSongKey},    {'O', kCmdOptions}};
+  const Case cases[] = {{kKeyF1, WindowCommand::Help},        {'P', WindowCommand::PlayPause},
+                        {kKeyPlay, WindowCommand::PlayPause}, {'S', WindowCommand::Skip},
+                        {'R', WindowCommand::Restart},        {'B', WindowCommand::LastSong},
+                        {'F', WindowCommand::LastSongKey},    {'O', WindowCommand::Options}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
     const KeyOutcome outcome = handleKey(*app, c.key);
@@ -37,7 +39,7 @@ TEST_F(KeyboardTest, KeysNameTheirCommands) {
   }
   EXPECT_TRUE(handleKey(*app, 'M').popupMenu);
   EXPECT_FALSE(handleKey(*app, 'Z').handled);
-  EXPECT_EQ(app->run.playerRequest.load(), 0u) << "keys only name commands";
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "keys only name commands";
 }
 
 TEST_F(KeyboardTest, CoverKeyTogglesCoverArt) {
@@ -117,11 +119,11 @@ TEST_F(KeyboardTest, PlayButtonTooltipFollowsThePlayer) {
   for (const Case& c : cases) {
     app->run.playerRunning = c.running;
     app->player.pausePosition = c.pausePosition;
-    EXPECT_EQ(toolbarTooltip(*app, kCmdPlayPause), c.tooltip);
+    EXPECT_EQ(toolbarTooltip(*app, WindowCommand::PlayPause), c.tooltip);
   }
-  EXPECT_EQ(toolbarTooltip(*app, kCmdSearch), "Search for a song");
-  EXPECT_EQ(toolbarTooltip(*app, 0), "");
-  EXPECT_EQ(toolbarTooltip(*app, 4242), "");
+  EXPECT_EQ(toolbarTooltip(*app, WindowCommand::Search), "Search for a song");
+  EXPECT_EQ(toolbarTooltip(*app, WindowCommand::None), "");
+  EXPECT_EQ(toolbarTooltip(*app, windowCommand(4242)), "");
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ TEST_F(PopupMenuTest, EveryViewNotesItsAreaForThePictureCommands) {
   EXPECT_EQ(app->mainWindow.pictureArea, PictureArea::Lower);
   menuAt(600, 800, 600);
   EXPECT_EQ(app->mainWindow.pictureArea, PictureArea::Upper);
-  runWindowCommand(*app, kCmdDisc, 0);
+  runWindowCommand(*app, WindowCommand::Disc, 0);
   EXPECT_EQ(app->settings.coverChoice, 2u);
   EXPECT_EQ(+app->settings.quickLinkChoice, 11u);
 }
@@ -136,7 +136,7 @@ TEST_F(PopupMenuTest, ListMenuHasTheListEntriesAndTheIntervention) {
   EXPECT_EQ(texts(menu),
             (std::vector<std::string>{"Help", "About", "On Top", "User", "Mode", "State", "-", "Clear List", "-",
                                       "Remove", "Play Now", "Play Next", "Details", "Other songs by artist"}));
-  EXPECT_EQ(find(menu, "Details")->id, kCmdListDetails);
+  EXPECT_EQ(find(menu, "Details")->id, WindowCommand::ListDetails);
 
   listFile("/music/a.mp3");
   menu = menuAt(600, 800, 600);
@@ -148,7 +148,7 @@ TEST_F(PopupMenuTest, ListMenuHasTheListEntriesAndTheIntervention) {
   EXPECT_EQ(app->mainWindow.listMenu, 0u);
   menu = menuAt(600, 800, 600);
   EXPECT_EQ(find(menu, "Intervention"), nullptr);
-  EXPECT_EQ(find(menu, "Details")->id, kCmdCurrentSongDetails);
+  EXPECT_EQ(find(menu, "Details")->id, WindowCommand::CurrentSongDetails);
   EXPECT_NE(find(menu, "Open Plinka media filler"), nullptr);
 }
 
@@ -232,13 +232,13 @@ TEST_F(PopupMenuTest, TrayMenuEndsWithThePlayerAndExit) {
   ASSERT_GE(all.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(all.end() - 4, all.end()),
             (std::vector<std::string>{"-", "Play", "Skip", "Exit"}));
-  EXPECT_EQ(menu.back().id, kCmdExit);
+  EXPECT_EQ(menu.back().id, WindowCommand::Exit);
   EXPECT_EQ(find(menu, "View"), nullptr);
 
   app->run.playerRunning = 1;
   menu = menuAt(600, 800, 600);
   EXPECT_EQ(menu[menu.size() - 3].text, "Pause");
-  EXPECT_EQ(menu[menu.size() - 3].id, kCmdPlayPause);
+  EXPECT_EQ(menu[menu.size() - 3].id, WindowCommand::PlayPause);
 }
 
 TEST_F(PopupMenuTest, ListenerSubmenusCheckTheCurrentChoices) {
@@ -252,7 +252,7 @@ TEST_F(PopupMenuTest, ListenerSubmenusCheckTheCurrentChoices) {
   EXPECT_EQ(checkedIn(menu, "State"), std::vector<std::string>{"Late"});
   EXPECT_TRUE(find(menu, "On Top")->checked);
   EXPECT_EQ(find(menu, "State")->submenu.size(), 10u);
-  EXPECT_EQ(find(menu, "State")->submenu[9].id, kCmdStateBase + 9);
+  EXPECT_EQ(find(menu, "State")->submenu[9].id, WindowCommand::StateBase + 9);
   EXPECT_EQ(find(menu, "User")->submenu[9].text, "Ten");
   EXPECT_EQ(find(menu, "Mode")->submenu[0].text, "Single");
 

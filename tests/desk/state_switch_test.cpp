@@ -48,7 +48,7 @@ TEST_F(StateSwitchTest, SwapsTheListWithTheSavedListFiles) {
 
   // Back again, through the "State" menu: the command returns at once and
   // the change follows on a job thread.
-  runWindowCommand(*app, kCmdStateBase + 0, 0);
+  runWindowCommand(*app, WindowCommand::StateBase + 0, 0);
   finishJobs();
   EXPECT_EQ(app->settings.currentState, 0u);
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3", "/music/e.mp3"}));
@@ -63,7 +63,7 @@ TEST_F(StateSwitchTest, QuickChoicesEndInTheLastOneWithEveryListInItsOwnFile) {
   // newest choice wins.
   app->run.busyCode = 34;
   for (const uint32_t state : {3u, 1u, 3u, 0u, 3u, 1u})
-    runWindowCommand(*app, kCmdStateBase + state, 0);
+    runWindowCommand(*app, WindowCommand::StateBase + state, 0);
   releaseExclusive(*app);
   finishJobs();
   EXPECT_EQ(app->settings.currentState, 1u);
@@ -74,8 +74,8 @@ TEST_F(StateSwitchTest, QuickChoicesEndInTheLastOneWithEveryListInItsOwnFile) {
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 
   // Two choices straight after each other, with nothing in the way.
-  runWindowCommand(*app, kCmdStateBase + 3, 0);
-  runWindowCommand(*app, kCmdStateBase + 0, 0);
+  runWindowCommand(*app, WindowCommand::StateBase + 3, 0);
+  runWindowCommand(*app, WindowCommand::StateBase + 0, 0);
   finishJobs();
   EXPECT_EQ(app->settings.currentState, 0u);
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
@@ -88,7 +88,7 @@ TEST_F(StateSwitchTest, AWaitForChoicesEndsOnceTheyAreCarriedOut) {
   // The menu's choice waits on its job thread while another job holds
   // exclusive access; the wait ends only once the list has changed.
   app->run.busyCode = 34;
-  runWindowCommand(*app, kCmdStateBase + 3, 0);
+  runWindowCommand(*app, WindowCommand::StateBase + 3, 0);
   std::thread holder([this] {
     eventually([this] { return app->stateSwitch.running.load() != 0; });
     releaseExclusive(*app);
@@ -141,7 +141,7 @@ TEST_F(StateSwitchTest, RefusedSwitchesChangeNothing) {
     EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
   }
   app->run.commandSlot = 0;
-  runWindowCommand(*app, kCmdStateLast, 0);
+  runWindowCommand(*app, WindowCommand::StateLast, 0);
   finishJobs();
   EXPECT_EQ(app->settings.currentState, 0u);
 }

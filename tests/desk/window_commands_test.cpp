@@ -21,37 +21,39 @@
 namespace plinka::test {
 namespace {
 
-using play::kPlayerLastSong;
-using play::kPlayerPause;
-using play::kPlayerSkip;
-using play::kPlayerStart;
+using play::PlayerRequest;
 
 class WindowCommandsTest : public WindowTest {};
 
 TEST_F(WindowCommandsTest, PlayerButtonsDependOnWhetherThePlayerRuns) {
   struct Case {
     const char* name;
-    uint32_t command;
+    WindowCommand command;
     uint32_t running;
     size_t rows;
     uint32_t buildBefore;
     uint32_t autoMini;
-    uint32_t request;     // player request afterwards
-    uint32_t buildAfter;  // buildState afterwards
+    PlayerRequest request;  // player request afterwards
+    uint32_t buildAfter;    // buildState afterwards
     bool minimise;
     bool playImage;  // the play button shows the pause picture
   };
   const Case cases[] = {
-      {"skip while stopped does nothing", kCmdSkip, 0, 3, 0, 0, 0, 0, false, false},
-      {"skip while playing", kCmdSkip, 1, 3, 0, 0, kPlayerSkip, 0, false, false},
-      {"play while playing pauses", kCmdPlayPause, 1, 3, 0, 1, kPlayerPause, 0, false, false},
-      {"play on an empty list wants a list", kCmdPlayPause, 0, 0, 0, 0, kPlayerStart, kBuildWanted, false, true},
-      {"play with songs listed starts", kCmdPlayPause, 0, 3, 0, 1, kPlayerStart, 0, true, true},
-      {"play while building leaves the build", kCmdPlayPause, 0, 0, 5, 0, kPlayerStart, 5, false, true},
-      {"play at the first offline tick stays offline", kCmdPlayPause, 0, 0, 1000, 0, kPlayerStart, 1000, false, true},
-      {"play later offline wants a list", kCmdPlayPause, 0, 0, 1001, 0, kPlayerStart, kBuildWanted, false, true},
-      {"last song again resets the stall count", kCmdLastSong, 1, 3, 0, 0, kPlayerLastSong, 0, false, false},
-      {"the F key's last song", kCmdLastSongKey, 0, 3, 0, 0, kPlayerLastSong, 0, false, false},
+      {"skip while stopped does nothing", WindowCommand::Skip, 0, 3, 0, 0, PlayerRequest::None, 0, false, false},
+      {"skip while playing", WindowCommand::Skip, 1, 3, 0, 0, PlayerRequest::Skip, 0, false, false},
+      {"play while playing pauses", WindowCommand::PlayPause, 1, 3, 0, 1, PlayerRequest::Pause, 0, false, false},
+      {"play on an empty list wants a list", WindowCommand::PlayPause, 0, 0, 0, 0, PlayerRequest::Start, kBuildWanted,
+       false, true},
+      {"play with songs listed starts", WindowCommand::PlayPause, 0, 3, 0, 1, PlayerRequest::Start, 0, true, true},
+      {"play while building leaves the build", WindowCommand::PlayPause, 0, 0, 5, 0, PlayerRequest::Start, 5, false,
+       true},
+      {"play at the first offline tick stays offline", WindowCommand::PlayPause, 0, 0, 1000, 0, PlayerRequest::Start,
+       1000, false, true},
+      {"play later offline wants a list", WindowCommand::PlayPause, 0, 0, 1001, 0, PlayerRequest::Start, kBuildWanted,
+       false, true},
+      {"last song again resets the stall count", WindowCommand::LastSong, 1, 3, 0, 0, PlayerRequest::LastSong, 0, false,
+       false},
+      {"the F key's last song", WindowCommand::LastSongKey, 0, 3, 0, 0, PlayerRequest::LastSong, 0, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -69,7 +71,7 @@ TEST_F(WindowCommandsTest, PlayerButtonsDependOnWhetherThePlayerRuns) {
     EXPECT_EQ(fresh.run.buildState.load(), c.buildAfter);
     EXPECT_EQ(effects.minimise, c.minimise);
     EXPECT_EQ(front.playButtonImages, c.playImage ? std::vector<int>{kPlayButtonPlaying} : std::vector<int>{});
-    if (c.command == kCmdLastSong) {
+    if (c.command == WindowCommand::LastSong) {
       EXPECT_EQ(fresh.player.stallCount.load(), 0u);
     }
   }
@@ -122,7 +124,7 @@ TEST_F(WindowCommandsTest, PlayStartsTheTopSongOnThePlayerThread) {
   startHeartbeat(*app);
   startPlayer(*app);
 
-  runWindowCommand(*app, kCmdPlayPause, 0);
+  runWindowCommand(*app, WindowCommand::PlayPause, 0);
   ASSERT_TRUE(eventually([&] { return !playback->openedFiles().empty(); }));
   EXPECT_EQ(playback->openedFiles().front(), "/music/a.mp3");
   ASSERT_TRUE(eventually([&] { return app->run.playerRunning.load() == 1; }));
@@ -131,7 +133,7 @@ TEST_F(WindowCommandsTest, PlayStartsTheTopSongOnThePlayerThread) {
 
   // Play again pauses the song the thread started (the player stops running,
   // then keeps the position it paused at).
-  runWindowCommand(*app, kCmdPlayPause, 0);
+  runWindowCommand(*app, WindowCommand::PlayPause, 0);
   ASSERT_TRUE(eventually([&] { return app->run.playerRunning.load() == 0; }));
   EXPECT_TRUE(eventually([&] { return app->player.pausePosition.load() != 0; }));
 }
@@ -160,7 +162,7 @@ TEST_F(WindowCommandsTest, TrayExitDependsOnWhereTheQuitIs) {
     fresh.ui = &front;
     fresh.run.commandSlot = c.slot;
     fresh.run.busyCode = c.busy;
-    runWindowCommand(fresh, kCmdExit, 0);
+    runWindowCommand(fresh, WindowCommand::Exit, 0);
     EXPECT_EQ(fresh.run.commandSlot.load(), c.slotAfter);
     EXPECT_EQ(fresh.run.busyCode.load(), c.busyAfter);
     EXPECT_EQ(fresh.run.stopRequest.load(), c.stopRequest);
@@ -172,7 +174,7 @@ TEST_F(WindowCommandsTest, TrayExitDependsOnWhereTheQuitIs) {
 TEST_F(WindowCommandsTest, QuitWithoutSavingKeepsTheListFileThoughTheListChangesAfterwards) {
   writeFile(dir.file("PL1.m3u"), "/music/kept.mp3\r\n");
   listFile("/music/a.mp3");
-  runWindowCommand(*app, kCmdQuitWithoutSaving, 0);
+  runWindowCommand(*app, WindowCommand::QuitWithoutSaving, 0);
   ASSERT_TRUE(eventually([&] { return app->run.commandSlot.load() == kQuitCode; }));
   ASSERT_FALSE(ui.statuses.empty());
   EXPECT_EQ(ui.statuses.back().part[0], "Plinka Quiting");
@@ -186,8 +188,8 @@ TEST_F(WindowCommandsTest, QuitWithoutSavingKeepsTheListFileThoughTheListChanges
 TEST_F(WindowCommandsTest, AQuitNeverKeepsTheWindowWhileTheSlotLockIsHeld) {
   // Another thread holds the slot lock: the command returns at once and the
   // quit lands once the lock is free.
-  for (const uint32_t command : {kCmdQuitWithoutSaving, kCmdExit}) {
-    SCOPED_TRACE(command);
+  for (const WindowCommand command : {WindowCommand::QuitWithoutSaving, WindowCommand::Exit}) {
+    SCOPED_TRACE(codeValue(command));
     FakeUi front;
     App fresh;
     fresh.ui = &front;
@@ -201,24 +203,24 @@ TEST_F(WindowCommandsTest, AQuitNeverKeepsTheWindowWhileTheSlotLockIsHeld) {
 
 TEST_F(WindowCommandsTest, OfflineSwitchesToggle) {
   struct Case {
-    uint32_t command;
+    WindowCommand command;
     uint32_t before;
     uint32_t after;
   };
   const Case cases[] = {
-      {kCmdLockOffline, 0, kOfflineLocked}, {kCmdLockOffline, 1200, kOfflineLocked},
-      {kCmdLockOffline, kOfflineLocked, 0}, {kCmdSetOffline, 0, kOfflineFirst},
-      {kCmdSetOffline, 999, kOfflineFirst}, {kCmdSetOffline, kOfflineFirst, 0},
-      {kCmdSetOffline, kOfflineLast, 0},    {kCmdSetOffline, kOfflineLocked, 0},
-      {kCmdBuildNow, 0, kBuildWanted},
+      {WindowCommand::LockOffline, 0, kOfflineLocked}, {WindowCommand::LockOffline, 1200, kOfflineLocked},
+      {WindowCommand::LockOffline, kOfflineLocked, 0}, {WindowCommand::SetOffline, 0, kOfflineFirst},
+      {WindowCommand::SetOffline, 999, kOfflineFirst}, {WindowCommand::SetOffline, kOfflineFirst, 0},
+      {WindowCommand::SetOffline, kOfflineLast, 0},    {WindowCommand::SetOffline, kOfflineLocked, 0},
+      {WindowCommand::BuildNow, 0, kBuildWanted},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.command) + " from " + std::to_string(c.before));
+    SCOPED_TRACE(std::to_string(codeValue(c.command)) + " from " + std::to_string(c.before));
     app->run.buildState = c.before;
     const size_t refreshes = ui.statuses.size();
     runWindowCommand(*app, c.command, 0);
     EXPECT_EQ(app->run.buildState.load(), c.after);
-    if (c.command != kCmdBuildNow) {
+    if (c.command != WindowCommand::BuildNow) {
       ASSERT_EQ(ui.statuses.size(), refreshes + 1);
       EXPECT_EQ(ui.statuses.back().part[2] == "DB Offline", c.after >= kOfflineFirst);
     }
@@ -226,23 +228,23 @@ TEST_F(WindowCommandsTest, OfflineSwitchesToggle) {
 }
 
 TEST_F(WindowCommandsTest, FlagCommandsToggle) {
-  runWindowCommand(*app, kCmdTestFunctions, 0);
+  runWindowCommand(*app, WindowCommand::TestFunctions, 0);
   EXPECT_EQ(app->run.diagnostics.load(), 1u);
-  runWindowCommand(*app, kCmdTestFunctions, 0);
+  runWindowCommand(*app, WindowCommand::TestFunctions, 0);
   EXPECT_EQ(app->run.diagnostics.load(), 0u);
 
   app->settings.onTop = 0;
-  EXPECT_TRUE(runWindowCommand(*app, kCmdOnTop, 0).applyOnTop);
+  EXPECT_TRUE(runWindowCommand(*app, WindowCommand::OnTop, 0).applyOnTop);
   EXPECT_EQ(app->settings.onTop, 1u);
-  runWindowCommand(*app, kCmdOnTop, 0);
+  runWindowCommand(*app, WindowCommand::OnTop, 0);
   EXPECT_EQ(app->settings.onTop, 0u);
 
-  runWindowCommand(*app, kCmdStopBuilding, 0);
+  runWindowCommand(*app, WindowCommand::StopBuilding, 0);
   EXPECT_EQ(app->run.stopRequest.load(), 1u);
 
-  const WindowEffects end = runWindowCommand(*app, kCmdEndRun, 0);
+  const WindowEffects end = runWindowCommand(*app, WindowCommand::EndRun, 0);
   EXPECT_TRUE(end.endRun);
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStop);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Stop);
 }
 
 TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
@@ -250,17 +252,18 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
     const char* name;
     PictureArea area;
     uint32_t coverBefore, linksBefore;
-    uint32_t command;
+    WindowCommand command;
     uint32_t coverAfter, linksAfter;
   };
   const Case cases[] = {
-      {"disc above", PictureArea::Upper, 1, 0, kCmdDisc, 2, 0},
-      {"a list above", PictureArea::Upper, 1, 0, 2111, 11, 0},
-      {"disc above while a list shows below", PictureArea::Upper, 1, 11, kCmdDisc, 2, 11},
-      {"cover above while a list shows below", PictureArea::Upper, 2, 13, kCmdCover, 1, 13},
-      {"a list below", PictureArea::Lower, 2, 0, 2112, 2, 12},
-      {"a list below sends the one above back to the cover", PictureArea::Lower, 11, 0, 2110, 1, 10},
-      {"another list below", PictureArea::Lower, 1, 10, 2113, 1, 13},
+      {"disc above", PictureArea::Upper, 1, 0, WindowCommand::Disc, 2, 0},
+      {"a list above", PictureArea::Upper, 1, 0, WindowCommand::QuickLinkFirst + 1, 11, 0},
+      {"disc above while a list shows below", PictureArea::Upper, 1, 11, WindowCommand::Disc, 2, 11},
+      {"cover above while a list shows below", PictureArea::Upper, 2, 13, WindowCommand::Cover, 1, 13},
+      {"a list below", PictureArea::Lower, 2, 0, WindowCommand::QuickLinkFirst + 2, 2, 12},
+      {"a list below sends the one above back to the cover", PictureArea::Lower, 11, 0, WindowCommand::QuickLinkFirst,
+       1, 10},
+      {"another list below", PictureArea::Lower, 1, 10, WindowCommand::QuickLinkFirst + 3, 1, 13},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -278,7 +281,7 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
 
   app->jobs.coverReady = 1;
   app->jobs.quickLinksReady = 1;
-  EXPECT_TRUE(runWindowCommand(*app, kCmdNothing, 0).repaint);
+  EXPECT_TRUE(runWindowCommand(*app, WindowCommand::Nothing, 0).repaint);
   EXPECT_EQ(+app->settings.quickLinkChoice, 0u);
   EXPECT_EQ(app->jobs.coverReady.load(), 0u);
   EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u);
@@ -286,10 +289,10 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
 
 TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
   app->settings.currentState = 4;
-  runWindowCommand(*app, kCmdUserBase + 3, 0);
+  runWindowCommand(*app, WindowCommand::UserBase + 3, 0);
   EXPECT_EQ(+app->settings.stateUser[4], 3u);
   EXPECT_EQ(ui.statuses.back().part[3], "User Four");
-  runWindowCommand(*app, kCmdModeBase + 4, 0);
+  runWindowCommand(*app, WindowCommand::ModeBase + 4, 0);
   EXPECT_EQ(+app->settings.stateAltMode[4], 4u);
   EXPECT_EQ(ui.statuses.back().part[3], "User Four, Triple Mode");
   for (int state = 0; state < kStateCount; ++state) {
@@ -300,8 +303,8 @@ TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
   }
 
   // Ids past the ten users and the modes the keys reach choose nothing.
-  runWindowCommand(*app, kCmdUserLast, 0);
-  runWindowCommand(*app, kCmdModeLast, 0);
+  runWindowCommand(*app, WindowCommand::UserLast, 0);
+  runWindowCommand(*app, WindowCommand::ModeLast, 0);
   EXPECT_EQ(+app->settings.stateUser[4], 3u);
   EXPECT_EQ(+app->settings.stateAltMode[4], 4u);
 }
@@ -311,28 +314,28 @@ TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
   // asks for the whole list.
   constexpr uint32_t kRowId = 77;
   struct Case {
-    uint32_t command;
-    uint32_t code;
+    WindowCommand command;
+    play::ListCommand code;
     uint32_t argument;
   };
-  const Case cases[] = {{kCmdClearList, play::kCommandClearList, play::kClearWholeList},
-                        {kCmdListDetails, play::kCommandDetails, kRowId},
-                        {kCmdPlayNext, play::kCommandPlayNext, kRowId},
-                        {kCmdRemove, play::kCommandRemove, kRowId},
-                        {kCmdSaveAsPlaylist, play::kCommandSaveAsPlaylist, 0},
-                        {kCmdPlayNow, play::kCommandPlayNow, kRowId}};
+  const Case cases[] = {{WindowCommand::ClearList, play::ListCommand::ClearList, play::kClearWholeList},
+                        {WindowCommand::ListDetails, play::ListCommand::Details, kRowId},
+                        {WindowCommand::PlayNext, play::ListCommand::PlayNext, kRowId},
+                        {WindowCommand::Remove, play::ListCommand::Remove, kRowId},
+                        {WindowCommand::SaveAsPlaylist, play::ListCommand::SaveAsPlaylist, 0},
+                        {WindowCommand::PlayNow, play::ListCommand::PlayNow, kRowId}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
     app->run.commandSlot = 0;
     runWindowCommand(*app, c.command, kRowId);
-    EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == c.code; }));
+    EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == codeValue(c.code); }));
     EXPECT_EQ(app->run.commandArgument.load(), c.argument);
   }
 
   // The list's "Details" is not posted while the Song details window is open.
   app->run.commandSlot = 0;
   app->jobs.detailsPendingAction = 2;
-  runWindowCommand(*app, kCmdListDetails, 0);
+  runWindowCommand(*app, WindowCommand::ListDetails, 0);
   finishJobs();
   EXPECT_EQ(app->run.commandSlot.load(), 0u);
 }
@@ -342,20 +345,20 @@ TEST_F(WindowCommandsTest, RateButtonUsesTheKeypadOnlyWhenItCan) {
 
   // A rating is posted with the keypad's answer.
   ui.keypadAnswers = {kKeypadRating + 7};
-  runWindowCommand(*app, kCmdRate, 0);
+  runWindowCommand(*app, WindowCommand::Rate, 0);
   finishJobs();
-  EXPECT_EQ(app->run.commandSlot.load(), play::kCommandRate);
+  EXPECT_EQ(app->run.commandSlot.load(), codeValue(play::ListCommand::Rate));
   EXPECT_EQ(app->run.commandArgument.load(), kKeypadRating + 7);
 
   // Nothing while the slot holds a request.
-  runWindowCommand(*app, kCmdRate, 0);
+  runWindowCommand(*app, WindowCommand::Rate, 0);
   finishJobs();
   EXPECT_EQ(ui.keypadsShown, 1);
 
   // Cancel posts nothing.
   app->run.commandSlot = 0;
   ui.keypadAnswers = {kPromptSecond};
-  runWindowCommand(*app, kCmdRate, 0);
+  runWindowCommand(*app, WindowCommand::Rate, 0);
   finishJobs();
   EXPECT_EQ(ui.keypadsShown, 2);
   EXPECT_EQ(app->run.commandSlot.load(), 0u);
@@ -364,7 +367,7 @@ TEST_F(WindowCommandsTest, RateButtonUsesTheKeypadOnlyWhenItCan) {
   // Offline: word of it, and the help on the second button.
   app->run.buildState = kOfflineFirst;
   ui.promptAnswers = {kPromptSecond};
-  runWindowCommand(*app, kCmdRate, 0);
+  runWindowCommand(*app, WindowCommand::Rate, 0);
   finishJobs();
   ASSERT_EQ(ui.prompts.size(), 1u);
   EXPECT_EQ(ui.prompts[0].message, "Database is currently Offline.");
@@ -376,7 +379,7 @@ TEST_F(WindowCommandsTest, RateButtonUsesTheKeypadOnlyWhenItCan) {
 
   // A State that follows a pattern of users edits the song in its window.
   setStateAltMode(*app, app->settings.currentState, 2);
-  runWindowCommand(*app, kCmdRate, 0);
+  runWindowCommand(*app, WindowCommand::Rate, 0);
   finishJobs();
   ASSERT_EQ(ui.windowsOpened.size(), 1u);
   EXPECT_EQ(ui.windowsOpened[0].window, WindowKind::SongDetails);
@@ -390,14 +393,14 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
   listFile("/music/b.mp3", "Row Artist B");
   const uint32_t rowB = app->list.row(1).id;
   struct Case {
-    uint32_t command;
+    WindowCommand command;
     uint32_t mode;
     const char* artist;
   };
-  const Case cases[] = {{kCmdSearch, kSearchNormal, ""},
-                        {kCmdTopSongs, kSearchTopSongs, ""},
-                        {kCmdSongsByArtist, kSearchByArtist, "Now Artist"},
-                        {kCmdListSongsByArtist, kSearchByArtist, "Row Artist B"}};
+  const Case cases[] = {{WindowCommand::Search, kSearchNormal, ""},
+                        {WindowCommand::TopSongs, kSearchTopSongs, ""},
+                        {WindowCommand::SongsByArtist, kSearchByArtist, "Now Artist"},
+                        {WindowCommand::ListSongsByArtist, kSearchByArtist, "Row Artist B"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
     ui.windowsOpened.clear();
@@ -415,7 +418,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
   ui.windowsOpened.clear();
   app->jobs.searchWindowRunning = 1;
   app->prompts.result = kSearchByArtist;
-  runWindowCommand(*app, kCmdTopSongs, 0);
+  runWindowCommand(*app, WindowCommand::TopSongs, 0);
   EXPECT_EQ(app->prompts.result.load(), kSearchByArtist);
   EXPECT_EQ(app->mainWindow.searchInput, "Row Artist B");
   ASSERT_EQ(ui.windowsOpened.size(), 1u);
@@ -424,16 +427,16 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
 
 TEST_F(WindowCommandsTest, WindowsOpenOnceAndDetailsShowTheirSong) {
   app->details.currentSongRecord = 5;
-  runWindowCommand(*app, kCmdCurrentSongDetails, 0);
-  runWindowCommand(*app, kCmdSongDetailsOf, 9);
-  runWindowCommand(*app, kCmdOptions, 0);
-  runWindowCommand(*app, kCmdAbout, 0);
-  runWindowCommand(*app, kCmdDatabase, 0);
+  runWindowCommand(*app, WindowCommand::CurrentSongDetails, 0);
+  runWindowCommand(*app, WindowCommand::SongDetailsOf, 9);
+  runWindowCommand(*app, WindowCommand::Options, 0);
+  runWindowCommand(*app, WindowCommand::About, 0);
+  runWindowCommand(*app, WindowCommand::Database, 0);
   app->mainWindow.aboutOpen = 1;
   app->mainWindow.databaseOpen = 1;
-  runWindowCommand(*app, kCmdAbout, 0);
-  runWindowCommand(*app, kCmdDatabase, 0);
-  runWindowCommand(*app, kCmdHelp, 0);
+  runWindowCommand(*app, WindowCommand::About, 0);
+  runWindowCommand(*app, WindowCommand::Database, 0);
+  runWindowCommand(*app, WindowCommand::Help, 0);
 
   std::vector<std::pair<WindowKind, uint32_t>> opened;
   for (const auto& w : ui.windowsOpened)
@@ -451,7 +454,7 @@ TEST_F(WindowCommandsTest, FillerStartsAsASecondProgramInTheProgramFolder) {
   const std::string program = dir.file("plinka");
   writeFile(program, "#!/bin/sh\necho \"$1\" > started.tmp\npwd -P >> started.tmp\nmv started.tmp started.txt\n");
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
-  runWindowCommand(*app, kCmdOpenFiller, 0);
+  runWindowCommand(*app, WindowCommand::OpenFiller, 0);
   ASSERT_TRUE(eventually([&] { return readFile(dir.file("started.txt")).size() > 0; }));
   const std::string folder = std::filesystem::canonical(dir.path()).string();
   EXPECT_EQ(readFile(dir.file("started.txt")), "/f\n" + folder + "\n");
@@ -462,17 +465,17 @@ TEST_F(WindowCommandsTest, SeekBarAsksForAPositionOnlyWhenNothingIsPending) {
     const char* name;
     uint32_t end;
     uint32_t bar;
-    uint32_t pendingRequest;
+    PlayerRequest pendingRequest;
     uint32_t pendingSeek;
-    uint32_t request;
+    PlayerRequest request;
     uint32_t position;
   };
   const Case cases[] = {
-      {"half way", 200000, 500, 0, 0, play::kPlayerSeek, 100000},
-      {"a song over 71 minutes", 6000000, 900, 0, 0, play::kPlayerSeek, 5400000},
-      {"a bar past its end counts as the end", 200000, 5000, 0, 0, play::kPlayerSeek, 200000},
-      {"a request is pending", 200000, 500, kPlayerSkip, 0, kPlayerSkip, 0},
-      {"a seek is pending", 200000, 500, 0, 3000, 0, 3000},
+      {"half way", 200000, 500, PlayerRequest::None, 0, PlayerRequest::Seek, 100000},
+      {"a song over 71 minutes", 6000000, 900, PlayerRequest::None, 0, PlayerRequest::Seek, 5400000},
+      {"a bar past its end counts as the end", 200000, 5000, PlayerRequest::None, 0, PlayerRequest::Seek, 200000},
+      {"a request is pending", 200000, 500, PlayerRequest::Skip, 0, PlayerRequest::Skip, 0},
+      {"a seek is pending", 200000, 500, PlayerRequest::None, 3000, PlayerRequest::None, 3000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -530,7 +533,7 @@ TEST_F(WindowCommandsTest, PictureClickSwitchesBetweenCoverAndDisc) {
     EXPECT_EQ(pictureClick(*app, c.x, 100, c.width, 800), switched);
     EXPECT_EQ(app->settings.coverChoice, c.choiceAfter);
     EXPECT_EQ(app->jobs.coverReady.load(), switched ? 0u : 1u);
-    EXPECT_EQ(app->run.playerRequest.load(), 0u) << "no quick-link rows to play yet";
+    EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "no quick-link rows to play yet";
   }
 }
 

@@ -463,7 +463,7 @@ TEST_F(DatabaseWindowTest, FirstImportFromTheWelcomeWindow) {
   startScheduler(*app);
   // As the program does once its window is up.
   App* running = app.get();
-  app->jobThreads.start([running] { post(*running, play::kCommandImportNow, 0, 2); });
+  app->jobThreads.start([running] { post(*running, play::ListCommand::ImportNow, 0, 2); });
 
   std::set<std::string> statusSeen;
   bool chooserAnswered = false;

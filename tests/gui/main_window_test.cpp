@@ -369,10 +369,10 @@ TEST_F(MainWindowTest, TheCoverIsScaledOncePerPictureAndSize) {
 TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   makeWindow();
   window->runCommand(5, 0);  // skip while stopped
-  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
   app->run.playerRunning.store(1);
   window->runCommand(1, 0);  // play while playing
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerPause);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Pause);
 }
 
 TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
@@ -448,7 +448,7 @@ TEST_F(MainWindowTest, EndOfRunAnswersAQuestionStillOnScreen) {
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (!ended && QApplication::activeModalWidget() != nullptr) {
       ended = true;
-      window->runCommand(kCmdEndRun, 0);
+      window->runCommand(WindowCommand::EndRun, 0);
     }
   });
   poll.start(20);
@@ -555,10 +555,10 @@ TEST_F(MainWindowTest, MinimisingWithoutATrayLeavesTheWindowReachable) {
 TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   for (int k = 0; k < 6; ++k)
     app->list.append(row("song" + std::to_string(k)));
-  app->commandHandlers[play::kCommandRemove] = [a = app.get()](uint32_t argument) {
+  app->commandHandlers[codeValue(play::ListCommand::Remove)] = [a = app.get()](uint32_t argument) {
     play::commandRemove(*a, argument);
   };
-  app->commandHandlers[play::kCommandClearList] = [a = app.get()](uint32_t argument) {
+  app->commandHandlers[codeValue(play::ListCommand::ClearList)] = [a = app.get()](uint32_t argument) {
     play::commandClearList(*a, argument);
   };
   makeWindow();
@@ -569,11 +569,11 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
     std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(10, 500), true);
     for (const QAction* action : menu->actions())
       if (action->text() == entry)
-        return action->data().toUInt();
-    return 0u;
+        return windowCommand(action->data().toUInt());
+    return WindowCommand::None;
   };
-  auto runPosted = [this](uint32_t code) {
-    ASSERT_TRUE(processUntil([&] { return app->run.commandSlot.load() == code; }));
+  auto runPosted = [this](play::ListCommand code) {
+    ASSERT_TRUE(processUntil([&] { return app->run.commandSlot.load() == codeValue(code); }));
     runProcessor(*app);
   };
 
@@ -583,10 +583,10 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   player.join();
   ASSERT_TRUE(processUntil([this] { return window->rowCount() == 5; }));
   EXPECT_EQ(window->cellText(window->listView()->currentIndex().row(), play::Title), "song3");
-  const uint32_t remove = listMenuEntry("Remove");
-  ASSERT_EQ(remove, kCmdRemove);
+  const WindowCommand remove = listMenuEntry("Remove");
+  ASSERT_EQ(remove, WindowCommand::Remove);
   window->chooseMenuEntry(remove);
-  runPosted(play::kCommandRemove);
+  runPosted(play::ListCommand::Remove);
   ASSERT_TRUE(processUntil([this] { return window->rowCount() == 4; }));
   EXPECT_EQ(titles(), (std::vector<std::string>{"song1", "song2", "song4", "song5"}));
 
@@ -594,8 +594,8 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   window->setCurrentRow(2);
   std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(10, 500), true);
   app->list.remove(0);
-  window->chooseMenuEntry(kCmdRemove);
-  runPosted(play::kCommandRemove);
+  window->chooseMenuEntry(WindowCommand::Remove);
+  runPosted(play::ListCommand::Remove);
   ASSERT_TRUE(processUntil([this] { return window->rowCount() == 2; }));
   EXPECT_EQ(titles(), (std::vector<std::string>{"song2", "song5"}));
 
@@ -606,14 +606,15 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
   // lock; read without it, the argument is only settled once it has changed.
   const uint32_t chosen = app->list.row(1).id;
   EXPECT_TRUE(processUntil([this, chosen] {
-    return app->run.commandSlot.load() == play::kCommandPlayFromRow && app->run.commandArgument.load() == chosen;
+    return app->run.commandSlot.load() == codeValue(play::ListCommand::PlayFromRow) &&
+           app->run.commandArgument.load() == chosen;
   }));
   app->run.commandSlot.store(0);
 
   // "Clear List" clears the whole list.
-  ASSERT_EQ(listMenuEntry("Clear List"), kCmdClearList);
-  window->chooseMenuEntry(kCmdClearList);
-  runPosted(play::kCommandClearList);
+  ASSERT_EQ(listMenuEntry("Clear List"), WindowCommand::ClearList);
+  window->chooseMenuEntry(WindowCommand::ClearList);
+  runPosted(play::ListCommand::ClearList);
   EXPECT_TRUE(processUntil([this] { return window->rowCount() == 0; }));
   EXPECT_TRUE(app->list.empty());
 }
@@ -623,7 +624,7 @@ TEST_F(MainWindowTest, ListCommandsActOnTheChosenRowAfterASongStarts) {
 TEST_F(MainWindowTest, ADoubleClickedRowIsShownAtTheTop) {
   for (int k = 0; k < 200; ++k)
     app->list.append(row("song" + std::to_string(k)));
-  app->commandHandlers[play::kCommandPlayFromRow] = [a = app.get()](uint32_t argument) {
+  app->commandHandlers[codeValue(play::ListCommand::PlayFromRow)] = [a = app.get()](uint32_t argument) {
     play::commandPlayFromRow(*a, argument);
   };
   app->run.playerRunning = 1;
@@ -634,12 +635,13 @@ TEST_F(MainWindowTest, ADoubleClickedRowIsShownAtTheTop) {
   ASSERT_TRUE(processUntil([view] { return view->verticalScrollBar()->value() > 150; }));
 
   emit view->doubleClicked(view->model()->index(100, 0));
-  ASSERT_TRUE(processUntil([this] { return app->run.commandSlot.load() == play::kCommandPlayFromRow; }));
+  ASSERT_TRUE(
+      processUntil([this] { return app->run.commandSlot.load() == codeValue(play::ListCommand::PlayFromRow); }));
   runProcessor(*app);
   ASSERT_TRUE(processUntil([this] { return window->rowCount() == 100; }));
   EXPECT_TRUE(processUntil([view] { return view->verticalScrollBar()->value() == 0; }));
   EXPECT_EQ(window->cellText(0, play::Title), "song100");
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
 }
 
 // Every window's command is there: its buttons and menu entries are enabled,
@@ -654,14 +656,15 @@ TEST_F(MainWindowTest, EveryWindowsCommandIsThereAndTheFillerStartsAsASecondProg
                   "#!/bin/sh\necho \"$1\" > started.tmp\npwd -P >> started.tmp\nmv started.tmp started.txt\n");
   ASSERT_EQ(chmod(program.file("plinka").c_str(), 0755), 0);
   makeWindow();
-  auto buttonEnabled = [this](uint32_t command) {
+  auto buttonEnabled = [this](WindowCommand command) {
     for (const QAction* action : window->toolbar()->actions())
-      if (action->data().toUInt() == command)
+      if (windowCommand(action->data().toUInt()) == command)
         return action->isEnabled();
     return true;
   };
-  for (const uint32_t command : {kCmdSkip, kCmdCurrentSongDetails, kCmdSearch, kCmdOptions, kCmdDatabase})
-    EXPECT_TRUE(buttonEnabled(command)) << command;
+  for (const WindowCommand command : {WindowCommand::Skip, WindowCommand::CurrentSongDetails, WindowCommand::Search,
+                                      WindowCommand::Options, WindowCommand::Database})
+    EXPECT_TRUE(buttonEnabled(command)) << codeValue(command);
   std::unique_ptr<QMenu> menu = window->makePopupMenu(QPoint(0, 0), false);
   bool fillerListed = false;
   for (const QAction* action : menu->actions()) {
@@ -673,7 +676,7 @@ TEST_F(MainWindowTest, EveryWindowsCommandIsThereAndTheFillerStartsAsASecondProg
   }
   EXPECT_TRUE(fillerListed);
 
-  window->chooseMenuEntry(kCmdOpenFiller);
+  window->chooseMenuEntry(WindowCommand::OpenFiller);
   ASSERT_TRUE(processUntil([&] { return !test::readFile(program.file("started.txt")).empty(); }));
   const std::string folder = std::filesystem::canonical(program.path()).string();
   EXPECT_EQ(test::readFile(program.file("started.txt")), "/f\n" + folder + "\n");
@@ -684,7 +687,7 @@ TEST_F(MainWindowTest, EveryWindowsCommandIsThereAndTheFillerStartsAsASecondProg
 TEST_F(MainWindowTest, APlaceNoScreenShowsOpensOnThePrimaryScreen) {
   WindowPlacement p{};
   p.length = sizeof p;
-  p.showCommand = 1;
+  p.showCommand = kShowNormal;
   p.left = 40000;
   p.top = 300;
   p.right = p.left + 500;
@@ -774,7 +777,7 @@ TEST_F(MainWindowTest, EndOfRunHidesSavesAndWaitsWithoutFreezing) {
         guiRan = true;
       },
       Qt::QueuedConnection);
-  window->runCommand(kCmdEndRun, 0);
+  window->runCommand(WindowCommand::EndRun, 0);
   EXPECT_TRUE(guiRan.load());
   EXPECT_TRUE(hiddenFirst.load());
   EXPECT_TRUE(savedFirst.load());

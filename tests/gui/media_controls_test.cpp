@@ -72,7 +72,7 @@ protected:
       GTEST_SKIP() << skipReason;
     app = std::make_unique<App>();
     controls = std::make_unique<MediaControls>(
-        *app, bus(), [this](uint32_t command) { commands.push_back(command); }, [this] { ++raised; });
+        *app, bus(), [this](WindowCommand command) { commands.push_back(command); }, [this] { ++raised; });
     ASSERT_TRUE(controls->registered());
   }
 
@@ -107,7 +107,7 @@ protected:
   inline static std::string skipReason;
 
   std::unique_ptr<App> app;
-  std::vector<uint32_t> commands;
+  std::vector<WindowCommand> commands;
   int raised = 0;
   std::unique_ptr<MediaControls> controls;
 };
@@ -117,18 +117,18 @@ TEST_F(MediaControlsTest, ButtonsBecomeMainWindowCommands) {
     const char* method;
     QVariantList arguments;
     bool playing;
-    std::vector<uint32_t> expected;
+    std::vector<WindowCommand> expected;
   };
   const Case cases[] = {
-      {"PlayPause", {}, false, {1}},
-      {"PlayPause", {}, true, {1}},
-      {"Play", {}, false, {1}},
+      {"PlayPause", {}, false, {WindowCommand::PlayPause}},
+      {"PlayPause", {}, true, {WindowCommand::PlayPause}},
+      {"Play", {}, false, {WindowCommand::PlayPause}},
       {"Play", {}, true, {}},
-      {"Pause", {}, true, {1}},
+      {"Pause", {}, true, {WindowCommand::PlayPause}},
       {"Pause", {}, false, {}},
-      {"Stop", {}, true, {2}},
-      {"Next", {}, true, {5}},
-      {"Previous", {}, true, {4}},
+      {"Stop", {}, true, {WindowCommand::Stop}},
+      {"Next", {}, true, {WindowCommand::Skip}},
+      {"Previous", {}, true, {WindowCommand::LastSong}},
       {"Seek", {qlonglong(5000000)}, true, {}},
       {"OpenUri", {QStringLiteral("file:///elsewhere.mp3")}, true, {}},
   };
@@ -234,7 +234,7 @@ TEST_F(MediaControlsTest, PlayerctlDrivesPlayPauseAndNext) {
   commands.clear();
   run(QStringLiteral("play-pause"));
   run(QStringLiteral("next"));
-  EXPECT_EQ(commands, (std::vector<uint32_t>{1, 5}));
+  EXPECT_EQ(commands, (std::vector<WindowCommand>{WindowCommand::PlayPause, WindowCommand::Skip}));
 }
 
 TEST_F(MediaControlsTest, RefreshAnnouncesWhatChanged) {
@@ -281,17 +281,17 @@ TEST_F(MediaControlsTest, StaysOffTheBusWhenItCannotHaveTheName) {
   for (QDBusConnection other : {desktop(), bus()}) {
     {
       MediaControls second(
-          *app, other, [](uint32_t) {}, [] {});
+          *app, other, [](WindowCommand) {}, [] {});
       EXPECT_FALSE(second.registered());
     }
     EXPECT_EQ(desktop().interface()->serviceOwner(kService).value().toStdString(), bus().baseService().toStdString());
     commands.clear();
     call(kPlayer, QStringLiteral("Next"));
-    EXPECT_EQ(commands, std::vector<uint32_t>{5});
+    EXPECT_EQ(commands, std::vector<WindowCommand>{WindowCommand::Skip});
   }
 
   MediaControls offline(
-      *app, QDBusConnection(QStringLiteral("plinka-test-no-bus")), [](uint32_t) {}, [] {});
+      *app, QDBusConnection(QStringLiteral("plinka-test-no-bus")), [](WindowCommand) {}, [] {});
   EXPECT_FALSE(offline.registered());
 }
 

@@ -90,7 +90,7 @@ protected:
     app->settings.coverChoice = play::kQuickLinksTitle;
     app->settings.quickLinkChoice = play::kQuickLinksArtist;
     play::markQuickLinksOutOfDate(*app);
-    grantExclusiveNow(*app, codeValue(BusyCode::QuickLinks));
+    grantExclusiveNow(*app, BusyCode::QuickLinks);
     ASSERT_EQ(play::buildQuickLinks(*app), play::QuickLinkResult::Built);
   }
 
@@ -150,18 +150,18 @@ TEST_F(QuickLinksViewTest, BothAreasPaintTheirListsAndAClickedRowIsPlayed) {
   clickAt(700, quickLinkRowTop(upper, 1) + 8);
   EXPECT_EQ(app->details.playNowRecord.load(), 4);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
 
   // Lower area: the first row ("Cold Water", record 1).
-  app->run.playerRequest.store(0);
+  app->run.playerRequest.store(play::PlayerRequest::None);
   const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
   clickAt(100, quickLinkRowTop(lower, 0));
   EXPECT_EQ(app->details.playNowRecord.load(), 1);
 
   // Below the last drawn row: nothing.
-  app->run.playerRequest.store(0);
+  app->run.playerRequest.store(play::PlayerRequest::None);
   clickAt(100, quickLinkRowTop(lower, 5) + 2);
-  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ protected:
 TEST_F(SearchWindowTest, SearchingListsTheMatchesAndEndsOfflineMode) {
   app->run.buildState = kOfflineFirst;
   const auto prompt = answerPrompt("first", "artist 2");
-  window->runCommand(kCmdSearch, 0);
+  window->runCommand(WindowCommand::Search, 0);
   SearchWindow* w = searched();
   ASSERT_TRUE(w);
   EXPECT_EQ(prompt->message.toStdString(),
@@ -176,7 +176,7 @@ TEST_F(SearchWindowTest, SearchingListsTheMatchesAndEndsOfflineMode) {
   saveScreenshot(*w, "search_window.png");
 
   // A second Search brings this window forward and asks nothing.
-  window->runCommand(kCmdSearch, 0);
+  window->runCommand(WindowCommand::Search, 0);
   QApplication::processEvents();
   EXPECT_EQ(searchWindow(), w);
   EXPECT_EQ(w->rowCount(), 10);
@@ -186,7 +186,7 @@ TEST_F(SearchWindowTest, NoMatchesOffersSearchAgain) {
   // "zebra" matches nothing; "Search again" asks for a new text, which is
   // searched.
   const auto prompts = answerPrompts({{"first", "zebra"}, {"first", ""}, {"first", "Title 3"}});
-  window->runCommand(kCmdSearch, 0);
+  window->runCommand(WindowCommand::Search, 0);
   ASSERT_TRUE(processUntil([&] { return prompts[2]->answered.load(); }));
   EXPECT_EQ(prompts[1]->message, "No matches found");
   EXPECT_EQ(prompts[1]->first, "Search again");
@@ -207,7 +207,7 @@ TEST_F(SearchWindowTest, NoMatchesOffersSearchAgain) {
 
 TEST_F(SearchWindowTest, CancellingTheFirstQuestionClosesTheWindow) {
   const auto prompt = answerPrompt("second", "Title");
-  window->runCommand(kCmdSearch, 0);
+  window->runCommand(WindowCommand::Search, 0);
   ASSERT_TRUE(processUntil([&] { return prompt->answered.load(); }));
   EXPECT_TRUE(processUntil([&] { return window->findChild<SearchWindow*>() == nullptr; }));
   EXPECT_EQ(app->jobs.searchWindowRunning.load(), 0u);
@@ -239,30 +239,30 @@ TEST_F(SearchWindowTest, DoubleClickPlaysTheSongNextAndStartsPlaying) {
   QTreeView* results = w->findChild<QTreeView*>("results");
   results->setCurrentIndex(results->model()->index(1, 0));
   EXPECT_EQ(menuEntries(), (std::vector<std::string>{"Details", "Play Next", "Help"}));
-  w->chooseMenuEntry(kCmdPlayNext);
+  w->chooseMenuEntry(WindowCommand::PlayNext);
   ASSERT_TRUE(processUntil([&] { return app->list.size() == 2; }));
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song7.mp3");
   EXPECT_EQ(app->list.text(0, play::Title), "Title 7");
-  EXPECT_EQ(app->run.playerRequest.load(), 0u) << "Play Next does not start it";
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "Play Next does not start it";
 
   emit results->doubleClicked(results->model()->index(2, 0));
   ASSERT_TRUE(processUntil([&] { return app->list.size() == 3; }));
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song11.mp3");
-  EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::kPlayerStart; }));
+  EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::PlayerRequest::Start; }));
   EXPECT_TRUE(processUntil([&] { return window->rowCount() == 3; })) << "the main list shows it";
 
   // Enter on a row does what a double click does.
-  app->run.playerRequest.store(0);
+  app->run.playerRequest.store(play::PlayerRequest::None);
   results->setCurrentIndex(results->model()->index(3, 0));
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(results, &enter);
   ASSERT_TRUE(processUntil([&] { return app->list.size() == 4; }));
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song15.mp3");
-  EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::kPlayerStart; }));
+  EXPECT_TRUE(processUntil([&] { return app->run.playerRequest.load() == play::PlayerRequest::Start; }));
 }
 
 TEST_F(SearchWindowTest, TopSongsListsThePlayedSongsBestRatedFirst) {
-  window->runCommand(kCmdTopSongs, 0);
+  window->runCommand(WindowCommand::TopSongs, 0);
   SearchWindow* w = searched();
   ASSERT_TRUE(w);
   // Song 9 rating 5 played 7 times; 5 and 12 (rating 7 and 5, 3 times).

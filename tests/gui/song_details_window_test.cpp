@@ -217,11 +217,11 @@ TEST_F(SongDetailsWindowTest, PlayPutsTheSongFirstAndDeleteAsksFirst) {
   click("play");
   // The song goes first, and then it is started at once.
   ASSERT_TRUE(processUntil(
-      [this] { return app->list.size() == 1 && app->run.playerRequest.load() == play::kPlayerStart; }, 20000));
+      [this] { return app->list.size() == 1 && app->run.playerRequest.load() == play::PlayerRequest::Start; }, 20000));
   EXPECT_EQ(app->list.text(0, play::FileName), "/music/song2.mp3");
 
   // "Next" does nothing while another job holds the list, and says so.
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);
   click("playNext");
   releaseExclusive(*app);
   EXPECT_NE(textOf("notice").find("busy"), std::string::npos) << textOf("notice");
@@ -301,7 +301,7 @@ TEST_F(SongDetailsWindowTest, TheMainWindowOpensItOnTheRecordGiven) {
   });
   timer->start(20);
   // Posted, as the list command that finds the record posts it.
-  main.runCommand(kCmdSongDetailsOf, 3);
+  main.runCommand(WindowCommand::SongDetailsOf, 3);
   ASSERT_TRUE(processUntil([&] { return !shown.empty() && app->jobs.detailsPendingAction.load() == 0; }, 20000));
   EXPECT_EQ(shown, "Title 3");
   ui->attachWindow(nullptr);

@@ -243,7 +243,7 @@ TEST_F(EditQueueTest, QuittingWritesEveryQueuedEditOrKeepsItForTheNextStart) {
     }
     db::closeTable(h);
     EXPECT_EQ(fresh.run.commandSlot.load(), kEndedCode);
-    EXPECT_EQ(front.commandsPosted(), std::vector<uint32_t>{kCmdEndRun}) << "the run ends once";
+    EXPECT_EQ(front.commandsPosted(), std::vector<WindowCommand>{WindowCommand::EndRun}) << "the run ends once";
   }
 }
 

@@ -28,9 +28,9 @@ protected:
   }
 
   // Posts a command and runs one processor for it.
-  void run(uint32_t code, uint32_t argument = 0) {
-    ASSERT_EQ(post(*app, code, argument, 5), 1);
-    ASSERT_EQ(app->run.commandSlot.load(), code);
+  void run(ListCommand code, uint32_t argument = 0) {
+    ASSERT_EQ(post(*app, code, argument, 5), PostOutcome::Settled);
+    ASSERT_EQ(app->run.commandSlot.load(), codeValue(code));
     runProcessor(*app);
     EXPECT_EQ(app->run.commandSlot.load(), 0u);
     EXPECT_EQ(app->run.busyCode.load(), 0u);
@@ -54,14 +54,14 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
     ui.postedCommands.clear();
     prepare();
     app->run.playerRunning = playing;
-    run(kCommandPlayFromRow, idAt(2));
+    run(ListCommand::PlayFromRow, idAt(2));
     EXPECT_EQ(listedFiles(), files({2, 3, 4}));
     EXPECT_EQ(app->run.listCount.load(), 3);
     if (playing) {
       EXPECT_EQ(app->run.playerRequest.load(), 1u) << "the current song ends";
       EXPECT_TRUE(ui.commandsPosted().empty());
     } else {
-      EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kCmdPlayPause});
+      EXPECT_EQ(ui.commandsPosted(), std::vector<WindowCommand>{WindowCommand::PlayPause});
     }
   }
 }
@@ -77,9 +77,9 @@ TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
     std::vector<std::string> after;  // the list once song 3's row was chosen and song 0 has started
   };
   const Case cases[] = {
-      {"Remove", kCommandRemove, files({1, 2, 4})},
-      {"Play Next", kCommandPlayNext, files({3, 1, 2, 4})},
-      {"double click", kCommandPlayFromRow, files({3, 4})},
+      {"Remove", ListCommand::Remove, files({1, 2, 4})},
+      {"Play Next", ListCommand::PlayNext, files({3, 1, 2, 4})},
+      {"double click", ListCommand::PlayFromRow, files({3, 4})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -95,12 +95,13 @@ TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
   prepare();
   const uint32_t playNow = idAt(3);
   app->list.remove(0);
-  run(kCommandPlayNow, playNow);
+  run(ListCommand::PlayNow, playNow);
   EXPECT_EQ(app->details.playNowRecord.load(), 3);
 
   // The chosen row itself has gone: nothing is removed, moved or played.
-  for (const uint32_t code : {kCommandRemove, kCommandPlayNext, kCommandPlayFromRow, kCommandPlayNow}) {
-    SCOPED_TRACE(code);
+  for (const ListCommand code :
+       {ListCommand::Remove, ListCommand::PlayNext, ListCommand::PlayFromRow, ListCommand::PlayNow}) {
+    SCOPED_TRACE(codeValue(code));
     freshApp();
     ui.postedCommands.clear();
     prepare();
@@ -108,17 +109,17 @@ TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
     app->list.remove(0);
     run(code, gone);
     EXPECT_EQ(listedFiles(), files({1, 2, 3, 4}));
-    EXPECT_EQ(app->run.playerRequest.load(), 0u);
+    EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
     EXPECT_TRUE(ui.commandsPosted().empty());
   }
 }
 
 TEST_F(ListCommandsTest, ClearListRemovesAsManyRowsAsItsArgumentSays) {
-  run(kCommandClearList, 0);
+  run(ListCommand::ClearList, 0);
   EXPECT_EQ(app->list.size(), 5u);
-  run(kCommandClearList, 2);
+  run(ListCommand::ClearList, 2);
   EXPECT_EQ(listedFiles(), files({2, 3, 4}));
-  run(kCommandClearList, kClearWholeList);
+  run(ListCommand::ClearList, kClearWholeList);
   EXPECT_TRUE(app->list.empty());
   EXPECT_EQ(app->run.listCount.load(), 0);
 }
@@ -139,27 +140,27 @@ TEST_F(ListCommandsTest, PlayNextMovesTheChosenSongToTheTop) {
     SCOPED_TRACE(c.name);
     freshApp();
     prepare();
-    run(kCommandPlayNext, idAt(c.row));
+    run(ListCommand::PlayNext, idAt(c.row));
     EXPECT_EQ(listedFiles(), c.after);
     EXPECT_EQ(app->run.listCount.load(), 5);
   }
   freshApp();
   prepare();
-  run(kCommandPlayNext, idAt(3));
+  run(ListCommand::PlayNext, idAt(3));
   EXPECT_EQ(app->list.text(0, Title), "Title 3") << "the new top row carries the song's details";
 }
 
 TEST_F(ListCommandsTest, RemoveTakesOutTheChosenRow) {
-  run(kCommandRemove, idAt(1));
+  run(ListCommand::Remove, idAt(1));
   EXPECT_EQ(listedFiles(), files({0, 2, 3, 4}));
   EXPECT_EQ(app->run.listCount.load(), 4);
   EXPECT_FALSE(ui.statuses.empty()) << "the status line shows the new count";
-  run(kCommandRemove, kNoRowId);
+  run(ListCommand::Remove, kNoRowId);
   EXPECT_EQ(app->list.size(), 4u);
 }
 
 TEST_F(ListCommandsTest, PlayNowPlaysTheChosenSongAndLeavesItsRow) {
-  run(kCommandPlayNow, idAt(3));
+  run(ListCommand::PlayNow, idAt(3));
   EXPECT_EQ(app->details.playNowRecord.load(), 3);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
   EXPECT_EQ(app->run.playerRequest.load(), 1u);
@@ -167,18 +168,18 @@ TEST_F(ListCommandsTest, PlayNowPlaysTheChosenSongAndLeavesItsRow) {
 
   freshApp();
   prepare();
-  run(kCommandPlayNow, kNoRowId);
+  run(ListCommand::PlayNow, kNoRowId);
   EXPECT_EQ(app->playNowFlag.load(), 0u);
-  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
 }
 
 TEST_F(ListCommandsTest, DetailsOpensTheSongDetailsWindowOnTheChosenSong) {
-  run(kCommandDetails, idAt(2));
-  run(kCommandDetails, kNoRowId);
+  run(ListCommand::Details, idAt(2));
+  run(ListCommand::Details, kNoRowId);
   ASSERT_EQ(ui.postedCommands.size(), 2u);
-  EXPECT_EQ(ui.postedCommands[0].command, kCmdSongDetailsOf);
+  EXPECT_EQ(ui.postedCommands[0].command, WindowCommand::SongDetailsOf);
   EXPECT_EQ(ui.postedCommands[0].parameter, 2u);
-  EXPECT_EQ(ui.postedCommands[1].command, kCmdSongDetailsOf);
+  EXPECT_EQ(ui.postedCommands[1].command, WindowCommand::SongDetailsOf);
   EXPECT_EQ(ui.postedCommands[1].parameter, 0xFFFFFFFFu) << "-1: no song";
 }
 
@@ -197,7 +198,7 @@ TEST_F(ListCommandsTest, RatingWritesTheScoreOfTheKeypadsRating) {
     app->details.currentSongRecord = 3;
     app->copies.localCopyRefreshCounter.store(0);
     ui.repaints.clear();
-    run(kCommandRate, kKeypadRating + c.rating);
+    run(ListCommand::Rate, kKeypadRating + c.rating);
     EXPECT_EQ(number(3, db::scoreField(2)), c.score);
     EXPECT_EQ(db::ratingOfScore(app->settings, number(3, db::scoreField(2))), c.rating);
     EXPECT_EQ(number(3, db::scoreField(0)), 64u) << "only the State's user's Score";
@@ -217,7 +218,7 @@ TEST_F(ListCommandsTest, RatingFindsTheCurrentSongByItsFileNameWhenItsRecordIsNo
     std::strcpy(app->details.currentSongFile, "/MUSIC/song5.mp3");
     // The keypad's answer as it left it in the prompt result.
     app->prompts.result = kKeypadRating + 9;
-    run(kCommandRate);
+    run(ListCommand::Rate);
     EXPECT_EQ(number(5, db::scoreField(0)), 256u);
     EXPECT_EQ(number(0, db::scoreField(0)), 16u);
   }
@@ -227,7 +228,7 @@ TEST_F(ListCommandsTest, RatingFindsTheCurrentSongByItsFileNameWhenItsRecordIsNo
   // rated rather than that record.
   app->details.currentSongRecord = -1;
   setText(7, db::FileName, "");
-  run(kCommandRate, kKeypadRating + 1);
+  run(ListCommand::Rate, kKeypadRating + 1);
   for (uint32_t slot = 0; slot < 8; ++slot)
     EXPECT_EQ(number(slot, db::scoreField(0)), slot == 3 ? 64u : 16u);
 }
@@ -247,7 +248,7 @@ TEST_F(ListCommandsTest, DeletingAsksFirst) {
     ui.prompts.clear();
     ui.promptAnswers = {c.answer};
     app->details.currentSongRecord = 3;
-    run(kCommandRate, kKeypadDelete);
+    run(ListCommand::Rate, kKeypadDelete);
     ASSERT_EQ(ui.prompts.size(), 1u);
     EXPECT_EQ(ui.prompts[0].message, kDeleteQuestion);
     EXPECT_EQ(ui.prompts[0].firstCaption, kDeleteYes);
@@ -263,30 +264,30 @@ TEST_F(ListCommandsTest, RatingIsDroppedWhenTheTableDoesNotOpen) {
   std::strcpy(app->settings.databasePath, dir.file("missing.cvf").c_str());
   app->details.currentSongRecord = 3;
   app->details.currentSongScore = 64;
-  run(kCommandRate, kKeypadRating + 2);
+  run(ListCommand::Rate, kKeypadRating + 2);
   EXPECT_EQ(app->details.currentSongScore, 64u);
   EXPECT_TRUE(ui.repaints.empty());
 }
 
 TEST_F(ListCommandsTest, SaveAsPlaylistWritesTheListWhereTheUserSays) {
   ui.saveFileAnswers = {dir.file("mine.m3u")};
-  run(kCommandSaveAsPlaylist);
+  run(ListCommand::SaveAsPlaylist);
   ASSERT_EQ(ui.fileChoosers.size(), 1u);
   EXPECT_TRUE(ui.fileChoosers[0].save);
   EXPECT_EQ(ui.fileChoosers[0].selected, 2u) << "the playlists filter";
   EXPECT_EQ(readFile(dir.file("mine.m3u")), "/music/song0.mp3\r\n/music/song1.mp3\r\n/music/song2.mp3\r\n"
                                             "/music/song3.mp3\r\n/music/song4.mp3\r\n");
   ui.saveFileAnswers = {""};
-  run(kCommandSaveAsPlaylist);
+  run(ListCommand::SaveAsPlaylist);
   EXPECT_EQ(ui.fileChoosers.size(), 2u);
 }
 
 TEST_F(ListCommandsTest, ImportNowOpensTheDatabaseWindowAfterAMoment) {
   app->clock.speed = 100;
   const uint64_t start = app->clock.tickMs();
-  run(kCommandImportNow);
+  run(ListCommand::ImportNow);
   EXPECT_GE(app->clock.tickMs() - start, kImportNowDelayMs);
-  EXPECT_EQ(ui.commandsPosted(), std::vector<uint32_t>{kCmdDatabase});
+  EXPECT_EQ(ui.commandsPosted(), std::vector<WindowCommand>{WindowCommand::Database});
   // The window is asked to open with its folder chooser.
   EXPECT_EQ(ui.locked([&] { return ui.postedCommands.at(0).parameter; }), kDatabaseFirstImport);
 }
@@ -296,11 +297,13 @@ TEST_F(ListCommandsTest, ImportNowOpensTheDatabaseWindowAfterAMoment) {
 TEST_F(ListCommandsTest, EveryCommandReleasesExclusiveAccess) {
   app->clock.speed = 100;
   app->details.currentSongRecord = 2;
-  for (const uint32_t code : {kCommandDetails, kCommandRate, kCommandPlayFromRow, kCommandClearList, kCommandRemove,
-                              kCommandSaveAsPlaylist, kCommandPlayNow, kCommandImportNow, kCommandPlayNext}) {
-    SCOPED_TRACE(code);
-    ASSERT_EQ(grantExclusiveNow(*app, code), 1u);
-    app->commandHandlers[code](idAt(1));
+  for (const ListCommand code :
+       {ListCommand::Details, ListCommand::Rate, ListCommand::PlayFromRow, ListCommand::ClearList, ListCommand::Remove,
+        ListCommand::SaveAsPlaylist, ListCommand::PlayNow, ListCommand::ImportNow, ListCommand::PlayNext}) {
+    SCOPED_TRACE(codeValue(code));
+    // Held under its own code, as the processor hands it over.
+    app->run.busyCode.store(codeValue(code));
+    app->commandHandlers[codeValue(code)](idAt(1));
     EXPECT_EQ(app->run.busyCode.load(), 0u);
   }
 }

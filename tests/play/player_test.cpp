@@ -14,16 +14,16 @@ namespace {
 
 TEST_F(PlayerTest, AStartWaitsForARowThenTakesTheTopRow) {
   makeSongs(3);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_TRUE(fake->openedFiles().empty());
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
 
   // One row is enough: a song waiting in the list is played.
   listSlots({0});
   round();
   EXPECT_EQ(lastOpened(), songFile(0));
   EXPECT_TRUE(listedFiles().empty());
-  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
   EXPECT_EQ(app->run.playerRunning.load(), 1u);
   EXPECT_EQ(app->details.currentSongRecord, 0);
   EXPECT_STREQ(app->details.current.title, "Title 0");
@@ -45,10 +45,10 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
     uint32_t startedAt;  // where the playback is started
   };
   const Case cases[] = {
-      {"pause", play::kPlayerPause, 4, 30000, 30000, 0, 30000},
-      {"stop", play::kPlayerStop, 4, 30000, 0, 1, FakePlayback::kPlainPlay},
-      {"pause at the very start, short list", play::kPlayerPause, 2, 0, 1, 0, 1},
-      {"stop at the very start, short list", play::kPlayerStop, 2, 0, 0, 1, FakePlayback::kPlainPlay},
+      {"pause", play::PlayerRequest::Pause, 4, 30000, 30000, 0, 30000},
+      {"stop", play::PlayerRequest::Stop, 4, 30000, 0, 1, FakePlayback::kPlainPlay},
+      {"pause at the very start, short list", play::PlayerRequest::Pause, 2, 0, 1, 0, 1},
+      {"stop at the very start, short list", play::PlayerRequest::Stop, 2, 0, 0, 1, FakePlayback::kPlainPlay},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -59,7 +59,7 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
     for (uint32_t k = 0; k < c.rows; ++k)
       slots.push_back(k);
     listSlots(slots);
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     ASSERT_EQ(app->list.size(), c.rows - 1);
     fake->moveTo(c.playedTo);
     round();
@@ -72,7 +72,7 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
     ASSERT_FALSE(ui.playButtonImages.empty());
     EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
 
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     EXPECT_EQ(lastOpened(), songFile(c.resumed));
     EXPECT_EQ(fake->lastStart(), c.startedAt);
     EXPECT_EQ(app->player.pausePosition.load(), 0u);
@@ -87,7 +87,7 @@ TEST_F(PlayerTest, LastSongAgainWithAnEmptyStackPlaysTheTopRowAndKeepsIt) {
   makeSongs(3);
   listSlots({0, 1, 2});
   ASSERT_EQ(+app->settings.lastSongIndex[0], -1);
-  request(play::kPlayerLastSong);
+  request(play::PlayerRequest::LastSong);
   EXPECT_EQ(lastOpened(), songFile(0));
   EXPECT_EQ(app->list.size(), 3u);
   EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
@@ -96,12 +96,12 @@ TEST_F(PlayerTest, LastSongAgainWithAnEmptyStackPlaysTheTopRowAndKeepsIt) {
 TEST_F(PlayerTest, LastSongAgainPlaysThePreviousSongAndPopsIt) {
   makeSongs(4);
   listSlots({0, 1, 2, 3});
-  request(play::kPlayerStart);  // song 0
-  request(play::kPlayerSkip);   // song 1; song 0 goes onto the stack
+  request(play::PlayerRequest::Start);  // song 0
+  request(play::PlayerRequest::Skip);   // song 1; song 0 goes onto the stack
   EXPECT_EQ(+app->settings.lastSongIndex[0], 0);
   EXPECT_EQ(+app->settings.lastSongIndex[1], -1);
 
-  request(play::kPlayerLastSong);
+  request(play::PlayerRequest::LastSong);
   EXPECT_EQ(lastOpened(), songFile(0));
   EXPECT_EQ(app->details.currentSongRecord, 0);
   EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
@@ -113,7 +113,7 @@ TEST_F(PlayerTest, AFullStackPoppedEmptiesFromTheBottomAndNeverOffersRecordZero)
   listSlots({0, 1, 2});
   for (int k = 0; k < play::kLastSongDepth; ++k)
     app->settings.lastSongIndex[k] = 3;
-  request(play::kPlayerLastSong);
+  request(play::PlayerRequest::LastSong);
   EXPECT_EQ(lastOpened(), songFile(3));
   EXPECT_EQ(+app->settings.lastSongIndex[8], 3);
   EXPECT_EQ(+app->settings.lastSongIndex[9], -1);
@@ -123,10 +123,10 @@ TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
   makeSongs(5);
   listSlots({0, 1, 2, 3});
   app->settings.autoRate = 1;
-  request(play::kPlayerStart);  // song 0
+  request(play::PlayerRequest::Start);  // song 0
   app->details.playNowRecord.store(3);
   app->playNowFlag.store(1);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(lastOpened(), songFile(3));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{songFile(1), songFile(2), songFile(3)}));
   EXPECT_EQ(+app->settings.lastSongIndex[0], -1);
@@ -137,12 +137,12 @@ TEST_F(PlayerTest, PlayNowPlaysTheChosenSongKeepsItsRowAndPushesNothing) {
 TEST_F(PlayerTest, PlayNowWhilePausedPlaysTheChosenSong) {
   makeSongs(4);
   listSlots({0, 1, 2});
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   fake->moveTo(30000);
-  request(play::kPlayerPause);
+  request(play::PlayerRequest::Pause);
   app->details.playNowRecord.store(3);
   app->playNowFlag.store(1);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(lastOpened(), songFile(3));
   EXPECT_EQ(fake->lastStart(), FakePlayback::kPlainPlay);
   EXPECT_EQ(app->player.pausePosition.load(), 0u);
@@ -154,8 +154,8 @@ TEST_F(PlayerTest, PlayNowWhilePausedPlaysTheChosenSong) {
 TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
   makeSongs(6);
   listSlots({0, 1, 2, 3, 4});
-  request(play::kPlayerStart);
-  const uint32_t requests[] = {play::kPlayerSkip, play::kPlayerLastSong, play::kPlayerStart};
+  request(play::PlayerRequest::Start);
+  const uint32_t requests[] = {play::PlayerRequest::Skip, play::PlayerRequest::LastSong, play::PlayerRequest::Start};
   for (const uint32_t r : requests) {
     SCOPED_TRACE(r);
     app->jobs.coverFailures = 2;
@@ -164,8 +164,8 @@ TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
   }
   app->jobs.coverFailures = 2;
   fake->moveTo(30000);
-  request(play::kPlayerPause);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Pause);
+  request(play::PlayerRequest::Start);
   ASSERT_EQ(fake->lastStart(), 30000u);
   EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
 }
@@ -191,7 +191,7 @@ TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
     listSlots({0, 1, 2});
     app->settings.fullMovie = c.fullMovie;
     app->player.inTray.store(c.inTray);
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     EXPECT_EQ(fake->fullScreen, c.fullScreen);
     EXPECT_EQ(app->player.videoShowing.load(), std::string(c.ending) == "mpg" ? 1u : 0u);
   }
@@ -201,7 +201,7 @@ TEST_F(PlayerTest, AVideoWaitsOffScreenUntilTheLayoutPlacesItInItsWindow) {
   makeSongs({songFile(0, "mpg"), songFile(1, "mpg"), songFile(2, "mpg")});
   listSlots({0, 1, 2});
   app->player.videoWindow.store(0x42);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(fake->lastTarget.x, play::kOffScreen);
   // The right half under the toolbar of a 1000 x 800 window, drawn in a
   // video window that itself lies at (500, 30) of the client area.
@@ -209,7 +209,7 @@ TEST_F(PlayerTest, AVideoWaitsOffScreenUntilTheLayoutPlacesItInItsWindow) {
   app->player.videoHeight.store(400);
   app->player.videoOriginX.store(500);
   app->player.videoOriginY.store(30);
-  request(play::kPlayerPlaceVideo);
+  request(play::PlayerRequest::PlaceVideo);
   EXPECT_EQ(fake->lastTarget.window, 0x42u);
   EXPECT_EQ(fake->lastTarget.x, 0);
   EXPECT_EQ(fake->lastTarget.y, 0);
@@ -226,11 +226,11 @@ TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
     bool raised;
   };
   const Case cases[] = {
-      {"skip", {play::kPlayerSkip}, false, 1, false},
+      {"skip", {play::PlayerRequest::Skip}, false, 1, false},
       {"heard to the end", {}, true, 1, true},
-      {"stop", {play::kPlayerStop, play::kPlayerStart}, false, 0, false},
-      {"pause", {play::kPlayerPause, play::kPlayerStart}, false, 0, false},
-      {"back to the start", {play::kPlayerRestart}, false, 0, false},
+      {"stop", {play::PlayerRequest::Stop, play::PlayerRequest::Start}, false, 0, false},
+      {"pause", {play::PlayerRequest::Pause, play::PlayerRequest::Start}, false, 0, false},
+      {"back to the start", {play::PlayerRequest::Restart}, false, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,7 +238,7 @@ TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
     makeSongs(4);
     listSlots({0, 1, 2, 3});
     app->settings.autoRate = 1;
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     fake->moveTo(40000);
     round();
     for (const uint32_t r : c.requests)
@@ -262,15 +262,15 @@ TEST_F(PlayerTest, ARefusedStartIsPutBackAndASkipIsRatedOnce) {
   makeSongs(4);
   listSlots({0, 1, 2, 3});
   app->settings.autoRate = 1;
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   fake->moveTo(40000);
   round();
 
   // Another command waits in the slot and no processor runs: refused.
   app->run.commandSlot.store(5);
-  app->run.playerRequest.store(play::kPlayerSkip);
+  app->run.playerRequest.store(play::PlayerRequest::Skip);
   play::playerRound(*app);
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
   EXPECT_EQ(editsQueued(), 1);
   EXPECT_EQ(app->list.size(), 3u);
 
@@ -287,16 +287,18 @@ TEST_F(PlayerTest, ARequestPendingAsTheSongEndsIsNeverOverwritten) {
     std::vector<std::string> opened;  // after two rounds
   };
   const Case cases[] = {
-      {"a skip starts exactly one next song", play::kPlayerSkip, {songFile(0), songFile(1)}},
-      {"placing the video does not hold the player at the end", play::kPlayerPlaceVideo, {songFile(0), songFile(1)}},
-      {"a stop stays a stop", play::kPlayerStop, {songFile(0)}},
+      {"a skip starts exactly one next song", play::PlayerRequest::Skip, {songFile(0), songFile(1)}},
+      {"placing the video does not hold the player at the end",
+       play::PlayerRequest::PlaceVideo,
+       {songFile(0), songFile(1)}},
+      {"a stop stays a stop", play::PlayerRequest::Stop, {songFile(0)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     freshApp();
     makeSongs(4);
     listSlots({0, 1, 2, 3});
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     fake->moveTo(kSongLength);
     app->run.playerRequest.store(c.pending);
     play::pollPlayer(*app);
@@ -311,7 +313,7 @@ TEST_F(PlayerTest, ASongThatFollowsOnStartsLikeAnyOtherWithoutANewOpen) {
   makeSongs(5);
   listSlots({0, 1, 2, 3});
   app->settings.autoRate = 1;
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   fake->moveTo(40000);
   round();
   ASSERT_EQ(fake->queuedFile(), songFile(1)) << "the top row is queued to follow";
@@ -334,7 +336,7 @@ TEST_F(PlayerTest, ASongThatFollowsOnStartsLikeAnyOtherWithoutANewOpen) {
 TEST_F(PlayerTest, OnlySoundFollowsSound) {
   makeSongs({songFile(0), songFile(1, "avi"), songFile(2), songFile(3, "wmv")});
   listSlots({0, 1, 2, 3});
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   round();
   EXPECT_EQ(fake->queuedFile(), "") << "a video is opened afresh";
 }
@@ -362,11 +364,11 @@ TEST_F(PlayerTest, TheEndIsReachedAtOrPastTheEndPosition) {
       db::closeSongTableAfterWriting(*app);
     }
     listSlots({0, 1, 2});
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     EXPECT_EQ(app->player.endPosition.load(), c.endPoint != 0 ? c.endPoint : kSongLength);
     fake->moveTo(c.position);
     play::pollPlayer(*app);
-    EXPECT_EQ(app->run.playerRequest.load(), c.over ? play::kPlayerStart : 0u);
+    EXPECT_EQ(app->run.playerRequest.load(), c.over ? play::PlayerRequest::Start : play::PlayerRequest::None);
   }
 }
 
@@ -375,9 +377,9 @@ TEST_F(PlayerTest, AnUnplayableFileEndsAtTheFirstPollWithoutAutoRate) {
   fake->lengths.erase(songFile(0));
   listSlots({0, 1, 2});
   app->settings.autoRate = 1;
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(app->player.endPosition.load(), 0u);
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
   EXPECT_EQ(editsQueued(), 0);
   round();
   EXPECT_EQ(lastOpened(), songFile(1));
@@ -391,29 +393,29 @@ TEST_F(PlayerTest, ASongWithoutProgressEndsAfter25Polls) {
   const Case cases[] = {{"stuck at 0", 0}, {"stuck mid-song", 50000}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    app->run.playerRequest.store(0);
+    app->run.playerRequest.store(play::PlayerRequest::None);
     app->list.clear();
     app->details.currentSongRecord = -1;
     if (files_.empty())
       makeSongs(3);
     listSlots({0, 1, 2});
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     fake->moveTo(c.position);
     app->jobs.previousPlayPosition.store(c.position);
     app->player.stallCount.store(0);
     for (int poll = 1; poll <= 25; ++poll) {
       play::pollPlayer(*app);
-      ASSERT_EQ(app->run.playerRequest.load(), 0u) << "poll " << poll;
+      ASSERT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "poll " << poll;
     }
     play::pollPlayer(*app);
-    EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+    EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
   }
 }
 
 TEST_F(PlayerTest, TheSeekBarFollowsTheSongForwardOnly) {
   makeSongs(3);
   listSlots({0, 1, 2});
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(app->player.seekBar.load(), 0u);
   fake->moveTo(kSongLength / 2);
   play::pollPlayer(*app);
@@ -428,10 +430,10 @@ TEST_F(PlayerTest, TheSeekBarFollowsTheSongForwardOnly) {
   EXPECT_EQ(app->player.seekBar.load(), 900u);
 
   app->player.seekPosition.store(1000);
-  request(play::kPlayerSeek);
+  request(play::PlayerRequest::Seek);
   EXPECT_EQ(fake->lastStart(), 1000u);
   EXPECT_EQ(app->player.seekPosition.load(), 0u);
-  request(play::kPlayerRestart);
+  request(play::PlayerRequest::Restart);
   EXPECT_EQ(fake->lastStart(), 0u);
   EXPECT_EQ(app->player.seekBar.load(), 0u);
 }
@@ -442,7 +444,7 @@ TEST_F(PlayerTest, APositionPastFourBillionPerThousandStillGivesTheRightBar) {
   const uint32_t length = 3u * 3600u * 1000u;  // three hours
   fake->lengths[songFile(0)] = length;
   listSlots({0, 1, 2});
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   fake->moveTo(length / 4 * 3);
   play::pollPlayer(*app);
   EXPECT_EQ(app->player.seekBar.load(), 750u);
@@ -452,13 +454,13 @@ TEST_F(PlayerTest, AStartAsksForAListBuildWhileOneRuns) {
   makeSongs(3);
   listSlots({0, 1, 2});
   app->run.buildState.store(5);
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
 
   app->settings.autoBuild = 1;
   app->settings.prepareCount = 100;
   app->run.buildState.store(0);
-  request(play::kPlayerStop);
+  request(play::PlayerRequest::Stop);
   EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
 }
 
@@ -468,7 +470,7 @@ TEST_F(PlayerTest, ThePlayerThreadPlaysSongAfterSongAndEndsWithTheRun) {
   app->clock.speed.store(50);
   startScheduler(*app);
   startPlayer(*app);
-  app->run.playerRequest.store(play::kPlayerStart);
+  app->run.playerRequest.store(play::PlayerRequest::Start);
 
   const auto waitFor = [&](auto condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -488,7 +490,7 @@ TEST_F(PlayerTest, ThePlayerThreadPlaysSongAfterSongAndEndsWithTheRun) {
   ASSERT_TRUE(waitFor([&] { return app->player.playPosition.load() == -1 && !fake->isOpen(); }));
   ASSERT_TRUE(waitFor([&] {
     const auto posted = ui.commandsPosted();
-    return !posted.empty() && posted.back() == kCmdEndRun;
+    return !posted.empty() && posted.back() == WindowCommand::EndRun;
   }));
   stopScheduler(*app);
 }
@@ -522,7 +524,7 @@ TEST_F(PlayerWakeTest, TheEndOfTheStreamStartsTheNextSongBeforeTheNextPoll) {
   makeSongs(4);
   listSlots({0, 1, 2, 3});
   startThreads();
-  app->run.playerRequest.store(play::kPlayerStart);
+  app->run.playerRequest.store(play::PlayerRequest::Start);
   ASSERT_TRUE(waitForOpens(1));
   // Right after a poll, so that the next one is a whole interval away.
   const int polls = fake->polls();
@@ -540,9 +542,9 @@ TEST_F(PlayerWakeTest, ARequestThatGaveUpLeavesNoCodeThatHoldsUpTheNextSong) {
   listSlots({0, 1, 2, 3});
   app->clock.speed.store(1000);
   // A patient request with no processor to grant it gives up.
-  ASSERT_EQ(requestExclusive(*app, 25, 0, 5), 0u);
+  ASSERT_EQ(requestExclusive(*app, BusyCode::IdWorker, 0, 5), AccessOutcome::NotGranted);
   startThreads();
-  app->run.playerRequest.store(play::kPlayerStart);
+  app->run.playerRequest.store(play::PlayerRequest::Start);
   ASSERT_TRUE(waitForOpens(1));
   EXPECT_EQ(app->run.diagnosticsTick.load(), 0u) << "the start waited for the heartbeat";
   EXPECT_EQ(fake->openedFiles()[0], songFile(0));

@@ -80,7 +80,7 @@ protected:
 
   // One build with exclusive use at hand, as the processor would grant it.
   play::QuickLinkResult build() {
-    grantExclusiveNow(*app, codeValue(BusyCode::QuickLinks));
+    grantExclusiveNow(*app, BusyCode::QuickLinks);
     return play::buildQuickLinks(*app);
   }
 
@@ -262,7 +262,7 @@ protected:
     app->hooks.startCoverLoader = []() {};
     startScheduler(*app);
     startPlayer(*app);
-    app->run.playerRequest.store(play::kPlayerStart);
+    app->run.playerRequest.store(play::PlayerRequest::Start);
     ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
     QuickLinkList artist;
     ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));

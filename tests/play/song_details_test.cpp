@@ -125,15 +125,15 @@ TEST_F(SongDetailsTest, PreloadFillsTheNextSongsDetails) {
   songs[5].score = 40;
   makeTable(songs);
   listSlots({5, 2});
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Preload)), 1u);
-  EXPECT_EQ(play::runDetailsLoader(*app), 1);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Preload), AccessOutcome::Granted);
+  EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 1u);
   EXPECT_STREQ(app->details.nextSongFile, "/music/song5.mp3");
   EXPECT_EQ(app->details.nextSongRecord, 5);
   EXPECT_STREQ(app->details.next.title, "Title 5");
   EXPECT_EQ(app->details.next.score, 40u);
   EXPECT_EQ(app->details.currentSongRecord, -1) << "the current song is left alone";
-  EXPECT_EQ(app->run.busyCode.load(), 0u) << "access 21 given back";
+  EXPECT_EQ(app->run.busyCode.load(), 0u) << "BusyCode::Preload given back";
   EXPECT_EQ(app->jobs.detailsLoaderBusy.load(), 0u);
 }
 
@@ -142,8 +142,8 @@ TEST_F(SongDetailsTest, UnderThePlayersCodeTheCurrentSongIsLoaded) {
   songs[6].score = 128;
   makeTable(songs);
   std::strcpy(app->details.currentSongFile, "/music/song6.mp3");
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
-  EXPECT_EQ(play::runDetailsLoader(*app), 1);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Player), AccessOutcome::Granted);
+  EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
   EXPECT_EQ(app->details.currentSongRecord, 6);
   EXPECT_EQ(app->details.currentSongScore, 128u);
   EXPECT_STREQ(app->details.current.artist, "Artist 6");
@@ -156,9 +156,9 @@ TEST_F(SongDetailsTest, ASongNotFoundIsLookedUpElevenTimesThenGetsNoRecord) {
   app->clock.speed = 1000;
   std::strcpy(app->details.currentSongFile, "/music/gone.mp3");
   app->details.currentSongRecord = 3;
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Player), AccessOutcome::Granted);
   const uint64_t start = app->clock.tickMs();
-  EXPECT_EQ(play::runDetailsLoader(*app), 1);
+  EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
   EXPECT_GE(app->clock.tickMs() - start, 8 * play::kLookupPauseMs) << "eight pauses after three quick tries";
   EXPECT_EQ(app->details.currentSongRecord, -1);
 }
@@ -176,7 +176,7 @@ TEST_F(SongDetailsTest, ASongWithoutIdLowersTheHashCount) {
     makeTable(songs);
     std::strcpy(app->details.currentSongFile, "/music/song1.mp3");
     app->shared.hashStat = c.before;
-    ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Player)), 1u);
+    ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Player), AccessOutcome::Granted);
     play::runDetailsLoader(*app);
     EXPECT_EQ(app->shared.hashStat.load(), c.after);
   }
@@ -186,12 +186,12 @@ TEST_F(SongDetailsTest, APreloadThatIsNotGrantedIsSkipped) {
   makeTable(plainSongs(8));
   listSlots({1});
   app->clock.speed = 1000;
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);  // a build pass holds the table
-  EXPECT_EQ(play::runDetailsLoader(*app), -1);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);  // a build pass holds the table
+  EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::NotRun);
   EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u);
   EXPECT_EQ(app->jobs.detailsLoaderBusy.load(), 0u);
   app->jobs.detailsLoaderBusy = 1;
-  EXPECT_EQ(play::runDetailsLoader(*app), -1) << "one loader at a time";
+  EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::NotRun) << "one loader at a time";
 }
 
 TEST_F(SongDetailsTest, TheHeartbeatsLoaderRunsOnItsOwnThreadOnceGranted) {

@@ -56,11 +56,11 @@ TEST_F(SongEndTest, TheEndFollowsALengthLearntWhileTheSongPlays) {
       setPoints(0, 0, c.endPoint);
     fake->lengths[songFile(0)] = c.lengthAtOpen;
     listSlots({0, 1, 2});
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     fake->setLength(c.lengthNow);
     fake->moveTo(c.position);
     play::pollPlayer(*app);
-    EXPECT_EQ(app->run.playerRequest.load(), c.over ? play::kPlayerStart : 0u);
+    EXPECT_EQ(app->run.playerRequest.load(), c.over ? play::PlayerRequest::Start : play::PlayerRequest::None);
     EXPECT_EQ(app->player.endPosition.load(), c.endPosition);
   }
 }
@@ -69,15 +69,15 @@ TEST_F(SongEndTest, BackToTheStartAfterTheEndPlaysTheSongAgainThenTheNextOne) {
   makeSongs(4);
   listSlots({0, 1, 2, 3});
   app->settings.autoRate = 1;
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   playToEnd();
-  ASSERT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  ASSERT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
 
-  request(play::kPlayerRestart);  // the user's choice replaces the next-song request
+  request(play::PlayerRequest::Restart);  // the user's choice replaces the next-song request
   EXPECT_EQ(fake->lastStart(), 0u);
-  EXPECT_EQ(app->run.playerRequest.load(), 0u);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
   playToEnd();
-  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
   EXPECT_EQ(editsQueued(), 2) << "heard to the end twice";
   round();
   EXPECT_EQ(lastOpened(), songFile(1));
@@ -95,15 +95,15 @@ TEST_F(SongEndTest, ASongTheDatabaseDoesNotKnowTakesNothingFromTheSongBefore) {
     listSlots({0});
     play::putListRow(*app, 1, stray.c_str(), play::SongDetails{});
     listSlots({1, 2});
-    request(play::kPlayerStart);
+    request(play::PlayerRequest::Start);
     ASSERT_STREQ(app->details.current.title, "Title 0");
 
     if (preloaded) {
-      ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Preload)), 1u);
-      ASSERT_EQ(play::runDetailsLoader(*app), 1);
+      ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Preload), AccessOutcome::Granted);
+      ASSERT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
       ASSERT_EQ(app->jobs.nextDetailsReady.load(), 1u);
     }
-    request(play::kPlayerSkip);
+    request(play::PlayerRequest::Skip);
     EXPECT_EQ(lastOpened(), stray);
     EXPECT_EQ(app->details.currentSongRecord.load(), -1);
     EXPECT_STREQ(app->details.current.title, "");
@@ -125,14 +125,14 @@ TEST_F(SongEndTest, AutoRateRatesTheSongThatPlayed) {
     app->settings.autoRate = 1;
     if (c.skipAfterEnd) {
       listSlots({0, 1, 2});
-      request(play::kPlayerStart);
+      request(play::PlayerRequest::Start);
       playToEnd();
-      request(play::kPlayerSkip);
+      request(play::PlayerRequest::Skip);
       EXPECT_EQ(lastOpened(), songFile(1));
     } else {
       // A Play Now chosen while song 0 plays on, taken when it ends.
       listSlots({0, 1});
-      request(play::kPlayerStart);
+      request(play::PlayerRequest::Start);
       app->details.playNowRecord.store(3);
       app->playNowFlag.store(1);
       ASSERT_EQ(lastOpened(), songFile(0));
@@ -162,9 +162,9 @@ TEST_F(SongEndTest, TheCurrentSongCanBeReadWhileSongsStart) {
         torn.fetch_add(1);
     }
   });
-  request(play::kPlayerStart);
+  request(play::PlayerRequest::Start);
   for (int k = 0; k < 10; ++k)
-    request(play::kPlayerSkip);
+    request(play::PlayerRequest::Skip);
   done.store(true);
   reader.join();
   EXPECT_EQ(lastOpened(), songFile(10));

@@ -41,7 +41,7 @@ protected:
   // hands over batch by batch.
   SearchEnd search(const SearchOrder& order, std::vector<std::vector<FoundSong>>* batches = nullptr) {
     found.clear();
-    EXPECT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::SearchWindow)), 1u);
+    EXPECT_EQ(grantExclusiveNow(*app, BusyCode::SearchWindow), AccessOutcome::Granted);
     const SearchEnd end = play::searchSongTable(
         *app, order, [] { return false; },
         [&](std::vector<FoundSong>&& batch) {
@@ -242,7 +242,7 @@ struct Reports {
 TEST_F(SongSearchTest, ANewSearchCancelsTheOneWaitingOrRunning) {
   makeTable(plainSongs(50));
   startHeartbeat(*app);
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);
 
   Reports reports;
   play::SongSearch search(*app);

@@ -137,7 +137,7 @@ void FakeUi::openWindow(WindowKind window, uint32_t argument) {
   windowsOpened.push_back({window, argument});
 }
 
-void FakeUi::postCommand(uint32_t command, uint32_t parameter) {
+void FakeUi::postCommand(WindowCommand command, uint32_t parameter) {
   std::lock_guard lock(mutex);
   postedCommands.push_back({command, parameter});
 }
@@ -167,9 +167,9 @@ void FakeUi::messageBox(const std::string& text, const std::string& title) {
   messageBoxes.push_back({text, title});
 }
 
-std::vector<uint32_t> FakeUi::commandsPosted() {
+std::vector<WindowCommand> FakeUi::commandsPosted() {
   std::lock_guard lock(mutex);
-  std::vector<uint32_t> out;
+  std::vector<WindowCommand> out;
   for (const auto& posted : postedCommands) {
     out.push_back(posted.command);
   }

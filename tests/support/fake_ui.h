@@ -48,7 +48,7 @@ public:
   std::vector<std::string> foldersOpened;
 
   struct PostedCommand {
-    uint32_t command;
+    WindowCommand command;
     uint32_t parameter;
   };
   struct ProgressLine {
@@ -111,7 +111,7 @@ public:
   void setPlayButtonImage(int image) override;
   void refreshSystemMenu() override;
   void openWindow(WindowKind window, uint32_t argument) override;
-  void postCommand(uint32_t command, uint32_t parameter) override;
+  void postCommand(WindowCommand command, uint32_t parameter) override;
   void progressLine(WindowKind window, uint32_t line, const std::string& text) override;
   void workProgress(WindowKind window, const WorkProgress& progress) override;
   void setWindowTitle(WindowKind window, const std::string& title) override;
@@ -123,7 +123,7 @@ public:
     return f();
   }
   // The commands posted so far (copied under the lock).
-  std::vector<uint32_t> commandsPosted();
+  std::vector<WindowCommand> commandsPosted();
 
   std::mutex mutex;  // guards everything above while threads run
 };

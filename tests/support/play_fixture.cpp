@@ -62,7 +62,7 @@ void PlayTest::makeTable(const std::vector<Song>& songs) {
 }
 
 void PlayTest::pass() {
-  ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::ListBuild)), 1u);
+  ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);
   play::buildPass(*app);
   // A pass that found too few songs never asked for the access granted here.
   if (app->run.busyCode.load() == codeValue(BusyCode::ListBuild))

@@ -224,12 +224,12 @@ protected:
   // One player pass with exclusive access at hand, as the processor would
   // grant it.
   void round() {
-    grantExclusiveNow(*app, codeValue(BusyCode::Player));
+    grantExclusiveNow(*app, BusyCode::Player);
     play::playerRound(*app);
     if (app->run.busyCode.load() == codeValue(BusyCode::Player))
       releaseExclusive(*app);
   }
-  void request(uint32_t r) {
+  void request(play::PlayerRequest r) {
     app->run.playerRequest.store(r);
     round();
   }

@@ -2,13 +2,13 @@
 // the song table, searches it, deletes a song, reloads the file's tag and
 // puts the song at the top of the upcoming list.
 //
-// A button only sets the pending action (app.jobs.detailsPendingAction). A
-// 100 ms timer then hands the action to a job thread, which asks for
-// exclusive use of the song table under busy code 36, does the work and hands
-// the outcome back; when the use was not granted the next tick asks again.
-// The GUI thread never waits for the busy code. While an action is pending
-// the buttons that start another are disabled, so a quick second click
-// cannot replace a save that has not been done yet.
+// A button only sets the pending action (app.jobs.detailsPendingAction). A 100
+// ms timer then hands the action to a job thread, which asks for exclusive use
+// of the song table under BusyCode::SongEdit, does the work and hands the
+// outcome back; when the use was not granted the next tick asks again. The GUI
+// thread never waits for the busy code. While an action is pending the buttons
+// that start another are disabled, so a quick second click cannot replace a
+// save that has not been done yet.
 #pragma once
 
 #include "desk/details_actions.h"

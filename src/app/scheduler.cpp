@@ -49,8 +49,8 @@ void heartbeatLoop(App& app) {
     if (!leaving) {
       heartbeatTick(app);
     }
-    // Ended (666) counts as well as leaving: a close while leaving sets it
-    // before the loop has seen 665.
+    // Ended counts as well as leaving: a close while leaving sets it before
+    // the loop has seen the leaving code.
     const uint32_t slot = run.commandSlot.load();
     if (slot == kLeavingCode || slot == kEndedCode) {
       break;

@@ -19,8 +19,8 @@ struct Scheduler {
 // The heartbeat loop: refreshes the status texts, then ticks until the slot
 // reaches the end of the run, and ends the run.
 void heartbeatLoop(App& app);
-// The background worker loop: passes until the slot reaches 665 or 666, then
-// work position 100.
+// The background worker loop: passes until the slot reaches the leaving or the
+// ended code, then work position 100.
 void workerLoop(App& app);
 
 // Starts the heartbeat and the background worker threads.

@@ -125,8 +125,9 @@ struct JobHooks {
   std::function<void()> startIdWorker;
 
   // The cached edits still waiting when the run ends: called on the heartbeat
-  // thread after its loop, with the slot at 665. The end of the run (666 and
-  // command 2031) follows it; the hook must not do that itself.
+  // thread after its loop, with the slot at the leaving code. The end of the
+  // run (the ended code and WindowCommand::EndRun) follows it; the hook must
+  // not do that itself.
   std::function<void()> writeCachedEditsAtExit;
 
   // Starts the shutdown timer (when the machine is set to switch off after a

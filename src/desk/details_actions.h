@@ -1,8 +1,8 @@
-// The database work of the Song details window. A button only sets the
-// window's pending action; the work is done later under exclusive use of the
-// song table (busy code 36), off the GUI thread, and its outcome handed back
-// for the window to show. Also "play next", which puts a song at the top of
-// the upcoming list under busy code 31.
+// The database work of the Song details window. A button only sets the window's
+// pending action; the work is done later under exclusive use of the song table
+// (BusyCode::SongEdit), off the GUI thread, and its outcome handed back for the
+// window to show. Also "play next", which puts a song at the top of the
+// upcoming list under BusyCode::SongRating.
 #pragma once
 
 #include "desk/details_form.h"
@@ -85,13 +85,13 @@ struct DetailsOutcome {
   bool written = false;
 };
 
-// Carries out one action with exclusive use already held under busy code 36:
-// opens the song table (for writing for the writing actions, unless the
-// database is offline), does the work, reads the record to show and closes
-// the table again (pushing it back after writing).
+// Carries out one action with exclusive use already held under
+// BusyCode::SongEdit: opens the song table (for writing for the writing
+// actions, unless the database is offline), does the work, reads the record to
+// show and closes the table again (pushing it back after writing).
 DetailsOutcome runDetailsAction(App& app, const DetailsRequest& request);
 
-// Asks for exclusive use under busy code 36 and, when it is granted, runs
+// Asks for exclusive use under BusyCode::SongEdit and, when it is granted, runs
 // the action and gives the use back. Nothing when it was not granted: the
 // window asks again later. Blocks while it waits, so never on the GUI thread.
 std::optional<DetailsOutcome> tryDetailsAction(App& app, const DetailsRequest& request);

@@ -10,7 +10,7 @@ struct App;
 // A request to close the main window (caption button, system menu). The
 // window is never destroyed here: the first close asks to quit, a second one
 // while the quit is pending asks long jobs to stop, one while leaving ends
-// the run, and one after the end posts command 2031 again.
+// the run, and one after the end posts WindowCommand::EndRun again.
 void requestClose(App& app);
 
 // "Exit" from the tray menu: while a quit waits for a busy job, frees the
@@ -24,7 +24,7 @@ void requestExit(App& app);
 // thread. Does nothing once the run is ending.
 void postQuit(App& app);
 
-// Posts command 2031 to the main window, which destroys it.
+// Posts WindowCommand::EndRun to the main window, which destroys it.
 void postEndCommand(App& app);
 
 }  // namespace plinka

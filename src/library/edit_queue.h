@@ -71,8 +71,8 @@ int32_t editsWaiting(const LibraryContext& app);
 void startCacheWriter(LibraryContext& app);
 
 // One writer run on the calling thread: writes the queued edits under busy
-// code 27 until the queue is empty, offline mode is set or the run is asked
-// to stop. Returns at once when a writer is already running.
+// BusyCode::CacheWriter until the queue is empty, offline mode is set or the
+// run is asked to stop. Returns at once when a writer is already running.
 void runCacheWriter(LibraryContext& app);
 
 // The end of the run: waits for a writer that is still running to give up,

@@ -64,8 +64,8 @@ struct Found {
   std::string fileName;
 };
 
-// Under busy code 25 and a reading open of the song table, both given back
-// before it returns: the record `pick` names (given the open table; -1 for
+// Under BusyCode::IdWorker and a reading open of the song table, both given
+// back before it returns: the record `pick` names (given the open table; -1 for
 // none), with its ID and FileName.
 template <typename Pick> Found lookUp(LibraryContext& app, Pick pick) {
   Found found;

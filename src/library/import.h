@@ -111,13 +111,13 @@ int32_t addOneFile(LibraryContext& app, const char* path);
 // code is no longer the import's. Counts into `counts` when given.
 void walkFolder(LibraryContext& app, const std::string& folder, ImportResult* counts = nullptr);
 
-// The whole import of one source, synchronously: takes exclusive access 30,
-// opens the song table for writing (on a share: the local copy, under the
-// network lock), reads the playlist or walks the folder, closes the table
-// (on a share: pushes it back), writes the outcome into the Database
+// The whole import of one source, synchronously: takes exclusive access under
+// BusyCode::Import, opens the song table for writing (on a share: the local
+// copy, under the network lock), reads the playlist or walks the folder, closes
+// the table (on a share: pushes it back), writes the outcome into the Database
 // window's progress lines and gives the access back. The source is read as
-// importTarget says; one that names nothing is refused with "Folder not
-// found" and nothing is opened.
+// importTarget says; one that names nothing is refused with "Folder not found"
+// and nothing is opened.
 ImportResult runImport(LibraryContext& app, const std::string& source);
 
 // The import worker's thread body: runImport on the settings' importSource.

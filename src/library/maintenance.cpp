@@ -41,8 +41,8 @@ void show(LibraryContext& app, uint32_t line, const std::string& text, std::stri
   kept = text;
 }
 
-// What every run does once it holds busy code 32: an old stop request is
-// forgotten, and a list build under way is asked for again, since the table
+// What every run does once it holds BusyCode::Maintenance: an old stop request
+// is forgotten, and a list build under way is asked for again, since the table
 // is about to change under it.
 void prepareRun(LibraryContext& app) {
   app.run.stopRequest.store(0);

@@ -12,10 +12,10 @@ struct LibraryContext;
 namespace plinka::library {
 
 // Runs the function's pass on app.songTable, which the caller has opened for
-// writing while it holds busy code 32. Counts into `result` and sets its
-// `stopped` when the pass ended early; Save DB as Playlist sets the outcome
-// PlaylistNotWritten when its file could not be written. The inputs are
-// valid (maintenanceInputsValid).
+// writing while it holds BusyCode::Maintenance. Counts into `result` and sets
+// its `stopped` when the pass ended early; Save DB as Playlist sets the outcome
+// PlaylistNotWritten when its file could not be written. The inputs are valid
+// (maintenanceInputsValid).
 void runMaintenancePass(LibraryContext& app, MaintenanceFunction function, const MaintenanceInputs& inputs,
                         MaintenanceResult& result);
 

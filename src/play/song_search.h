@@ -1,8 +1,8 @@
-// The Search window's work on the song table: every song that matches a
-// search text, or the Top Songs (the most played songs, best rated first).
-// It runs on a job thread under exclusive use (code 26) and hands the songs
-// it finds to a receiver in batches as it goes, so a window can show the
-// first ones long before the table has been read to its end.
+// The Search window's work on the song table: every song that matches a search
+// text, or the Top Songs (the most played songs, best rated first). It runs on
+// a job thread under exclusive use (BusyCode::SearchWindow) and hands the songs
+// it finds to a receiver in batches as it goes, so a window can show the first
+// ones long before the table has been read to its end.
 //
 // A window keeps one SongSearch: starting a search cancels the one running,
 // and only one search at a time reads the table.
@@ -71,20 +71,20 @@ struct SearchReport {
 // Hands a batch of found songs on.
 using FoundSongsSink = std::function<void(std::vector<FoundSong>&&)>;
 
-// Searches the song table while the caller holds exclusive use under code
-// 26: opens it for reading, sets buildState to 10 unless it is 0 (a search
-// ends offline mode, the table having opened), reads, closes it. `deliver`
-// gets the found songs in batches, in the order they are listed (a
-// cancelled search drops what it has not handed over yet); `cancelled` is
-// asked between slots. Gives up (Lost) once code 26 is no longer the busy
-// code.
+// Searches the song table while the caller holds exclusive use under
+// BusyCode::SearchWindow: opens it for reading, sets buildState to 10 unless
+// it is 0 (a search ends offline mode, the table having opened), reads,
+// closes it. `deliver` gets the found songs in batches, in the order they are
+// listed (a cancelled search drops what it has not handed over yet);
+// `cancelled` is asked between slots. Gives up (Lost) once
+// BusyCode::SearchWindow is no longer the busy code.
 SearchEnd searchSongTable(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                           const FoundSongsSink& deliver);
 
-// The same with the wait for exclusive use (code 26) first: asked for while
-// no thread is posting and no job holds the table, looked at again whenever
-// the run state changes (at least every kSearchRetryMs), until it is
-// granted or `cancelled` holds. Waits, so it runs on a job thread.
+// The same with the wait for exclusive use (BusyCode::SearchWindow) first:
+// asked for while no thread is posting and no job holds the table, looked at
+// again whenever the run state changes (at least every kSearchRetryMs), until
+// it is granted or `cancelled` holds. Waits, so it runs on a job thread.
 SearchEnd runSongSearch(PlayContext& app, const SearchOrder& order, const std::function<bool()>& cancelled,
                         const FoundSongsSink& deliver);
 

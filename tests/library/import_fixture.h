@@ -75,7 +75,8 @@ struct ImportFixture {
   // A folder for music beside the data files.
   std::string music(const std::string& rest = "") const { return dir.path() + "music/" + rest; }
 
-  // Opens the song table the way an import has it: for writing, busy code 30.
+  // Opens the song table the way an import has it: for writing,
+  // BusyCode::Import.
   void openForImport() {
     app->run.busyCode.store(30);
     openTable(true);

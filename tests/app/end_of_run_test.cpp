@@ -119,7 +119,7 @@ TEST_F(EndOfRunTest, AppEndJoinsThreadsThatAreStillWorking) {
   // WindowCommand::EndRun.
   std::atomic<bool> returned{false};
   app->clock.speed = 1;  // the watchdog would free the busy code long after
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   startScheduler(*app);
   App& running = *app;
   running.jobThreads.start([&] {

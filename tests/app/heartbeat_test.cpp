@@ -4,6 +4,7 @@
 #include "support/scheduler_fixture.h"
 
 #include "app/heartbeat.h"
+#include "play/list_commands.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -128,19 +129,19 @@ TEST_F(HeartbeatTest, EarlyReleaseOnlyForOwnersThatAreGone) {
 }
 
 TEST_F(HeartbeatTest, WatchdogRestsWhenNothingWaits) {
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   ticks(50);
   app->run.busyCode = 0;
   ticks(1);
   EXPECT_EQ(app->run.watchdogCounter.load(), 0u);
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   ticks(100);
-  EXPECT_EQ(app->run.busyCode.load(), 34u) << "the count started again from 0";
+  EXPECT_EQ(app->run.busyCode.load(), codeValue(BusyCode::ListBuild)) << "the count started again from 0";
 }
 
 TEST_F(HeartbeatTest, QuitBecomesLeavingOnlyWhenNothingRuns) {
   app->run.commandSlot = kQuitCode;
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   ticks(1);
   EXPECT_EQ(app->run.commandSlot.load(), kQuitCode);
   app->run.busyCode = 0;
@@ -154,8 +155,8 @@ TEST_F(HeartbeatTest, QuitBecomesLeavingOnlyWhenNothingRuns) {
 
 TEST_F(HeartbeatTest, PendingCommandStartsAProcessor) {
   std::atomic<uint32_t> argument{0};
-  app->commandHandlers[12] = [&](uint32_t a) { argument = a; };
-  app->run.commandSlot = 12;
+  app->commandHandlers[codeValue(play::ListCommand::PlayNow)] = [&](uint32_t a) { argument = a; };
+  app->run.commandSlot = codeValue(play::ListCommand::PlayNow);
   app->run.commandArgument = 8;
   ticks(1);
   app->jobThreads.waitAll();
@@ -231,7 +232,7 @@ TEST_F(HeartbeatTest, StartsAtMostOnePlayerJobInOrderOfPreference) {
          a.run.listCount = 50;
        },
        ""},
-      {"a job is busy", [](App& a) { a.run.busyCode = 34; }, ""},
+      {"a job is busy", [](App& a) { a.run.busyCode = codeValue(BusyCode::ListBuild); }, ""},
       {"player stopped", [](App& a) { a.run.playerRunning = 0; }, ""},
   };
   for (const Case& c : cases) {
@@ -263,7 +264,7 @@ TEST_F(HeartbeatTest, OfflineModeCountsUpAndEndsItselfUnlessLockedOrBusy) {
   EXPECT_EQ(app->run.buildState.load(), kOfflineLocked);
 
   app->run.buildState = 1200;
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   ticks(5);
   EXPECT_EQ(app->run.buildState.load(), 1200u);
 }
@@ -294,15 +295,15 @@ TEST_F(HeartbeatTest, RunningWatchdogFreesAForgottenCodeAndGivesAnImportAboutATh
   auto importing = std::make_unique<App>();
   app->clock.speed = 10000;
   importing->clock.speed = 10000;
-  app->run.busyCode = 34;
-  importing->run.busyCode = 30;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
+  importing->run.busyCode = codeValue(BusyCode::Import);
   const uint64_t start = app->clock.tickMs();
   startHeartbeat(*app);
   startHeartbeat(*importing);
 
   ASSERT_TRUE(waitUntil([&] { return app->run.busyCode.load() == 0; }));
   EXPECT_GE(app->clock.tickMs() - start + tickGranularity(*app), 101u * kHeartbeatIdleMs);
-  EXPECT_EQ(importing->run.busyCode.load(), 30u) << "the import is still within its grace";
+  EXPECT_EQ(importing->run.busyCode.load(), codeValue(BusyCode::Import)) << "the import is still within its grace";
   ASSERT_TRUE(waitUntil([&] { return importing->run.busyCode.load() == 0; }));
   EXPECT_GE(importing->clock.tickMs() - start + tickGranularity(*importing), 1101u * kHeartbeatIdleMs);
 }

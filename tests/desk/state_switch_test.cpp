@@ -61,7 +61,7 @@ TEST_F(StateSwitchTest, QuickChoicesEndInTheLastOneWithEveryListInItsOwnFile) {
   // Choices made faster than a change of the list takes, while another job
   // holds exclusive access for a moment: only one switcher runs and the
   // newest choice wins.
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   for (const uint32_t state : {3u, 1u, 3u, 0u, 3u, 1u})
     runWindowCommand(*app, WindowCommand::StateBase + state, 0);
   releaseExclusive(*app);
@@ -87,7 +87,7 @@ TEST_F(StateSwitchTest, AWaitForChoicesEndsOnceTheyAreCarriedOut) {
   startHeartbeat(*app);
   // The menu's choice waits on its job thread while another job holds
   // exclusive access; the wait ends only once the list has changed.
-  app->run.busyCode = 34;
+  app->run.busyCode = codeValue(BusyCode::ListBuild);
   runWindowCommand(*app, WindowCommand::StateBase + 3, 0);
   std::thread holder([this] {
     eventually([this] { return app->stateSwitch.running.load() != 0; });

@@ -325,7 +325,7 @@ TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
                         {WindowCommand::SaveAsPlaylist, play::ListCommand::SaveAsPlaylist, 0},
                         {WindowCommand::PlayNow, play::ListCommand::PlayNow, kRowId}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
+    SCOPED_TRACE(codeValue(c.command));
     app->run.commandSlot = 0;
     runWindowCommand(*app, c.command, kRowId);
     EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == codeValue(c.code); }));
@@ -402,7 +402,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
                         {WindowCommand::SongsByArtist, kSearchByArtist, "Now Artist"},
                         {WindowCommand::ListSongsByArtist, kSearchByArtist, "Row Artist B"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
+    SCOPED_TRACE(codeValue(c.command));
     ui.windowsOpened.clear();
     app->mainWindow.searchInput = "old";
     runWindowCommand(*app, c.command, rowB);

@@ -368,10 +368,10 @@ TEST_F(MainWindowTest, TheCoverIsScaledOncePerPictureAndSize) {
 
 TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   makeWindow();
-  window->runCommand(5, 0);  // skip while stopped
+  window->runCommand(WindowCommand::Skip, 0);  // skip while stopped
   EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None);
   app->run.playerRunning.store(1);
-  window->runCommand(1, 0);  // play while playing
+  window->runCommand(WindowCommand::PlayPause, 0);  // play while playing
   EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Pause);
 }
 
@@ -415,8 +415,8 @@ TEST_F(MainWindowTest, TrayExitFreesAJobThatHoldsUpTheQuit) {
       exit = action;
   ASSERT_NE(exit, nullptr);
   app->run.commandSlot.store(kQuitCode);
-  app->run.busyCode.store(30);
-  window->runCommand(exit->data().toUInt(), 0);
+  app->run.busyCode.store(codeValue(BusyCode::Import));
+  window->runCommand(windowCommand(exit->data().toUInt()), 0);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
   EXPECT_EQ(app->run.commandSlot.load(), kQuitCode);
 }
@@ -425,11 +425,11 @@ TEST_F(MainWindowTest, ToolbarPicturesAndTooltips) {
   app->folders.program = kResources;
   makeWindow();
   ASSERT_TRUE(window->loadToolbarPictures());
-  EXPECT_EQ(window->toolTipOf(1), "Start Plinka");
-  EXPECT_EQ(window->toolTipOf(5), "Skip to the next song on the list");
+  EXPECT_EQ(window->toolTipOf(WindowCommand::PlayPause), "Start Plinka");
+  EXPECT_EQ(window->toolTipOf(WindowCommand::Skip), "Skip to the next song on the list");
   app->run.playerRunning.store(1);
   window->setPlaying(true);
-  EXPECT_EQ(window->toolTipOf(1), "Pause song");
+  EXPECT_EQ(window->toolTipOf(WindowCommand::PlayPause), "Pause song");
 
   app->folders.program = "/nonexistent/";
   EXPECT_FALSE(window->loadToolbarPictures());

@@ -78,7 +78,7 @@ struct ImportFixture {
   // Opens the song table the way an import has it: for writing,
   // BusyCode::Import.
   void openForImport() {
-    app->run.busyCode.store(30);
+    app->run.busyCode.store(codeValue(BusyCode::Import));
     openTable(true);
   }
   void openTable(bool writable) {

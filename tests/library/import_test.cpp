@@ -315,7 +315,8 @@ TEST(Import, AnInterruptedWalkStillClosesTheTableAndReports) {
   } cases[] = {
       {"stop request", [](App& app) { app.run.stopRequest.store(1); }, 0},
       {"busy code taken by the watchdog", [](App& app) { app.run.busyCode.store(0); }, 0},
-      {"busy code now another job's", [](App& app) { app.run.busyCode.store(34); }, 34},
+      {"busy code now another job's", [](App& app) { app.run.busyCode.store(codeValue(BusyCode::ListBuild)); },
+       codeValue(BusyCode::ListBuild)},
   };
   for (const Case& c : cases) {
     ImportFixture f;

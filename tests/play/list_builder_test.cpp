@@ -6,6 +6,7 @@
 #include "core/settings_defaults.h"
 #include "platform/files.h"
 #include "play/list_builder.h"
+#include "play/list_commands.h"
 #include "play/list_file.h"
 #include "play/song_details.h"
 #include "support/play_fixture.h"
@@ -377,7 +378,8 @@ TEST_F(ListBuilderTest, WaysAPassEndsWithoutAChoice) {
     uint32_t retriesAfter;
   };
   const Case cases[] = {
-      {"a list command is waiting", [](App& a) { a.run.commandSlot = 12; }, kBuildWanted, "", 1},
+      {"a list command is waiting", [](App& a) { a.run.commandSlot = codeValue(play::ListCommand::PlayNow); },
+       kBuildWanted, "", 1},
       {"Stop Building",
        [](App& a) {
          a.builder.drawForTests = [&a](uint32_t) {

@@ -58,7 +58,7 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
     EXPECT_EQ(listedFiles(), files({2, 3, 4}));
     EXPECT_EQ(app->run.listCount.load(), 3);
     if (playing) {
-      EXPECT_EQ(app->run.playerRequest.load(), 1u) << "the current song ends";
+      EXPECT_EQ(app->run.playerRequest.load(), PlayerRequest::Start) << "the current song ends";
       EXPECT_TRUE(ui.commandsPosted().empty());
     } else {
       EXPECT_EQ(ui.commandsPosted(), std::vector<WindowCommand>{WindowCommand::PlayPause});
@@ -73,7 +73,7 @@ TEST_F(ListCommandsTest, DoubleClickingTheThirdRowPlaysItNext) {
 TEST_F(ListCommandsTest, RowCommandsActOnTheRowChosenWhateverHappenedAboveIt) {
   struct Case {
     const char* name;
-    uint32_t code;
+    ListCommand code;
     std::vector<std::string> after;  // the list once song 3's row was chosen and song 0 has started
   };
   const Case cases[] = {
@@ -163,7 +163,7 @@ TEST_F(ListCommandsTest, PlayNowPlaysTheChosenSongAndLeavesItsRow) {
   run(ListCommand::PlayNow, idAt(3));
   EXPECT_EQ(app->details.playNowRecord.load(), 3);
   EXPECT_EQ(app->playNowFlag.load(), 1u);
-  EXPECT_EQ(app->run.playerRequest.load(), 1u);
+  EXPECT_EQ(app->run.playerRequest.load(), PlayerRequest::Start);
   EXPECT_EQ(app->list.size(), 5u);
 
   freshApp();

@@ -37,7 +37,7 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
   // is taken with a single row left in the list.
   struct Case {
     const char* what;
-    uint32_t request;
+    play::PlayerRequest request;
     uint32_t rows;
     uint32_t playedTo;   // where the song is when the request comes
     uint32_t placeKept;  // the pause position the request leaves
@@ -155,9 +155,10 @@ TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
   makeSongs(6);
   listSlots({0, 1, 2, 3, 4});
   request(play::PlayerRequest::Start);
-  const uint32_t requests[] = {play::PlayerRequest::Skip, play::PlayerRequest::LastSong, play::PlayerRequest::Start};
-  for (const uint32_t r : requests) {
-    SCOPED_TRACE(r);
+  const play::PlayerRequest requests[] = {play::PlayerRequest::Skip, play::PlayerRequest::LastSong,
+                                          play::PlayerRequest::Start};
+  for (const play::PlayerRequest r : requests) {
+    SCOPED_TRACE(static_cast<uint32_t>(r));
     app->jobs.coverFailures = 2;
     request(r);
     EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
@@ -220,7 +221,7 @@ TEST_F(PlayerTest, AVideoWaitsOffScreenUntilTheLayoutPlacesItInItsWindow) {
 TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
   struct Case {
     const char* name;
-    std::vector<uint32_t> requests;  // after the first start
+    std::vector<play::PlayerRequest> requests;  // after the first start
     bool playToEnd;
     int edits;
     bool raised;
@@ -241,7 +242,7 @@ TEST_F(PlayerTest, AutoRateMovesTheScoreOnSkipAndEndOnly) {
     request(play::PlayerRequest::Start);
     fake->moveTo(40000);
     round();
-    for (const uint32_t r : c.requests)
+    for (const play::PlayerRequest r : c.requests)
       request(r);
     if (c.playToEnd) {
       fake->moveTo(kSongLength);
@@ -283,7 +284,7 @@ TEST_F(PlayerTest, ARefusedStartIsPutBackAndASkipIsRatedOnce) {
 TEST_F(PlayerTest, ARequestPendingAsTheSongEndsIsNeverOverwritten) {
   struct Case {
     const char* name;
-    uint32_t pending;
+    play::PlayerRequest pending;
     std::vector<std::string> opened;  // after two rounds
   };
   const Case cases[] = {

@@ -325,7 +325,8 @@ TEST_F(QuickLinkRowTest, AfterAnotherSongTableTheClickPlaysTheRowsSongOrNothing)
   // "Fourth" is not in this table: nothing is played, song 0 goes on.
   const QuickLinkPlace lower = quickLinkPlace(QuickLinkArea::Lower, 1000, 800);
   pictureClick(*app, 100, quickLinkRowTop(lower, 1) + 5, 1000, 800);
-  ASSERT_TRUE(waitFor([this] { return app->playNowFlag.load() == 0 && app->run.playerRequest.load() == 0; }));
+  ASSERT_TRUE(waitFor(
+      [this] { return app->playNowFlag.load() == 0 && app->run.playerRequest.load() == play::PlayerRequest::None; }));
   EXPECT_EQ(fake->openedFiles().size(), 1u);
   EXPECT_TRUE(fake->isOpen());
   EXPECT_EQ(clickRow(0), songFile(2)) << "\"Third\"";

@@ -325,8 +325,11 @@ TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
     SCOPED_TRACE(c.command);
     app->run.commandSlot = 0;
     runWindowCommand(*app, c.command, kRowId);
+    // The poster stores the argument after the code, under the slot lock
+    // that every taker holds; read without that lock, both are awaited.
     EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == c.code; }));
-    EXPECT_EQ(app->run.commandArgument.load(), c.argument);
+    EXPECT_TRUE(eventually([&] { return app->run.commandArgument.load() == c.argument; }))
+        << "argument " << app->run.commandArgument.load();
   }
 
   // The list's "Details" is not posted while the Song details window is open.

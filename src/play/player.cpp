@@ -33,11 +33,6 @@ void closeMedia(PlayContext& app) {
   app.player.followedOn.clear();
 }
 
-void setPlayPosition(PlayContext& app, int32_t position) {
-  app.player.playPosition.store(position);
-  app.jobs.playPosition.store(static_cast<uint32_t>(position));
-}
-
 void moveSeekBar(PlayContext& app, uint32_t value) {
   app.player.seekBar.store(value);
   if (app.ui)
@@ -45,7 +40,7 @@ void moveSeekBar(PlayContext& app, uint32_t value) {
 }
 
 bool fullScreenWanted(const PlayContext& app) {
-  return app.jobs.currentMediaType.load() >= kFirstVideoType && app.settings.fullMovie != 0 &&
+  return app.currentMediaType.load() >= library::kFirstVideoType && app.settings.fullMovie != 0 &&
          app.player.inTray.load() == 0;
 }
 
@@ -165,7 +160,7 @@ void startSong(PlayContext& app, uint32_t request) {
     adjustRating(app, false);
 
   app.run.playerRunning.store(1);
-  setPlayPosition(app, -1);
+  app.player.playPosition.store(-1);
   // A file that followed on is still playing: it is kept if it is the song
   // this start chooses.
   const std::string followed = request == kPlayerStart ? ps.followedOn : std::string();
@@ -200,15 +195,15 @@ void startSong(PlayContext& app, uint32_t request) {
     markQuickLinksOutOfDate(app);
     char file[sizeof d.currentSongFile];
     if ((request == kPlayerLastSong && s.lastSongIndex[0] != -1) || playNow) {
-      app.jobs.nextDetailsReady.store(0);
+      app.details.nextReady.store(0);
       if (!playNowFile.empty())
         text::copy(file, sizeof file, playNowFile.c_str());
       else
         readRecordFileName(app, playNow ? playNowRecord : popLastSong(app), file, sizeof file);
     } else {
       readRowFileName(app, 0, file, sizeof file);
-      if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
-        app.jobs.nextDetailsReady.store(0);
+      if (app.details.nextReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
+        app.details.nextReady.store(0);
       // The record still names the song that played before this one.
       const int32_t previous = d.currentSongRecord.load();
       if (request != kPlayerLastSong && previous != -1 && previous != s.lastSongIndex[0])
@@ -222,23 +217,23 @@ void startSong(PlayContext& app, uint32_t request) {
     library::releaseCover(app);
     // Each song gets its own tries at a cover: failures of the songs before
     // do not keep its picture away.
-    app.jobs.coverFailures.store(0);
-    app.jobs.currentMediaType.store(library::mediaType(s, d.currentSongFile));
+    app.cover.failures.store(0);
+    app.currentMediaType.store(library::mediaType(s, d.currentSongFile));
 
     // The details: the preloaded ones when they belong to this song, else
     // loaded now (this also sets the record and its Score).
-    nextValid = app.jobs.nextDetailsReady.load() == 1;
+    nextValid = app.details.nextReady.load() == 1;
     if (nextValid) {
       setCurrentDetails(app, d.next);
       d.currentSongRecord.store(d.nextSongRecord);
       d.currentSongScore.store(d.next.score);
-      app.jobs.nextDetailsReady.store(0);
+      app.details.nextReady.store(0);
     } else {
       loadCurrentDetails(app);
     }
   }
 
-  const bool video = app.jobs.currentMediaType.load() >= kFirstVideoType;
+  const bool video = app.currentMediaType.load() >= library::kFirstVideoType;
   platform::PlaybackService* p = playbackOf(app);
   const bool following = !followed.empty() && followed == d.currentSongFile && p != nullptr && p->isOpen();
   if (!followed.empty() && !following)
@@ -263,7 +258,7 @@ void startSong(PlayContext& app, uint32_t request) {
       const std::string file = library::playablePath(app, d.currentSongFile);
       opened = p->open(file.c_str());
       if (!opened && file != d.currentSongFile && app.run.buildState.load() < kOfflineFirst) {
-        app.jobs.bufferStage.store(kUnbuffered);
+        app.bufferCache.stage.store(library::BufferStage::Unbuffered);
         opened = p->open(d.currentSongFile);
       }
     }
@@ -402,14 +397,14 @@ namespace {
 // to keep the list going, no EndPoint that ends the current song early.
 std::string nextToFollow(PlayContext& app) {
   const DetailsState& d = app.details;
-  const uint32_t type = app.jobs.currentMediaType.load();
-  if (type == 0 || type >= kFirstVideoType || d.current.endPoint != 0 || app.playNowFlag.load() != 0 ||
+  const uint32_t type = app.currentMediaType.load();
+  if (type == 0 || type >= library::kFirstVideoType || d.current.endPoint != 0 || app.playNowFlag.load() != 0 ||
       app.list.size() < 2 || app.player.songOver.load() != 0)
     return {};
   char file[sizeof d.currentSongFile] = {};
   readRowFileName(app, 0, file, sizeof file);
   const uint32_t nextType = library::mediaType(app.settings, file);
-  return nextType != 0 && nextType < kFirstVideoType ? std::string(file) : std::string();
+  return nextType != 0 && nextType < library::kFirstVideoType ? std::string(file) : std::string();
 }
 
 // Keeps the playback's queued file in step with the top row; takes note when
@@ -448,8 +443,8 @@ void pollPlayer(PlayContext& app) {
     return;
   }
   const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
-  const uint32_t previous = app.jobs.previousPlayPosition.load();
-  setPlayPosition(app, static_cast<int32_t>(position));
+  const uint32_t previous = app.player.previousPlayPosition.load();
+  app.player.playPosition.store(static_cast<int32_t>(position));
   // The length may become known, or grow past a first estimate, only while
   // the song plays: the end follows it. Asked after the position, so that a
   // length learnt in between can only move the end away.
@@ -560,7 +555,7 @@ void playerLoop(PlayContext& app) {
   }
   if (p != nullptr)
     p->setEventHook(nullptr);
-  setPlayPosition(app, -1);
+  app.player.playPosition.store(-1);
   closeMedia(app);
 }
 

@@ -64,9 +64,13 @@ struct PlayerState {
   // read by the front end (the seek bar turns its value into a position).
   std::atomic<uint32_t> endPosition{0};
   // The last polled position; -1 while a song is being started and after the
-  // thread ended. Written by the player; read by the front end. (The
-  // heartbeat reads its copy in app.jobs.playPosition.)
+  // thread ended. Written by the player; read by the front end and the
+  // heartbeat.
   std::atomic<int32_t> playPosition{-1};
+  // The position seen a tick earlier, so that the player can notice a
+  // stalled song. Written by the heartbeat (a copy of playPosition); read by
+  // the player.
+  std::atomic<uint32_t> previousPlayPosition{0};
   // Polls in a row without progress. Written by the player and by "Play the
   // last song again" of the main window (which resets it); read by the
   // player.

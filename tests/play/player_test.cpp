@@ -2,6 +2,7 @@
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
 #include "core/window_command_ids.h"
+#include "play/last_songs.h"
 #include "support/player_fixture.h"
 
 #include <gtest/gtest.h>

@@ -25,6 +25,7 @@
 #include "gui/tray_icon.h"
 #include "gui/upcoming_model.h"
 #include "gui/window_placement.h"
+#include "library/media_types.h"
 #include "play/list_commands.h"
 #include "play/player.h"
 
@@ -266,7 +267,7 @@ void MainWindow::applyLayout() {
 
 void MainWindow::refreshVideo() {
   const bool show = app_.player.videoShowing.load() != 0 && app_.run.playerRunning.load() != 0 &&
-                    app_.jobs.currentMediaType.load() >= kFirstVideoType && app_.player.inTray.load() == 0;
+                    app_.currentMediaType.load() >= library::kFirstVideoType && app_.player.inTray.load() == 0;
   const bool full = show && app_.settings.fullMovie != 0 && !fullScreenLeft_;
   if (full && !fullScreenVideo_) {
     fullScreenVideo_ = true;
@@ -419,7 +420,7 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     return;
   }
   // One details window at a time; it is modal and owns the pending action.
-  if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {
+  if (window == WindowKind::SongDetails && app_.mainWindow.detailsPendingAction.load() == 0) {
     SongDetailsWindow details(app_, argument, this);
     details.exec();
   }

@@ -57,7 +57,7 @@ void openWindow(App& app, WindowKind window, uint32_t argument) {
 // the search input. When it is open already, both stay as they are and the
 // front end brings the open window forward.
 void openSearch(App& app, uint32_t mode, const std::string& artist) {
-  if (app.jobs.searchWindowRunning.load() != 0) {
+  if (app.mainWindow.searchWindowRunning.load() != 0) {
     openWindow(app, WindowKind::Search, mode);
     return;
   }
@@ -127,7 +127,7 @@ void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
   if (s.quickLinkChoice != 0 && s.coverChoice >= library::kCoverChoiceQuickLinks)
     setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceCover);
   play::markQuickLinksOutOfDate(app);
-  app.jobs.coverReady.store(0);
+  app.cover.ready.store(0);
   effects.repaint = true;
   // A newly chosen list is built at once, off the GUI thread.
   play::askForQuickLinks(app);
@@ -235,7 +235,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
       app.ui->openHelp();
     break;
   case kCmdWriteCachedEdits:
-    if (app.jobs.cacheWriterRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
+    if (app.editQueue.writerRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
       library::startCacheWriter(app);
     break;
   case kCmdMaximise:
@@ -259,7 +259,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
   // chose, which the list command looks up when it runs.
   case kCmdListDetails:
     // Only while the Song details window is not open.
-    if (app.jobs.detailsPendingAction.load() < 2)
+    if (app.mainWindow.detailsPendingAction.load() < 2)
       postFromJob(app, play::kCommandDetails, parameter);
     break;
   case kCmdPlayNext:
@@ -306,7 +306,7 @@ WindowEffects runWindowCommand(App& app, uint32_t id, uint32_t parameter) {
   case kCmdNothing:
     setPictureSetting(app, PictureSetting::QuickLinkChoice, 0);
     play::markQuickLinksOutOfDate(app);
-    app.jobs.coverReady.store(0);
+    app.cover.ready.store(0);
     effects.repaint = true;
     // The upper area may still show a list.
     play::askForQuickLinks(app);
@@ -381,7 +381,7 @@ bool pictureClick(App& app, int x, int y, uint32_t width, uint32_t height) {
       return false;
     }
     // The other picture is loaded in place of this one.
-    app.jobs.coverReady.store(0);
+    app.cover.ready.store(0);
     return true;
   }
   if (x < half && s.quickLinkChoice >= library::kCoverChoiceQuickLinks)

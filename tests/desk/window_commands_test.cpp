@@ -267,21 +267,21 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
     app->mainWindow.pictureArea = c.area;
     app->settings.coverChoice = c.coverBefore;
     app->settings.quickLinkChoice = c.linksBefore;
-    app->jobs.coverReady = 1;
-    app->jobs.quickLinksReady = 1;
+    app->cover.ready = 1;
+    app->quickLinks.ready = 1;
     EXPECT_TRUE(runWindowCommand(*app, c.command, 0).repaint);
     EXPECT_EQ(app->settings.coverChoice, c.coverAfter);
     EXPECT_EQ(+app->settings.quickLinkChoice, c.linksAfter);
-    EXPECT_EQ(app->jobs.coverReady.load(), 0u) << "the picture is loaded again";
-    EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u) << "the lists are built again";
+    EXPECT_EQ(app->cover.ready.load(), 0u) << "the picture is loaded again";
+    EXPECT_EQ(app->quickLinks.ready.load(), 0u) << "the lists are built again";
   }
 
-  app->jobs.coverReady = 1;
-  app->jobs.quickLinksReady = 1;
+  app->cover.ready = 1;
+  app->quickLinks.ready = 1;
   EXPECT_TRUE(runWindowCommand(*app, kCmdNothing, 0).repaint);
   EXPECT_EQ(+app->settings.quickLinkChoice, 0u);
-  EXPECT_EQ(app->jobs.coverReady.load(), 0u);
-  EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u);
+  EXPECT_EQ(app->cover.ready.load(), 0u);
+  EXPECT_EQ(app->quickLinks.ready.load(), 0u);
 }
 
 TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
@@ -334,7 +334,7 @@ TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
 
   // The list's "Details" is not posted while the Song details window is open.
   app->run.commandSlot = 0;
-  app->jobs.detailsPendingAction = 2;
+  app->mainWindow.detailsPendingAction = 2;
   runWindowCommand(*app, kCmdListDetails, 0);
   finishJobs();
   EXPECT_EQ(app->run.commandSlot.load(), 0u);
@@ -416,7 +416,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
   // Only one search window: a second open leaves the mode and the search
   // text of the open one alone (the front end brings it forward).
   ui.windowsOpened.clear();
-  app->jobs.searchWindowRunning = 1;
+  app->mainWindow.searchWindowRunning = 1;
   app->prompts.result = kSearchByArtist;
   runWindowCommand(*app, kCmdTopSongs, 0);
   EXPECT_EQ(app->prompts.result.load(), kSearchByArtist);
@@ -528,11 +528,11 @@ TEST_F(WindowCommandsTest, PictureClickSwitchesBetweenCoverAndDisc) {
     app->settings.coverChoice = c.choice;
     app->cover.coverFound = c.coverFound;
     app->cover.discFound = c.discFound;
-    app->jobs.coverReady = 1;
+    app->cover.ready = 1;
     const bool switched = c.choiceAfter != c.choice;
     EXPECT_EQ(pictureClick(*app, c.x, 100, c.width, 800), switched);
     EXPECT_EQ(app->settings.coverChoice, c.choiceAfter);
-    EXPECT_EQ(app->jobs.coverReady.load(), switched ? 0u : 1u);
+    EXPECT_EQ(app->cover.ready.load(), switched ? 0u : 1u);
     EXPECT_EQ(app->run.playerRequest.load(), 0u) << "no quick-link rows to play yet";
   }
 }

@@ -9,6 +9,7 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "gui/song_columns.h"
+#include "library/media_types.h"
 #include "platform/picture.h"
 #include "play/list_commands.h"
 #include "play/player.h"
@@ -347,7 +348,7 @@ TEST_F(MainWindowTest, LongTextsAreCutToTheWindow) {
 TEST_F(MainWindowTest, TheCoverIsScaledOncePerPictureAndSize) {
   app->settings.coverChoice = 1;
   ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
-  app->jobs.coverReady.store(1);
+  app->cover.ready.store(1);
   makeWindow();
   const NowPlayingView& view = *window->nowPlayingView();
   window->resize(1000, 800);
@@ -705,7 +706,7 @@ TEST_F(MainWindowTest, LeavingFullScreenVideoRestoresAMaximisedWindow) {
   app->settings.fullMovie = 1;
   app->run.playerRunning.store(1);
   app->player.videoShowing.store(1);
-  app->jobs.currentMediaType.store(kFirstVideoType);
+  app->currentMediaType.store(library::kFirstVideoType);
   std::strcpy(app->details.currentSongFile, "/music/clip.avi");
   window->refreshNowPlaying();
   ASSERT_TRUE(processUntil([this] { return window->isFullScreen(); }));
@@ -813,7 +814,7 @@ TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
   app->details.currentSongScore = 750;  // seven icons
   app->settings.coverChoice = 1;
   ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
-  app->jobs.coverReady.store(1);
+  app->cover.ready.store(1);
   app->run.playerRunning.store(1);
   app->player.seekBar.store(350);
   makeWindow();

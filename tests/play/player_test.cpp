@@ -2,6 +2,7 @@
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
 #include "core/window_command_ids.h"
+#include "play/last_songs.h"
 #include "support/player_fixture.h"
 
 #include <gtest/gtest.h>
@@ -158,16 +159,16 @@ TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
   const uint32_t requests[] = {play::kPlayerSkip, play::kPlayerLastSong, play::kPlayerStart};
   for (const uint32_t r : requests) {
     SCOPED_TRACE(r);
-    app->jobs.coverFailures = 2;
+    app->cover.failures = 2;
     request(r);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
   }
-  app->jobs.coverFailures = 2;
+  app->cover.failures = 2;
   fake->moveTo(30000);
   request(play::kPlayerPause);
   request(play::kPlayerStart);
   ASSERT_EQ(fake->lastStart(), 30000u);
-  EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
+  EXPECT_EQ(app->cover.failures.load(), 2u);
 }
 
 TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
@@ -399,7 +400,7 @@ TEST_F(PlayerTest, ASongWithoutProgressEndsAfter25Polls) {
     listSlots({0, 1, 2});
     request(play::kPlayerStart);
     fake->moveTo(c.position);
-    app->jobs.previousPlayPosition.store(c.position);
+    app->player.previousPlayPosition.store(c.position);
     app->player.stallCount.store(0);
     for (int poll = 1; poll <= 25; ++poll) {
       play::pollPlayer(*app);

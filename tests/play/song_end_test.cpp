@@ -101,7 +101,7 @@ TEST_F(SongEndTest, ASongTheDatabaseDoesNotKnowTakesNothingFromTheSongBefore) {
     if (preloaded) {
       ASSERT_EQ(grantExclusiveNow(*app, codeValue(BusyCode::Preload)), 1u);
       ASSERT_EQ(play::runDetailsLoader(*app), 1);
-      ASSERT_EQ(app->jobs.nextDetailsReady.load(), 1u);
+      ASSERT_EQ(app->details.nextReady.load(), 1u);
     }
     request(play::kPlayerSkip);
     EXPECT_EQ(lastOpened(), stray);

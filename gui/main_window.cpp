@@ -4,6 +4,7 @@
 #include "app/end_of_run.h"
 #include "app/scheduler.h"
 #include "app/settings_file.h"
+#include "core/job_post.h"
 #include "core/run_state.h"
 #include "desk/keyboard.h"
 #include "desk/popup_menu.h"
@@ -156,11 +157,12 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   header->setStretchLastSection(true);
   list_->setItemDelegateForColumn(play::FileName, new PathDelegate(list_));
   // A double click plays the row: the command names it by its id, so a song
-  // starting in between does not put another row in its place.
+  // starting in between does not put another row in its place. Posted from a
+  // job thread: the GUI thread does not wait for the command slot.
   connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const uint32_t id = model_->rowId(index.row());
     if (id != play::kNoRowId)
-      postRowCommand(play::kCommandPlayFromRow, id, kDoubleClickPatience);
+      postFromJobThread(app_, play::kCommandPlayFromRow, id, kDoubleClickPatience);
   });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -491,12 +493,6 @@ uint32_t MainWindow::currentRowId() const {
 }
 
 void MainWindow::setCurrentRow(int row) { list_->setCurrentIndex(model_->index(row, 0)); }
-
-void MainWindow::postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience) {
-  // From a job thread: the GUI thread does not wait for the command slot.
-  App* app = &app_;
-  app_.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
-}
 
 void MainWindow::leaveFullScreen() {
   if (!fullScreenVideo_)

@@ -137,7 +137,6 @@ private:
   void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
   void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
   void refreshVideo();
-  void postRowCommand(uint32_t code, uint32_t rowId, uint32_t patience);
 
   App& app_;
   MainLayout layout_;

@@ -364,24 +364,27 @@ void MainWindow::setPlaying(bool playing) {
 void MainWindow::runCommand(uint32_t command, uint32_t parameter) {
   if (runEnd_->ended())
     return;
-  const WindowEffects e = runWindowCommand(app_, command, parameter);
-  applyEffects(e.minimise, e.maximise, e.applyOnTop, e.endRun, e.repaint);
+  applyEffects(runWindowCommand(app_, command, parameter));
 }
 
-void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRunNow, bool repaint) {
-  if (repaint)
+void MainWindow::applyEffects(const WindowEffects& effects) {
+  if (effects.repaint)
     view_->update();
-  if (maximise)
+  if (effects.maximise)
     showMaximized();
-  if (applyOnTop) {
+  if (effects.applyOnTop) {
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, app_.settings.onTop != 0);
     if (visible)
       show();
   }
-  if (minimise)
+  if (effects.minimise)
     showMinimized();
-  if (endRunNow)
+  // Play was pressed: the button shows Pause at once, here on the GUI
+  // thread; the player turns it back when it pauses or stops.
+  if (effects.playing)
+    setPlaying(true);
+  if (effects.endRun)
     runEnd_->endRun();
 }
 
@@ -397,8 +400,11 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     return;
   }
   if (window == WindowKind::Options && app_.prompts.dialogOpen.load() == 0) {
-    const OptionsEffects e = runOptionsWindow(app_, this);
-    applyEffects(false, false, e.applyOnTop, false, e.repaint);
+    const OptionsEffects options = runOptionsWindow(app_, this);
+    WindowEffects effects;
+    effects.applyOnTop = options.applyOnTop;
+    effects.repaint = options.repaint;
+    applyEffects(effects);
   }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {
     app_.mainWindow.aboutOpen = 1;

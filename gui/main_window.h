@@ -28,6 +28,7 @@ class QTreeView;
 namespace plinka {
 struct App;
 struct MenuEntry;
+struct WindowEffects;
 }  // namespace plinka
 
 namespace plinka::gui {
@@ -134,7 +135,7 @@ protected:
 
 private:
   void applyLayout();
-  void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
+  void applyEffects(const WindowEffects& effects);
   void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
   void refreshVideo();
 

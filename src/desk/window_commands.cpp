@@ -109,8 +109,7 @@ void playOrPause(App& app, WindowEffects& effects) {
   // running flag itself.
   run.playerRequest.store(play::kPlayerStart);
   effects.minimise = app.settings.autoMini != 0;
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonPlaying);
+  effects.playing = true;
 }
 
 // Picture menu choices: a picture or a quick-link list for the area the menu

@@ -375,6 +375,22 @@ TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerPause);
 }
 
+// Play shows the Pause button at once, on the GUI thread, with no event in
+// between.
+TEST_F(MainWindowTest, PlayButtonFollowsPlayAndThePlayersStop) {
+  makeWindow();
+  QAction* play = nullptr;
+  for (QAction* action : window->toolbar()->actions())
+    if (action->data().toUInt() == kCmdPlayPause)
+      play = action;
+  ASSERT_NE(play, nullptr);
+  ASSERT_EQ(play->text(), "Play");  // no pictures loaded: the button shows its name
+
+  window->runCommand(kCmdPlayPause, 0);
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(play->text(), "Pause");
+}
+
 TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
   makeWindow();
   window->show();

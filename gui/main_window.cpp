@@ -308,6 +308,12 @@ void MainWindow::applyStatus(const StatusTexts& texts) {
 }
 
 void MainWindow::refreshNowPlaying() {
+  showNowPlaying();
+  if (onPlayerChanged)
+    onPlayerChanged();
+}
+
+void MainWindow::showNowPlaying() {
   view_->update();
   refreshVideo();
   // With PLINKA_LOG set, each song that starts is written to standard error,
@@ -328,15 +334,24 @@ void MainWindow::refreshNowPlaying() {
     if (logging && !song.empty())
       std::fprintf(stderr, "playing: %s\n", song.c_str());
   }
-  if (onPlayerChanged)
-    onPlayerChanged();
 }
 
-void MainWindow::refreshPlayerControls() {
+void MainWindow::showPlayerControls() {
   if (playAction_)
     playAction_->setToolTip(toQ(toolbarTooltip(app_, kCmdPlayPause)));
   tray_->refreshTip();
-  if (onPlayerChanged)
+}
+
+void MainWindow::showPlayerChanges(PlayerChanges changes) {
+  if (changes.has(PlayerChange::Stopped))
+    setPlaying(false);
+  if (changes.has(PlayerChange::NowPlaying))
+    showNowPlaying();
+  if (changes.has(PlayerChange::SeekBar))
+    refreshSeekBar();
+  if (changes.has(PlayerChange::Controls))
+    showPlayerControls();
+  if (onPlayerChanged && (changes.has(PlayerChange::NowPlaying) || changes.has(PlayerChange::Controls)))
     onPlayerChanged();
 }
 

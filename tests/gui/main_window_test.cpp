@@ -376,7 +376,7 @@ TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
 }
 
 // Play shows the Pause button at once, on the GUI thread, with no event in
-// between.
+// between; the player's notice from its own thread turns it back.
 TEST_F(MainWindowTest, PlayButtonFollowsPlayAndThePlayersStop) {
   makeWindow();
   QAction* play = nullptr;
@@ -389,6 +389,10 @@ TEST_F(MainWindowTest, PlayButtonFollowsPlayAndThePlayersStop) {
   window->runCommand(kCmdPlayPause, 0);
   EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
   EXPECT_EQ(play->text(), "Pause");
+
+  std::thread player([this] { ui->playerChanged(PlayerChange::Stopped | PlayerChange::Controls); });
+  player.join();
+  EXPECT_TRUE(processUntil([play] { return play->text() == "Play"; }));
 }
 
 TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "core/current_state.h"
+#include "core/job_post.h"
 #include "core/prompt.h"
 #include "desk/quick_link_rows.h"
 #include "desk/quit_requests.h"
@@ -41,11 +42,10 @@ std::string cutText(std::string text, size_t max) {
   return text;
 }
 
-// Posts a code to the command slot from a job thread, so the GUI thread
-// never waits for the slot.
+// Posts a code to the command slot with the window's patience, from a job
+// thread, so the GUI thread never waits for the slot.
 void postFromJob(App& app, uint32_t code, uint32_t argument) {
-  App* running = &app;
-  app.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
+  postFromJobThread(app, code, argument, kWindowPostPatience);
 }
 
 void openWindow(App& app, WindowKind window, uint32_t argument) {
@@ -109,8 +109,7 @@ void playOrPause(App& app, WindowEffects& effects) {
   // running flag itself.
   run.playerRequest.store(play::kPlayerStart);
   effects.minimise = app.settings.autoMini != 0;
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonPlaying);
+  effects.playing = true;
 }
 
 // Picture menu choices: a picture or a quick-link list for the area the menu

@@ -42,6 +42,7 @@ struct WindowEffects {
   bool applyOnTop = false;  // 2008 (settings.onTop already toggled)
   bool endRun = false;      // 2031: the window saves settings and goes
   bool repaint = false;     // the now-playing area must be painted again
+  bool playing = false;     // command 1 started the player: the play button shows Pause
 };
 
 // Runs one main-window command; `parameter` is the command's second value

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace plinka::play {
 
@@ -36,8 +37,14 @@ void closeMedia(PlayContext& app) {
 
 void moveSeekBar(PlayContext& app, uint32_t value) {
   app.player.seekBar.store(value);
-  if (app.ui)
-    app.ui->repaint(RepaintArea::SeekBar);
+  app.player.changed |= PlayerChange::SeekBar;
+}
+
+// Tells the front end in one notice what has changed since the last one.
+void tellFrontEnd(PlayContext& app) {
+  const PlayerChanges changes = std::exchange(app.player.changed, PlayerChanges{});
+  if (!changes.empty() && app.ui)
+    app.ui->playerChanged(changes);
 }
 
 bool fullScreenWanted(const PlayContext& app) {
@@ -300,13 +307,9 @@ void playCurrentSong(PlayContext& app, const std::string& followed, bool video, 
 void showStartedSong(PlayContext& app, bool video) {
   PlayerState& ps = app.player;
   ps.songOver.store(0);
-  if (video) {
+  if (video)
     ps.videoShowing.store(1);
-    if (app.ui)
-      app.ui->repaint(RepaintArea::Window);
-  } else if (app.ui) {
-    app.ui->repaint(RepaintArea::NowPlaying);
-  }
+  ps.changed |= PlayerChange::NowPlaying;
   ps.pausePosition.store(0);
   moveSeekBar(app, 0);
 }
@@ -364,8 +367,7 @@ void pauseSong(PlayContext& app) {
   // paused", and the next Play would pass the song by).
   ps.pausePosition.store(position != 0 ? position : 1);
   closeMedia(app);
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  ps.changed |= PlayerChange::Stopped;
   askForListBuild(app);
 }
 
@@ -373,8 +375,7 @@ void stopSong(PlayContext& app) {
   app.run.playerRunning.store(0);
   closeMedia(app);
   app.player.pausePosition.store(0);
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  app.player.changed |= PlayerChange::Stopped;
   askForListBuild(app);
 }
 
@@ -440,7 +441,9 @@ bool startsSong(uint32_t request) {
 
 }  // namespace
 
-void pollPlayer(PlayContext& app) {
+namespace {
+
+void pollSong(PlayContext& app) {
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
   if (followOn(app, p)) {
@@ -490,6 +493,13 @@ void pollPlayer(PlayContext& app) {
   }
 }
 
+}  // namespace
+
+void pollPlayer(PlayContext& app) {
+  pollSong(app);
+  tellFrontEnd(app);
+}
+
 namespace {
 
 // A request the next round would take: a start only while the list holds a
@@ -509,8 +519,8 @@ uint32_t playerRound(PlayContext& app) {
   if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, 0)) {
     handleRequest(app, request);
     app.playNowFlag.store(0);
-    if (app.ui)
-      app.ui->refreshSystemMenu();
+    app.player.changed |= PlayerChange::Controls;
+    tellFrontEnd(app);
     noticeStatusChanged(app);
     app.player.stallCount.store(0);
     app.player.seekPosition.store(0);

@@ -11,6 +11,7 @@
 // building never use the song table at once.
 #pragma once
 
+#include "core/front_end.h"
 #include "platform/playback.h"
 
 #include <atomic>
@@ -102,8 +103,8 @@ struct PlayerState {
   std::atomic<uint32_t> videoShowing{0};
   // The seek bar's value, 0-1000. Written by the player (it only moves the
   // bar forward, or to 0 at a start) and by the front end when the user
-  // drags it; read by both. The player asks for RepaintArea::SeekBar after
-  // every change.
+  // drags it; read by both. Every change of the player's is told to the
+  // front end (PlayerChange::SeekBar).
   std::atomic<uint32_t> seekBar{0};
   // 1 once the current song was found over, so the end is handled once: one
   // next-song request, one Auto Rate. Cleared at every start. Written and
@@ -123,6 +124,9 @@ struct PlayerState {
   // without a new open). Both written and read by the player thread only.
   std::string queuedNext;
   std::string followedOn;
+  // What the request or poll at hand has changed so far, told to the front
+  // end in one notice at its end. Written and read by the player thread only.
+  PlayerChanges changed;
 };
 
 // One pass of the player thread: takes a pending request (the requests that

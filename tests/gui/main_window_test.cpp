@@ -376,6 +376,26 @@ TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerPause);
 }
 
+// Play shows the Pause button at once, on the GUI thread, with no event in
+// between; the player's notice from its own thread turns it back.
+TEST_F(MainWindowTest, PlayButtonFollowsPlayAndThePlayersStop) {
+  makeWindow();
+  QAction* play = nullptr;
+  for (QAction* action : window->toolbar()->actions())
+    if (action->data().toUInt() == kCmdPlayPause)
+      play = action;
+  ASSERT_NE(play, nullptr);
+  ASSERT_EQ(play->text(), "Play");  // no pictures loaded: the button shows its name
+
+  window->runCommand(kCmdPlayPause, 0);
+  EXPECT_EQ(app->run.playerRequest.load(), play::kPlayerStart);
+  EXPECT_EQ(play->text(), "Pause");
+
+  std::thread player([this] { ui->playerChanged(PlayerChange::Stopped | PlayerChange::Controls); });
+  player.join();
+  EXPECT_TRUE(processUntil([play] { return play->text() == "Play"; }));
+}
+
 TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
   makeWindow();
   window->show();

@@ -30,6 +30,10 @@ TEST_F(PlayerTest, AStartWaitsForARowThenTakesTheTopRow) {
   EXPECT_STREQ(app->details.current.title, "Title 0");
   EXPECT_EQ(app->player.endPosition.load(), kSongLength);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
+  // The waiting start changed nothing; the song change reaches the front end
+  // as one notice.
+  const std::vector<PlayerChanges> told = {PlayerChange::NowPlaying | PlayerChange::SeekBar | PlayerChange::Controls};
+  EXPECT_EQ(ui.playerChanges, told);
 }
 
 TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
@@ -54,7 +58,6 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     freshApp();
-    ui.playButtonImages.clear();
     makeSongs(c.rows);
     std::vector<uint32_t> slots;
     for (uint32_t k = 0; k < c.rows; ++k)
@@ -65,13 +68,15 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
     fake->moveTo(c.playedTo);
     round();
 
+    ui.playerChanges.clear();
     request(c.request);
     EXPECT_EQ(app->run.playerRunning.load(), 0u);
     EXPECT_EQ(app->player.pausePosition.load(), c.placeKept);
     EXPECT_EQ(app->player.endPosition.load(), 0u);
     EXPECT_FALSE(fake->isOpen());
-    ASSERT_FALSE(ui.playButtonImages.empty());
-    EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
+    // One notice: the play button offers Play again.
+    const std::vector<PlayerChanges> told = {PlayerChange::Stopped | PlayerChange::Controls};
+    EXPECT_EQ(ui.playerChanges, told);
 
     request(play::kPlayerStart);
     EXPECT_EQ(lastOpened(), songFile(c.resumed));

@@ -127,7 +127,7 @@ double songChangeToReady(App& app, const Kind& k) {
   playing(app, k.song);
   const auto start = Clock::now();
   play::askForQuickLinks(app);
-  while (app.jobs.quickLinksReady.load() != 1)
+  while (app.quickLinks.ready.load() != 1)
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   return secondsSince(start);
 }

@@ -7,6 +7,7 @@
 #include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "core/data_folders.h"
+#include "core/job_post.h"
 #include "core/prompt.h"
 #include "gui/filler_window.h"
 #include "gui/main_window.h"
@@ -163,8 +164,7 @@ int main(int argc, char** argv) {
     if (outcome.importRequested) {
       // Posted from a job thread: the slot may be busy for a while, and the
       // GUI thread does not wait for it.
-      App* running = app.get();
-      app->jobThreads.start([running] { post(*running, play::ListCommand::ImportNow, 0, kImportPatience); });
+      postFromJobThread(*app, play::ListCommand::ImportNow, 0, kImportPatience);
     }
     window.raise();
     window.activateWindow();

@@ -4,6 +4,7 @@
 #include "app/end_of_run.h"
 #include "app/scheduler.h"
 #include "app/settings_file.h"
+#include "core/job_post.h"
 #include "core/run_state.h"
 #include "desk/keyboard.h"
 #include "desk/popup_menu.h"
@@ -25,6 +26,7 @@
 #include "gui/tray_icon.h"
 #include "gui/upcoming_model.h"
 #include "gui/window_placement.h"
+#include "library/media_types.h"
 #include "play/list_commands.h"
 #include "play/player.h"
 
@@ -156,11 +158,12 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
   header->setStretchLastSection(true);
   list_->setItemDelegateForColumn(play::FileName, new PathDelegate(list_));
   // A double click plays the row: the command names it by its id, so a song
-  // starting in between does not put another row in its place.
+  // starting in between does not put another row in its place. Posted from a
+  // job thread: the GUI thread does not wait for the command slot.
   connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const uint32_t id = model_->rowId(index.row());
     if (id != play::kNoRowId)
-      postRowCommand(play::ListCommand::PlayFromRow, id, kDoubleClickPatience);
+      postFromJobThread(app_, play::ListCommand::PlayFromRow, id, kDoubleClickPatience);
   });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -266,7 +269,7 @@ void MainWindow::applyLayout() {
 
 void MainWindow::refreshVideo() {
   const bool show = app_.player.videoShowing.load() != 0 && app_.run.playerRunning.load() != 0 &&
-                    app_.jobs.currentMediaType.load() >= kFirstVideoType && app_.player.inTray.load() == 0;
+                    app_.currentMediaType.load() >= library::kFirstVideoType && app_.player.inTray.load() == 0;
   const bool full = show && app_.settings.fullMovie != 0 && !fullScreenLeft_;
   if (full && !fullScreenVideo_) {
     fullScreenVideo_ = true;
@@ -306,6 +309,12 @@ void MainWindow::applyStatus(const StatusTexts& texts) {
 }
 
 void MainWindow::refreshNowPlaying() {
+  showNowPlaying();
+  if (onPlayerChanged)
+    onPlayerChanged();
+}
+
+void MainWindow::showNowPlaying() {
   view_->update();
   refreshVideo();
   // With PLINKA_LOG set, each song that starts is written to standard error,
@@ -326,15 +335,24 @@ void MainWindow::refreshNowPlaying() {
     if (logging && !song.empty())
       std::fprintf(stderr, "playing: %s\n", song.c_str());
   }
-  if (onPlayerChanged)
-    onPlayerChanged();
 }
 
-void MainWindow::refreshPlayerControls() {
+void MainWindow::showPlayerControls() {
   if (playAction_)
     playAction_->setToolTip(toQ(toolbarTooltip(app_, WindowCommand::PlayPause)));
   tray_->refreshTip();
-  if (onPlayerChanged)
+}
+
+void MainWindow::showPlayerChanges(PlayerChanges changes) {
+  if (changes.has(PlayerChange::Stopped))
+    setPlaying(false);
+  if (changes.has(PlayerChange::NowPlaying))
+    showNowPlaying();
+  if (changes.has(PlayerChange::SeekBar))
+    refreshSeekBar();
+  if (changes.has(PlayerChange::Controls))
+    showPlayerControls();
+  if (onPlayerChanged && (changes.has(PlayerChange::NowPlaying) || changes.has(PlayerChange::Controls)))
     onPlayerChanged();
 }
 
@@ -362,24 +380,27 @@ void MainWindow::setPlaying(bool playing) {
 void MainWindow::runCommand(WindowCommand command, uint32_t parameter) {
   if (runEnd_->ended())
     return;
-  const WindowEffects e = runWindowCommand(app_, command, parameter);
-  applyEffects(e.minimise, e.maximise, e.applyOnTop, e.endRun, e.repaint);
+  applyEffects(runWindowCommand(app_, command, parameter));
 }
 
-void MainWindow::applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRunNow, bool repaint) {
-  if (repaint)
+void MainWindow::applyEffects(const WindowEffects& effects) {
+  if (effects.repaint)
     view_->update();
-  if (maximise)
+  if (effects.maximise)
     showMaximized();
-  if (applyOnTop) {
+  if (effects.applyOnTop) {
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, app_.settings.onTop != 0);
     if (visible)
       show();
   }
-  if (minimise)
+  if (effects.minimise)
     showMinimized();
-  if (endRunNow)
+  // Play was pressed: the button shows Pause at once, here on the GUI
+  // thread; the player turns it back when it pauses or stops.
+  if (effects.playing)
+    setPlaying(true);
+  if (effects.endRun)
     runEnd_->endRun();
 }
 
@@ -395,8 +416,11 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     return;
   }
   if (window == WindowKind::Options && app_.prompts.dialogOpen.load() == 0) {
-    const OptionsEffects e = runOptionsWindow(app_, this);
-    applyEffects(false, false, e.applyOnTop, false, e.repaint);
+    const OptionsEffects options = runOptionsWindow(app_, this);
+    WindowEffects effects;
+    effects.applyOnTop = options.applyOnTop;
+    effects.repaint = options.repaint;
+    applyEffects(effects);
   }
   if (window == WindowKind::About && app_.mainWindow.aboutOpen == 0) {
     app_.mainWindow.aboutOpen = 1;
@@ -419,7 +443,7 @@ void MainWindow::openWindow(WindowKind window, uint32_t argument) {
     return;
   }
   // One details window at a time; it is modal and owns the pending action.
-  if (window == WindowKind::SongDetails && app_.jobs.detailsPendingAction.load() == 0) {
+  if (window == WindowKind::SongDetails && app_.mainWindow.detailsPendingAction.load() == 0) {
     SongDetailsWindow details(app_, argument, this);
     details.exec();
   }
@@ -491,12 +515,6 @@ uint32_t MainWindow::currentRowId() const {
 }
 
 void MainWindow::setCurrentRow(int row) { list_->setCurrentIndex(model_->index(row, 0)); }
-
-void MainWindow::postRowCommand(play::ListCommand code, uint32_t rowId, uint32_t patience) {
-  // From a job thread: the GUI thread does not wait for the command slot.
-  App* app = &app_;
-  app_.jobThreads.start([app, code, rowId, patience] { post(*app, code, rowId, patience); });
-}
 
 void MainWindow::leaveFullScreen() {
   if (!fullScreenVideo_)

@@ -30,6 +30,7 @@ class QTreeView;
 namespace plinka {
 struct App;
 struct MenuEntry;
+struct WindowEffects;
 }  // namespace plinka
 
 namespace plinka::gui {
@@ -60,9 +61,10 @@ public:
   void refreshSeekBar();
   // Scrolls the upcoming list to its top row.
   void showListTop();
-  // The player started, stopped or changed song: the play button's tooltip,
-  // the tray tip and whatever else follows the player (onPlayerChanged).
-  void refreshPlayerControls();
+  // Shows what the player has changed, all in one go: the play button, the
+  // now-playing area, the seek bar, the play button's tooltip and the tray
+  // tip, then whatever else follows the player (onPlayerChanged).
+  void showPlayerChanges(PlayerChanges changes);
   std::function<void()> onPlayerChanged;
   // Called once when the run ends, before the worker threads are stopped.
   std::function<void()> onEnding;
@@ -137,10 +139,13 @@ protected:
 
 private:
   void applyLayout();
-  void applyEffects(bool minimise, bool maximise, bool applyOnTop, bool endRun, bool repaint);
+  void applyEffects(const WindowEffects& effects);
+  // The now-playing area and the video, without telling onPlayerChanged.
+  void showNowPlaying();
+  // The play button's tooltip and the tray tip.
+  void showPlayerControls();
   void fillMenu(QMenu* menu, const std::vector<MenuEntry>& entries);
   void refreshVideo();
-  void postRowCommand(play::ListCommand code, uint32_t rowId, uint32_t patience);
 
   App& app_;
   MainLayout layout_;

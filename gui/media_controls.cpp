@@ -214,7 +214,7 @@ QVariantMap MediaControls::metadata() {
     song.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(endMs) * 1000);
   // The picture the window shows for the song, once it is loaded.
   std::string picture;
-  if (app_.jobs.coverReady.load() != 0) {
+  if (app_.cover.ready.load() != 0) {
     const std::lock_guard<std::mutex> lock(app_.cover.pictureMutex);
     picture = app_.cover.picturePath;
   }

@@ -4,6 +4,7 @@
 #include "db/records.h"
 #include "gui/toolbar_images.h"
 #include "library/cover_art.h"
+#include "library/media_types.h"
 #include "play/quick_links.h"
 
 #include <QFont>
@@ -93,11 +94,11 @@ NowPlayingFacts NowPlayingView::facts() const {
   f.ratingIcons = db::ratingOfScore(app_.settings, app_.details.currentSongScore.load());
   f.coverChoice = app_.settings.coverChoice;
   f.quickLinkChoice = app_.settings.quickLinkChoice;
-  f.quickLinksReady = app_.jobs.quickLinksReady.load() == 1;
+  f.quickLinksReady = app_.quickLinks.ready.load() == 1;
   f.upperLinks = linksOf(app_, f.coverChoice);
   f.lowerLinks = linksOf(app_, f.quickLinkChoice);
-  f.pictureReady = app_.jobs.coverReady.load() == 1;
-  f.audio = app_.jobs.currentMediaType.load() < kFirstVideoType;
+  f.pictureReady = app_.cover.ready.load() == 1;
+  f.audio = app_.currentMediaType.load() < library::kFirstVideoType;
   return f;
 }
 

@@ -258,22 +258,18 @@ bool QtUi::chooseNewOrExistingFile(const std::string& title, const std::vector<F
   return true;
 }
 
-void QtUi::repaint(RepaintArea area) {
-  later([this, area] {
-    MainWindow* w = window_.load();
-    if (!w)
-      return;
-    if (area == RepaintArea::SeekBar)
-      w->refreshSeekBar();
-    else
+void QtUi::repaint(RepaintArea) {
+  // Every area is part of the now-playing view, painted as a whole.
+  later([this] {
+    if (MainWindow* w = window_.load())
       w->refreshNowPlaying();
   });
 }
 
-void QtUi::refreshSystemMenu() {
-  later([this] {
+void QtUi::playerChanged(PlayerChanges changes) {
+  later([this, changes] {
     if (MainWindow* w = window_.load())
-      w->refreshPlayerControls();
+      w->showPlayerChanges(changes);
   });
 }
 
@@ -281,13 +277,6 @@ void QtUi::openWindow(WindowKind window, uint32_t argument) {
   later([this, window, argument] {
     if (MainWindow* w = window_.load())
       w->openWindow(window, argument);
-  });
-}
-
-void QtUi::setPlayButtonImage(int image) {
-  later([this, image] {
-    if (MainWindow* w = window_.load())
-      w->setPlaying(image == kPlayButtonPlaying);
   });
 }
 

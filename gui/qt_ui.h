@@ -59,8 +59,7 @@ public:
   bool chooseNewOrExistingFile(const std::string& title, const std::vector<FileFilter>& filters, uint32_t selected,
                                std::string& path) override;
   void repaint(RepaintArea area) override;
-  void setPlayButtonImage(int image) override;
-  void refreshSystemMenu() override;
+  void playerChanged(PlayerChanges changes) override;
   void openWindow(WindowKind window, uint32_t argument) override;
   void postCommand(WindowCommand command, uint32_t parameter) override;
   void progressLine(WindowKind window, uint32_t line, const std::string& text) override;

@@ -74,7 +74,7 @@ SearchWindow::SearchWindow(App& app, MainWindow* owner)
       search_(app) {
   form_->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
-  app_.jobs.searchWindowRunning.store(1);
+  app_.mainWindow.searchWindowRunning.store(1);
 
   model_ = new FoundSongsModel(this);
   QTreeView* list = form_->results;
@@ -118,7 +118,7 @@ SearchWindow::~SearchWindow() {
   search_.cancel();
   search_.setReceiver(nullptr);
   if (!closed_)
-    app_.jobs.searchWindowRunning.store(0);
+    app_.mainWindow.searchWindowRunning.store(0);
 }
 
 void SearchWindow::begin(uint32_t mode) {
@@ -301,7 +301,7 @@ void SearchWindow::closeEvent(QCloseEvent* event) {
   search_.cancel();
   running_ = 0;
   if (!closed_)
-    app_.jobs.searchWindowRunning.store(0);
+    app_.mainWindow.searchWindowRunning.store(0);
   // A new window may open before this one is deleted; from now on the flag
   // is that one's.
   closed_ = true;

@@ -38,7 +38,7 @@ class SearchWindow : public QWidget {
 
 public:
   // A window of the main window's; it deletes itself when closed. Marks the
-  // search window open (app.jobs.searchWindowRunning) for its whole life.
+  // search window open (app.mainWindow.searchWindowRunning) for its whole life.
   SearchWindow(App& app, MainWindow* owner);
   ~SearchWindow() override;
 

@@ -114,10 +114,12 @@ SongDetailsWindow::~SongDetailsWindow() {
     setPending(DetailsAction::Closed);
 }
 
-void SongDetailsWindow::setPending(DetailsAction action) { app_.jobs.detailsPendingAction.store(actionValue(action)); }
+void SongDetailsWindow::setPending(DetailsAction action) {
+  app_.mainWindow.detailsPendingAction.store(actionValue(action));
+}
 
 DetailsAction SongDetailsWindow::pending() const {
-  return static_cast<DetailsAction>(app_.jobs.detailsPendingAction.load());
+  return static_cast<DetailsAction>(app_.mainWindow.detailsPendingAction.load());
 }
 
 bool SongDetailsWindow::actionPending() const {

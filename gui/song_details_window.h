@@ -2,7 +2,7 @@
 // the song table, searches it, deletes a song, reloads the file's tag and
 // puts the song at the top of the upcoming list.
 //
-// A button only sets the pending action (app.jobs.detailsPendingAction). A 100
+// A button only sets the pending action (app.mainWindow.detailsPendingAction). A 100
 // ms timer then hands the action to a job thread, which asks for exclusive use
 // of the song table under BusyCode::SongEdit, does the work and hands the
 // outcome back; when the use was not granted the next tick asks again. The GUI

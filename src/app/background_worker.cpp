@@ -18,7 +18,6 @@ constexpr uint32_t kHashingBuildBelow = 11;
 
 void workerPass(App& app) {
   RunState& run = app.run;
-  JobFlags& jobs = app.jobs;
   run.workPosition.store(kWorkStart);
 
   const uint32_t build = run.buildState.load();
@@ -32,19 +31,19 @@ void workerPass(App& app) {
       run.workPosition.store(kWorkBuilding);
       callHook(app.hooks.buildList);
     }
-  } else if (rebufferValue < kRebufferBelow && jobs.bufferStage.load() == kBuffered &&
+  } else if (rebufferValue < kRebufferBelow && app.bufferCache.stage.load() == library::BufferStage::Buffered &&
              listCount > static_cast<int32_t>(kBufferingListAbove)) {
     run.workPosition.store(kWorkBuffering);
     callHook(app.hooks.bufferingRun);
-  } else if (editsWaiting > kEditsToWriteAbove && editsWaiting != 0xFFFFFFFFu && jobs.cacheWriterRunning.load() == 0 &&
-             build < kOfflineFirst) {
+  } else if (editsWaiting > kEditsToWriteAbove && editsWaiting != 0xFFFFFFFFu &&
+             app.editQueue.writerRunning.load() == 0 && build < kOfflineFirst) {
     run.workPosition.store(kWorkWritingEdits);
     callHook(app.hooks.cacheWriter);
   } else if (listCount < kShortListBelow && (build == kBuildIdle || build > kOfflineFirst)) {
     // Also ends offline mode, even a locked one.
     run.buildState.store(kBuildWanted);
   } else if (app.shared.hashStat.load() == 0 && listCount > kHashingListAbove && build < kHashingBuildBelow &&
-             jobs.idWorkerRunning.load() == 0) {
+             app.idWorker.running.load() == 0) {
     run.workPosition.store(kWorkIdWorker);
     callHook(app.hooks.startIdWorker);
   } else {

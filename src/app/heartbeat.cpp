@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "core/busy_code.h"
 #include "desk/status_texts.h"
+#include "library/media_types.h"
 
 #include <string>
 #include <thread>
@@ -38,9 +39,10 @@ void diagnosticsBox(App& app, const std::string& text) {
 void earlyRelease(App& app) {
   RunState& run = app.run;
   const uint32_t busy = run.busyCode.load();
-  const bool ownerGone = (busy == codeValue(BusyCode::IdWorker) && app.jobs.idWorkerRunning.load() == 0) ||
-                         (busy == codeValue(BusyCode::SearchWindow) && app.jobs.searchWindowRunning.load() == 0) ||
-                         (busy == codeValue(BusyCode::SongEdit) && app.jobs.detailsPendingAction.load() == 0);
+  const bool ownerGone =
+      (busy == codeValue(BusyCode::IdWorker) && app.idWorker.running.load() == 0) ||
+      (busy == codeValue(BusyCode::SearchWindow) && app.mainWindow.searchWindowRunning.load() == 0) ||
+      (busy == codeValue(BusyCode::SongEdit) && app.mainWindow.detailsPendingAction.load() == 0);
   if (ownerGone) {
     releaseExclusive(app);
   }
@@ -93,17 +95,16 @@ void countDown(std::atomic<int32_t>& window) {
 // While the player runs and nothing is busy: at most one of the cover
 // loader, the quick-link builder and the details loader, in that order.
 void startPlayerJob(App& app) {
-  const JobFlags& jobs = app.jobs;
-  if (jobs.coverReady.load() == 0 && jobs.coverLoading.load() == 0 &&
-      pictureSetting(app, PictureSetting::CoverArt) != 0 && jobs.currentMediaType.load() < kFirstVideoType &&
-      jobs.coverFailures.load() != 2) {
+  if (app.cover.ready.load() == 0 && app.cover.loading.load() == 0 &&
+      pictureSetting(app, PictureSetting::CoverArt) != 0 && app.currentMediaType.load() < library::kFirstVideoType &&
+      app.cover.failures.load() != 2) {
     callHook(app.hooks.startCoverLoader);
-  } else if (jobs.quickLinksReady.load() == 0 &&
+  } else if (app.quickLinks.ready.load() == 0 &&
              (pictureSetting(app, PictureSetting::CoverChoice) > 9 ||
               pictureSetting(app, PictureSetting::QuickLinkChoice) > 9) &&
-             jobs.quickLinkBusy.load() == 0) {
+             app.quickLinks.busy.load() == 0) {
     callHook(app.hooks.startQuickLinkBuilder);
-  } else if (jobs.nextDetailsReady.load() == 0 && jobs.detailsLoaderBusy.load() == 0 && app.run.listCount.load() > 3) {
+  } else if (app.details.nextReady.load() == 0 && app.details.loaderBusy.load() == 0 && app.run.listCount.load() > 3) {
     callHook(app.hooks.startDetailsLoader);
   }
 }
@@ -143,7 +144,7 @@ void heartbeatTick(App& app) {
     startProcessorIfDue(app);
   } else {
     if (run.playerRunning.load() != 0) {
-      app.jobs.previousPlayPosition.store(app.jobs.playPosition.load());
+      app.player.previousPlayPosition.store(static_cast<uint32_t>(app.player.playPosition.load()));
       if (run.busyCode.load() == 0) {
         startPlayerJob(app);
       }

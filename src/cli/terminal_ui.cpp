@@ -60,10 +60,18 @@ void TerminalUi::showStatus(const StatusTexts& texts) {
 }
 
 void TerminalUi::repaint(RepaintArea area) {
-  // The player asks for these right after it starts a song, on its own
-  // thread, so the details it just wrote are read here in step.
-  if (area != RepaintArea::NowPlaying && area != RepaintArea::Window)
-    return;
+  if (area == RepaintArea::NowPlaying || area == RepaintArea::Window)
+    printNowPlaying();
+}
+
+void TerminalUi::playerChanged(PlayerChanges changes) {
+  // The player tells this right after it starts a song, on its own thread,
+  // so the details it just wrote are read here in step.
+  if (changes.has(PlayerChange::NowPlaying))
+    printNowPlaying();
+}
+
+void TerminalUi::printNowPlaying() {
   const play::DetailsState& d = app_.details;
   if (d.currentSongFile[0] == '\0')
     return;

@@ -24,6 +24,7 @@ public:
   uint32_t prompt(const PromptRequest& request, std::string* entered) override;
   void showStatus(const StatusTexts& texts) override;
   void repaint(RepaintArea area) override;
+  void playerChanged(PlayerChanges changes) override;
   void postCommand(WindowCommand command, uint32_t parameter) override;
   void messageBox(const std::string& text, const std::string& title) override;
 
@@ -40,6 +41,8 @@ public:
 
 private:
   void printLine(const std::string& line);
+  // Prints the current song's line, when a song is current.
+  void printNowPlaying();
 
   App& app_;
   std::mutex mutex_;  // guards output, the last texts and the prompt below

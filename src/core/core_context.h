@@ -1,6 +1,6 @@
 // What every layer of one player shares: the settings, the folders, the
 // front end, the clock, the run state with its command slot and busy code,
-// the background jobs' flags and hooks, the prompts and the status message.
+// the background jobs' hooks, the prompts and the status message.
 // Each higher layer's context adds its own state on top of this one
 // (db, library, play), and the App at the top adds the wiring; a function
 // takes the lowest context that holds what it uses.
@@ -46,8 +46,7 @@ struct CoreContext {
 
   // The command slot, busy code, locks and the other shared run values.
   RunState run;
-  // Flags and values of the background jobs, and the hooks that start them.
-  JobFlags jobs;
+  // The hooks that start the background jobs.
   JobHooks hooks;
   // List commands, run by the list command processor. Filled before the
   // scheduler starts.

@@ -79,16 +79,45 @@ struct WorkProgress {
 };
 
 // Areas of the main window the engine asks to have painted again.
-enum class RepaintArea { Window, NowPlaying, Picture, LowerList, SeekBar };
+enum class RepaintArea { Window, NowPlaying, Picture, LowerList };
+
+// What a request to the player, or a poll of the playing song, changed; the
+// player tells the front end all of it in one notice.
+enum class PlayerChange : uint32_t {
+  NowPlaying = 1u << 0,  // a song started or resumed: its texts, its picture or video
+  SeekBar = 1u << 1,     // the seek bar's value moved
+  Stopped = 1u << 2,     // the player paused or stopped: the play button offers Play again
+  Controls = 1u << 3,    // a request was handled: the play button's tooltip, tray tip and menus
+};
+
+// A set of PlayerChange.
+class PlayerChanges {
+public:
+  constexpr PlayerChanges() = default;
+  // Implicit: one change is a set of one.
+  constexpr PlayerChanges(PlayerChange change) : bits_(static_cast<uint32_t>(change)) {}
+
+  constexpr PlayerChanges& operator|=(PlayerChanges other) {
+    bits_ |= other.bits_;
+    return *this;
+  }
+  friend constexpr PlayerChanges operator|(PlayerChanges a, PlayerChanges b) { return a |= b; }
+  friend constexpr bool operator==(PlayerChanges, PlayerChanges) = default;
+
+  constexpr bool has(PlayerChange change) const { return (bits_ & static_cast<uint32_t>(change)) != 0; }
+  constexpr bool empty() const { return bits_ == 0; }
+  constexpr uint32_t bits() const { return bits_; }
+
+private:
+  uint32_t bits_ = 0;
+};
+
+constexpr PlayerChanges operator|(PlayerChange a, PlayerChange b) { return PlayerChanges(a) | b; }
 
 // Rating keypad results: a rating r (0-10) gives kKeypadRating + r, "D" gives
 // kKeypadDelete, "Cancel" gives kPromptSecond.
 constexpr uint32_t kKeypadRating = 1200;
 constexpr uint32_t kKeypadDelete = 1213;
-
-// Pictures of the toolbar's play button.
-constexpr int kPlayButtonStopped = 0;
-constexpr int kPlayButtonPlaying = 12;
 
 class FrontEnd {
 public:
@@ -128,11 +157,11 @@ public:
 
   // Asks for an area of the main window to be painted again. Any thread.
   virtual void repaint(RepaintArea area) = 0;
-  // Switches the toolbar's play button picture (kPlayButtonStopped or
-  // kPlayButtonPlaying). Any thread.
-  virtual void setPlayButtonImage(int image) = 0;
-  // Rebuilds the program's items of the system menu. Any thread.
-  virtual void refreshSystemMenu() = 0;
+  // What the player has just changed, one notice per request it handled
+  // (a song started, paused, stopped...) and per poll that moved the seek
+  // bar. Called on the player thread right after the change: a front end
+  // that reads the player's state at once reads it in step.
+  virtual void playerChanged(PlayerChanges changes) = 0;
   // Opens a window; `argument` is the window's subject where it has one (the
   // song's record for the song details, the mode for the search window).
   virtual void openWindow(WindowKind window, uint32_t argument) = 0;

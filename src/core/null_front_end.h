@@ -27,8 +27,7 @@ public:
   bool chooseOpenFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
   bool chooseSaveFile(const std::vector<FileFilter>&, uint32_t, std::string&) override { return false; }
   void repaint(RepaintArea) override {}
-  void setPlayButtonImage(int) override {}
-  void refreshSystemMenu() override {}
+  void playerChanged(PlayerChanges) override {}
   void openWindow(WindowKind, uint32_t) override {}
   void postCommand(WindowCommand, uint32_t) override {}
   void progressLine(WindowKind, uint32_t, const std::string&) override {}

@@ -41,6 +41,16 @@ struct MainWindowState {
   // by the commands that open the search window and by those two windows;
   // read by them as their prompts open. GUI thread only.
   std::string searchInput;
+  // 1 while the search window is open. Written by the search window; read by
+  // the heartbeat's early release and the commands.
+  std::atomic<uint32_t> searchWindowRunning{0};
+  // Song details window's pending action, 0 when the window is closed.
+  // Written by that window; read by the heartbeat's early release and the
+  // commands.
+  std::atomic<uint32_t> detailsPendingAction{0};
+  // Options window: 3 while it applies a change, else 0. Written by the
+  // Options window; read by the status texts.
+  std::atomic<uint32_t> optionsSaveStep{0};
 };
 
 }  // namespace plinka

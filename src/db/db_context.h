@@ -6,6 +6,9 @@
 #include "db/filename_index.h"
 #include "db/table.h"
 
+#include <atomic>
+#include <cstdint>
+
 namespace plinka {
 
 struct DbContext : CoreContext {
@@ -19,6 +22,10 @@ struct DbContext : CoreContext {
   db::FileNameIndex importIndex;
   // The local and network copies of the song table.
   db::CopiesState copies;
+  // Songs in use in the song table, kept by whoever opens or changes it (the
+  // status texts must not open the table themselves). Read by the status
+  // texts.
+  std::atomic<uint32_t> songsInUse{0};
 };
 
 }  // namespace plinka

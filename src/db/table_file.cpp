@@ -18,6 +18,8 @@ namespace plinka::db {
 
 using detail::readWord;
 using detail::writeWord;
+using platform::preadAll;
+using platform::pwriteAll;
 
 namespace {
 
@@ -47,36 +49,6 @@ bool handlePath(const TableHandle& h, std::string& out) {
   if (n == 0 || n == sizeof h.path)
     return false;
   out.assign(h.path, n);
-  return true;
-}
-
-bool preadAll(int fd, void* buf, size_t n, uint64_t offset) {
-  auto* p = static_cast<uint8_t*>(buf);
-  while (n > 0) {
-    const ssize_t r = pread(fd, p, n, static_cast<off_t>(offset));
-    if (r < 0 && errno == EINTR)
-      continue;
-    if (r <= 0)
-      return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-    offset += static_cast<uint64_t>(r);
-  }
-  return true;
-}
-
-bool pwriteAll(int fd, const void* buf, size_t n, uint64_t offset) {
-  const auto* p = static_cast<const uint8_t*>(buf);
-  while (n > 0) {
-    const ssize_t w = pwrite(fd, p, n, static_cast<off_t>(offset));
-    if (w < 0 && errno == EINTR)
-      continue;
-    if (w <= 0)
-      return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-    offset += static_cast<uint64_t>(w);
-  }
   return true;
 }
 

@@ -38,7 +38,7 @@ void useDatabase(App& app, const std::string& path) {
     inUse = countInUse(app.songTable);
     closeTable(app.songTable);
   }
-  app.jobs.songsInUse.store(inUse);
+  app.songsInUse.store(inUse);
 }
 
 // What every switch does once the dialog has been answered, with the access

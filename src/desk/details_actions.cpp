@@ -169,7 +169,7 @@ DetailsOutcome runDetailsAction(App& app, const DetailsRequest& request) {
     }
     db::setStatus(table, r, db::kStatusFree);
     out.written = true;
-    app.jobs.songsInUse.store(db::countInUse(table));
+    app.songsInUse.store(db::countInUse(table));
     const int32_t s = table.slotCount > 1 ? recordAfterDelete(table, r) : -1;
     if (s < 0) {
       out.closeWindow = true;

@@ -17,7 +17,7 @@ struct App;
 
 namespace plinka {
 
-// The window's pending action (app.jobs.detailsPendingAction).
+// The window's pending action (app.mainWindow.detailsPendingAction).
 enum class DetailsAction : uint32_t {
   Closed = 0,        // the window is not open
   Idle = 3,          // nothing pending

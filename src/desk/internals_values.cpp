@@ -110,7 +110,7 @@ InternalsReadouts internalsReadouts(App& app) {
   r.dbAverage = number(app.builder.dbAverage.load());
   const RunState& run = app.run;
   r.listState = number(run.buildState.load());
-  r.workPos = number(run.workPosition.load()) + ", " + number(app.jobs.cacheWriterStep.load());
+  r.workPos = number(run.workPosition.load()) + ", " + number(app.editQueue.writerStep.load());
   r.waiting = number(run.commandSlot.load()) + ", " + number(run.lastTakenCommand.load()) + ", " +
               number(run.posterCount.load());
   if (const uint32_t busy = run.busyCode.load(); busy != 0)

@@ -109,8 +109,8 @@ bool isSpace(char c) { return c == ' ' || c == '\t'; }
 // status texts in diagnostics mode).
 class SaveStep {
 public:
-  explicit SaveStep(App& app) : app_(app) { app_.jobs.optionsSaveStep.store(kApplying); }
-  ~SaveStep() { app_.jobs.optionsSaveStep.store(0); }
+  explicit SaveStep(App& app) : app_(app) { app_.mainWindow.optionsSaveStep.store(kApplying); }
+  ~SaveStep() { app_.mainWindow.optionsSaveStep.store(0); }
   SaveStep(const SaveStep&) = delete;
   SaveStep& operator=(const SaveStep&) = delete;
 
@@ -280,7 +280,7 @@ OptionsStored storeOptions(App& app, const OptionsForm& form) {
 
   refreshStatus(app);
   // New choices may change the list: the cache is brought in line with it.
-  if (app.jobs.bufferStage.load() != kBufferError)
+  if (app.bufferCache.stage.load() != library::BufferStage::Error)
     app.shared.rebufferValue.store(0);
   return stored;
 }

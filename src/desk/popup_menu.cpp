@@ -61,7 +61,7 @@ std::vector<MenuEntry> interventionMenu(const App& app) {
       entries.push_back(item("Un-Set Offline mode", WindowCommand::SetOffline));
     // Edits wait when the count is neither 0 nor -1 (no queue).
     const uint32_t edits = static_cast<uint32_t>(library::editsWaiting(app));
-    if (build < kOfflineFirst && app.jobs.cacheWriterRunning.load() == 0 && edits >= 1 && edits <= 0xFFFFFFFEu)
+    if (build < kOfflineFirst && app.editQueue.writerRunning.load() == 0 && edits >= 1 && edits <= 0xFFFFFFFEu)
       entries.push_back(item("Write cached edits", WindowCommand::WriteCachedEdits));
   }
   entries.push_back(item("Test Functions", WindowCommand::TestFunctions, app.run.diagnostics.load() != 0));

@@ -1,6 +1,7 @@
 #include "desk/quit_requests.h"
 
 #include "app/app.h"
+#include "core/job_post.h"
 #include "core/window_command_ids.h"
 #include "desk/status_texts.h"
 
@@ -45,11 +46,7 @@ void postQuit(App& app) {
   if (isClosingCode(app.run.commandSlot.load()) || placeQuitNow(app)) {
     return;
   }
-  App* running = &app;
-  app.jobThreads.start([running] {
-    post(*running, ClosingCode::Quit, 0, kQuitPatience);
-    refreshStatus(*running);
-  });
+  postFromJobThread(app, ClosingCode::Quit, 0, kQuitPatience, AfterPost::NoticeStatus);
 }
 
 void requestExit(App& app) {

@@ -20,7 +20,7 @@ void changeState(App& app, uint32_t newState) {
   play::loadStateList(app);
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
-  if (app.jobs.bufferStage.load() != kBufferError || app.settings.bufferMode != 0)
+  if (app.bufferCache.stage.load() != library::BufferStage::Error || app.settings.bufferMode != 0)
     app.shared.rebufferValue.store(0);
 }
 

@@ -21,27 +21,26 @@ std::string number(uint32_t n) { return std::to_string(n); }
 
 std::string activityText(App& app) {
   RunState& run = app.run;
-  JobFlags& jobs = app.jobs;
   const bool diagnostics = run.diagnostics.load() != 0;
   std::string text;
   if (run.commandSlot.load() == kQuitCode) {
     text = "Plinka Quiting";
-  } else if (jobs.buildBusy.load() == 1) {
+  } else if (app.builder.busy.load() == 1) {
     text = "Plinka Building";
     if (diagnostics) {
-      text += ", " + number(jobs.buildRetries.load());
+      text += ", " + number(app.builder.retries.load());
     }
   } else if (run.playerRunning.load() != 0) {
     text = "Plinka Playing";
-  } else if (jobs.tooFewSongs.load() != 0) {
+  } else if (app.builder.tooFewSongs.load() != 0) {
     // The list builder cannot choose from so few songs: saying "Ready" would
     // leave the user waiting for a list that never comes.
     text = kTooFewSongsText;
   } else {
     text = "Plinka Ready";
   }
-  uint32_t unbuffered = kUnbuffered;
-  if (jobs.bufferStage.compare_exchange_strong(unbuffered, kBuffered)) {
+  library::BufferStage unbuffered = library::BufferStage::Unbuffered;
+  if (app.bufferCache.stage.compare_exchange_strong(unbuffered, library::BufferStage::Buffered)) {
     text += " (Un-Buffered)";
   }
   if (diagnostics) {
@@ -60,16 +59,16 @@ std::string listText(App& app) {
   if (app.settings.bufferMode == 0) {
     return text;
   }
-  const uint32_t stage = app.jobs.bufferStage.load();
-  if (stage == kBuffering) {
+  const library::BufferStage stage = app.bufferCache.stage.load();
+  if (stage == library::BufferStage::Buffering) {
     text += " (Buffering)";
-  } else if (stage == kPartlyBuffered) {
+  } else if (stage == library::BufferStage::PartlyBuffered) {
     text += " (Partially Buffered)";
     if (drawRandom(app, kPartlyBufferedDrawSides) == kPartlyBufferedSettles) {
-      uint32_t expected = kPartlyBuffered;
-      app.jobs.bufferStage.compare_exchange_strong(expected, kBuffered);
+      library::BufferStage expected = library::BufferStage::PartlyBuffered;
+      app.bufferCache.stage.compare_exchange_strong(expected, library::BufferStage::Buffered);
     }
-  } else if (stage == kBufferError) {
+  } else if (stage == library::BufferStage::Error) {
     text += " Buffer Error";
   } else {
     text += " (Buffered)";
@@ -82,11 +81,11 @@ std::string databaseText(App& app) {
   if (build >= kOfflineFirst && build <= kOfflineLocked) {
     return "DB Offline";
   }
-  std::string text = number(app.jobs.songsInUse.load()) + " entries";
-  if (app.jobs.idWorkerRunning.load() != 0) {
+  std::string text = number(app.songsInUse.load()) + " entries";
+  if (app.idWorker.running.load() != 0) {
     text += " (Hashing)";
   }
-  if (app.jobs.cacheWriterRunning.load() != 0) {
+  if (app.editQueue.writerRunning.load() != 0) {
     text += " (Clearing Cache)";
   }
   return text;
@@ -107,7 +106,7 @@ std::string listenerText(App& app) {
     }
   }
   if (app.run.diagnostics.load() != 0) {
-    text += ", " + number(app.jobs.cacheWriterStep.load()) + ", " + number(app.jobs.optionsSaveStep.load());
+    text += ", " + number(app.editQueue.writerStep.load()) + ", " + number(app.mainWindow.optionsSaveStep.load());
   }
   return text;
 }

@@ -18,6 +18,10 @@ struct App;
 constexpr char kToolbarPictureFile[] = "ToolBar.bmp";
 constexpr int kToolbarPictureSize = 20;
 constexpr int kToolbarPictureCount = 12;
+// Pictures of the play button (button 1): Play while the player is stopped,
+// Pause while it runs.
+constexpr int kPlayButtonStopped = 0;
+constexpr int kPlayButtonPlaying = 12;
 
 struct ToolbarButton {
   int image;  // picture index; -1: a separator

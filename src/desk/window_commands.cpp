@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "core/current_state.h"
+#include "core/job_post.h"
 #include "core/prompt.h"
 #include "desk/quick_link_rows.h"
 #include "desk/quit_requests.h"
@@ -37,11 +38,10 @@ std::string cutText(std::string text, size_t max) {
   return text;
 }
 
-// Posts a code to the command slot from a job thread, so the GUI thread
-// never waits for the slot.
+// Posts a code to the command slot with the window's patience, from a job
+// thread, so the GUI thread never waits for the slot.
 void postFromJob(App& app, play::ListCommand code, uint32_t argument) {
-  App* running = &app;
-  app.jobThreads.start([running, code, argument] { post(*running, code, argument, kWindowPostPatience); });
+  postFromJobThread(app, code, argument, kWindowPostPatience);
 }
 
 void openWindow(App& app, WindowKind window, uint32_t argument) {
@@ -53,7 +53,7 @@ void openWindow(App& app, WindowKind window, uint32_t argument) {
 // the search input. When it is open already, both stay as they are and the
 // front end brings the open window forward.
 void openSearch(App& app, uint32_t mode, const std::string& artist) {
-  if (app.jobs.searchWindowRunning.load() != 0) {
+  if (app.mainWindow.searchWindowRunning.load() != 0) {
     openWindow(app, WindowKind::Search, mode);
     return;
   }
@@ -105,8 +105,7 @@ void playOrPause(App& app, WindowEffects& effects) {
   // running flag itself.
   run.playerRequest.store(play::PlayerRequest::Start);
   effects.minimise = app.settings.autoMini != 0;
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonPlaying);
+  effects.playing = true;
 }
 
 // Picture menu choices: a picture or a quick-link list for the area the menu
@@ -123,7 +122,7 @@ void choosePicture(App& app, uint32_t value, WindowEffects& effects) {
   if (s.quickLinkChoice != 0 && s.coverChoice >= library::kCoverChoiceQuickLinks)
     setPictureSetting(app, PictureSetting::CoverChoice, library::kCoverChoiceCover);
   play::markQuickLinksOutOfDate(app);
-  app.jobs.coverReady.store(0);
+  app.cover.ready.store(0);
   effects.repaint = true;
   // A newly chosen list is built at once, off the GUI thread.
   play::askForQuickLinks(app);
@@ -231,7 +230,7 @@ WindowEffects runWindowCommand(App& app, WindowCommand id, uint32_t parameter) {
       app.ui->openHelp();
     break;
   case WindowCommand::WriteCachedEdits:
-    if (app.jobs.cacheWriterRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
+    if (app.editQueue.writerRunning.load() == 0 && run.buildState.load() < kOfflineFirst)
       library::startCacheWriter(app);
     break;
   case WindowCommand::Maximise:
@@ -255,7 +254,7 @@ WindowEffects runWindowCommand(App& app, WindowCommand id, uint32_t parameter) {
   // chose, which the list command looks up when it runs.
   case WindowCommand::ListDetails:
     // Only while the Song details window is not open.
-    if (app.jobs.detailsPendingAction.load() < 2)
+    if (app.mainWindow.detailsPendingAction.load() < 2)
       postFromJob(app, play::ListCommand::Details, parameter);
     break;
   case WindowCommand::PlayNext:
@@ -302,7 +301,7 @@ WindowEffects runWindowCommand(App& app, WindowCommand id, uint32_t parameter) {
   case WindowCommand::Nothing:
     setPictureSetting(app, PictureSetting::QuickLinkChoice, 0);
     play::markQuickLinksOutOfDate(app);
-    app.jobs.coverReady.store(0);
+    app.cover.ready.store(0);
     effects.repaint = true;
     // The upper area may still show a list.
     play::askForQuickLinks(app);
@@ -377,7 +376,7 @@ bool pictureClick(App& app, int x, int y, uint32_t width, uint32_t height) {
       return false;
     }
     // The other picture is loaded in place of this one.
-    app.jobs.coverReady.store(0);
+    app.cover.ready.store(0);
     return true;
   }
   if (x < half && s.quickLinkChoice >= library::kCoverChoiceQuickLinks)

@@ -42,6 +42,7 @@ struct WindowEffects {
   bool applyOnTop = false;  // WindowCommand::OnTop (settings.onTop already toggled)
   bool endRun = false;      // WindowCommand::EndRun: the window saves settings and goes
   bool repaint = false;     // the now-playing area must be painted again
+  bool playing = false;     // PlayPause started the player: the play button shows Pause
 };
 
 // Runs one main-window command; `parameter` is the command's second value (the

@@ -85,7 +85,7 @@ enum class Choice { Chosen, Stopped, Unusable, NoneChosen };
 // it). Unusable or NoneChosen, with `message` set, when the song table
 // cannot be used or the passes allowed have gone by.
 Choice chooseSong(PlayContext& app, const FillJob& job, const std::atomic<uint32_t>& stop, std::string& message) {
-  app.jobs.buildRetries.store(0);
+  app.builder.retries.store(0);
   for (uint32_t fruitless = 0;;) {
     if (stop.load() != 0)
       return Choice::Stopped;

@@ -396,7 +396,7 @@ struct RunCounts {
 // waits for a copy.
 RunCounts copyUpcomingSongs(LibraryContext& app, const std::vector<std::string>& songs) {
   RunCounts counts;
-  std::unique_lock<std::mutex> hold(app.jobs.bufferCacheLock);
+  std::unique_lock<std::mutex> hold(app.bufferCache.lock);
   counts.slots = app.settings.bufferSize;
   const std::string indexPath = bufferIndexPath(app);
   std::optional<IndexOpen> table;
@@ -476,7 +476,8 @@ RunCounts copyUpcomingSongs(LibraryContext& app, const std::vector<std::string>&
 
 std::string playablePath(const LibraryContext& app, const std::string& source) {
   std::string cached;
-  if (app.jobs.bufferStage.load() != kBufferError && cachePathFor(app, source, cached) && platform::fileExists(cached))
+  if (app.bufferCache.stage.load() != BufferStage::Error && cachePathFor(app, source, cached) &&
+      platform::fileExists(cached))
     return cached;
   return source;
 }
@@ -485,13 +486,13 @@ void openCache(LibraryContext& app) {
   const std::string media = cacheMediaFolder(app);
   const std::string index = bufferIndexPath(app);
   if (media.empty()) {
-    app.jobs.bufferStage.store(kBufferError);
+    app.bufferCache.stage.store(BufferStage::Error);
     noticeStatusChanged(app);
     return;
   }
   bool startRun = false;
   {
-    const std::lock_guard<std::mutex> hold(app.jobs.bufferCacheLock);
+    const std::lock_guard<std::mutex> hold(app.bufferCache.lock);
     SettingsRecord& s = app.settings;
     if (bufferOn(app)) {
       // The cache folder is the user's (made as it is asked for); the media
@@ -530,7 +531,7 @@ void openCache(LibraryContext& app) {
       // Whatever is left below the media folder (folders the copies made,
       // files of slots the table no longer knew).
       removeMediaFolder(app);
-      app.jobs.bufferStage.store(kBufferError);
+      app.bufferCache.stage.store(BufferStage::Error);
       noticeStatusChanged(app);
     }
   }
@@ -539,8 +540,7 @@ void openCache(LibraryContext& app) {
 }
 
 void bufferingRun(LibraryContext& app) {
-  JobFlags& jobs = app.jobs;
-  if (jobs.bufferRunning.exchange(1) != 0)
+  if (app.bufferCache.running.exchange(1) != 0)
     return;
   std::vector<std::string> songs;
   if (app.listedFiles)
@@ -549,30 +549,30 @@ void bufferingRun(LibraryContext& app) {
   RunCounts counts;
   if (songs.size() <= static_cast<size_t>(kShortestBufferedList)) {
     counts.failures = 2;
-    const std::lock_guard<std::mutex> hold(jobs.bufferCacheLock);
+    const std::lock_guard<std::mutex> hold(app.bufferCache.lock);
     counts.slots = app.settings.bufferSize;
   } else {
     app.shared.rebufferValue.store(0);
-    jobs.bufferStage.store(kBuffering);
+    app.bufferCache.stage.store(BufferStage::Buffering);
     noticeStatusChanged(app);
     counts = copyUpcomingSongs(app, songs);
   }
   const uint32_t failures = counts.failures;
   const uint32_t slots = counts.slots;
 
-  jobs.bufferRunning.store(0);
+  app.bufferCache.running.store(0);
   if (!bufferOn(app)) {
-    jobs.bufferStage.store(kBufferError);
+    app.bufferCache.stage.store(BufferStage::Error);
     openCache(app);  // empties the cache
   } else if (failures <= kMostCopyFailures) {
-    jobs.bufferStage.store(songs.size() > slots ? kPartlyBuffered : kBuffered);
+    app.bufferCache.stage.store(songs.size() > slots ? BufferStage::PartlyBuffered : BufferStage::Buffered);
     app.shared.rebufferValue.store(100);
   } else {
-    jobs.bufferStage.store(kBufferGaveUp);
+    app.bufferCache.stage.store(BufferStage::GaveUp);
     app.shared.rebufferValue.store(0);
   }
   noticeStatusChanged(app);
-  if (jobs.startUpBuffering.exchange(0) != 0) {
+  if (app.bufferCache.startUpBuffering.exchange(0) != 0) {
     // The first run after start-up copied the list loaded from its file:
     // the ID worker, held back until now, may start.
     callHook(app.hooks.startIdWorker);
@@ -587,12 +587,12 @@ void bufferingRun(LibraryContext& app) {
 void startCache(LibraryContext& app) {
   if (bufferOn(app) && app.run.listCount.load() > kShortestBufferedList) {
     // The ID worker starts when this first run ends.
-    app.jobs.startUpBuffering.store(1);
+    app.bufferCache.startUpBuffering.store(1);
     openCache(app);
     return;
   }
   if (bufferOn(app))
-    app.jobs.bufferStage.store(kBuffered);
+    app.bufferCache.stage.store(BufferStage::Buffered);
   callHook(app.hooks.startIdWorker);
 }
 

@@ -7,7 +7,9 @@
 // (0: empty). The cached file mirrors the song's path below "Media".
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace plinka {
@@ -29,6 +31,36 @@ constexpr uint32_t kFewestCacheSlots = 50;
 constexpr int32_t kShortestBufferedList = 5;
 // Failures (each success takes one back) after which a run gives up.
 constexpr uint32_t kMostCopyFailures = 10;
+
+// Where the cache stands, as the status line tells it.
+enum class BufferStage : uint32_t {
+  Error = 0,            // no cache (off, not opened, or it failed)
+  GaveUp = 1,           // the last run met too many failures
+  Buffered = 10,        // every song of the list is cached
+  PartlyBuffered = 11,  // the cache is too small for the whole list
+  Unbuffered = 12,      // the player played a song that is not cached
+  Buffering = 50,       // a run is copying
+};
+
+struct BufferCacheState {
+  // The stage. Written by the buffer cache, the player and the status texts
+  // (a notice shown, a stage settled); read by the background worker, the
+  // list builder, the Options form, the State switch and the status texts.
+  std::atomic<BufferStage> stage{BufferStage::Error};
+  // 1 while a buffering run goes on: taken with an exchange at the start of
+  // a run and cleared at its end (by the run's thread, the background worker
+  // or a job thread), so two runs never overlap.
+  std::atomic<uint32_t> running{0};
+  // 1 from start-up, when the cache was opened then, until the first
+  // buffering run after it ends. Set by the start-up (main thread, before
+  // the run's thread starts); taken by exchange by the run that ends. That
+  // run starts the ID worker and never the shutdown after a build: the
+  // list it copied was loaded, not built.
+  std::atomic<uint32_t> startUpBuffering{0};
+  // Serialises the buffer cache's uses of its index table: a run, and the
+  // opening or emptying of the cache (Options thread, start-up).
+  std::mutex lock;
+};
 
 // "Media/" and "LocFiles.cvf" under the cache folder; empty when the program
 // has no cache folder.

@@ -5,6 +5,7 @@
 #include "core/status_message.h"
 #include "library/file_access.h"
 #include "library/library_context.h"
+#include "library/media_types.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -108,26 +109,24 @@ std::string withSlash(const std::string& folder) {
 std::string currentSong(LibraryContext& app) { return app.currentSongFile ? app.currentSongFile() : std::string(); }
 
 void countFailure(LibraryContext& app) {
-  app.jobs.coverReady.store(0);
+  app.cover.ready.store(0);
   releaseCover(app);
-  JobFlags& jobs = app.jobs;
   if (app.run.buildState.load() == kOfflineFirst) {
-    jobs.coverFailures.store(2);
+    app.cover.failures.store(2);
   }
-  if (jobs.coverFailures.load() == 2) {
-    jobs.coverFailures.store(0);
+  if (app.cover.failures.load() == 2) {
+    app.cover.failures.store(0);
     setOneShotMessage(app, kCoverFailedMessage);
     noticeStatusChanged(app);
   } else {
-    jobs.coverFailures.fetch_add(1);
+    app.cover.failures.fetch_add(1);
   }
 }
 
-// The whole load, with coverLoading already taken by the caller.
+// The whole load, with cover.loading already taken by the caller.
 CoverResult loadWithFlagHeld(LibraryContext& app) {
-  JobFlags& jobs = app.jobs;
   CoverState& cover = app.cover;
-  if (jobs.currentMediaType.load() >= kFirstVideoType || pictureSetting(app, PictureSetting::CoverArt) == 0 ||
+  if (app.currentMediaType.load() >= kFirstVideoType || pictureSetting(app, PictureSetting::CoverArt) == 0 ||
       app.run.busyCode.load() != 0) {
     return CoverResult::NotNow;
   }
@@ -221,7 +220,7 @@ CoverResult loadWithFlagHeld(LibraryContext& app) {
       cover.picture = std::move(picture);
       cover.picturePath = path;
       ++cover.pictureGeneration;
-      jobs.coverReady.store(1);
+      app.cover.ready.store(1);
     }
   }
   if (!ready) {
@@ -236,10 +235,10 @@ CoverResult loadWithFlagHeld(LibraryContext& app) {
   return CoverResult::Loaded;
 }
 
-// Clears coverLoading and has a ready picture painted.
+// Clears cover.loading and has a ready picture painted.
 void finishLoad(LibraryContext& app) {
-  app.jobs.coverLoading.store(0);
-  if (app.jobs.coverReady.load() != 0 && app.ui != nullptr) {
+  app.cover.loading.store(0);
+  if (app.cover.ready.load() != 0 && app.ui != nullptr) {
     app.ui->repaint(RepaintArea::Picture);
   }
 }
@@ -291,7 +290,7 @@ uint32_t randomPicture(LibraryContext& app, const std::string& folder, const cha
 }
 
 CoverResult loadCover(LibraryContext& app) {
-  if (app.jobs.coverLoading.exchange(1) != 0) {
+  if (app.cover.loading.exchange(1) != 0) {
     return CoverResult::Running;
   }
   const CoverResult result = loadWithFlagHeld(app);
@@ -300,7 +299,7 @@ CoverResult loadCover(LibraryContext& app) {
 }
 
 void startCoverLoader(LibraryContext& app) {
-  if (app.jobs.coverLoading.exchange(1) != 0) {
+  if (app.cover.loading.exchange(1) != 0) {
     return;
   }
   const bool started = app.jobThreads.start([&app] {
@@ -308,14 +307,14 @@ void startCoverLoader(LibraryContext& app) {
     finishLoad(app);
   });
   if (!started) {
-    app.jobs.coverLoading.store(0);
+    app.cover.loading.store(0);
   }
 }
 
 void releaseCover(LibraryContext& app) {
   CoverState& cover = app.cover;
   std::lock_guard lock(cover.pictureMutex);
-  app.jobs.coverReady.store(0);
+  app.cover.ready.store(0);
   cover.picture = platform::PixelBlock{};
   cover.picturePath.clear();
   ++cover.pictureGeneration;
@@ -324,7 +323,7 @@ void releaseCover(LibraryContext& app) {
 bool copyCoverPicture(LibraryContext& app, platform::PixelBlock& out) {
   CoverState& cover = app.cover;
   std::lock_guard lock(cover.pictureMutex);
-  if (app.jobs.coverReady.load() == 0) {
+  if (app.cover.ready.load() == 0) {
     return false;
   }
   out = cover.picture;

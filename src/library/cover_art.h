@@ -45,12 +45,16 @@ constexpr uint32_t kDecodeSideUntold = 1024;
 // Shown once when the loader has failed twice running.
 constexpr char kCoverFailedMessage[] = "Not enough Memory for Cover Image";
 
-// The cover state beside the job flags (app.jobs.coverReady, coverLoading,
-// coverFailures).
+// The cover loader's flags and the picture it loaded.
 struct CoverState {
+  // Picture ready, loader running, failures so far. Written by the cover
+  // loader and the commands that change the picture; read by the heartbeat.
+  std::atomic<uint32_t> ready{0};
+  std::atomic<uint32_t> loading{0};
+  std::atomic<uint32_t> failures{0};
   // The decoded picture of the current song and the file it came from.
   // Written by the cover loader (and releaseCover) under pictureMutex; read
-  // by the front end's painting under pictureMutex once coverReady is 1.
+  // by the front end's painting under pictureMutex once `ready` is 1.
   std::mutex pictureMutex;
   platform::PixelBlock picture;
   std::string picturePath;
@@ -97,16 +101,16 @@ bool findFolderPicture(LibraryContext& app, const std::string& folder, std::stri
 // first name (names in byte order).
 uint32_t randomPicture(LibraryContext& app, const std::string& folder, const char* ending, std::string& found);
 
-// One cover load on the calling thread: takes coverLoading, finds and decodes
+// One cover load on the calling thread: takes cover.loading, finds and decodes
 // the picture of the current song's file, counts a failure (with the
-// one-shot message on the second one running), and clears coverLoading.
+// one-shot message on the second one running), and clears cover.loading.
 CoverResult loadCover(LibraryContext& app);
 
-// The heartbeat's start of the loader: takes coverLoading and runs loadCover's
+// The heartbeat's start of the loader: takes cover.loading and runs loadCover's
 // work on a job thread. Returns at once.
 void startCoverLoader(LibraryContext& app);
 
-// Frees the picture and clears coverReady.
+// Frees the picture and clears cover.ready.
 void releaseCover(LibraryContext& app);
 
 // Copies the current picture for painting: false when none is ready.

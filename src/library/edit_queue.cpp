@@ -190,7 +190,7 @@ void enqueueEdit(LibraryContext& app, uint32_t record, uint32_t field, uint32_t 
     std::memmove(&queue.entries[1], &queue.entries[0], static_cast<size_t>(count) * sizeof(QueuedEdit));
     queue.entries[0] = QueuedEdit{id, record, field, newValue, oldValue};
     queue.count.store(count + 1);
-    startWriter = count + 1 >= kEditsStartingWriter && app.jobs.cacheWriterRunning.load() == 0 &&
+    startWriter = count + 1 >= kEditsStartingWriter && app.editQueue.writerRunning.load() == 0 &&
                   app.run.buildState.load() == kBuildIdle;
   }
   unlock(app);
@@ -201,25 +201,24 @@ void enqueueEdit(LibraryContext& app, uint32_t record, uint32_t field, uint32_t 
 int32_t editsWaiting(const LibraryContext& app) { return app.editQueue.count.load(); }
 
 void startCacheWriter(LibraryContext& app) {
-  if (app.jobs.cacheWriterRunning.load() != 0)
+  if (app.editQueue.writerRunning.load() != 0)
     return;
   app.jobThreads.start([&app] { runCacheWriter(app); });
 }
 
 void runCacheWriter(LibraryContext& app) {
-  JobFlags& jobs = app.jobs;
   RunState& run = app.run;
   EditQueue& queue = app.editQueue;
-  if (jobs.cacheWriterRunning.exchange(1) != 0)
+  if (app.editQueue.writerRunning.exchange(1) != 0)
     return;
-  jobs.cacheWriterStep.store(kStepStarted);
+  app.editQueue.writerStep.store(kStepStarted);
   noticeStatusChanged(app);
   // At the end of the run no other job is left and exclusive access is no
   // longer granted: the writer then writes without it.
   const bool leaving = run.commandSlot.load() == kLeavingCode;
 
   for (;;) {
-    jobs.cacheWriterStep.store(kStepBackingOff);
+    app.editQueue.writerStep.store(kStepBackingOff);
     bool ending = false;
     while (queue.lock.load() != 0 || queue.waiter.load() != 0) {
       queue.waiter.store(0);
@@ -231,7 +230,7 @@ void runCacheWriter(LibraryContext& app) {
     if (ending)
       break;
 
-    jobs.cacheWriterStep.store(kStepRequesting);
+    app.editQueue.writerStep.store(kStepRequesting);
     std::optional<ExclusiveAccess> access(std::in_place, app, BusyCode::CacheWriter, kCacheWriterPatience);
     const bool granted = access->held();
     bool wait = false;
@@ -241,7 +240,7 @@ void runCacheWriter(LibraryContext& app) {
       giveUp = quitting(app);
       wait = true;
     } else {
-      jobs.cacheWriterStep.store(kStepWriting);
+      app.editQueue.writerStep.store(kStepWriting);
       if (db::SongTableOpen open(app, db::SongTableOpen::Mode::Writing); open) {
         std::vector<QueuedEdit> taken;
         applyEdits(app, leaving, taken);
@@ -264,7 +263,7 @@ void runCacheWriter(LibraryContext& app) {
         wait = true;
       }
     }
-    jobs.cacheWriterStep.store(kStepReleasing);
+    app.editQueue.writerStep.store(kStepReleasing);
     access.reset();
 
     if (giveUp || queue.count.load() <= 0 || run.stopRequest.load() != 0 || isOffline(run.buildState.load()) ||
@@ -274,20 +273,20 @@ void runCacheWriter(LibraryContext& app) {
       break;
   }
 
-  jobs.cacheWriterStep.store(kStepFreeing);
+  app.editQueue.writerStep.store(kStepFreeing);
   freeIfEmpty(app);
-  jobs.cacheWriterStep.store(kStepDone);
-  jobs.cacheWriterRunning.store(0);
+  app.editQueue.writerStep.store(kStepDone);
+  app.editQueue.writerRunning.store(0);
   noticeStatusChanged(app);
 }
 
 void writeCachedEditsAtExit(LibraryContext& app) {
   // A writer that is still running gives way soon, as the run is closing.
-  while (app.jobs.cacheWriterRunning.load() != 0) {
+  while (app.editQueue.writerRunning.load() != 0) {
     if (!napMs(app, kExitWaitMs))
       break;
   }
-  if (app.jobs.cacheWriterRunning.load() == 0)
+  if (app.editQueue.writerRunning.load() == 0)
     runCacheWriter(app);
   // What could not be written (offline, or the table would not open) waits
   // in a file for the next start rather than ending with the run.

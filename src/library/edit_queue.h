@@ -57,6 +57,11 @@ struct EditQueue {
   // a newer value. Set by the start-up's restore; read and cleared by the
   // writer.
   std::atomic<uint32_t> keptFileFollows{0};
+  // The cache writer: running flag and the step it is at (diagnostics only).
+  // Written by the writer; read by the background worker, the commands and
+  // the status texts.
+  std::atomic<uint32_t> writerRunning{0};
+  std::atomic<uint32_t> writerStep{0};
 };
 
 // Queues a change of `field` of record `record` to `newValue`; `id` is the

@@ -210,21 +210,21 @@ void runWithFlagHeld(LibraryContext& app) {
     }
   }
 
-  app.jobs.idWorkerRunning.store(0);
+  app.idWorker.running.store(0);
   noticeStatusChanged(app);
 }
 
 }  // namespace
 
 void startIdWorker(LibraryContext& app) {
-  if (!mayStart(app) || app.jobs.idWorkerRunning.exchange(1) != 0)
+  if (!mayStart(app) || app.idWorker.running.exchange(1) != 0)
     return;
   if (!app.jobThreads.start([&app] { runWithFlagHeld(app); }))
-    app.jobs.idWorkerRunning.store(0);
+    app.idWorker.running.store(0);
 }
 
 void runIdWorker(LibraryContext& app) {
-  if (!mayStart(app) || app.jobs.idWorkerRunning.exchange(1) != 0)
+  if (!mayStart(app) || app.idWorker.running.exchange(1) != 0)
     return;
   runWithFlagHeld(app);
 }

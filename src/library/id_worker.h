@@ -11,6 +11,7 @@
 // record) and re-computes the stored IDs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -40,6 +41,9 @@ constexpr uint32_t kIdWorkerPatience = 50;
 constexpr uint32_t kRefreshCounterAfterListWalk = 100;
 
 struct IdWorkerState {
+  // 1 while the ID worker runs. Written by the ID worker; read by the
+  // heartbeat, the background worker and the status texts.
+  std::atomic<uint32_t> running{0};
   // Computes a file's checksum (fileChecksum when empty). Set before threads
   // start; tests put a stand-in here to look at what the worker holds while
   // a file is read.

@@ -295,7 +295,7 @@ ImportResult runImport(LibraryContext& app, const std::string& source) {
       importPlaylist(app, target.path, result);
     else
       walkFolder(app, target.path, &result);
-    app.jobs.songsInUse.store(db::countInUse(table));
+    app.songsInUse.store(db::countInUse(table));
     app.importIndex.clear();
     // What was written reaches the disk before the end is shown: records
     // the disk did not take are no "Import Complete".

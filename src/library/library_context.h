@@ -3,11 +3,14 @@
 #pragma once
 
 #include "db/db_context.h"
+#include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
 #include "library/id_worker.h"
 #include "library/tag_reader.h"
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,13 +23,15 @@ struct LibraryContext : DbContext {
   // read by anyone (see EditQueue).
   library::EditQueue editQueue;
   // The ID worker's checksum (set before threads start; read by the worker).
-  // Its running flag is jobs.idWorkerRunning, its hash count shared.hashStat.
+  // Its hash count is shared.hashStat.
   library::IdWorkerState idWorker;
 
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;
   // The cover picture of the current song and what its search found.
   library::CoverState cover;
+  // The buffer cache's stage, run flags and index lock.
+  library::BufferCacheState bufferCache;
 
   // What the library asks of the playing layer above it, which owns the
   // upcoming list and the player. Set once by that layer before any thread
@@ -35,6 +40,10 @@ struct LibraryContext : DbContext {
   std::function<std::vector<std::string>()> listedFiles;
   // The file of the song playing now (empty when none).
   std::function<std::string()> currentSongFile;
+  // The media type of the song playing now (kMediaNone when none). Written
+  // by the player above; read by the cover loader, the heartbeat and the
+  // front end.
+  std::atomic<uint32_t> currentMediaType{0};
 };
 
 }  // namespace plinka

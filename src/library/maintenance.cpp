@@ -67,7 +67,7 @@ void runConfirmed(LibraryContext& app, MaintenanceFunction function, const Maint
   }
   result.outcome = MaintenanceOutcome::Finished;
   runMaintenancePass(app, function, inputs, result);
-  app.jobs.songsInUse.store(db::countInUse(app.songTable));
+  app.songsInUse.store(db::countInUse(app.songTable));
   // The changes reach the disk before the end is shown: a table the disk
   // did not take is no "Finished".
   if (app.songTable.isMapped() && !app.songTable.map.sync())

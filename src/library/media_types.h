@@ -29,6 +29,8 @@ constexpr uint32_t kMediaWmv = 18;
 constexpr uint32_t kMediaMp4 = 19;
 constexpr uint32_t kMediaMkv = 20;
 constexpr uint32_t kMediaWebm = 21;
+// Media type codes from this value on are video.
+constexpr uint32_t kFirstVideoType = 16;
 
 // The code for a file name or path, judged by its last three characters
 // (ASCII letters lower-cased) and, failing those, by its last four ("mpeg",

@@ -1,6 +1,7 @@
 // Plain file operations the engine needs, as result codes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -59,5 +60,11 @@ bool removeFile(const std::string& path);
 bool makeFolder(const std::string& path);
 // Reads a whole (small) file; false when it cannot be read.
 bool readWholeFile(const std::string& path, std::string& out);
+
+// Reads / writes exactly n bytes at offset, going on after a short transfer
+// or an interrupted call. False on an error or, reading, at the end of the
+// file before n bytes.
+bool preadAll(int fd, void* buf, size_t n, uint64_t offset);
+bool pwriteAll(int fd, const void* buf, size_t n, uint64_t offset);
 
 }  // namespace plinka::platform

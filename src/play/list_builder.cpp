@@ -34,7 +34,7 @@ constexpr uint32_t kRetriesBeforeRelaxing = 2;
 constexpr uint32_t kBalanceMidRating = 5;
 constexpr uint32_t kBalanceFloor = 49;
 constexpr uint32_t kPatternCharBits = 0x7F;
-// buildBusy while a pass that could not open the table ends.
+// builder.busy while a pass that could not open the table ends.
 constexpr uint32_t kBusyEndingAfterFailedOpen = 2;
 constexpr uint32_t kLastUser = 9;
 
@@ -182,7 +182,7 @@ void appendChosen(PlayContext& app, const PassContext& p) {
   SettingsRecord& s = app.settings;
   if (b.listAddLock.exchange(1) != 0)
     return;
-  app.jobs.buildRetries.fetch_add(1);
+  app.builder.retries.fetch_add(1);
   app.status.messagePending.store(0);
 
   loadSongDetails(app, s.historySongs[0], p.user);
@@ -190,12 +190,12 @@ void appendChosen(PlayContext& app, const PassContext& p) {
   text::copy(b.lastListedFile, b.chosenFile);
 
   if (static_cast<int64_t>(app.run.listCount.load()) < static_cast<int64_t>(s.prepareCount)) {
-    app.jobs.buildRetries.store(0);
+    app.builder.retries.store(0);
     app.run.buildState.store(kBuildingMore);
   } else {
     play::writeList(app.list, play::stateListFileName(app));
     app.run.buildState.store(kBuildIdle);
-    if (app.jobs.bufferStage.load() != 0)
+    if (app.bufferCache.stage.load() != library::BufferStage::Error)
       app.shared.rebufferValue.store(0);
     else
       startShutdownTimer(app);
@@ -208,7 +208,6 @@ void appendChosen(PlayContext& app, const PassContext& p) {
 // The pass once it holds exclusive access to a table of enough songs.
 void runPass(PlayContext& app) {
   RunState& run = app.run;
-  JobFlags& jobs = app.jobs;
   SettingsRecord& s = app.settings;
   BuilderState& b = app.builder;
 
@@ -221,7 +220,7 @@ void runPass(PlayContext& app) {
   p.minRating = s.stateMinRating[p.state];
   p.history = s.stateHistory[p.state] != 0;
   p.noArtistRepeat = s.stateNoArtistRepeat[p.state] != 0;
-  const uint32_t retries = jobs.buildRetries.load();
+  const uint32_t retries = app.builder.retries.load();
   if (retries > kRetriesBeforeRelaxing) {
     const uint32_t relax = retries - kRetriesBeforeRelaxing;
     p.minRating = p.minRating > relax ? p.minRating - relax : 0;
@@ -242,7 +241,7 @@ void runPass(PlayContext& app) {
   db::TableHandle& table = app.songTable;
   p.inUse = table.isOpen() ? db::countInUse(table) : 0;
   if (table.isOpen())
-    jobs.songsInUse.store(p.inUse);
+    app.songsInUse.store(p.inUse);
   if (!table.isOpen() || p.inUse == 0) {
     app.status.messagePending.store(1);
     if (s.networkMode == 0) {
@@ -257,7 +256,7 @@ void runPass(PlayContext& app) {
       }
       startShutdownTimer(app);
     }
-    jobs.buildBusy.store(kBusyEndingAfterFailedOpen);
+    app.builder.busy.store(kBusyEndingAfterFailedOpen);
     noticeStatusChanged(app);
     // An empty table was opened all the same; it must not stay open.
     if (table.isOpen())
@@ -299,7 +298,7 @@ void runPass(PlayContext& app) {
         s.buildTime += kBuildTimeStep;
     }
     text::copy(b.chosenFile, chosen);
-    jobs.buildRetries.store(0);
+    app.builder.retries.store(0);
     if (b.fillerActive.load() != 0)
       run.buildState.store(kBuiltForFiller);
     else
@@ -314,7 +313,7 @@ void runPass(PlayContext& app) {
   } else if (b.fillerActive.load() == 0) {
     run.buildState.store(kBuildWanted);
     noticeStatusChanged(app);
-    jobs.buildRetries.fetch_add(1);
+    app.builder.retries.fetch_add(1);
   }
   db::closeSongTableAfterWriting(app);
 }
@@ -322,7 +321,7 @@ void runPass(PlayContext& app) {
 // Keeps the status bar's word that the table holds too few songs to build
 // from, refreshed when it changes.
 void noteTooFewSongs(PlayContext& app, bool tooFew) {
-  if (app.jobs.tooFewSongs.exchange(tooFew ? 1 : 0) != (tooFew ? 1u : 0u))
+  if (app.builder.tooFewSongs.exchange(tooFew ? 1 : 0) != (tooFew ? 1u : 0u))
     noticeStatusChanged(app);
 }
 
@@ -344,7 +343,6 @@ bool enoughSongs(PlayContext& app) {
 }  // namespace
 
 void buildPass(PlayContext& app) {
-  JobFlags& jobs = app.jobs;
   // Too few songs, as the table's last open found them, and the file has not
   // changed since: nothing to ask exclusive access for, so the pass leaves
   // the command slot to the user's requests.
@@ -353,7 +351,7 @@ void buildPass(PlayContext& app) {
     noteTooFewSongs(app, true);
     return;
   }
-  if (jobs.buildBusy.exchange(1) != 0)
+  if (app.builder.busy.exchange(1) != 0)
     return;
   bool counted = false;
   bool tooFew = false;
@@ -366,7 +364,7 @@ void buildPass(PlayContext& app) {
         runPass(app);
     }
   }
-  jobs.buildBusy.store(0);
+  app.builder.busy.store(0);
   // Told once the pass is over, so that the status shows it rather than
   // "Building".
   if (counted)

@@ -43,6 +43,14 @@ constexpr const char* kCannotOpenList = "Cannot open list";
 constexpr const char* kDeepBuilding = "Plinka Deep Building";
 
 struct BuilderState {
+  // busy is 1 while a build pass runs, retries counts its retries. Written by
+  // the builder; read by the status texts (and retries by the Media Filler).
+  std::atomic<uint32_t> busy{0};
+  std::atomic<uint32_t> retries{0};
+  // 1 while the list builder leaves the list alone because the song table
+  // holds too few songs to choose from. Written by the build pass; read by
+  // the status texts, which say so instead of "Plinka Ready".
+  std::atomic<uint32_t> tooFewSongs{0};
   // The quality balance: 50 at start, never saved. Written by build passes;
   // read by the Internals window.
   std::atomic<uint32_t> dbAverage{kStartingBalance};
@@ -50,7 +58,7 @@ struct BuilderState {
   // the Media Filler on the same thread after a pass left buildState 2.
   char chosenFile[600] = {};
   // FileName last appended to the list (or last taken by the Media Filler).
-  // Written and read by passes and the filler, one at a time (buildBusy).
+  // Written and read by passes and the filler, one at a time (`busy`).
   char lastListedFile[600] = {};
   // Guards the append step. Taken by exchange by the pass.
   std::atomic<uint32_t> listAddLock{0};

@@ -99,7 +99,7 @@ void commandRate(PlayContext& app, uint32_t argument) {
       question.secondCaption = kDeleteNo;
       question.style = PromptStyle::SmallQuestion;
       if (askPrompt(app, question) == kPromptFirst && db::setStatus(table, slot, db::kStatusFree))
-        app.jobs.songsInUse.store(db::countInUse(table));
+        app.songsInUse.store(db::countInUse(table));
     } else if (answer >= kKeypadRating && answer <= kKeypadRating + kHighestRating) {
       const uint32_t score = db::scoreOfRating(app.settings, answer - kKeypadRating);
       d.currentSongScore = score;

@@ -92,7 +92,7 @@ bool loadStateList(PlayContext& app) {
   const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading);
   if (!open)
     return false;
-  app.jobs.songsInUse.store(db::countInUse(app.songTable));
+  app.songsInUse.store(db::countInUse(app.songTable));
   const std::string listFile = stateListFileName(app);
   loadPlaylist(app, listFile.c_str());
   return true;

@@ -35,6 +35,9 @@ struct PlayContext : LibraryContext {
   // The player thread's state and its playback service (each member says
   // who writes and reads it).
   play::PlayerState player;
+  // 1 while the shutdown prompt is up. Taken by exchange by the shutdown
+  // timer's starter, cleared by the timer thread.
+  std::atomic<uint32_t> shutdownTimerRunning{0};
 
   // The run state's listCount follows the upcoming list's length, and the
   // library's questions about the list and the song playing are answered

@@ -31,7 +31,7 @@ bool playNext(PlayContext& app, const std::string& fileName) {
   if (inserted) {
     // The details preloaded for the old top row no longer fit: the heartbeat
     // loads those of the new one.
-    app.jobs.nextDetailsReady.store(0);
+    app.details.nextReady.store(0);
     noticeStatusChanged(app);
   }
   return inserted;

@@ -9,6 +9,8 @@
 #include "library/buffer_cache.h"
 #include "library/cover_art.h"
 #include "library/media_types.h"
+#include "play/follow_on.h"
+#include "play/last_songs.h"
 #include "play/play_context.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace plinka::play {
 
@@ -29,23 +32,23 @@ void closeMedia(PlayContext& app) {
   if (platform::PlaybackService* p = playbackOf(app); p != nullptr && p->isOpen())
     p->close();
   app.player.endPosition.store(0);
-  app.player.queuedNext.clear();
-  app.player.followedOn.clear();
-}
-
-void setPlayPosition(PlayContext& app, int32_t position) {
-  app.player.playPosition.store(position);
-  app.jobs.playPosition.store(static_cast<uint32_t>(position));
+  forgetFollowOn(app);
 }
 
 void moveSeekBar(PlayContext& app, uint32_t value) {
   app.player.seekBar.store(value);
-  if (app.ui)
-    app.ui->repaint(RepaintArea::SeekBar);
+  app.player.changed |= PlayerChange::SeekBar;
+}
+
+// Tells the front end in one notice what has changed since the last one.
+void tellFrontEnd(PlayContext& app) {
+  const PlayerChanges changes = std::exchange(app.player.changed, PlayerChanges{});
+  if (!changes.empty() && app.ui)
+    app.ui->playerChanged(changes);
 }
 
 bool fullScreenWanted(const PlayContext& app) {
-  return app.jobs.currentMediaType.load() >= kFirstVideoType && app.settings.fullMovie != 0 &&
+  return app.currentMediaType.load() >= library::kFirstVideoType && app.settings.fullMovie != 0 &&
          app.player.inTray.load() == 0;
 }
 
@@ -55,28 +58,6 @@ void askForListBuild(PlayContext& app) {
   if (s.autoBuild != 0 && app.run.listCount.load() < static_cast<int32_t>(s.prepareCount) &&
       app.run.buildState.load() < kOfflineFirst)
     app.run.buildState.store(kBuildWanted);
-}
-
-// The stack of recently played records: entry 0 is the newest, -1 marks the
-// end of what was pushed. The player is its only writer; it changes it under
-// imageLock, which the settings save holds while it copies the record.
-void pushLastSong(PlayContext& app, int32_t record) {
-  SettingsRecord& s = app.settings;
-  const std::lock_guard lock(app.shared.imageLock);
-  for (int k = kLastSongDepth - 1; k > 0; --k)
-    s.lastSongIndex[k] = s.lastSongIndex[k - 1];
-  s.lastSongIndex[0] = record;
-}
-
-int32_t popLastSong(PlayContext& app) {
-  SettingsRecord& s = app.settings;
-  const std::lock_guard lock(app.shared.imageLock);
-  const int32_t record = s.lastSongIndex[0];
-  for (int k = 0; k < kLastSongDepth - 1; ++k)
-    s.lastSongIndex[k] = s.lastSongIndex[k + 1];
-  // The emptied bottom entry reads as "nothing more", never as record 0.
-  s.lastSongIndex[kLastSongDepth - 1] = -1;
-  return record;
 }
 
 // Reads the FileName of a record into `out`; an empty name when the table
@@ -90,8 +71,8 @@ void readRecordFileName(PlayContext& app, int32_t record, char* out, size_t cap)
   db::closeTable(app.songTable);
 }
 
-// The current song's details, loaded under BusyCode::Player: through the
-// details loader, or (when its preload is under way) by one lookup of our own.
+// The current song's details, loaded under BusyCode::Player: through the details
+// loader, or (when its preload is under way) by one lookup of our own.
 void loadCurrentDetails(PlayContext& app) {
   if (runDetailsLoader(app) == LoaderRun::Ran)
     return;
@@ -123,14 +104,22 @@ std::optional<bool> songInTable(PlayContext& app, const std::string& file) {
   return found;
 }
 
-// Start, Skip and LastSong.
-void startSong(PlayContext& app, PlayerRequest request) {
-  PlayerState& ps = app.player;
-  DetailsState& d = app.details;
-  SettingsRecord& s = app.settings;
+// Puts a start that could not be made back for the next round, unless a
+// newer request came meanwhile; the next round waits for its whole interval.
+void putBack(PlayContext& app, PlayerRequest request) {
+  PlayerRequest expected = PlayerRequest::None;
+  app.run.playerRequest.compare_exchange_strong(expected, request);
+  app.player.startRefused.store(1);
+}
 
-  // A quick-link row's FileName is taken at every start, so that one left
-  // from a click whose start never came is not played later.
+// The FileName a quick-link row asked to play now, when the Play Now flag
+// is still set; taken at every start, so that one left from a click whose
+// start never came is not played later. Nullopt when the start ends here:
+// exclusive use was not granted (the start is put back with the row's song)
+// or the row's song has left the song table (deleted, or another table is
+// in use now; nothing is played, and the song playing goes on).
+std::optional<std::string> takePlayNowFile(PlayContext& app, PlayerRequest request) {
+  DetailsState& d = app.details;
   std::string playNowFile;
   {
     std::lock_guard lock(d.playNowMutex);
@@ -138,175 +127,233 @@ void startSong(PlayContext& app, PlayerRequest request) {
   }
   if (app.playNowFlag.load() == 0)
     playNowFile.clear();
-  if (!playNowFile.empty()) {
-    const std::optional<bool> inTable = songInTable(app, playNowFile);
-    if (!inTable) {
-      // Tried again next round with the row's song, as any refused start.
-      {
-        std::lock_guard lock(d.playNowMutex);
-        d.playNowFile = playNowFile;
-      }
-      PlayerRequest expected = PlayerRequest::None;
-      app.run.playerRequest.compare_exchange_strong(expected, request);
-      ps.startRefused.store(1);
-      return;
+  if (playNowFile.empty())
+    return playNowFile;
+  const std::optional<bool> inTable = songInTable(app, playNowFile);
+  if (!inTable) {
+    {
+      std::lock_guard lock(d.playNowMutex);
+      d.playNowFile = playNowFile;
     }
-    if (!*inTable) {
-      // The row's song has left the song table (deleted, or another table
-      // is in use now): nothing is played, and the song playing goes on.
-      d.playNowRecord.store(-1);
-      app.playNowFlag.store(0);
-      return;
-    }
+    putBack(app, request);
+    return std::nullopt;
   }
+  if (!*inTable) {
+    d.playNowRecord.store(-1);
+    app.playNowFlag.store(0);
+    return std::nullopt;
+  }
+  return playNowFile;
+}
+
+// A list build pending or under way starts afresh once the start has
+// changed the list.
+void restartPendingBuild(PlayContext& app) {
+  const uint32_t build = app.run.buildState.load();
+  if (build >= 1 && build < kOfflineFirst)
+    app.run.buildState.store(kBuildWanted);
+}
+
+// Which song a start plays: the Play Now choice, the top row or the last
+// song again.
+struct SongChoice {
+  int32_t playNowRecord = -1;  // the record Play Now names, -1 when none
+  std::string playNowFile;     // the FileName a quick-link row named
+  bool playNow = false;        // a Play Now, by record or by FileName
+  bool resuming = false;       // a paused song goes on
+  bool keepRow = false;        // the top row stays in the list
+};
+
+// A paused song resumes on a plain Play; a Play Now, a skip or "last song
+// again" choose a song afresh.
+SongChoice chooseSong(PlayContext& app, PlayerRequest request, std::string playNowFile) {
+  SongChoice c;
+  // The flag is set after the record it names, so a set flag finds it.
+  c.playNowRecord = app.playNowFlag.load() != 0 ? app.details.playNowRecord.exchange(-1) : -1;
+  c.playNowFile = std::move(playNowFile);
+  c.playNow = c.playNowRecord >= 0 || !c.playNowFile.empty();
+  c.resuming = app.player.pausePosition.load() != 0 && request == PlayerRequest::Start && !c.playNow;
+  c.keepRow = c.playNow || request == PlayerRequest::LastSong;
+  return c;
+}
+
+// The FileName of the chosen song. The Play Now song and "last song again"
+// leave the list as it is; the top row's song puts the song that played
+// before it on the "last song again" stack. Preloaded details of another
+// song are dropped.
+void chosenFile(PlayContext& app, PlayerRequest request, const SongChoice& c, char* file, size_t cap) {
+  DetailsState& d = app.details;
+  if ((request == PlayerRequest::LastSong && hasLastSong(app)) || c.playNow) {
+    d.nextReady.store(0);
+    if (!c.playNowFile.empty())
+      text::copy(file, cap, c.playNowFile.c_str());
+    else
+      readRecordFileName(app, c.playNow ? c.playNowRecord : popLastSong(app), file, cap);
+    return;
+  }
+  readRowFileName(app, 0, file, cap);
+  if (d.nextReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
+    d.nextReady.store(0);
+  // The record still names the song that played before this one.
+  if (request != PlayerRequest::LastSong)
+    stackPlayedSong(app, d.currentSongRecord.load());
+  app.playNowFlag.store(0);
+}
+
+// Makes `file` the current song: its name, no cover yet, its media type and
+// its details (the preloaded ones when they belong to it, else loaded now;
+// this also sets the record and its Score).
+void enterSong(PlayContext& app, const char* file) {
+  DetailsState& d = app.details;
+  setCurrentSongFile(app, file);
+  // Released once the name has changed: a cover loader that finishes now
+  // either sees the new name and drops its picture, or stored it before
+  // this release cleared it.
+  library::releaseCover(app);
+  // Each song gets its own tries at a cover: failures of the songs before
+  // do not keep its picture away.
+  app.cover.failures.store(0);
+  app.currentMediaType.store(library::mediaType(app.settings, d.currentSongFile));
+  if (d.nextReady.load() == 1) {
+    setCurrentDetails(app, d.next);
+    d.currentSongRecord.store(d.nextSongRecord);
+    d.currentSongScore.store(d.next.score);
+    d.nextReady.store(0);
+  } else {
+    loadCurrentDetails(app);
+  }
+}
+
+// Opens the current song on the playback: the cached copy when the buffer
+// cache holds one; a copy that does not play gives way to the song itself.
+// The video waits off screen until the layout places it (PlaceVideo).
+bool openCurrentSong(PlayContext& app, platform::PlaybackService* p, bool video) {
+  PlayerState& ps = app.player;
+  const DetailsState& d = app.details;
+  const uint32_t w = ps.windowWidth.load();
+  const uint32_t h = ps.windowHeight.load();
+  platform::VideoTarget target;
+  target.window = video ? ps.videoWindow.load() : 0;
+  target.x = kOffScreen;
+  target.y = kOffScreen;
+  target.width = static_cast<int32_t>(w > kSmallestVideo ? w / 2 : kSmallestVideo);
+  target.height = static_cast<int32_t>(w > kSmallestVideo ? h / 2 : kSmallestVideo);
+  p->setVideoTarget(target);
+  p->setFullScreen(false);
+  if (d.currentSongFile[0] == '\0')
+    return false;
+  const std::string file = library::playablePath(app, d.currentSongFile);
+  bool opened = p->open(file.c_str());
+  if (!opened && file != d.currentSongFile && app.run.buildState.load() < kOfflineFirst) {
+    app.bufferCache.stage.store(library::BufferStage::Unbuffered);
+    opened = p->open(d.currentSongFile);
+  }
+  return opened;
+}
+
+// Sets the opened song going: a file that followed on from its StartPoint
+// (when it has one), a video full screen when wanted, a paused song from
+// where it was paused, any other song from its StartPoint.
+void playOpenedSong(PlayContext& app, platform::PlaybackService* p, bool following, bool video, bool resuming) {
+  PlayerState& ps = app.player;
+  const SongDetails& current = app.details.current;
+  ps.endPosition.store(songEnd(current.endPoint, p->length()));
+  if (following) {
+    if (current.startPoint != 0)
+      p->playFrom(current.startPoint);
+  } else if (video && fullScreenWanted(app)) {
+    p->setFullScreen(true);
+    p->play();
+  } else if (resuming) {
+    p->playFrom(ps.pausePosition.load());
+  } else if (current.startPoint != 0) {
+    p->playFrom(current.startPoint);
+  } else {
+    p->play();
+  }
+}
+
+// Leaves the song that played for the chosen one: no pause, no video shown,
+// the quick links out of date, and the chosen song current.
+void enterChosenSong(PlayContext& app, PlayerRequest request, const SongChoice& choice) {
+  app.player.pausePosition.store(0);
+  app.player.videoShowing.store(0);
+  markQuickLinksOutOfDate(app);
+  char file[sizeof app.details.currentSongFile];
+  chosenFile(app, request, choice, file, sizeof file);
+  enterSong(app, file);
+}
+
+// Plays the current song: the file that followed on when it is that song,
+// else the song opened afresh (any other file closed first). A song that
+// does not open has no end.
+void playCurrentSong(PlayContext& app, const std::string& followed, bool video, bool resuming) {
+  platform::PlaybackService* p = playbackOf(app);
+  const bool following = keepFollowedOn(app, followed, p);
+  if (!followed.empty() && !following)
+    closeMedia(app);
+  const bool opened = following || (p != nullptr && openCurrentSong(app, p, video));
+  if (opened) {
+    playOpenedSong(app, p, following, video, resuming);
+  } else {
+    app.player.endPosition.store(0);
+    if (app.run.diagnostics.load() != 0 && app.ui)
+      app.ui->messageBox("Plinka 1.4", "Plinka.exe");
+  }
+}
+
+// The front end shows the started song: the whole window for a video, else
+// the now-playing area, and the seek bar at its start.
+void showStartedSong(PlayContext& app, bool video) {
+  PlayerState& ps = app.player;
+  ps.songOver.store(0);
+  if (video)
+    ps.videoShowing.store(1);
+  ps.changed |= PlayerChange::NowPlaying;
+  ps.pausePosition.store(0);
+  moveSeekBar(app, 0);
+}
+
+// Start, Skip and LastSong.
+void startSong(PlayContext& app, PlayerRequest request) {
+  PlayerState& ps = app.player;
+  std::optional<std::string> playNowFile = takePlayNowFile(app, request);
+  if (!playNowFile)
+    return;
   // A skip of a song already over (its end was found, its Score raised) is
   // only the way on to the next one.
-  if (request == PlayerRequest::Skip && s.autoRate != 0 && ps.songOver.load() == 0)
+  if (request == PlayerRequest::Skip && app.settings.autoRate != 0 && ps.songOver.load() == 0)
     adjustRating(app, false);
 
   app.run.playerRunning.store(1);
-  setPlayPosition(app, -1);
+  ps.playPosition.store(-1);
   // A file that followed on is still playing: it is kept if it is the song
   // this start chooses.
-  const std::string followed = request == PlayerRequest::Start ? ps.followedOn : std::string();
+  const std::string followed = followedOnFor(app, request);
   if (followed.empty())
     closeMedia(app);
 
   ExclusiveAccess access(app, BusyCode::Player, kPlayerPatience);
   if (!access.held()) {
-    // Tried again next round, unless a newer request came meanwhile. A skip
-    // has been rated already, so it comes back as a plain start.
-    PlayerRequest expected = PlayerRequest::None;
-    app.run.playerRequest.compare_exchange_strong(expected,
-                                                  request == PlayerRequest::Skip ? PlayerRequest::Start : request);
-    ps.startRefused.store(1);
+    // A skip has been rated already, so it comes back as a plain start.
+    putBack(app, request == PlayerRequest::Skip ? PlayerRequest::Start : request);
     return;
   }
+  restartPendingBuild(app);
 
-  const uint32_t build = app.run.buildState.load();
-  if (build >= 1 && build < kOfflineFirst)
-    app.run.buildState.store(kBuildWanted);
+  const SongChoice choice = chooseSong(app, request, std::move(*playNowFile));
+  if (!choice.resuming)
+    enterChosenSong(app, request, choice);
+  const bool video = app.currentMediaType.load() >= library::kFirstVideoType;
+  playCurrentSong(app, followed, video, choice.resuming);
 
-  // A paused song resumes on a plain Play; a Play Now, a skip or "last song
-  // again" choose a song afresh.
-  // The flag is set after the record it names, so a set flag finds it.
-  const int32_t playNowRecord = app.playNowFlag.load() != 0 ? d.playNowRecord.exchange(-1) : -1;
-  const bool playNow = playNowRecord >= 0 || !playNowFile.empty();
-  const bool resuming = ps.pausePosition.load() != 0 && request == PlayerRequest::Start && !playNow;
-  bool keepRow = playNow || request == PlayerRequest::LastSong;
-  bool nextValid = false;
-  if (!resuming) {
-    ps.pausePosition.store(0);
-    ps.videoShowing.store(0);
-    markQuickLinksOutOfDate(app);
-    char file[sizeof d.currentSongFile];
-    if ((request == PlayerRequest::LastSong && s.lastSongIndex[0] != -1) || playNow) {
-      app.jobs.nextDetailsReady.store(0);
-      if (!playNowFile.empty())
-        text::copy(file, sizeof file, playNowFile.c_str());
-      else
-        readRecordFileName(app, playNow ? playNowRecord : popLastSong(app), file, sizeof file);
-    } else {
-      readRowFileName(app, 0, file, sizeof file);
-      if (app.jobs.nextDetailsReady.load() == 1 && std::strcmp(d.nextSongFile, file) != 0)
-        app.jobs.nextDetailsReady.store(0);
-      // The record still names the song that played before this one.
-      const int32_t previous = d.currentSongRecord.load();
-      if (request != PlayerRequest::LastSong && previous != -1 && previous != s.lastSongIndex[0])
-        pushLastSong(app, previous);
-      app.playNowFlag.store(0);
-    }
-    setCurrentSongFile(app, file);
-    // Released once the name has changed: a cover loader that finishes now
-    // either sees the new name and drops its picture, or stored it before
-    // this release cleared it.
-    library::releaseCover(app);
-    // Each song gets its own tries at a cover: failures of the songs before
-    // do not keep its picture away.
-    app.jobs.coverFailures.store(0);
-    app.jobs.currentMediaType.store(library::mediaType(s, d.currentSongFile));
-
-    // The details: the preloaded ones when they belong to this song, else
-    // loaded now (this also sets the record and its Score).
-    nextValid = app.jobs.nextDetailsReady.load() == 1;
-    if (nextValid) {
-      setCurrentDetails(app, d.next);
-      d.currentSongRecord.store(d.nextSongRecord);
-      d.currentSongScore.store(d.next.score);
-      app.jobs.nextDetailsReady.store(0);
-    } else {
-      loadCurrentDetails(app);
-    }
-  }
-
-  const bool video = app.jobs.currentMediaType.load() >= kFirstVideoType;
-  platform::PlaybackService* p = playbackOf(app);
-  const bool following = !followed.empty() && followed == d.currentSongFile && p != nullptr && p->isOpen();
-  if (!followed.empty() && !following)
-    closeMedia(app);
-  ps.followedOn.clear();
-  bool opened = following;
-  if (p != nullptr && !following) {
-    // The video waits off screen until the layout places it (PlaceVideo).
-    const uint32_t w = ps.windowWidth.load();
-    const uint32_t h = ps.windowHeight.load();
-    platform::VideoTarget target;
-    target.window = video ? ps.videoWindow.load() : 0;
-    target.x = kOffScreen;
-    target.y = kOffScreen;
-    target.width = static_cast<int32_t>(w > kSmallestVideo ? w / 2 : kSmallestVideo);
-    target.height = static_cast<int32_t>(w > kSmallestVideo ? h / 2 : kSmallestVideo);
-    p->setVideoTarget(target);
-    p->setFullScreen(false);
-    if (d.currentSongFile[0] != '\0') {
-      // The cached copy when the buffer cache holds one; a copy that does
-      // not play gives way to the song itself.
-      const std::string file = library::playablePath(app, d.currentSongFile);
-      opened = p->open(file.c_str());
-      if (!opened && file != d.currentSongFile && app.run.buildState.load() < kOfflineFirst) {
-        app.jobs.bufferStage.store(kUnbuffered);
-        opened = p->open(d.currentSongFile);
-      }
-    }
-  }
-  if (opened) {
-    ps.endPosition.store(songEnd(d.current.endPoint, p->length()));
-    if (following) {
-      if (d.current.startPoint != 0)
-        p->playFrom(d.current.startPoint);
-    } else if (video && fullScreenWanted(app)) {
-      p->setFullScreen(true);
-      p->play();
-    } else if (resuming) {
-      p->playFrom(ps.pausePosition.load());
-    } else if (d.current.startPoint != 0) {
-      p->playFrom(d.current.startPoint);
-    } else {
-      p->play();
-    }
-  } else {
-    ps.endPosition.store(0);
-    if (app.run.diagnostics.load() != 0 && app.ui)
-      app.ui->messageBox("Plinka 1.4", "Plinka.exe");
-  }
-
-  if (!resuming && !keepRow)
+  if (!choice.resuming && !choice.keepRow)
     app.list.remove(0);
   access.release();
   // The new song's quick-link lists are built now rather than at the next
   // heartbeat tick.
   askForQuickLinks(app);
-
-  ps.songOver.store(0);
-  if (video) {
-    ps.videoShowing.store(1);
-    if (app.ui)
-      app.ui->repaint(RepaintArea::Window);
-  } else if (app.ui) {
-    app.ui->repaint(RepaintArea::NowPlaying);
-  }
-  ps.pausePosition.store(0);
-  moveSeekBar(app, 0);
+  showStartedSong(app, video);
 }
 
 void pauseSong(PlayContext& app) {
@@ -320,8 +367,7 @@ void pauseSong(PlayContext& app) {
   // paused", and the next Play would pass the song by).
   ps.pausePosition.store(position != 0 ? position : 1);
   closeMedia(app);
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  ps.changed |= PlayerChange::Stopped;
   askForListBuild(app);
 }
 
@@ -329,8 +375,7 @@ void stopSong(PlayContext& app) {
   app.run.playerRunning.store(0);
   closeMedia(app);
   app.player.pausePosition.store(0);
-  if (app.ui)
-    app.ui->setPlayButtonImage(kPlayButtonStopped);
+  app.player.changed |= PlayerChange::Stopped;
   askForListBuild(app);
 }
 
@@ -398,45 +443,7 @@ bool startsSong(PlayerRequest request) {
 
 namespace {
 
-// The top row follows the current song without a break when both are sound
-// alone and nothing else decides the next song: no Play Now, a second row
-// to keep the list going, no EndPoint that ends the current song early.
-std::string nextToFollow(PlayContext& app) {
-  const DetailsState& d = app.details;
-  const uint32_t type = app.jobs.currentMediaType.load();
-  if (type == 0 || type >= kFirstVideoType || d.current.endPoint != 0 || app.playNowFlag.load() != 0 ||
-      app.list.size() < 2 || app.player.songOver.load() != 0)
-    return {};
-  char file[sizeof d.currentSongFile] = {};
-  readRowFileName(app, 0, file, sizeof file);
-  const uint32_t nextType = library::mediaType(app.settings, file);
-  return nextType != 0 && nextType < kFirstVideoType ? std::string(file) : std::string();
-}
-
-// Keeps the playback's queued file in step with the top row; takes note when
-// the queued file has taken over. True then: the song that was playing is
-// over.
-bool followOn(PlayContext& app, platform::PlaybackService* p) {
-  PlayerState& ps = app.player;
-  if (p == nullptr || !p->isOpen())
-    return false;
-  std::string took = p->takeFollowOn();
-  if (!took.empty()) {
-    ps.queuedNext.clear();
-    ps.followedOn = std::move(took);
-    return true;
-  }
-  if (!ps.followedOn.empty())
-    return false;
-  const std::string wanted = nextToFollow(app);
-  if (wanted != ps.queuedNext && p->setNext(wanted.c_str()))
-    ps.queuedNext = wanted;
-  return false;
-}
-
-}  // namespace
-
-void pollPlayer(PlayContext& app) {
+void pollSong(PlayContext& app) {
   PlayerState& ps = app.player;
   platform::PlaybackService* p = playbackOf(app);
   if (followOn(app, p)) {
@@ -449,8 +456,8 @@ void pollPlayer(PlayContext& app) {
     return;
   }
   const uint32_t position = p != nullptr && p->isOpen() ? p->position() : 0;
-  const uint32_t previous = app.jobs.previousPlayPosition.load();
-  setPlayPosition(app, static_cast<int32_t>(position));
+  const uint32_t previous = app.player.previousPlayPosition.load();
+  app.player.playPosition.store(static_cast<int32_t>(position));
   // The length may become known, or grow past a first estimate, only while
   // the song plays: the end follows it. Asked after the position, so that a
   // length learnt in between can only move the end away.
@@ -486,20 +493,14 @@ void pollPlayer(PlayContext& app) {
   }
 }
 
-namespace {
+}  // namespace
 
-// The next poll is due after the usual interval; with a song queued to
-// follow on, no later than the moment the current one's end is reached, so
-// the one that follows is taken note of (and named) as it is heard.
-uint32_t untilNextPoll(PlayContext& app) {
-  const PlayerState& ps = app.player;
-  const int32_t position = ps.playPosition.load();
-  const uint32_t end = ps.endPosition.load();
-  if (ps.queuedNext.empty() || position <= 0 || end == 0)
-    return kPlayerPollMs;
-  const uint32_t left = static_cast<uint32_t>(position) < end ? end - static_cast<uint32_t>(position) : 0;
-  return std::clamp(left + kFollowOnMarginMs, kFollowOnMarginMs, kPlayerPollMs);
+void pollPlayer(PlayContext& app) {
+  pollSong(app);
+  tellFrontEnd(app);
 }
+
+namespace {
 
 // A request the next round would take: a start only while the list holds a
 // row (or a Play Now names its song), the others at once. A single row is
@@ -518,8 +519,8 @@ uint32_t playerRound(PlayContext& app) {
   if (requestTakeable(app, request) && app.run.playerRequest.compare_exchange_strong(request, PlayerRequest::None)) {
     handleRequest(app, request);
     app.playNowFlag.store(0);
-    if (app.ui)
-      app.ui->refreshSystemMenu();
+    app.player.changed |= PlayerChange::Controls;
+    tellFrontEnd(app);
     noticeStatusChanged(app);
     app.player.stallCount.store(0);
     app.player.seekPosition.store(0);
@@ -561,7 +562,7 @@ void playerLoop(PlayContext& app) {
   }
   if (p != nullptr)
     p->setEventHook(nullptr);
-  setPlayPosition(app, -1);
+  app.player.playPosition.store(-1);
   closeMedia(app);
 }
 

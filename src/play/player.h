@@ -11,6 +11,7 @@
 // building never use the song table at once.
 #pragma once
 
+#include "core/front_end.h"
 #include "platform/playback.h"
 
 #include <atomic>
@@ -49,8 +50,6 @@ constexpr uint32_t kStallLimit = 24;
 constexpr uint32_t kPlayerPatience = 2;
 // The seek bar runs from 0 to this value.
 constexpr uint32_t kSeekBarRange = 1000;
-// Entries of the "last song again" stack in the settings record.
-constexpr int kLastSongDepth = 10;
 // Where a video waits until the layout places it, and the smallest size it
 // is given.
 constexpr int32_t kOffScreen = 9999;
@@ -67,9 +66,13 @@ struct PlayerState {
   // read by the front end (the seek bar turns its value into a position).
   std::atomic<uint32_t> endPosition{0};
   // The last polled position; -1 while a song is being started and after the
-  // thread ended. Written by the player; read by the front end. (The
-  // heartbeat reads its copy in app.jobs.playPosition.)
+  // thread ended. Written by the player; read by the front end and the
+  // heartbeat.
   std::atomic<int32_t> playPosition{-1};
+  // The position seen a tick earlier, so that the player can notice a
+  // stalled song. Written by the heartbeat (a copy of playPosition); read by
+  // the player.
+  std::atomic<uint32_t> previousPlayPosition{0};
   // Polls in a row without progress. Written by the player and by "Play the
   // last song again" of the main window (which resets it); read by the
   // player.
@@ -103,8 +106,8 @@ struct PlayerState {
   std::atomic<uint32_t> videoShowing{0};
   // The seek bar's value, 0-1000. Written by the player (it only moves the
   // bar forward, or to 0 at a start) and by the front end when the user
-  // drags it; read by both. The player asks for RepaintArea::SeekBar after
-  // every change.
+  // drags it; read by both. Every change of the player's is told to the
+  // front end (PlayerChange::SeekBar).
   std::atomic<uint32_t> seekBar{0};
   // 1 once the current song was found over, so the end is handled once: one
   // next-song request, one Auto Rate. Cleared at every start. Written and
@@ -118,12 +121,15 @@ struct PlayerState {
   // for the next whole round instead of being retried at once. Written and
   // read by the player thread.
   std::atomic<uint32_t> startRefused{0};
-  // Following on without a break: the file queued on the playback to follow
-  // the current song, and the one that took over and awaits its start (the
-  // row, details and stack work of a normal start, without a new open). Both
-  // written and read by the player thread only.
+  // Following on without a break (see follow_on.h): the file queued on the
+  // playback to follow the current song, and the one that took over and
+  // awaits its start (the row, details and stack work of a normal start,
+  // without a new open). Both written and read by the player thread only.
   std::string queuedNext;
   std::string followedOn;
+  // What the request or poll at hand has changed so far, told to the front
+  // end in one notice at its end. Written and read by the player thread only.
+  PlayerChanges changed;
 };
 
 // One pass of the player thread: takes a pending request (the requests that

@@ -76,7 +76,7 @@ uint64_t outOfDateCount(const PlayContext& app) {
   return app.quickLinks.outOfDate;
 }
 
-// One build under quickLinkBusy. `startedAt` receives the out-of-date count
+// One build under quickLinks.busy. `startedAt` receives the out-of-date count
 // the build started from.
 QuickLinkResult buildOnce(PlayContext& app, uint64_t& startedAt) {
   startedAt = outOfDateCount(app);
@@ -106,25 +106,25 @@ QuickLinkResult buildOnce(PlayContext& app, uint64_t& startedAt) {
       return QuickLinkResult::Superseded;
     for (QuickLinkList& list : built)
       state.lists[indexOf(list.kind)] = std::move(list);
-    app.jobs.quickLinksReady.store(1);
+    app.quickLinks.ready.store(1);
   }
   if (app.ui && !kinds.empty())
     app.ui->repaint(RepaintArea::Picture);
   return QuickLinkResult::Built;
 }
 
-// Builds with quickLinkBusy held, and clears it.
+// Builds with quickLinks.busy held, and clears it.
 QuickLinkResult buildWithFlagHeld(PlayContext& app) {
   for (;;) {
     uint64_t startedAt = 0;
     const QuickLinkResult result = buildOnce(app, startedAt);
-    app.jobs.quickLinkBusy.store(0);
+    app.quickLinks.busy.store(0);
     // A song start or a View change during the build found this builder
     // still running and started none: this one builds again for it.
     const bool changed = outOfDateCount(app) != startedAt;
     if (!changed || app.run.playerRunning.load() == 0 || app.run.appEnding.load() != 0 || !anyListAsked(app))
       return result;
-    if (app.jobs.quickLinkBusy.exchange(1) != 0)
+    if (app.quickLinks.busy.exchange(1) != 0)
       return result;
   }
 }
@@ -185,26 +185,26 @@ bool findQuickLinks(PlayContext& app, uint32_t kind, const std::string& key, Qui
 }
 
 QuickLinkResult buildQuickLinks(PlayContext& app) {
-  if (app.jobs.quickLinkBusy.exchange(1) != 0)
+  if (app.quickLinks.busy.exchange(1) != 0)
     return QuickLinkResult::Running;
   return buildWithFlagHeld(app);
 }
 
 void startQuickLinkBuilder(PlayContext& app) {
-  if (app.jobs.quickLinkBusy.exchange(1) != 0)
+  if (app.quickLinks.busy.exchange(1) != 0)
     return;
   if (!app.jobThreads.start([&app] { buildWithFlagHeld(app); }))
-    app.jobs.quickLinkBusy.store(0);
+    app.quickLinks.busy.store(0);
 }
 
 void markQuickLinksOutOfDate(PlayContext& app) {
   std::lock_guard lock(app.quickLinks.mutex);
   ++app.quickLinks.outOfDate;
-  app.jobs.quickLinksReady.store(0);
+  app.quickLinks.ready.store(0);
 }
 
 void askForQuickLinks(PlayContext& app) {
-  if (app.run.playerRunning.load() == 0 || app.jobs.quickLinksReady.load() != 0 || app.jobs.quickLinkBusy.load() != 0 ||
+  if (app.run.playerRunning.load() == 0 || app.quickLinks.ready.load() != 0 || app.quickLinks.busy.load() != 0 ||
       !anyListAsked(app) || !app.hooks.startQuickLinkBuilder)
     return;
   app.hooks.startQuickLinkBuilder();
@@ -216,7 +216,7 @@ bool copyQuickLinks(const PlayContext& app, uint32_t kind, QuickLinkList& out) {
   const QuickLinkState& state = app.quickLinks;
   std::lock_guard lock(state.mutex);
   const QuickLinkList& list = state.lists[indexOf(kind)];
-  if (app.jobs.quickLinksReady.load() != 1 || list.kind != kind)
+  if (app.quickLinks.ready.load() != 1 || list.kind != kind)
     return false;
   out = list;
   return true;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -52,15 +53,19 @@ struct QuickLinkList {
   std::vector<std::string> files;
 };
 
-// The lists beside the job flags (app.jobs.quickLinksReady, quickLinkBusy).
+// The quick-link lists and their builder's flags.
 //
-// Everything here is guarded by `mutex`, held only for a copy: the builder
-// writes the lists and sets quickLinksReady under it, the player and the
-// View commands bump `outOfDate` and clear quickLinksReady under it (see
+// The lists are guarded by `mutex`, held only for a copy: the builder
+// writes the lists and sets `ready` under it, the player and the
+// View commands bump `outOfDate` and clear `ready` under it (see
 // markQuickLinksOutOfDate), and the painting and the click read a list under
 // it. So a list marked ready was built after the last change that made it
 // out of date, and nobody sees a list half written.
 struct QuickLinkState {
+  // Lists ready, builder running. Written by the builder and the commands
+  // that change the lists; read by the heartbeat.
+  std::atomic<uint32_t> ready{0};
+  std::atomic<uint32_t> busy{0};
   mutable std::mutex mutex;
   // The last list built of each kind (index kind - 10), kept until rebuilt.
   std::array<QuickLinkList, kQuickLinkKinds> lists;
@@ -84,7 +89,7 @@ enum class QuickLinkResult {
 // way to a request in the command slot (the list is then partial).
 bool findQuickLinks(PlayContext& app, uint32_t kind, const std::string& key, QuickLinkList& out);
 
-// One build on the calling thread: takes quickLinkBusy, builds the list of
+// One build on the calling thread: takes quickLinks.busy, builds the list of
 // each area that asks for one from the current song under exclusive use 33,
 // and, unless the lists went out of date meanwhile, keeps them, marks them
 // ready and has them painted. Goes round again when they went out of date
@@ -95,7 +100,7 @@ QuickLinkResult buildQuickLinks(PlayContext& app);
 // unless one runs already. Returns at once.
 void startQuickLinkBuilder(PlayContext& app);
 
-// Puts the lists out of date: quickLinksReady 0 until the next build.
+// Puts the lists out of date: `ready` 0 until the next build.
 void markQuickLinksOutOfDate(PlayContext& app);
 
 // Starts the builder now, through the installed hook, when the player runs,

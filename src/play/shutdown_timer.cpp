@@ -12,11 +12,11 @@ bool startShutdownTimer(PlayContext& app) {
   }
   // One prompt at a time: a second one would power off after its own 30
   // seconds even though the first was aborted.
-  if (app.jobs.shutdownTimerRunning.exchange(1) != 0) {
+  if (app.shutdownTimerRunning.exchange(1) != 0) {
     return false;
   }
   if (!app.jobThreads.start([&app] { runShutdownTimer(app); })) {
-    app.jobs.shutdownTimerRunning.store(0);
+    app.shutdownTimerRunning.store(0);
     return false;
   }
   return true;
@@ -33,7 +33,7 @@ void runShutdownTimer(PlayContext& app) {
   if (answer == kPromptFirst && app.power) {
     app.power->requestPowerOff();
   }
-  app.jobs.shutdownTimerRunning.store(0);
+  app.shutdownTimerRunning.store(0);
 }
 
 }  // namespace plinka::play

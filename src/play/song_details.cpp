@@ -33,7 +33,7 @@ void readText(db::TableHandle& table, uint32_t slot, uint32_t field, char* out, 
     text::copy(out, cap, table.text);
 }
 
-// The loader's work once detailsLoaderBusy is held.
+// The loader's work once details.loaderBusy is held.
 LoaderRun loadWithFlagHeld(PlayContext& app) {
   DetailsState& d = app.details;
   const uint32_t user = currentUser(app);
@@ -63,7 +63,7 @@ LoaderRun loadWithFlagHeld(PlayContext& app) {
   if (preload) {
     d.next = found;
     d.nextSongRecord = record;
-    app.jobs.nextDetailsReady.store(1);
+    app.details.nextReady.store(1);
   } else {
     setCurrentDetails(app, found);
     d.currentSongRecord.store(record);
@@ -135,7 +135,7 @@ int32_t findAndLoadSong(PlayContext& app, const char* fileName, uint32_t user) {
   int32_t record = -1;
   if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open) {
     db::TableHandle& table = app.songTable;
-    app.jobs.songsInUse.store(db::countInUse(table));
+    app.songsInUse.store(db::countInUse(table));
     // A name too long for the search text could only match some other file.
     if (text::copy(table.searchText, fileName) < sizeof table.searchText)
       record = db::findFileNamePreferExact(table, table.searchText);
@@ -161,22 +161,22 @@ void putListRow(PlayContext& app, size_t row, const char* fileName, const SongDe
 }
 
 LoaderRun runDetailsLoader(PlayContext& app) {
-  if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
+  if (app.details.loaderBusy.exchange(1) != 0)
     return LoaderRun::NotRun;
   const LoaderRun result = loadWithFlagHeld(app);
-  app.jobs.detailsLoaderBusy.store(0);
+  app.details.loaderBusy.store(0);
   return result;
 }
 
 void startDetailsLoader(PlayContext& app) {
-  if (app.jobs.detailsLoaderBusy.exchange(1) != 0)
+  if (app.details.loaderBusy.exchange(1) != 0)
     return;
   const bool started = app.jobThreads.start([&app] {
     loadWithFlagHeld(app);
-    app.jobs.detailsLoaderBusy.store(0);
+    app.details.loaderBusy.store(0);
   });
   if (!started)
-    app.jobs.detailsLoaderBusy.store(0);
+    app.details.loaderBusy.store(0);
 }
 
 std::optional<uint32_t> autoRatedScore(uint32_t v, bool heardToEnd, uint32_t speed, uint32_t top) {

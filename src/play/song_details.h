@@ -43,9 +43,12 @@ struct SongDetails {
 // copies them under currentMutex, see copyCurrentSong.
 //
 // `next`, nextSongRecord and nextSongFile are written by the details loader
-// while nextDetailsReady is 0 and read by the player once it is 1
-// (app.jobs.nextDetailsReady).
+// while nextReady is 0 and read by the player once it is 1.
 struct DetailsState {
+  // Next song's details ready, loader running. Written by the loader and the
+  // player; read by the heartbeat.
+  std::atomic<uint32_t> nextReady{0};
+  std::atomic<uint32_t> loaderBusy{0};
   SongDetails loaded;
   mutable std::mutex currentMutex;
   SongDetails current;
@@ -144,11 +147,11 @@ enum class LoaderRun {
 // the current song (currentSongFile) into the current details, setting
 // currentSongRecord and currentSongScore. Otherwise it preloads the top row's
 // song into the next details under BusyCode::Preload and sets
-// nextDetailsReady. A song not found gets the record -1 after kLookupTries
+// details.nextReady. A song not found gets the record -1 after kLookupTries
 // lookups, and empty details: no title, no StartPoint or EndPoint, nothing
 // left over from the song loaded before it.
 LoaderRun runDetailsLoader(PlayContext& app);
-// The heartbeat's start of the loader: takes detailsLoaderBusy and runs the
+// The heartbeat's start of the loader: takes details.loaderBusy and runs the
 // preload on a job thread. Returns at once.
 void startDetailsLoader(PlayContext& app);
 

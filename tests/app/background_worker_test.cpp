@@ -29,20 +29,20 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
       {"build before buffering",
        [](App& a) {
          a.run.buildState = kBuildWanted;
-         a.jobs.bufferStage = kBuffered;
+         a.bufferCache.stage = library::BufferStage::Buffered;
          a.run.listCount = 30;
        },
        "build", kWorkBuilding, kBuildWanted, false},
       {"buffering",
        [](App& a) {
-         a.jobs.bufferStage = kBuffered;
+         a.bufferCache.stage = library::BufferStage::Buffered;
          a.run.listCount = 30;
          a.shared.hashStat = 1;
        },
        "buffer", kWorkBuffering, 0, false},
       {"no buffering while rebuffering",
        [](App& a) {
-         a.jobs.bufferStage = kBuffered;
+         a.bufferCache.stage = library::BufferStage::Buffered;
          a.shared.rebufferValue = 5;
          a.run.listCount = 30;
          a.shared.hashStat = 1;
@@ -58,7 +58,7 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
       {"writer already running",
        [](App& a) {
          a.editQueue.count = 51;
-         a.jobs.cacheWriterRunning = 1;
+         a.editQueue.writerRunning = 1;
          a.run.listCount = 30;
          a.shared.hashStat = 1;
        },
@@ -95,7 +95,7 @@ TEST_F(BackgroundWorkerTest, PassRunsTheFirstJobThatIsDue) {
       {"ID worker already running",
        [](App& a) {
          a.run.listCount = 21;
-         a.jobs.idWorkerRunning = 1;
+         a.idWorker.running = 1;
        },
        "", 0, 0, true},
       {"hashing done", [](App& a) { a.run.listCount = 21, a.shared.hashStat = 1; }, "", 0, 0, true},

@@ -4,6 +4,7 @@
 #include "support/scheduler_fixture.h"
 
 #include "app/heartbeat.h"
+#include "library/media_types.h"
 #include "play/list_commands.h"
 
 #include <atomic>
@@ -84,7 +85,7 @@ TEST_F(HeartbeatTest, WatchdogFreesWhatWasHeldTooLong) {
     run.commandSlot = c.slot;
     run.slotLock = c.slotLock;
     run.processorLock = c.processorLock;
-    fresh->jobs.idWorkerRunning = c.idWorkerRunning;
+    fresh->idWorker.running = c.idWorkerRunning;
 
     for (int i = 1; i < c.changesAtTick; ++i) {
       heartbeatTick(*fresh);
@@ -119,8 +120,8 @@ TEST_F(HeartbeatTest, EarlyReleaseOnlyForOwnersThatAreGone) {
   for (const Case& c : cases) {
     auto fresh = std::make_unique<App>();
     fresh->run.busyCode = c.busy;
-    fresh->jobs.searchWindowRunning = c.searchOpen;
-    fresh->jobs.detailsPendingAction = c.detailsAction;
+    fresh->mainWindow.searchWindowRunning = c.searchOpen;
+    fresh->mainWindow.detailsPendingAction = c.detailsAction;
     for (int i = 0; i < 25; ++i) {
       heartbeatTick(*fresh);
     }
@@ -181,54 +182,54 @@ TEST_F(HeartbeatTest, StartsAtMostOnePlayerJobInOrderOfPreference) {
        "quick"},
       {"video has no cover",
        [](App& a) {
-         a.jobs.currentMediaType = kFirstVideoType;
+         a.currentMediaType = library::kFirstVideoType;
          a.settings.quickLinkChoice = 11;
        },
        "quick"},
       {"cover failed twice",
        [](App& a) {
-         a.jobs.coverFailures = 2;
+         a.cover.failures = 2;
          a.run.listCount = 4;
        },
        "details"},
       {"cover loading",
        [](App& a) {
-         a.jobs.coverLoading = 1;
+         a.cover.loading = 1;
          a.run.listCount = 4;
        },
        "details"},
       {"quick links ready",
        [](App& a) {
-         a.jobs.coverReady = 1;
+         a.cover.ready = 1;
          a.settings.coverChoice = 10;
-         a.jobs.quickLinksReady = 1;
+         a.quickLinks.ready = 1;
          a.run.listCount = 4;
        },
        "details"},
       {"quick-link builder busy",
        [](App& a) {
-         a.jobs.coverReady = 1;
+         a.cover.ready = 1;
          a.settings.coverChoice = 10;
-         a.jobs.quickLinkBusy = 1;
+         a.quickLinks.busy = 1;
        },
        ""},
       {"short list needs no details",
        [](App& a) {
-         a.jobs.coverReady = 1;
+         a.cover.ready = 1;
          a.run.listCount = 3;
        },
        ""},
       {"details ready",
        [](App& a) {
-         a.jobs.coverReady = 1;
-         a.jobs.nextDetailsReady = 1;
+         a.cover.ready = 1;
+         a.details.nextReady = 1;
          a.run.listCount = 50;
        },
        ""},
       {"details loader busy",
        [](App& a) {
-         a.jobs.coverReady = 1;
-         a.jobs.detailsLoaderBusy = 1;
+         a.cover.ready = 1;
+         a.details.loaderBusy = 1;
          a.run.listCount = 50;
        },
        ""},
@@ -244,11 +245,11 @@ TEST_F(HeartbeatTest, StartsAtMostOnePlayerJobInOrderOfPreference) {
     fresh->hooks.startDetailsLoader = [&]() { started += "details"; };
     fresh->settings.coverArt = 1;
     fresh->run.playerRunning = 1;
-    fresh->jobs.playPosition = 1234;
+    fresh->player.playPosition = 1234;
     c.setUp(*fresh);
     heartbeatTick(*fresh);
     EXPECT_EQ(started, c.started);
-    EXPECT_EQ(fresh->jobs.previousPlayPosition.load(), fresh->run.playerRunning.load() ? 1234u : 0u);
+    EXPECT_EQ(fresh->player.previousPlayPosition.load(), fresh->run.playerRunning.load() ? 1234u : 0u);
   }
 }
 

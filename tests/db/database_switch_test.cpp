@@ -61,7 +61,7 @@ struct SwitchFixture : ::testing::Test {
     EXPECT_EQ(databasePath(), path);
     EXPECT_EQ(app->run.buildState.load(), kBuildIdle);
     EXPECT_EQ(app->copies.localCopyRefreshCounter.load(), play::kRefreshLocalCopySoon);
-    EXPECT_EQ(app->jobs.songsInUse.load(), songs);
+    EXPECT_EQ(app->songsInUse.load(), songs);
     EXPECT_EQ(savedDatabasePath(), path);
     ASSERT_FALSE(ui.progressLines.empty());
     EXPECT_EQ(ui.progressLines.back().window, WindowKind::Database);

@@ -278,7 +278,7 @@ TEST_F(DetailsFormTest, DeleteShowsANeighbourOrClosesWithNothingLeft) {
     EXPECT_EQ(status(c.slot), static_cast<int32_t>(db::kStatusFree));
     EXPECT_EQ(out.dbIdx, c.shown);
     EXPECT_FALSE(out.closeWindow);
-    EXPECT_EQ(app->jobs.songsInUse.load(), 7u);
+    EXPECT_EQ(app->songsInUse.load(), 7u);
   }
 
   freshApp();
@@ -336,12 +336,12 @@ TEST_F(DetailsFormTest, AccessIsAskedForUnderItsCodeAndGivenBack) {
 TEST_F(DetailsFormTest, PlayNextPutsTheSongAtTheTop) {
   makeTable(plainSongs(6));
   listSlots({4, 5});
-  app->jobs.nextDetailsReady = 1;
+  app->details.nextReady = 1;
   ASSERT_EQ(grantExclusiveNow(*app, BusyCode::SongRating), AccessOutcome::Granted);
   EXPECT_TRUE(play::playNext(*app, "/music/song2.mp3"));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/song2.mp3", "/music/song4.mp3", "/music/song5.mp3"}));
   EXPECT_EQ(app->list.text(0, play::Title), "Title 2");
-  EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u) << "the next song's details are loaded afresh";
+  EXPECT_EQ(app->details.nextReady.load(), 0u) << "the next song's details are loaded afresh";
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 
   ASSERT_EQ(grantExclusiveNow(*app, BusyCode::SongRating), AccessOutcome::Granted);

@@ -109,7 +109,7 @@ TEST(InternalsValues, ReadoutsShowTheRunState) {
   app->details.currentSongScore.store(450);
   app->run.buildState.store(10);
   app->run.workPosition.store(20);
-  app->jobs.cacheWriterStep.store(3);
+  app->editQueue.writerStep.store(3);
   app->run.commandSlot.store(13);
   app->run.lastTakenCommand.store(2);
   app->run.posterCount.store(1);

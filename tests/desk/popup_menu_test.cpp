@@ -212,7 +212,7 @@ TEST_F(PopupMenuTest, InterventionFollowsBuildingAndNetworkMode) {
     app->settings.networkMode = c.networkMode;
     app->run.buildState = c.build;
     app->editQueue.count = c.editsWaiting;
-    app->jobs.cacheWriterRunning = c.writerRunning;
+    app->editQueue.writerRunning = c.writerRunning;
     const auto menu = menuAt(0, 800, 600);
     const MenuEntry* intervention = find(menu, "Intervention");
     ASSERT_NE(intervention, nullptr);

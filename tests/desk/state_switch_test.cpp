@@ -116,7 +116,7 @@ TEST_F(StateSwitchTest, AnEmptyListLeavesNoListFile) {
 // shows the songs in the table from the first refresh on.
 TEST_F(StateSwitchTest, TheStartLoadsTheListAndCountsTheSongs) {
   app->list.clear();
-  ASSERT_EQ(app->jobs.songsInUse.load(), 0u);
+  ASSERT_EQ(app->songsInUse.load(), 0u);
   ASSERT_TRUE(play::loadStateList(*app));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/music/a.mp3", "/music/b.mp3"}));
   EXPECT_EQ(composeStatus(*app).part[2], "5 entries");

@@ -28,8 +28,8 @@ TEST_F(StatusTextsTest, PlayingWithBufferedListInAltMode) {
   app->run.playerRunning = 1;
   app->run.listCount = 87;
   app->settings.bufferMode = 1;
-  app->jobs.bufferStage = kBuffered;
-  app->jobs.songsInUse = 5120;
+  app->bufferCache.stage = library::BufferStage::Buffered;
+  app->songsInUse = 5120;
   app->shared.stateAltMode[2] = 3;
   refreshStatus(*app);
   ASSERT_EQ(ui.statuses.size(), 1u);
@@ -65,24 +65,24 @@ TEST_F(StatusTextsTest, ActivityText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     app->run.commandSlot = c.slot;
-    app->jobs.buildBusy = c.buildBusy;
-    app->jobs.buildRetries = 4;
+    app->builder.busy = c.buildBusy;
+    app->builder.retries = 4;
     app->run.playerRunning = c.player;
     app->run.diagnostics = c.diagnostics;
     app->run.diagnosticsTick = c.tick;
-    app->jobs.tooFewSongs = c.tooFewSongs;
+    app->builder.tooFewSongs = c.tooFewSongs;
     EXPECT_EQ(part(0), c.text);
   }
 }
 
 TEST_F(StatusTextsTest, UnbufferedNoticeAndOneShotMessageAreShownOnce) {
   app->settings.bufferMode = 1;
-  app->jobs.bufferStage = kUnbuffered;
+  app->bufferCache.stage = library::BufferStage::Unbuffered;
   setOneShotMessage(*app, "Import Complete");
   StatusTexts first = composeStatus(*app);
   EXPECT_EQ(first.part[0], "Plinka Ready (Un-Buffered), Import Complete");
   EXPECT_EQ(first.part[1], "0 songs prepared (Buffered)");
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Buffered);
   EXPECT_EQ(part(0), "Plinka Ready");
 
   setOneShotMessage(*app, std::string(700, 'x'));
@@ -91,21 +91,22 @@ TEST_F(StatusTextsTest, UnbufferedNoticeAndOneShotMessageAreShownOnce) {
 
 TEST_F(StatusTextsTest, ListText) {
   struct Case {
-    uint32_t bufferMode, stage;
+    uint32_t bufferMode;
+    library::BufferStage stage;
     const char* text;
   };
   const Case cases[] = {
-      {0, kBuffering, "12 songs prepared"},
-      {1, kBuffering, "12 songs prepared (Buffering)"},
-      {1, kBufferError, "12 songs prepared Buffer Error"},
-      {1, kBuffered, "12 songs prepared (Buffered)"},
-      {1, 7, "12 songs prepared (Buffered)"},
+      {0, library::BufferStage::Buffering, "12 songs prepared"},
+      {1, library::BufferStage::Buffering, "12 songs prepared (Buffering)"},
+      {1, library::BufferStage::Error, "12 songs prepared Buffer Error"},
+      {1, library::BufferStage::Buffered, "12 songs prepared (Buffered)"},
+      {1, static_cast<library::BufferStage>(7), "12 songs prepared (Buffered)"},
   };
   app->run.listCount = 12;
   for (const Case& c : cases) {
     app->settings.bufferMode = c.bufferMode;
-    app->jobs.bufferStage = c.stage;
-    EXPECT_EQ(part(1), c.text) << c.bufferMode << " " << c.stage;
+    app->bufferCache.stage = c.stage;
+    EXPECT_EQ(part(1), c.text) << c.bufferMode << " " << static_cast<uint32_t>(c.stage);
   }
 }
 
@@ -115,15 +116,15 @@ TEST_F(StatusTextsTest, PartlyBufferedSettlesOnlyOnAThreeInSix) {
   app->random.useFixedTick = 1;
   struct Case {
     uint32_t tick;
-    uint32_t stageAfter;
+    library::BufferStage stageAfter;
   };
   // From a zero state the draw over 1-6 gives 3 at tick 48 and 0 at tick 0.
-  for (const Case c : {Case{48, kBuffered}, Case{0, kPartlyBuffered}}) {
+  for (const Case c : {Case{48, library::BufferStage::Buffered}, Case{0, library::BufferStage::PartlyBuffered}}) {
     app->random.state = 0;
     app->random.fixedTick = c.tick;
-    app->jobs.bufferStage = kPartlyBuffered;
+    app->bufferCache.stage = library::BufferStage::PartlyBuffered;
     EXPECT_EQ(part(1), "0 songs prepared (Partially Buffered)");
-    EXPECT_EQ(app->jobs.bufferStage.load(), c.stageAfter) << c.tick;
+    EXPECT_EQ(app->bufferCache.stage.load(), c.stageAfter) << c.tick;
   }
 }
 
@@ -141,11 +142,11 @@ TEST_F(StatusTextsTest, DatabaseText) {
       {0, 0, 1, "5120 entries (Clearing Cache)"},
       {0, 1, 1, "5120 entries (Hashing) (Clearing Cache)"},
   };
-  app->jobs.songsInUse = 5120;
+  app->songsInUse = 5120;
   for (const Case& c : cases) {
     app->run.buildState = c.buildState;
-    app->jobs.idWorkerRunning = c.hashing;
-    app->jobs.cacheWriterRunning = c.clearing;
+    app->idWorker.running = c.hashing;
+    app->editQueue.writerRunning = c.clearing;
     EXPECT_EQ(part(2), c.text) << c.buildState;
   }
 }
@@ -153,8 +154,8 @@ TEST_F(StatusTextsTest, DatabaseText) {
 TEST_F(StatusTextsTest, ListenerText) {
   EXPECT_EQ(part(3), "User Two");
   app->run.diagnostics = 1;
-  app->jobs.cacheWriterStep = 7;
-  app->jobs.optionsSaveStep = 3;
+  app->editQueue.writerStep = 7;
+  app->mainWindow.optionsSaveStep = 3;
   EXPECT_EQ(part(3), "User Two, 7, 3");
   app->run.diagnostics = 0;
   // Values out of range (a damaged record) show no name rather than read

@@ -36,7 +36,7 @@ TEST_F(WindowCommandsTest, PlayerButtonsDependOnWhetherThePlayerRuns) {
     PlayerRequest request;  // player request afterwards
     uint32_t buildAfter;    // buildState afterwards
     bool minimise;
-    bool playImage;  // the play button shows the pause picture
+    bool playing;  // the play button shows the pause picture
   };
   const Case cases[] = {
       {"skip while stopped does nothing", WindowCommand::Skip, 0, 3, 0, 0, PlayerRequest::None, 0, false, false},
@@ -70,7 +70,7 @@ TEST_F(WindowCommandsTest, PlayerButtonsDependOnWhetherThePlayerRuns) {
     EXPECT_EQ(fresh.run.playerRequest.load(), c.request);
     EXPECT_EQ(fresh.run.buildState.load(), c.buildAfter);
     EXPECT_EQ(effects.minimise, c.minimise);
-    EXPECT_EQ(front.playButtonImages, c.playImage ? std::vector<int>{kPlayButtonPlaying} : std::vector<int>{});
+    EXPECT_EQ(effects.playing, c.playing);
     if (c.command == WindowCommand::LastSong) {
       EXPECT_EQ(fresh.player.stallCount.load(), 0u);
     }
@@ -270,21 +270,21 @@ TEST_F(WindowCommandsTest, PictureChoicesGoToTheAreaTheMenuWasOpenedOn) {
     app->mainWindow.pictureArea = c.area;
     app->settings.coverChoice = c.coverBefore;
     app->settings.quickLinkChoice = c.linksBefore;
-    app->jobs.coverReady = 1;
-    app->jobs.quickLinksReady = 1;
+    app->cover.ready = 1;
+    app->quickLinks.ready = 1;
     EXPECT_TRUE(runWindowCommand(*app, c.command, 0).repaint);
     EXPECT_EQ(app->settings.coverChoice, c.coverAfter);
     EXPECT_EQ(+app->settings.quickLinkChoice, c.linksAfter);
-    EXPECT_EQ(app->jobs.coverReady.load(), 0u) << "the picture is loaded again";
-    EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u) << "the lists are built again";
+    EXPECT_EQ(app->cover.ready.load(), 0u) << "the picture is loaded again";
+    EXPECT_EQ(app->quickLinks.ready.load(), 0u) << "the lists are built again";
   }
 
-  app->jobs.coverReady = 1;
-  app->jobs.quickLinksReady = 1;
+  app->cover.ready = 1;
+  app->quickLinks.ready = 1;
   EXPECT_TRUE(runWindowCommand(*app, WindowCommand::Nothing, 0).repaint);
   EXPECT_EQ(+app->settings.quickLinkChoice, 0u);
-  EXPECT_EQ(app->jobs.coverReady.load(), 0u);
-  EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u);
+  EXPECT_EQ(app->cover.ready.load(), 0u);
+  EXPECT_EQ(app->quickLinks.ready.load(), 0u);
 }
 
 TEST_F(WindowCommandsTest, UserAndModeChoicesChangeOnlyTheCurrentState) {
@@ -328,13 +328,16 @@ TEST_F(WindowCommandsTest, ListCommandsArePostedFromAJobThread) {
     SCOPED_TRACE(codeValue(c.command));
     app->run.commandSlot = 0;
     runWindowCommand(*app, c.command, kRowId);
+    // The poster stores the argument after the code, under the slot lock
+    // that every taker holds; read without that lock, both are awaited.
     EXPECT_TRUE(eventually([&] { return app->run.commandSlot.load() == codeValue(c.code); }));
-    EXPECT_EQ(app->run.commandArgument.load(), c.argument);
+    EXPECT_TRUE(eventually([&] { return app->run.commandArgument.load() == c.argument; }))
+        << "argument " << app->run.commandArgument.load();
   }
 
   // The list's "Details" is not posted while the Song details window is open.
   app->run.commandSlot = 0;
-  app->jobs.detailsPendingAction = 2;
+  app->mainWindow.detailsPendingAction = 2;
   runWindowCommand(*app, WindowCommand::ListDetails, 0);
   finishJobs();
   EXPECT_EQ(app->run.commandSlot.load(), 0u);
@@ -416,7 +419,7 @@ TEST_F(WindowCommandsTest, SearchWindowOpensInItsModeWithTheArtist) {
   // Only one search window: a second open leaves the mode and the search
   // text of the open one alone (the front end brings it forward).
   ui.windowsOpened.clear();
-  app->jobs.searchWindowRunning = 1;
+  app->mainWindow.searchWindowRunning = 1;
   app->prompts.result = kSearchByArtist;
   runWindowCommand(*app, WindowCommand::TopSongs, 0);
   EXPECT_EQ(app->prompts.result.load(), kSearchByArtist);
@@ -528,11 +531,11 @@ TEST_F(WindowCommandsTest, PictureClickSwitchesBetweenCoverAndDisc) {
     app->settings.coverChoice = c.choice;
     app->cover.coverFound = c.coverFound;
     app->cover.discFound = c.discFound;
-    app->jobs.coverReady = 1;
+    app->cover.ready = 1;
     const bool switched = c.choiceAfter != c.choice;
     EXPECT_EQ(pictureClick(*app, c.x, 100, c.width, 800), switched);
     EXPECT_EQ(app->settings.coverChoice, c.choiceAfter);
-    EXPECT_EQ(app->jobs.coverReady.load(), switched ? 0u : 1u);
+    EXPECT_EQ(app->cover.ready.load(), switched ? 0u : 1u);
     EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "no quick-link rows to play yet";
   }
 }

@@ -306,7 +306,7 @@ TEST_F(DatabaseWindowTest, NewDbOnAnExistingTableSwitchesToItUnchanged) {
   ASSERT_TRUE(processUntil([&] { return labelText(&database, "statusLine2") == other; }, 15000));
   EXPECT_TRUE(processUntil([&] { return app->run.busyCode.load() == 0; }));
   EXPECT_EQ(std::string(app->settings.databasePath), other);
-  EXPECT_EQ(app->jobs.songsInUse.load(), 3u);
+  EXPECT_EQ(app->songsInUse.load(), 3u);
   EXPECT_EQ(test::readFile(other), before);
   EXPECT_EQ(*questions, 0) << "no question whether to replace the file";
   EXPECT_TRUE(title->contains("used as it is")) << title->toStdString();
@@ -362,7 +362,7 @@ TEST_F(DatabaseWindowTest, EnterInTheSourceBoxImportsAndNeverStopsARunningJob) {
   ASSERT_TRUE(processUntil([&] { return labelText(&database, "statusLine1") == "Import Complete"; }, 15000));
   EXPECT_TRUE(database.isVisible());
   EXPECT_TRUE(processUntil([&] { return !database.jobRunning(); }));
-  EXPECT_EQ(app->jobs.songsInUse.load(), 4u);  // the three songs and the new table's empty record
+  EXPECT_EQ(app->songsInUse.load(), 4u);  // the three songs and the new table's empty record
 }
 
 // What the workers report reaches the window from their own threads, and
@@ -507,7 +507,7 @@ TEST_F(DatabaseWindowTest, FirstImportFromTheWelcomeWindow) {
   EXPECT_EQ(detailAtEnd, std::string(app->settings.databasePath));
   // The import's outcome reached the window from its thread; the table holds
   // the 30 songs besides the empty record every new table has.
-  EXPECT_EQ(app->jobs.songsInUse.load(), 31u);
+  EXPECT_EQ(app->songsInUse.load(), 31u);
 }
 
 }  // namespace

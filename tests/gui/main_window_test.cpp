@@ -9,6 +9,7 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "gui/song_columns.h"
+#include "library/media_types.h"
 #include "platform/picture.h"
 #include "play/list_commands.h"
 #include "play/player.h"
@@ -347,7 +348,7 @@ TEST_F(MainWindowTest, LongTextsAreCutToTheWindow) {
 TEST_F(MainWindowTest, TheCoverIsScaledOncePerPictureAndSize) {
   app->settings.coverChoice = 1;
   ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
-  app->jobs.coverReady.store(1);
+  app->cover.ready.store(1);
   makeWindow();
   const NowPlayingView& view = *window->nowPlayingView();
   window->resize(1000, 800);
@@ -373,6 +374,26 @@ TEST_F(MainWindowTest, PlayerCommandsFollowThePlayersState) {
   app->run.playerRunning.store(1);
   window->runCommand(WindowCommand::PlayPause, 0);  // play while playing
   EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Pause);
+}
+
+// Play shows the Pause button at once, on the GUI thread, with no event in
+// between; the player's notice from its own thread turns it back.
+TEST_F(MainWindowTest, PlayButtonFollowsPlayAndThePlayersStop) {
+  makeWindow();
+  QAction* play = nullptr;
+  for (QAction* action : window->toolbar()->actions())
+    if (action->data().toUInt() == codeValue(WindowCommand::PlayPause))
+      play = action;
+  ASSERT_NE(play, nullptr);
+  ASSERT_EQ(play->text(), "Play");  // no pictures loaded: the button shows its name
+
+  window->runCommand(WindowCommand::PlayPause, 0);
+  EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::Start);
+  EXPECT_EQ(play->text(), "Pause");
+
+  std::thread player([this] { ui->playerChanged(PlayerChange::Stopped | PlayerChange::Controls); });
+  player.join();
+  EXPECT_TRUE(processUntil([play] { return play->text() == "Play"; }));
 }
 
 TEST_F(MainWindowTest, KeyWindowsChooseUserAndAltMode) {
@@ -708,7 +729,7 @@ TEST_F(MainWindowTest, LeavingFullScreenVideoRestoresAMaximisedWindow) {
   app->settings.fullMovie = 1;
   app->run.playerRunning.store(1);
   app->player.videoShowing.store(1);
-  app->jobs.currentMediaType.store(kFirstVideoType);
+  app->currentMediaType.store(library::kFirstVideoType);
   std::strcpy(app->details.currentSongFile, "/music/clip.avi");
   window->refreshNowPlaying();
   ASSERT_TRUE(processUntil([this] { return window->isFullScreen(); }));
@@ -816,7 +837,7 @@ TEST_F(MainWindowTest, ScreenshotsWhilePlaying) {
   app->details.currentSongScore = 750;  // seven icons
   app->settings.coverChoice = 1;
   ASSERT_TRUE(platform::loadPicture(kResources + "Cover.jpg", app->cover.picture));
-  app->jobs.coverReady.store(1);
+  app->cover.ready.store(1);
   app->run.playerRunning.store(1);
   app->player.seekBar.store(350);
   makeWindow();

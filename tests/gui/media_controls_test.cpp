@@ -207,7 +207,7 @@ TEST_F(MediaControlsTest, MetadataDescribesTheCurrentSong) {
     const std::lock_guard<std::mutex> lock(app->cover.pictureMutex);
     app->cover.picturePath = "/music/Dusk/Folder Art.jpg";
   }
-  app->jobs.coverReady.store(1);
+  app->cover.ready.store(1);
   const QVariantMap third = metadata();
   EXPECT_EQ(third.value(QStringLiteral("mpris:length")).toLongLong(), 215000000);
   EXPECT_EQ(third.value(QStringLiteral("mpris:artUrl")).toString(),

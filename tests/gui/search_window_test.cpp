@@ -160,7 +160,7 @@ TEST_F(SearchWindowTest, SearchingListsTheMatchesAndEndsOfflineMode) {
             "Enter word or phrase to search for in a song. (Must be at least two characters.)");
   EXPECT_EQ(prompt->first, "Search");
   EXPECT_EQ(w->windowTitle(), "Search");
-  EXPECT_EQ(app->jobs.searchWindowRunning.load(), 1u);
+  EXPECT_EQ(app->mainWindow.searchWindowRunning.load(), 1u);
   EXPECT_EQ(column(w, kIndexColumn),
             (std::vector<std::string>{"2", "6", "10", "14", "18", "22", "26", "30", "34", "38"}));
   EXPECT_EQ(w->cellText(0, play::Title), "Title 2");
@@ -201,7 +201,7 @@ TEST_F(SearchWindowTest, NoMatchesOffersSearchAgain) {
   // Closing it gives the flag and the table back.
   w->close();
   EXPECT_TRUE(processUntil([&] { return window->findChild<SearchWindow*>() == nullptr; }));
-  EXPECT_EQ(app->jobs.searchWindowRunning.load(), 0u);
+  EXPECT_EQ(app->mainWindow.searchWindowRunning.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
 }
 
@@ -210,7 +210,7 @@ TEST_F(SearchWindowTest, CancellingTheFirstQuestionClosesTheWindow) {
   window->runCommand(WindowCommand::Search, 0);
   ASSERT_TRUE(processUntil([&] { return prompt->answered.load(); }));
   EXPECT_TRUE(processUntil([&] { return window->findChild<SearchWindow*>() == nullptr; }));
-  EXPECT_EQ(app->jobs.searchWindowRunning.load(), 0u);
+  EXPECT_EQ(app->mainWindow.searchWindowRunning.load(), 0u);
 }
 
 // A double click, or Enter, puts the song on top of the upcoming list and

@@ -142,7 +142,7 @@ TEST_F(SongDetailsWindowTest, ShowsTheRecordAndStepsAroundBothEnds) {
   EXPECT_TRUE(child<QSpinBox>("startPoint")->isEnabled());
   EXPECT_EQ(child<QSpinBox>("startPoint")->value(), 1500);
   EXPECT_EQ(textOf("fileSize"), "0") << "no such file";
-  EXPECT_EQ(app->jobs.detailsPendingAction.load(), 3u);
+  EXPECT_EQ(app->mainWindow.detailsPendingAction.load(), 3u);
 
   click("next");  // the last record: on to the first
   ASSERT_TRUE(settled());
@@ -172,7 +172,7 @@ TEST_F(SongDetailsWindowTest, SaveWritesTheFormAndCancelWritesNothing) {
   child<QLineEdit>("name")->setText("Not kept");
   click("cancel");
   EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(app->jobs.detailsPendingAction.load(), 0u);
+  EXPECT_EQ(app->mainWindow.detailsPendingAction.load(), 0u);
   EXPECT_EQ(storedText(2, db::Name), "Renamed");
 }
 
@@ -302,7 +302,7 @@ TEST_F(SongDetailsWindowTest, TheMainWindowOpensItOnTheRecordGiven) {
   timer->start(20);
   // Posted, as the list command that finds the record posts it.
   main.runCommand(WindowCommand::SongDetailsOf, 3);
-  ASSERT_TRUE(processUntil([&] { return !shown.empty() && app->jobs.detailsPendingAction.load() == 0; }, 20000));
+  ASSERT_TRUE(processUntil([&] { return !shown.empty() && app->mainWindow.detailsPendingAction.load() == 0; }, 20000));
   EXPECT_EQ(shown, "Title 3");
   ui->attachWindow(nullptr);
 }

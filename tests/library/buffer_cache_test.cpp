@@ -128,7 +128,7 @@ TEST_F(BufferCacheTest, ABufferSizeBelowFiftyIsRaisedOnFirstCreationToo) {
   EXPECT_EQ(+app->settings.bufferSize, 50u);
   EXPECT_EQ(slots().size(), 50u);
   EXPECT_EQ(cachedFiles(), 0u) << "a list of 5 songs or fewer is never buffered";
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Buffered);
 
   // A table with more slots than asked keeps its newest ones.
   app->settings.bufferSize = 60;
@@ -191,7 +191,7 @@ TEST_F(BufferCacheTest, SongsThatCannotBeCopiedAreFailuresAndNothingIsWrittenOut
   writeFile(dir.file("outside.mp3"), "outside");
   openCacheAndWait();
   EXPECT_EQ(cachedFiles(), 8u);
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Buffered);
   EXPECT_FALSE(fs::exists(dir.file("cache/outside.mp3")));
   EXPECT_FALSE(fs::exists(dir.file("outside.mp3.part")));
 
@@ -200,7 +200,7 @@ TEST_F(BufferCacheTest, SongsThatCannotBeCopiedAreFailuresAndNothingIsWrittenOut
   listSongs(40);
   app->copies.copyFile = [](const std::string&, const std::string&) { return false; };
   library::bufferingRun(*app);
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferGaveUp);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::GaveUp);
   EXPECT_EQ(app->shared.rebufferValue.load(), 0u);
 }
 
@@ -247,7 +247,7 @@ TEST_F(BufferCacheTest, TheFirstRunAfterStartUpStartsTheIdWorkerOnceAndNoShutdow
     fresh->jobThreads.waitAll();
     fresh->mainWindow.creating.store(0);
     EXPECT_EQ(idWorkerStarts, 1);
-    EXPECT_EQ(fresh->jobs.shutdownTimerRunning.load(), 0u);
+    EXPECT_EQ(fresh->shutdownTimerRunning.load(), 0u);
     EXPECT_TRUE(asked.prompts.empty()) << asked.prompts.front().message;
 
     // A later run copies a list that was built: the switch-off may follow.
@@ -270,7 +270,7 @@ TEST_F(BufferCacheTest, BufferOffDeletesTheCachedFilesAndTheTable) {
   openCacheAndWait();
   EXPECT_EQ(cachedFiles(), 0u);
   EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferError);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Error);
   EXPECT_TRUE(fs::exists(dir.file("share/Music/Artist 0/0.mp3"))) << "the songs themselves stay";
   EXPECT_EQ(library::playablePath(*app, dir.file("share/Music/Artist 0/0.mp3")),
             dir.file("share/Music/Artist 0/0.mp3"));
@@ -330,7 +330,7 @@ TEST_F(BufferCacheTest, ARunCopiesOnlyRegularFiles) {
   std::string cached;
   ASSERT_TRUE(library::cachePathFor(*app, pipe, cached));
   EXPECT_FALSE(fs::exists(fs::symlink_status(cached)));
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBuffered);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Buffered);
 }
 
 // The window never waits for a copy: with a copy from a share that does not
@@ -378,7 +378,7 @@ TEST_F(BufferCacheTest, SwitchingBufferOffDoesNotWaitForACopyInProgress) {
   app->jobThreads.waitAll();
   EXPECT_EQ(cachedFiles(), 0u);
   EXPECT_FALSE(fs::exists(library::bufferIndexPath(*app)));
-  EXPECT_EQ(app->jobs.bufferStage.load(), kBufferError);
+  EXPECT_EQ(app->bufferCache.stage.load(), library::BufferStage::Error);
 }
 
 }  // namespace

@@ -49,15 +49,15 @@ TEST_F(CoverTest, PicksThePictureByNameAndChoice) {
     }
     setSong(folder.file("song.mp3"));
     app->settings.coverChoice = c.coverChoice;
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     ASSERT_EQ(loadCover(*app), CoverResult::Loaded);
     EXPECT_EQ(shownName(), c.shown);
     EXPECT_EQ(app->cover.coverFound.load(), c.coverFound);
     EXPECT_EQ(app->cover.discFound.load(), c.discFound);
     EXPECT_EQ(app->cover.bothFound.load(), c.bothFound);
     EXPECT_EQ(app->cover.defaultCover.load(), 0u);
-    EXPECT_EQ(app->jobs.coverReady.load(), 1u);
-    EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
+    EXPECT_EQ(app->cover.ready.load(), 1u);
+    EXPECT_EQ(app->cover.loading.load(), 0u);
     // The picture handed over is the decoded file itself.
     platform::PixelBlock shown;
     platform::PixelBlock expected;
@@ -76,7 +76,7 @@ TEST_F(CoverTest, AReadyPictureIsPaintedAndCanBeReleased) {
   library::releaseCover(*app);
   platform::PixelBlock block;
   EXPECT_FALSE(library::copyCoverPicture(*app, block));
-  EXPECT_EQ(app->jobs.coverReady.load(), 0u);
+  EXPECT_EQ(app->cover.ready.load(), 0u);
 }
 
 // The marks of the last song must not steer the choice for this one.
@@ -91,12 +91,12 @@ TEST_F(CoverTest, MarksOfThePreviousSongDoNotCarryOver) {
   EXPECT_EQ(app->cover.bothFound.load(), 1u);
 
   setSong(second.file("b.mp3"));
-  app->jobs.coverReady = 0;
+  app->cover.ready = 0;
   ASSERT_EQ(loadCover(*app), CoverResult::Loaded);
   EXPECT_EQ(shownName(), "Disc.gif");
   EXPECT_EQ(app->cover.coverFound.load(), 0u);
   EXPECT_EQ(app->cover.bothFound.load(), 0u);
-  EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+  EXPECT_EQ(app->cover.failures.load(), 0u);
 }
 
 TEST_F(CoverTest, RandomPictureCanChooseEveryFileOfTheFolder) {
@@ -175,19 +175,19 @@ TEST_F(CoverTest, ASongChangeDuringTheLoadShowsNoStalePicture) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     setSong(first.file("a.mp3"));
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     library::startCoverLoader(*app);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     setSong(second.file("b.mp3"));
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     app->jobThreads.waitAll();
-    EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
-    if (app->jobs.coverReady.load() != 0) {
+    EXPECT_EQ(app->cover.loading.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
+    if (app->cover.ready.load() != 0) {
       EXPECT_EQ(shownName(), "Cover.gif");
     }
     // Whatever the timing, the next load shows the new song's picture.
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     ASSERT_EQ(loadCover(*app), CoverResult::Loaded);
     EXPECT_EQ(shownName(), "Cover.gif");
   }
@@ -221,7 +221,7 @@ TEST_F(CoverTest, FolderWithoutPicturesShowsTheDefaultCover) {
     }
     // The settings choose the disc: the default cover is shown all the same.
     app->settings.coverChoice = library::kCoverChoiceDisc;
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     ASSERT_EQ(loadCover(*app), CoverResult::Loaded);
     EXPECT_EQ(shownName(), c.shown);
     std::lock_guard lock(app->cover.pictureMutex);
@@ -243,10 +243,10 @@ TEST_F(CoverTest, FailuresAreCountedAndTheSecondRunningOneIsReported) {
     SCOPED_TRACE(i);
     const size_t shownBefore = messagesShown();
     EXPECT_EQ(loadCover(*app), CoverResult::Failed);
-    EXPECT_EQ(app->jobs.coverFailures.load(), steps[i].failuresAfter);
+    EXPECT_EQ(app->cover.failures.load(), steps[i].failuresAfter);
     EXPECT_EQ(messagesShown() - shownBefore, steps[i].message ? 1u : 0u);
-    EXPECT_EQ(app->jobs.coverReady.load(), 0u);
-    EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
+    EXPECT_EQ(app->cover.ready.load(), 0u);
+    EXPECT_EQ(app->cover.loading.load(), 0u);
   }
   EXPECT_TRUE(ui.repaints.empty());
 }
@@ -256,7 +256,7 @@ TEST_F(CoverTest, OfflineEveryFailureIsReported) {
   for (size_t i = 1; i <= 2; ++i) {
     EXPECT_EQ(loadCover(*app), CoverResult::Failed);
     EXPECT_EQ(messagesShown(), i);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
   }
 }
 
@@ -266,9 +266,9 @@ TEST_F(CoverTest, ADamagedPictureIsAFailureNotACrash) {
   for (uint32_t choice : {library::kCoverChoiceCover, library::kCoverChoiceDisc}) {
     SCOPED_TRACE(choice);
     app->settings.coverChoice = choice;
-    app->jobs.coverFailures = 0;
+    app->cover.failures = 0;
     EXPECT_EQ(loadCover(*app), CoverResult::Failed);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 1u);
+    EXPECT_EQ(app->cover.failures.load(), 1u);
     EXPECT_EQ(messagesShown(), 0u);
     platform::PixelBlock block;
     EXPECT_FALSE(library::copyCoverPicture(*app, block));
@@ -291,20 +291,20 @@ TEST_F(CoverTest, LoaderStandsAsideWhenItMayNotRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->jobs.currentMediaType = c.mediaType;
+    app->currentMediaType = c.mediaType;
     app->settings.coverArt = c.coverArt;
     app->run.busyCode = c.busyCode;
     EXPECT_EQ(loadCover(*app), CoverResult::NotNow);
-    EXPECT_EQ(app->jobs.coverReady.load(), 0u);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
-    EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
+    EXPECT_EQ(app->cover.ready.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
+    EXPECT_EQ(app->cover.loading.load(), 0u);
   }
-  app->jobs.coverLoading = 1;
-  app->jobs.currentMediaType = 1;
+  app->cover.loading = 1;
+  app->currentMediaType = 1;
   app->settings.coverArt = 1;
   app->run.busyCode = 0;
   EXPECT_EQ(loadCover(*app), CoverResult::Running);
-  EXPECT_EQ(app->jobs.coverReady.load(), 0u);
+  EXPECT_EQ(app->cover.ready.load(), 0u);
 }
 
 TEST_F(CoverTest, ALoadAsksForARunningListBuildAgain) {
@@ -313,7 +313,7 @@ TEST_F(CoverTest, ALoadAsksForARunningListBuildAgain) {
   for (const auto& [before, after] : cases) {
     SCOPED_TRACE(before);
     app->run.buildState = before;
-    app->jobs.coverReady = 0;
+    app->cover.ready = 0;
     loadCover(*app);
     EXPECT_EQ(app->run.buildState.load(), after);
   }
@@ -326,18 +326,18 @@ TEST_F(CoverTest, HeartbeatStartsTheLoaderForAudioOnly) {
   app->run.playerRunning = 1;
   for (uint32_t type : {16u, 17u, 18u}) {
     SCOPED_TRACE(type);
-    app->jobs.currentMediaType = type;
+    app->currentMediaType = type;
     heartbeatTick(*app);
     app->jobThreads.waitAll();
-    EXPECT_EQ(app->jobs.coverReady.load(), 0u);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+    EXPECT_EQ(app->cover.ready.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
     EXPECT_TRUE(ui.repaints.empty());
   }
-  app->jobs.currentMediaType = 1;
+  app->currentMediaType = 1;
   heartbeatTick(*app);
   app->jobThreads.waitAll();
-  EXPECT_EQ(app->jobs.coverReady.load(), 1u);
-  EXPECT_EQ(app->jobs.coverLoading.load(), 0u);
+  EXPECT_EQ(app->cover.ready.load(), 1u);
+  EXPECT_EQ(app->cover.loading.load(), 0u);
   EXPECT_EQ(shownName(), "Cover.jpg");
   EXPECT_EQ(ui.repaints, std::vector<RepaintArea>{RepaintArea::Picture});
 }
@@ -350,7 +350,7 @@ TEST_F(CoverTest, HeartbeatGivesUpAfterTwoFailures) {
     heartbeatTick(*app);
     app->jobThreads.waitAll();
   }
-  EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
+  EXPECT_EQ(app->cover.failures.load(), 2u);
   EXPECT_EQ(messagesShown(), 0u);
 }
 

@@ -46,7 +46,7 @@ protected:
     app->folders.program = program.path();
     app->settings.coverArt = 1;
     app->settings.coverChoice = library::kCoverChoiceCover;
-    app->jobs.currentMediaType = 1;
+    app->currentMediaType = 1;
     setSong(music.file("song.mp3"));
     writeFile(music.file("song.mp3"), "not really music");
   }

@@ -151,7 +151,7 @@ TEST_F(EditQueueTest, WriterAppliesTheOldestFirstAndOnlyToTheSongItWasMadeFor) {
   EXPECT_EQ(waiting(), -1) << "an emptied queue is freed";
   EXPECT_EQ(+settingsImage(*app).localBufferCount, -1);
   EXPECT_TRUE(app->editQueue.entries == nullptr);
-  EXPECT_EQ(app->jobs.cacheWriterRunning.load(), 0u);
+  EXPECT_EQ(app->editQueue.writerRunning.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive access given back";
 }
 
@@ -159,9 +159,9 @@ TEST_F(EditQueueTest, TheEditThatFillsTheQueueTo151StartsTheWriterWhenNoListIsBu
   startHeartbeat(*app);
   for (uint32_t r = 1; r <= 150; ++r)
     rate(r, r);
-  EXPECT_EQ(app->jobs.cacheWriterStep.load(), 0u) << "150 wait without a writer";
+  EXPECT_EQ(app->editQueue.writerStep.load(), 0u) << "150 wait without a writer";
   rate(151, 151);
-  ASSERT_TRUE(waitUntil([&] { return waiting() == -1 && app->jobs.cacheWriterRunning.load() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return waiting() == -1 && app->editQueue.writerRunning.load() == 0; }));
   for (uint32_t r = 1; r <= 151; ++r)
     ASSERT_EQ(number(r, kScore), r) << "record " << r;
 }
@@ -174,7 +174,7 @@ TEST_F(EditQueueTest, WhileAListIsBuiltTheQueueGrowsToTwoHundredAndDropsTheRest)
   // Any writer started would have left its step behind.
   app->run.appEnding = 1;
   app->jobThreads.waitAll();
-  EXPECT_EQ(app->jobs.cacheWriterStep.load(), 0u) << "no writer while building";
+  EXPECT_EQ(app->editQueue.writerStep.load(), 0u) << "no writer while building";
   app->run.appEnding = 0;
 
   app->run.commandSlot = kLeavingCode;
@@ -296,7 +296,7 @@ TEST_F(SharedTableEditQueueTest, OfflineTheWriterStopsAndTheEditsWait) {
   EXPECT_GE(app->run.buildState.load(), kOfflineFirst);
   EXPECT_LE(app->run.buildState.load(), kOfflineLast);
   EXPECT_EQ(waiting(), 3);
-  EXPECT_EQ(app->jobs.cacheWriterRunning.load(), 0u);
+  EXPECT_EQ(app->editQueue.writerRunning.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
   EXPECT_EQ(number(1, kScore), 0u);
 }
@@ -351,7 +351,7 @@ TEST_F(EditQueueTest, EditsQueuedWhileTheWriterWorksAreNeitherLostNorMixedUp) {
   first.join();
   second.join();
   writer.join();
-  ASSERT_TRUE(waitUntil([&] { return app->jobs.cacheWriterRunning.load() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return app->editQueue.writerRunning.load() == 0; }));
   while (waiting() > 0)
     library::runCacheWriter(*app);
 

@@ -100,7 +100,7 @@ TEST_F(IdWorkerTest, SongsOnTheListWithoutAnIdGetTheirChecksumWrittenByTheCacheW
 
   library::runIdWorker(*app);
 
-  EXPECT_EQ(app->jobs.idWorkerRunning.load(), 0u);
+  EXPECT_EQ(app->idWorker.running.load(), 0u);
   // +1 for each song with an ID, -10 (not below 0) for each without: the
   // walk ends at 1, then one record drawn at random (the list is short)
   // gives 2 or 0.
@@ -190,7 +190,7 @@ TEST_F(IdWorkerTest, NothingHappensWithAShortListOrWhileAJobHoldsTheTable) {
     app->run.busyCode.store(c.busyCode);
     library::startIdWorker(*app);
     library::runIdWorker(*app);
-    EXPECT_EQ(app->jobs.idWorkerRunning.load(), 0u) << c.what;
+    EXPECT_EQ(app->idWorker.running.load(), 0u) << c.what;
     EXPECT_EQ(app->editQueue.count.load(), -1) << c.what;
     EXPECT_EQ(app->shared.hashStat.load(), 0u) << c.what;
   }

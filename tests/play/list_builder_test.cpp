@@ -56,7 +56,7 @@ TEST_F(ListBuilderTest, TwentySongsInUseAreTheFewestABuildStartsWith) {
     EXPECT_EQ(app->run.buildState.load(), kBuildWanted);
     EXPECT_EQ(shownMessage(), "") << "a pass on too few songs leaves no message";
     EXPECT_EQ(app->run.busyCode.load(), 0u);
-    EXPECT_EQ(app->jobs.buildBusy.load(), 0u);
+    EXPECT_EQ(app->builder.busy.load(), 0u);
     // The status bar says why no list comes, on the first pass and on the
     // passes after it that need not open the table again.
     pass();
@@ -81,7 +81,7 @@ TEST_F(ListBuilderTest, AFreshSongGainsCreditOnItsFirstDrawAndIsChosenOnALaterOn
   EXPECT_EQ(number(0, db::targetField(0)), 1016u) << "its Score was added as credit";
   EXPECT_EQ(shownMessage(), play::kDeepBuilding);
   EXPECT_EQ(drawsTaken(), app->settings.buildTime + 2) << "a pass gives up after buildTime + 2 draws";
-  EXPECT_EQ(app->jobs.buildRetries.load(), 1u);
+  EXPECT_EQ(app->builder.retries.load(), 1u);
 
   draws = {1};
   pass();
@@ -179,7 +179,7 @@ TEST_F(ListBuilderTest, TheTestsOfADraw) {
       {"minimum rating relaxed after failed passes", 20,
        [](App& a, std::vector<Song>&) {
          a.settings.stateMinRating[0] = 6;
-         a.jobs.buildRetries = 3;
+         a.builder.retries = 3;
        },
        true},
       {"in the history", 200, [](App& a, std::vector<Song>&) { a.settings.historySongs[99] = 4; }, false},
@@ -290,7 +290,7 @@ TEST_F(ListBuilderTest, TheListRowAndTheEndOfTheBuild) {
   EXPECT_EQ(row.column[play::Type], "Video");
   EXPECT_EQ(app->run.listCount.load(), 1);
   EXPECT_EQ(app->run.buildState.load(), kBuildWanted) << "another song is wanted";
-  EXPECT_EQ(app->jobs.buildRetries.load(), 1u);
+  EXPECT_EQ(app->builder.retries.load(), 1u);
   EXPECT_FALSE(platform::fileExists(play::stateListFileName(*app)));
 
   draws = {6};
@@ -302,13 +302,14 @@ TEST_F(ListBuilderTest, TheListRowAndTheEndOfTheBuild) {
 TEST_F(ListBuilderTest, AFullListStartsTheShutdownTimerOrAsksForANewBuffering) {
   struct Case {
     const char* name;
-    uint32_t shutdown, bufferStage;
+    uint32_t shutdown;
+    library::BufferStage bufferStage;
     uint32_t powerOffs, rebuffer;
   };
   const Case cases[] = {
-      {"shutdown on, no buffer cache", 1, 0, 1, 100},
-      {"shutdown off", 0, 0, 0, 100},
-      {"buffer cache running", 1, kBuffered, 0, 0},
+      {"shutdown on, no buffer cache", 1, library::BufferStage::Error, 1, 100},
+      {"shutdown off", 0, library::BufferStage::Error, 0, 100},
+      {"buffer cache running", 1, library::BufferStage::Buffered, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -318,7 +319,7 @@ TEST_F(ListBuilderTest, AFullListStartsTheShutdownTimerOrAsksForANewBuffering) {
     app->settings.shutdownAfterBuild = c.shutdown;
     app->settings.autoBuild = 1;
     app->shared.rebufferValue = 100;
-    app->jobs.bufferStage = c.bufferStage;
+    app->bufferCache.stage = c.bufferStage;
     makeTable(plainSongs(20));
     pass();
     EXPECT_EQ(app->run.buildState.load(), kBuildIdle);
@@ -408,8 +409,8 @@ TEST_F(ListBuilderTest, WaysAPassEndsWithoutAChoice) {
     EXPECT_TRUE(app->list.empty());
     EXPECT_EQ(app->run.buildState.load(), c.buildState);
     EXPECT_EQ(shownMessage(), c.message);
-    EXPECT_EQ(app->jobs.buildRetries.load(), c.retriesAfter);
-    EXPECT_EQ(app->jobs.buildBusy.load(), 0u);
+    EXPECT_EQ(app->builder.retries.load(), c.retriesAfter);
+    EXPECT_EQ(app->builder.busy.load(), 0u);
     EXPECT_EQ(app->run.busyCode.load(), 0u);
     EXPECT_FALSE(app->songTable.isOpen());
   }
@@ -441,13 +442,13 @@ TEST_F(ListBuilderTest, ASmallTableIsNotAskedForAgainUntilItsFileChanges) {
 TEST_F(ListBuilderTest, ForTheMediaFillerTheChoiceIsHandedBackNotListed) {
   makeTable(plainSongs(20));
   app->builder.fillerActive = 1;
-  app->jobs.buildRetries = 4;
+  app->builder.retries = 4;
   draws = {9};
   pass();
   EXPECT_TRUE(app->list.empty());
   EXPECT_EQ(app->run.buildState.load(), play::kBuiltForFiller);
   EXPECT_STREQ(app->builder.chosenFile, "/music/song8.mp3");
-  EXPECT_EQ(app->jobs.buildRetries.load(), 0u);
+  EXPECT_EQ(app->builder.retries.load(), 0u);
 
   draws.clear();
   pass();

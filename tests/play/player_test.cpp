@@ -2,6 +2,7 @@
 // requests, the start of a song, the end and stall tests, Auto Rate, the
 // "last song again" stack, and a short run on the real thread.
 #include "core/window_command_ids.h"
+#include "play/last_songs.h"
 #include "support/player_fixture.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,10 @@ TEST_F(PlayerTest, AStartWaitsForARowThenTakesTheTopRow) {
   EXPECT_STREQ(app->details.current.title, "Title 0");
   EXPECT_EQ(app->player.endPosition.load(), kSongLength);
   EXPECT_EQ(app->run.busyCode.load(), 0u);
+  // The waiting start changed nothing; the song change reaches the front end
+  // as one notice.
+  const std::vector<PlayerChanges> told = {PlayerChange::NowPlaying | PlayerChange::SeekBar | PlayerChange::Controls};
+  EXPECT_EQ(ui.playerChanges, told);
 }
 
 TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
@@ -53,7 +58,6 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     freshApp();
-    ui.playButtonImages.clear();
     makeSongs(c.rows);
     std::vector<uint32_t> slots;
     for (uint32_t k = 0; k < c.rows; ++k)
@@ -64,13 +68,15 @@ TEST_F(PlayerTest, PauseKeepsThePlaceAndStopGivesItUpEvenWithAShortList) {
     fake->moveTo(c.playedTo);
     round();
 
+    ui.playerChanges.clear();
     request(c.request);
     EXPECT_EQ(app->run.playerRunning.load(), 0u);
     EXPECT_EQ(app->player.pausePosition.load(), c.placeKept);
     EXPECT_EQ(app->player.endPosition.load(), 0u);
     EXPECT_FALSE(fake->isOpen());
-    ASSERT_FALSE(ui.playButtonImages.empty());
-    EXPECT_EQ(ui.playButtonImages.back(), kPlayButtonStopped);
+    // One notice: the play button offers Play again.
+    const std::vector<PlayerChanges> told = {PlayerChange::Stopped | PlayerChange::Controls};
+    EXPECT_EQ(ui.playerChanges, told);
 
     request(play::PlayerRequest::Start);
     EXPECT_EQ(lastOpened(), songFile(c.resumed));
@@ -159,16 +165,16 @@ TEST_F(PlayerTest, EachNewSongStartsWithNoCoverFailures) {
                                           play::PlayerRequest::Start};
   for (const play::PlayerRequest r : requests) {
     SCOPED_TRACE(static_cast<uint32_t>(r));
-    app->jobs.coverFailures = 2;
+    app->cover.failures = 2;
     request(r);
-    EXPECT_EQ(app->jobs.coverFailures.load(), 0u);
+    EXPECT_EQ(app->cover.failures.load(), 0u);
   }
-  app->jobs.coverFailures = 2;
+  app->cover.failures = 2;
   fake->moveTo(30000);
   request(play::PlayerRequest::Pause);
   request(play::PlayerRequest::Start);
   ASSERT_EQ(fake->lastStart(), 30000u);
-  EXPECT_EQ(app->jobs.coverFailures.load(), 2u);
+  EXPECT_EQ(app->cover.failures.load(), 2u);
 }
 
 TEST_F(PlayerTest, VideoPlaysFullScreenOnlyWithFullMovieAndOutsideTheTray) {
@@ -402,7 +408,7 @@ TEST_F(PlayerTest, ASongWithoutProgressEndsAfter25Polls) {
     listSlots({0, 1, 2});
     request(play::PlayerRequest::Start);
     fake->moveTo(c.position);
-    app->jobs.previousPlayPosition.store(c.position);
+    app->player.previousPlayPosition.store(c.position);
     app->player.stallCount.store(0);
     for (int poll = 1; poll <= 25; ++poll) {
       play::pollPlayer(*app);

@@ -175,9 +175,9 @@ TEST_F(QuickLinksTest, ABuildListsEachAreasChoiceForTheCurrentSongUntilItChanges
   EXPECT_EQ(play::quickLinkHeading(play::kQuickLinksArtist), std::string("Other songs from the same artist"));
 
   ASSERT_EQ(build(), play::QuickLinkResult::Built);
-  EXPECT_EQ(app->jobs.quickLinksReady.load(), 1u);
+  EXPECT_EQ(app->quickLinks.ready.load(), 1u);
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "exclusive use given back";
-  EXPECT_EQ(app->jobs.quickLinkBusy.load(), 0u);
+  EXPECT_EQ(app->quickLinks.busy.load(), 0u);
   QuickLinkList artist, comment;
   ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
   EXPECT_EQ(artist.records, (std::vector<int32_t>{1, 0}));
@@ -223,9 +223,9 @@ TEST_F(QuickLinksTest, ASearchGivesWayToARequestAndKeepsNothing) {
   // The player's request for its next song waits in the slot.
   app->run.commandSlot.store(codeValue(BusyCode::Player));
   ASSERT_EQ(build(), play::QuickLinkResult::GaveWay);
-  EXPECT_EQ(app->jobs.quickLinksReady.load(), 0u) << "built again later";
+  EXPECT_EQ(app->quickLinks.ready.load(), 0u) << "built again later";
   EXPECT_EQ(app->run.busyCode.load(), 0u);
-  EXPECT_EQ(app->jobs.quickLinkBusy.load(), 0u);
+  EXPECT_EQ(app->quickLinks.busy.load(), 0u);
 }
 
 // The real threads: a song start builds the lists without waiting for the
@@ -263,7 +263,7 @@ protected:
     startScheduler(*app);
     startPlayer(*app);
     app->run.playerRequest.store(play::PlayerRequest::Start);
-    ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
+    ASSERT_TRUE(waitFor([this] { return app->quickLinks.ready.load() == 1; }));
     QuickLinkList artist;
     ASSERT_TRUE(play::copyQuickLinks(*app, play::kQuickLinksArtist, artist));
     ASSERT_EQ(artist.records, (std::vector<int32_t>{2, 3, 0}));
@@ -282,7 +282,7 @@ TEST_F(QuickLinkClickTest, AClickedRowPlaysAtOnce) {
   EXPECT_EQ(fake->openedFiles()[1], songFile(3));
   EXPECT_EQ(app->details.currentSongRecord.load(), 3);
   // The new song's lists follow.
-  ASSERT_TRUE(waitFor([this] { return app->jobs.quickLinksReady.load() == 1; }));
+  ASSERT_TRUE(waitFor([this] { return app->quickLinks.ready.load() == 1; }));
 }
 
 // A row keeps the song it showed: the lists below are built, then their

@@ -127,14 +127,14 @@ TEST_F(SongDetailsTest, PreloadFillsTheNextSongsDetails) {
   listSlots({5, 2});
   ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Preload), AccessOutcome::Granted);
   EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
-  EXPECT_EQ(app->jobs.nextDetailsReady.load(), 1u);
+  EXPECT_EQ(app->details.nextReady.load(), 1u);
   EXPECT_STREQ(app->details.nextSongFile, "/music/song5.mp3");
   EXPECT_EQ(app->details.nextSongRecord, 5);
   EXPECT_STREQ(app->details.next.title, "Title 5");
   EXPECT_EQ(app->details.next.score, 40u);
   EXPECT_EQ(app->details.currentSongRecord, -1) << "the current song is left alone";
   EXPECT_EQ(app->run.busyCode.load(), 0u) << "BusyCode::Preload given back";
-  EXPECT_EQ(app->jobs.detailsLoaderBusy.load(), 0u);
+  EXPECT_EQ(app->details.loaderBusy.load(), 0u);
 }
 
 TEST_F(SongDetailsTest, UnderThePlayersCodeTheCurrentSongIsLoaded) {
@@ -147,7 +147,7 @@ TEST_F(SongDetailsTest, UnderThePlayersCodeTheCurrentSongIsLoaded) {
   EXPECT_EQ(app->details.currentSongRecord, 6);
   EXPECT_EQ(app->details.currentSongScore, 128u);
   EXPECT_STREQ(app->details.current.artist, "Artist 6");
-  EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u);
+  EXPECT_EQ(app->details.nextReady.load(), 0u);
   EXPECT_EQ(app->run.busyCode.load(), codeValue(BusyCode::Player)) << "the player keeps its access";
 }
 
@@ -188,9 +188,9 @@ TEST_F(SongDetailsTest, APreloadThatIsNotGrantedIsSkipped) {
   app->clock.speed = 1000;
   ASSERT_EQ(grantExclusiveNow(*app, BusyCode::ListBuild), AccessOutcome::Granted);  // a build pass holds the table
   EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::NotRun);
-  EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u);
-  EXPECT_EQ(app->jobs.detailsLoaderBusy.load(), 0u);
-  app->jobs.detailsLoaderBusy = 1;
+  EXPECT_EQ(app->details.nextReady.load(), 0u);
+  EXPECT_EQ(app->details.loaderBusy.load(), 0u);
+  app->details.loaderBusy = 1;
   EXPECT_EQ(play::runDetailsLoader(*app), play::LoaderRun::NotRun) << "one loader at a time";
 }
 
@@ -204,7 +204,7 @@ TEST_F(SongDetailsTest, TheHeartbeatsLoaderRunsOnItsOwnThreadOnceGranted) {
   ASSERT_TRUE(waitUntil([&] {
     if (app->run.commandSlot.load() != 0)
       runProcessor(*app);
-    return app->jobs.nextDetailsReady.load() == 1 && app->jobs.detailsLoaderBusy.load() == 0;
+    return app->details.nextReady.load() == 1 && app->details.loaderBusy.load() == 0;
   }));
   EXPECT_EQ(app->details.nextSongRecord, 4);
   EXPECT_EQ(app->run.busyCode.load(), 0u);

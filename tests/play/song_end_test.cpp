@@ -101,7 +101,7 @@ TEST_F(SongEndTest, ASongTheDatabaseDoesNotKnowTakesNothingFromTheSongBefore) {
     if (preloaded) {
       ASSERT_EQ(grantExclusiveNow(*app, BusyCode::Preload), AccessOutcome::Granted);
       ASSERT_EQ(play::runDetailsLoader(*app), play::LoaderRun::Ran);
-      ASSERT_EQ(app->jobs.nextDetailsReady.load(), 1u);
+      ASSERT_EQ(app->details.nextReady.load(), 1u);
     }
     request(play::PlayerRequest::Skip);
     EXPECT_EQ(lastOpened(), stray);

@@ -276,14 +276,14 @@ TEST_F(SongSearchTest, PlayNextPutsTheSongOnTopOfTheList) {
   makeTable(plainSongs(30));
   listSlots({2, 3});
   startHeartbeat(*app);
-  app->jobs.nextDetailsReady.store(1);
+  app->details.nextReady.store(1);
 
   // Found in either letter case, listed under the name asked for.
   EXPECT_TRUE(play::playNext(*app, "/MUSIC/song17.mp3"));
   EXPECT_EQ(listedFiles(), (std::vector<std::string>{"/MUSIC/song17.mp3", "/music/song2.mp3", "/music/song3.mp3"}));
   EXPECT_EQ(app->list.text(0, play::Title), "Title 17");
   EXPECT_EQ(app->run.listCount.load(), 3);
-  EXPECT_EQ(app->jobs.nextDetailsReady.load(), 0u) << "the preloaded details were the old top row's";
+  EXPECT_EQ(app->details.nextReady.load(), 0u) << "the preloaded details were the old top row's";
 
   EXPECT_FALSE(play::playNext(*app, "/music/missing.mp3"));
   EXPECT_FALSE(play::playNext(*app, ""));

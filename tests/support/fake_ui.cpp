@@ -122,14 +122,9 @@ void FakeUi::repaint(RepaintArea area) {
   repaints.push_back(area);
 }
 
-void FakeUi::setPlayButtonImage(int image) {
+void FakeUi::playerChanged(PlayerChanges changes) {
   std::lock_guard lock(mutex);
-  playButtonImages.push_back(image);
-}
-
-void FakeUi::refreshSystemMenu() {
-  std::lock_guard lock(mutex);
-  ++systemMenuRefreshes;
+  playerChanges.push_back(changes);
 }
 
 void FakeUi::openWindow(WindowKind window, uint32_t argument) {

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "library/edit_queue.h"
+#include "library/loudness_job.h"
 
 namespace plinka {
 
@@ -46,6 +47,12 @@ void workerPass(App& app) {
              app.idWorker.running.load() == 0) {
     run.workPosition.store(kWorkIdWorker);
     callHook(app.hooks.startIdWorker);
+  } else if (app.shared.levelling.load() != static_cast<uint32_t>(Levelling::Off) && app.loudness.running.load() == 0 &&
+             listCount >= library::kLoudnessShortestList && build < kHashingBuildBelow &&
+             app.clock.tickMs() >= app.loudness.restUntil.load()) {
+    // Songs whose loudness is not known yet: measured one at a time.
+    run.workPosition.store(kWorkLoudness);
+    library::startLoudnessJob(app);
   } else {
     run.workPosition.store(kWorkIdle);
     // Idle, but a list wanted (the player or a command asks for one, or the

@@ -15,6 +15,7 @@ constexpr uint32_t kWorkBuilding = 10;
 constexpr uint32_t kWorkBuffering = 20;
 constexpr uint32_t kWorkWritingEdits = 30;
 constexpr uint32_t kWorkIdWorker = 40;
+constexpr uint32_t kWorkLoudness = 50;
 constexpr uint32_t kWorkIdle = 90;
 constexpr uint32_t kWorkResting = 91;
 constexpr uint32_t kWorkPassDone = 92;

@@ -29,7 +29,9 @@ SettingsRecord settingsImage(App& app) {
   for (int i = 0; i < kStateCount; ++i) {
     image.stateUser[i] = shared.stateUser[i].load();
     image.stateAltMode[i] = shared.stateAltMode[i].load();
+    image.stateVolumeCut[i] = shared.stateVolumeCut[i].load();
   }
+  image.levelling = shared.levelling.load();
   image.hashStat = shared.hashStat.load();
   image.fillerSettings.rebufferValue = shared.rebufferValue.load();
   image.randomState = app.random.state.load();
@@ -164,7 +166,11 @@ void makeIndexesSafe(SettingsRecord& s) {
     // 10 is kept: the keyboard can select it and it has a pattern slot.
     if (s.stateAltMode[i] > 10)
       s.stateAltMode[i] = 0;
+    if (s.stateVolumeCut[i] > kVolumeCutRange)
+      s.stateVolumeCut[i] = kVolumeCutRange;
   }
+  if (s.levelling >= kLevellingChoices)
+    s.levelling = static_cast<uint32_t>(Levelling::Off);
   terminate(s.databasePath);
   for (auto& name : s.userName)
     terminate(name);

@@ -25,6 +25,7 @@ platform::InstanceLock playerClaim;
 }  // namespace
 
 void setDataFolderOption(const std::string& folder) { dataFolderOption = folder; }
+bool dataFolderOptionGiven() { return !dataFolderOption.empty(); }
 
 int openDataFolder(App& app) {
   if (dataFolderOption.empty()) {

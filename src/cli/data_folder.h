@@ -13,6 +13,8 @@ namespace plinka::cli {
 
 // Set by main() from --data; empty when not given.
 void setDataFolderOption(const std::string& folder);
+// Whether --data was given.
+bool dataFolderOptionGiven();
 
 // Settles app.folders, sets app.ui to the given front end and loads the
 // settings. 0 when the settings and the song table can be used, else 1 with

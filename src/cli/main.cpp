@@ -5,6 +5,7 @@
 #include "cli/data_verbs.h"
 #include "cli/fill_verb.h"
 #include "cli/library_verbs.h"
+#include "cli/loudness_verb.h"
 #include "cli/maintain_verb.h"
 #include "cli/play_verb.h"
 #include "cli/table_verbs.h"
@@ -47,8 +48,11 @@ const Verb kVerbs[] = {
     {"dump", plinka::cli::runDumpVerb, "dump [FILE]        every record in use, one line each"},
     {"find", plinka::cli::runFindVerb, "find FILE TEXT     the slots whose records match TEXT"},
     {"checksum", plinka::cli::runChecksumVerb, "checksum FILE      the file's content checksum"},
-    {"tags", plinka::cli::runTagsVerb, "tags FILE          title, artist, album, comment and year from the file's tag"},
+    {"tags", plinka::cli::runTagsVerb,
+     "tags FILE          the file's tag texts and ReplayGain gains, and the loudness stored for it"},
     {"import", plinka::cli::runImportVerb, "import SOURCE      import a folder or playlist into the song table"},
+    {"loudness", plinka::cli::runLoudnessVerb,
+     "loudness [--all]   find the loudness of the songs not measured yet (--all: of every song)"},
     {"rate", plinka::cli::runRateVerb, "rate FILE RATING   set the current user's rating (0-10) of a song"},
     {"maintain", plinka::cli::runMaintainVerb,
      "maintain FUNCTION [ARGS]  run a database function (\"plinkactl maintain\" names them)"},

@@ -22,6 +22,7 @@ enum class BusyCode : uint32_t {
   ListBuild = 34,       // a list build pass
   SongEdit = 36,        // the Song details window's editing
   StateSwitch = 37,     // the change of State
+  Loudness = 38,        // the loudness job's look-ups and writes
 };
 
 constexpr uint32_t codeValue(BusyCode code) { return static_cast<uint32_t>(code); }

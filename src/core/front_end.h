@@ -88,6 +88,7 @@ enum class PlayerChange : uint32_t {
   SeekBar = 1u << 1,     // the seek bar's value moved
   Stopped = 1u << 2,     // the player paused or stopped: the play button offers Play again
   Controls = 1u << 3,    // a request was handled: the play button's tooltip, tray tip and menus
+  Volume = 1u << 4,      // the current State's volume changed: the slider and the media controls
 };
 
 // A set of PlayerChange.

@@ -62,6 +62,10 @@ void fullReset(SettingsRecord& s) {
   s.typeMp3 = s.typeAvi = s.typeWav = s.typeMpeg = 1;
   s.typeMidi = s.typeWma = s.typeAsf = s.typeWmv = 1;
   s.newTypesOff = 0;  // the later types on too
+  // Full volume in every State, nothing levelled.
+  for (uint32_t& cut : s.stateVolumeCut)
+    cut = 0;
+  s.levelling = static_cast<uint32_t>(Levelling::Off);
   for (int i = 0; i < 5; ++i)
     s.columnWidth[i] = kColumnWidths[i];
   for (int i = 0; i < kUserCount; ++i)

@@ -5,7 +5,7 @@
 // Threads: the record is the settings file's image. Words that threads share
 // while the program runs (the per-State user and alt mode, hashStat, the
 // re-buffer value, randomState, localBufferCount) have atomic twins (see
-// shell/settings_shared.h), which are the values while it runs; currentState
+// core/settings_shared.h), which are the values while it runs; currentState
 // is read and written atomically in place (play/current_state.h). The build
 // pass owns its memory lists and buildTime (changed under the image lock),
 // the player lastSongIndex. While the threads run, databasePath is changed
@@ -35,6 +35,16 @@ constexpr int kUserCount = 10;
 constexpr int kAltModeCount = 10;
 constexpr int kNameSize = 50;
 constexpr int kPathSize = 600;
+
+// The record's `levelling`: how the loudness of songs is evened out.
+enum class Levelling : uint32_t {
+  Off = 0,
+  BySong = 1,
+  ByAlbum = 2,
+};
+constexpr uint32_t kLevellingChoices = 3;
+// stateVolumeCut's whole range: the cut of a silent volume.
+constexpr uint32_t kVolumeCutRange = 1000;
 
 // Bits of `newTypesOff` (settings record and filler block): one per media
 // type added after the first nine. A set bit switches the type off.
@@ -160,7 +170,14 @@ struct alignas(4) SettingsRecord {
   uint32_t localDbFlag;
   uint8_t reserved5746[28];
   FillerSettings fillerSettings;
-  uint8_t reserved6774[226];
+  uint8_t reserved6774[2];
+  // Per State: how far the volume is turned down, in thousandths of the
+  // volume slider's travel (its cubic scale): 0 = full volume, 1000 = silent.
+  // Zero in files written before volume existed, so they play at full volume.
+  uint32_t stateVolumeCut[kStateCount];
+  // Loudness levelling (Levelling): 0 = Off, so older files play unlevelled.
+  uint32_t levelling;
+  uint8_t reserved6820[180];
 };
 
 #pragma pack(pop)
@@ -242,5 +259,7 @@ static_assert(offsetof(SettingsRecord, autoRateSpeed) == 5738);
 static_assert(offsetof(SettingsRecord, localDbFlag) == 5742);
 static_assert(offsetof(SettingsRecord, fillerSettings) == 5774);
 static_assert(offsetof(SettingsRecord, fillerSettings) + offsetof(FillerSettings, rebufferValue) == 6458);
+static_assert(offsetof(SettingsRecord, stateVolumeCut) == 6776);
+static_assert(offsetof(SettingsRecord, levelling) == 6816);
 
 }  // namespace plinka

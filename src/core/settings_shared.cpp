@@ -12,7 +12,9 @@ void shareSettings(CoreContext& app) {
   for (int i = 0; i < kStateCount; ++i) {
     shared.stateUser[i].store(s.stateUser[i]);
     shared.stateAltMode[i].store(s.stateAltMode[i]);
+    shared.stateVolumeCut[i].store(s.stateVolumeCut[i]);
   }
+  shared.levelling.store(s.levelling);
   shared.hashStat.store(s.hashStat);
   shared.rebufferValue.store(s.fillerSettings.rebufferValue);
   app.random.state.store(s.randomState);

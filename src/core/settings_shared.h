@@ -45,6 +45,13 @@ struct SharedSettings {
   // The buffer cache's re-buffer value. Written by the list builder, the
   // State switch and the buffer cache; read by the background worker.
   std::atomic<uint32_t> rebufferValue{0};
+  // Per State: the volume's cut (stateVolumeCut). Written by the volume
+  // controls and the Options reset (GUI thread); read by the State switch
+  // and the player.
+  std::array<std::atomic<uint32_t>, kStateCount> stateVolumeCut{};
+  // Loudness levelling (a Levelling). Written by the Options window (GUI
+  // thread); read by the player at every start.
+  std::atomic<uint32_t> levelling{0};
 
   // Held by the save while it copies the record into the file image, and by
   // the build pass while it changes its memory lists and buildTime.

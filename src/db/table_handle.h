@@ -83,6 +83,10 @@ enum SongField : uint32_t {
   Album = 4,
   Style = 5,
   Comment = 6,
+  // The song's loudness, a number kept by the levelling (library/loudness.h
+  // holds its encoding): 0 = not known yet, which is what every record
+  // imported before it existed holds; any known value has bit 31 set.
+  Loudness = 10,
   ID = 11,
   Flags = 41,
   StartPoint = 42,

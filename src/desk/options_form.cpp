@@ -4,6 +4,7 @@
 #include "core/current_state.h"
 #include "core/settings_defaults.h"
 #include "desk/status_texts.h"
+#include "play/volume.h"
 #include "text/text.h"
 
 #include <algorithm>
@@ -183,6 +184,7 @@ OptionsForm readOptions(const App& app) {
   f.buffer = s.bufferMode != 0;
   f.tray = s.trayMinimise != 0;
   f.autoRate = s.autoRate != 0;
+  f.levelling = static_cast<int32_t>(app.shared.levelling.load());
   f.autoPlay = s.autoPlay != 0;
   f.markVideo = s.markVideo != 0;
   f.showRate = s.showRate != 0;
@@ -277,6 +279,8 @@ OptionsStored storeOptions(App& app, const OptionsForm& form) {
   s.autoMini = form.autoMini ? 1 : 0;
   s.fullMovie = form.fullMovie ? 1 : 0;
   s.autoRate = form.autoRate ? 1 : 0;
+  if (form.levelling >= 0 && form.levelling < static_cast<int32_t>(kLevellingChoices))
+    app.shared.levelling.store(static_cast<uint32_t>(form.levelling));
 
   refreshStatus(app);
   // New choices may change the list: the cache is brought in line with it.
@@ -310,9 +314,12 @@ uint32_t resetOptions(App& app) {
     for (int i = 0; i < kStateCount; ++i) {
       shared.stateUser[i].store(fresh.stateUser[i]);
       shared.stateAltMode[i].store(fresh.stateAltMode[i]);
+      shared.stateVolumeCut[i].store(fresh.stateVolumeCut[i]);
     }
     shared.hashStat.store(fresh.hashStat);
+    shared.levelling.store(fresh.levelling);
   }
+  play::setCurrentVolume(app, play::currentVolume(app), false);
   refreshStatus(app);
   return resetState;
 }

@@ -76,6 +76,8 @@ struct OptionsForm {
   bool markVideo = false;
   bool showRate = false;
   bool onTop = false;
+  // "Levelling": 0 Off, 1 By song, 2 By album (a Levelling).
+  int32_t levelling = 0;
 };
 
 // Every value as the settings hold it, with the current State's choices.

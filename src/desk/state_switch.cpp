@@ -6,6 +6,7 @@
 #include "core/settings_record.h"
 #include "desk/status_texts.h"
 #include "play/list_file.h"
+#include "play/volume.h"
 
 namespace plinka {
 
@@ -18,6 +19,7 @@ void changeState(App& app, uint32_t newState) {
   storeCurrentState(app, newState);
   app.list.clear();
   play::loadStateList(app);
+  play::fadeToStateVolume(app);
   refreshStatus(app);
   // The new list's songs are to be copied into the buffer cache afresh.
   if (app.bufferCache.stage.load() != library::BufferStage::Error || app.settings.bufferMode != 0)

@@ -7,6 +7,7 @@
 #include "library/cover_art.h"
 #include "library/edit_queue.h"
 #include "library/id_worker.h"
+#include "library/loudness_job.h"
 #include "library/tag_reader.h"
 
 #include <atomic>
@@ -25,6 +26,9 @@ struct LibraryContext : DbContext {
   // The ID worker's checksum (set before threads start; read by the worker).
   // Its hash count is shared.hashStat.
   library::IdWorkerState idWorker;
+  // The loudness job's run flag, counts and median gain (see
+  // LoudnessJobState for who writes and reads each).
+  library::LoudnessJobState loudness;
 
   // The tag reader's result buffers and busy flag (taken by exchange).
   library::TagReader tagReader;

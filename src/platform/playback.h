@@ -6,6 +6,7 @@
 // implementation; the program uses makeSystemPlayback().
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +25,15 @@ struct VideoTarget {
   int32_t height = 0;
 };
 
+// TEMP
+struct Levelling {
+  enum class Mode : uint8_t { Off, Song, Album };
+  Mode mode = Mode::Off;
+  double fallbackGainDb = 0;
+  double preAmpDb = 0;
+};
+inline double linearFromCubic(double v) { return v * v * v; }
+inline double cubicFromLinear(double v) { return std::cbrt(v); }
 class PlaybackService {
 public:
   virtual ~PlaybackService() = default;
@@ -79,6 +89,8 @@ public:
   // hook is called as the queued file's stream enters the playback, shortly
   // before it is heard.
   virtual std::string takeFollowOn() { return {}; }
+  virtual void setLevelling(const Levelling& l) { (void)l; }
+  virtual void setVolume(double linear) { (void)linear; }
 };
 
 // The system's playback, over GStreamer. Sound goes to the default output;

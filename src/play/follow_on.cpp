@@ -2,6 +2,7 @@
 
 #include "library/media_types.h"
 #include "platform/playback.h"
+#include "play/levelling.h"
 #include "play/play_context.h"
 #include "play/player.h"
 #include "play/song_details.h"
@@ -42,7 +43,14 @@ bool followOn(PlayContext& app, platform::PlaybackService* p) {
   if (!ps.followedOn.empty())
     return false;
   const std::string wanted = nextToFollow(app);
-  if (wanted != ps.queuedNext && p->setNext(wanted.c_str()))
+  if (wanted == ps.queuedNext)
+    return false;
+  // The queued file is levelled as its own song: with its preloaded
+  // details when they are its, else as a song of unknown loudness.
+  const DetailsState& d = app.details;
+  const bool preloaded = d.nextReady.load() == 1 && wanted == d.nextSongFile;
+  p->setLevelling(levellingFor(app, preloaded ? d.next : SongDetails{}));
+  if (p->setNext(wanted.c_str()))
     ps.queuedNext = wanted;
   return false;
 }

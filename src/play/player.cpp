@@ -11,12 +11,15 @@
 #include "library/media_types.h"
 #include "play/follow_on.h"
 #include "play/last_songs.h"
+#include "play/levelling.h"
 #include "play/play_context.h"
 #include "play/quick_links.h"
 #include "play/song_details.h"
+#include "play/volume.h"
 #include "text/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -243,6 +246,7 @@ bool openCurrentSong(PlayContext& app, platform::PlaybackService* p, bool video)
   if (d.currentSongFile[0] == '\0')
     return false;
   const std::string file = library::playablePath(app, d.currentSongFile);
+  p->setLevelling(levellingFor(app, d.current));
   bool opened = p->open(file.c_str());
   if (!opened && file != d.currentSongFile && app.run.buildState.load() < kOfflineFirst) {
     app.bufferCache.stage.store(library::BufferStage::Unbuffered);
@@ -543,12 +547,15 @@ void playerLoop(PlayContext& app) {
     });
   // A round runs when its interval is over, or at once for a request it can
   // take or for news from the playback; a start that was refused waits for
-  // the whole interval before it is tried again.
+  // the whole interval before it is tried again. A volume change is taken
+  // at every wake; a gradual one wakes the loop for each of its steps.
   WakeSignal::Deadline roundAt = std::chrono::steady_clock::now();
+  ps.volumeRequest.store(static_cast<uint32_t>(std::lround(currentVolume(app) * kVolumeCutRange)));
   for (;;) {
     const uint64_t seen = run.wake.generation();
     if (isClosingCode(run.commandSlot.load()) || run.appEnding.load() != 0)
       break;
+    const std::optional<WakeSignal::Deadline> volumeStepAt = stepVolume(app);
     const bool due = std::chrono::steady_clock::now() >= roundAt;
     const bool early = ps.startRefused.load() == 0 &&
                        (ps.playbackNews.exchange(0) != 0 || requestTakeable(app, run.playerRequest.load()));
@@ -558,7 +565,7 @@ void playerLoop(PlayContext& app) {
       roundAt = deadlineIn(app, playerRound(app));
       continue;
     }
-    run.wake.waitChange(seen, roundAt);
+    run.wake.waitChange(seen, volumeStepAt ? std::min(roundAt, *volumeStepAt) : roundAt);
   }
   if (p != nullptr)
     p->setEventHook(nullptr);

@@ -15,8 +15,10 @@
 #include "platform/playback.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace plinka {
@@ -127,6 +129,20 @@ struct PlayerState {
   // without a new open). Both written and read by the player thread only.
   std::string queuedNext;
   std::string followedOn;
+  // The volume wanted: the slider's value in thousandths, with
+  // kVolumeFadeBit for a gradual move (see play/volume.h). Written by the
+  // volume controls (GUI thread), the State switch and the Options reset,
+  // each followed by a wake; read by the player, the only one to set the
+  // playback's volume.
+  std::atomic<uint32_t> volumeRequest{1000};
+  // The player's side of it: the request last taken (none yet: all bits
+  // set), the volume set on the playback, and a gradual move under way.
+  // Player thread only.
+  uint32_t volumeTaken = 0xFFFFFFFFu;
+  double volumeNow = 1.0;
+  double fadeFrom = 1.0;
+  double fadeTo = 1.0;
+  std::optional<std::chrono::steady_clock::time_point> fadeStart;
   // What the request or poll at hand has changed so far, told to the front
   // end in one notice at its end. Written and read by the player thread only.
   PlayerChanges changed;

@@ -9,6 +9,7 @@
 #include "db/song_table_open.h"
 #include "db/table.h"
 #include "library/edit_queue.h"
+#include "library/loudness.h"
 #include "library/media_types.h"
 #include "play/play_context.h"
 #include "text/text.h"
@@ -96,6 +97,10 @@ void loadSongDetails(PlayContext& app, uint32_t slot, uint32_t user) {
   d.id = readNumber(table, slot, db::ID);
   d.startPoint = readNumber(table, slot, db::StartPoint);
   d.endPoint = readNumber(table, slot, db::EndPoint);
+  d.loudness = readNumber(table, slot, db::Loudness);
+  d.albumLoudness = app.shared.levelling.load() == static_cast<uint32_t>(Levelling::ByAlbum)
+                        ? library::albumLoudness(table, slot)
+                        : 0;
 
   std::memcpy(table.text, kept, sizeof kept);
 }

@@ -29,6 +29,10 @@ struct SongDetails {
   uint32_t id = 0;
   uint32_t startPoint = 0;
   uint32_t endPoint = 0;
+  // The song's Loudness value, and its album's taken as one (loaded only
+  // while levelling goes by album; 0 otherwise). See library/loudness.h.
+  uint32_t loudness = 0;
+  uint32_t albumLoudness = 0;
 };
 
 // The details of every song area.

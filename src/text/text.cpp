@@ -11,6 +11,13 @@ uint32_t toNumber(const char* text) {
   return value;
 }
 
+std::string withThousands(uint32_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3)
+    digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
 size_t fromUnsigned(uint32_t n, char* out, size_t cap) {
   char digits[12];
   size_t count = 0;

@@ -22,6 +22,9 @@ uint32_t toNumber(const char* text);
 size_t fromNumber(int32_t n, char* out, size_t cap);
 // Unsigned decimal text, as numbers are shown to the user.
 size_t fromUnsigned(uint32_t n, char* out, size_t cap);
+// Unsigned decimal text with a comma between groups of three digits
+// ("20,000"), as counts are shown in sentences.
+std::string withThousands(uint32_t n);
 
 // 1-based position of pattern in text, searching from the 1-based start.
 // 0 = not found, -1 = the pattern is not shorter than the text, -2 = start lies

@@ -37,7 +37,7 @@ TEST(SettingsDefaults, ResetsLeaveWhatTheyDoNotOwnAlone) {
        fullReset,
        {FIELD(databasePath), FIELD(windowPlacement), FIELD(randomState), FIELD(ratingValue), FIELD(targetValue),
         FIELD(defaultImportValue), FIELD(recentSongs), FIELD(historySongs), FIELD(recentArtists), FIELD(importSource),
-        FIELD(fillerSettings), FIELD(reserved640), FIELD(reserved6774),
+        FIELD(fillerSettings), FIELD(reserved640), FIELD(reserved6774), FIELD(reserved6820),
         Range{"lastSongIndex 1-9", offsetof(SettingsRecord, lastSongIndex) + 4, 36},
         Range{"stateHistory 1-9", offsetof(SettingsRecord, stateHistory) + 4, 36},
         Range{"altModeName 10", offsetof(SettingsRecord, altModeName) + 10 * kNameSize, kNameSize}}},

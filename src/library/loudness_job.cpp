@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -77,9 +78,10 @@ std::optional<Candidate> candidateAt(db::TableHandle& table, uint32_t slot) {
 
 // Counts the table's songs and known loudness, and picks the next songs to
 // measure: the upcoming list's first, then the table's from `cursor` on
-// (moved past what was picked). In a run over every song, only the cursor
-// picks, and each song once.
-Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor) {
+// (moved past what was picked), none of them `tried` in this run already (a
+// file out of reach stays unmeasured). In a run over every song, only the
+// cursor picks, and each song once.
+Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor, const std::set<std::string>& tried) {
   Walk walk;
   const ExclusiveAccess access = takeAccess(app, run);
   if (!access)
@@ -95,7 +97,8 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor) {
   fields.reserve(db::countInUse(table));
   db::forEachInUse(table, [&](uint32_t slot) {
     // The empty record of a new table (slot 0 without a FileName) is no song.
-    if (db::readField(table, slot, db::Loudness) < 0)
+    if (db::readField(table, slot, db::FileName) < 0 || table.text[0] == '\0' ||
+        db::readField(table, slot, db::Loudness) < 0)
       return;
     fields.push_back(table.value);
     if (table.value != 0)
@@ -105,7 +108,7 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor) {
   walk.medianGain = medianGain(fields);
 
   auto take = [&](const std::optional<Candidate>& c) {
-    if (!c || !wanted(run, c->oldValue))
+    if (!c || !wanted(run, c->oldValue) || tried.count(c->file) != 0)
       return;
     for (const Candidate& p : walk.picked)
       if (p.slot == c->slot)
@@ -212,8 +215,9 @@ void runWithFlagHeld(LibraryContext& app, const LoudnessRun& run, LoudnessOutcom
   LoudnessJobState& state = app.loudness;
   uint32_t cursor = 0;
   uint32_t done = 0;
+  std::set<std::string> tried;
   while (keepGoing(app, run)) {
-    Walk walk = walkTable(app, run, cursor);
+    Walk walk = walkTable(app, run, cursor, tried);
     if (!walk.looked) {
       if (run.alone) {
         outcome.tableOpened = false;
@@ -238,6 +242,7 @@ void runWithFlagHeld(LibraryContext& app, const LoudnessRun& run, LoudnessOutcom
       if (!keepGoing(app, run))
         break;
       bool failed = false;
+      tried.insert(c.file);
       const std::optional<uint32_t> value = findLoudness(app, c.file, failed);
       ++done;
       if (run.progress)

@@ -5,6 +5,7 @@
 #include "db/table.h"
 #include "library/media_types.h"
 #include "platform/files.h"
+#include "play/volume.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
 
@@ -326,6 +327,8 @@ TEST_F(SettingsFile, IndexesOutsideTheirArraysAndUnendedTextsAreMadeSafe) {
   held.stateUser[9] = 0xFFFFFFFF;
   held.stateAltMode[0] = 10;  // kept: the keyboard can choose it
   held.stateAltMode[3] = 11;
+  held.stateVolumeCut[2] = 1001;
+  held.levelling = 3;
   held.localBufferCount = 12;
   held.localDbFlag = 0;
   std::memset(held.userName[9], 'n', kNameSize);
@@ -340,6 +343,8 @@ TEST_F(SettingsFile, IndexesOutsideTheirArraysAndUnendedTextsAreMadeSafe) {
   expected.stateUser[0] = 0;
   expected.stateUser[9] = 0;
   expected.stateAltMode[3] = 0;
+  expected.stateVolumeCut[2] = kVolumeCutRange;  // silent, never beyond
+  expected.levelling = static_cast<uint32_t>(Levelling::Off);
   expected.localBufferCount = -1;
   expected.localDbFlag = 1;
   expected.userName[9][kNameSize - 1] = 0;
@@ -571,4 +576,18 @@ TEST_F(SettingsFile, FilesFromBeforeTheLaterTypesLoadWithThemOn) {
   EXPECT_EQ(library::mediaType(s, "a.wav"), library::kMediaNone);
   for (const char* name : {"a.flac", "a.ogg", "a.opus", "a.m4a", "a.aac", "v.mp4", "v.mkv", "v.webm"})
     EXPECT_NE(library::mediaType(s, name), library::kMediaNone) << name;
+}
+
+// Files written before volume and levelling existed hold zeros there: full
+// volume in every State and nothing levelled.
+TEST_F(SettingsFile, FilesFromBeforeVolumeLoadAtFullVolumeWithoutLevelling) {
+  SettingsRecord old = loadableRandom(21);
+  std::memset(reinterpret_cast<char*>(&old) + offsetof(SettingsRecord, reserved6774), 0,
+              sizeof(SettingsRecord) - offsetof(SettingsRecord, reserved6774));
+  writeSettings(settingsFileBytes("PLIN1401", old));
+
+  ASSERT_FALSE(loadSettings(*app).mustEnd);
+  for (uint32_t state = 0; state < kStateCount; ++state)
+    EXPECT_EQ(play::stateVolume(*app, state), 1.0) << state;
+  EXPECT_EQ(app->shared.levelling.load(), static_cast<uint32_t>(Levelling::Off));
 }

@@ -115,6 +115,22 @@ public:
     position_ = 0;
     queued.clear();
   }
+  void setVolume(double linear) override {
+    std::lock_guard lock(mutex);
+    volumes.push_back(linear);
+  }
+  void setLevelling(const platform::Levelling& l) override {
+    std::lock_guard lock(mutex);
+    levellings.push_back(l);
+  }
+  std::vector<double> volumesSet() {
+    std::lock_guard lock(mutex);
+    return volumes;
+  }
+  std::vector<platform::Levelling> levellingsSet() {
+    std::lock_guard lock(mutex);
+    return levellings;
+  }
   std::string queuedFile() {
     std::lock_guard lock(mutex);
     return queued;
@@ -149,6 +165,8 @@ public:
   int positionCalls = 0;
   std::string queued;
   std::string tookOver;
+  std::vector<double> volumes;
+  std::vector<platform::Levelling> levellings;
 
 private:
   std::function<void()> hook_;

@@ -32,7 +32,9 @@ inline void makeLoadable(SettingsRecord& s, const Folders& folders) {
   for (int i = 0; i < kStateCount; ++i) {
     s.stateUser[i] %= kUserCount;
     s.stateAltMode[i] %= 11;
+    s.stateVolumeCut[i] %= kVolumeCutRange + 1;
   }
+  s.levelling %= kLevellingChoices;
   for (auto& t : s.userName)
     endSlot(t);
   for (auto& t : s.altModeName)

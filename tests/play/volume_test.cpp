@@ -1,0 +1,117 @@
+// The volume of each State and the levelling each song is played with, as
+// the player hands them to the playback.
+#include "play/levelling.h"
+#include "play/volume.h"
+
+#include "core/current_state.h"
+#include "library/loudness.h"
+#include "support/player_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace plinka::test {
+namespace {
+
+using library::encodeLoudness;
+using Mode = platform::Levelling::Mode;
+
+class VolumeTest : public PlayerTest {
+protected:
+  VolumeTest() { shareSettings(*app); }
+};
+
+TEST_F(VolumeTest, EachStateKeepsItsVolumeAndTheSliderScaleIsCubic) {
+  play::setCurrentVolume(*app, 0.3);
+  EXPECT_EQ(app->shared.stateVolumeCut[0].load(), 700u);
+  EXPECT_EQ(play::stateVolume(*app, 1), 1.0) << "another State keeps full volume";
+  EXPECT_EQ(app->status.message, "Volume 30%");
+  ASSERT_FALSE(ui.playerChanges.empty());
+  EXPECT_TRUE(ui.playerChanges.back().has(PlayerChange::Volume));
+
+  EXPECT_FALSE(play::stepVolume(*app)) << "a change from the controls is made at once";
+  ASSERT_FALSE(fake->volumesSet().empty());
+  EXPECT_NEAR(fake->volumesSet().back(), 0.027, 1e-9);
+
+  for (double wild : {-0.5, 7.0, std::nan("")}) {
+    play::setCurrentVolume(*app, wild, false);
+    const double v = play::currentVolume(*app);
+    EXPECT_TRUE(v == 0.0 || v == 1.0) << wild;
+  }
+}
+
+TEST_F(VolumeTest, AStateSwitchMovesTheVolumeOverHalfASecond) {
+  play::setCurrentVolume(*app, 0.8, false);
+  play::stepVolume(*app);
+  app->shared.stateVolumeCut[3].store(800);  // 0.2 in State 4
+  storeCurrentState(*app, 3);
+  play::fadeToStateVolume(*app);
+
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<double> steps;
+  while (auto next = play::stepVolume(*app)) {
+    steps.push_back(fake->volumesSet().back());
+    std::this_thread::sleep_until(*next);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(play::kVolumeFadeMs));
+  ASSERT_GE(steps.size(), 5u) << "in steps, not a jump";
+  for (size_t i = 1; i < steps.size(); ++i)
+    EXPECT_LE(steps[i], steps[i - 1]);
+  EXPECT_LT(steps.front(), 0.8 * 0.8 * 0.8 + 1e-9);
+  EXPECT_NEAR(fake->volumesSet().back(), 0.2 * 0.2 * 0.2, 1e-9);
+}
+
+TEST_F(VolumeTest, EachSongGetsTheGainOfItsTagsItsLoudnessItsAlbumOrTheMedian) {
+  app->loudness.medianGainCenti.store(-450);
+  struct Case {
+    const char* what;
+    Levelling levelling;
+    uint32_t loudness;
+    uint32_t albumLoudness;
+    Mode mode;
+    double gain;
+  } cases[] = {
+      {"off", Levelling::Off, encodeLoudness(false, -10, 5), 0, Mode::Off, 0.0},
+      {"by song, measured", Levelling::BySong, encodeLoudness(false, -10, 5), encodeLoudness(false, -20, 9), Mode::Song,
+       -8.0},
+      {"by song, not measured", Levelling::BySong, 0, 0, Mode::Song, -4.5},
+      {"by song, no level", Levelling::BySong, encodeLoudness(false, std::nullopt, 5), 0, Mode::Song, -4.5},
+      {"by album", Levelling::ByAlbum, encodeLoudness(false, -10, 5), encodeLoudness(false, -20, 9), Mode::Album, 2.0},
+      {"by album, album unknown", Levelling::ByAlbum, encodeLoudness(false, -10, 5), 0, Mode::Album, -8.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    app->shared.levelling.store(static_cast<uint32_t>(c.levelling));
+    play::SongDetails song;
+    song.loudness = c.loudness;
+    song.albumLoudness = c.albumLoudness;
+    const platform::Levelling l = play::levellingFor(*app, song);
+    EXPECT_EQ(l.mode, c.mode);
+    EXPECT_NEAR(l.fallbackGainDb, c.gain, 1e-9);
+  }
+}
+
+TEST_F(VolumeTest, APlayedSongIsOpenedWithItsLevelling) {
+  app->shared.levelling.store(static_cast<uint32_t>(Levelling::BySong));
+  makeSongs(3);
+  {
+    db::TableHandle& h = app->songTable;
+    h.writable = 1;
+    ASSERT_TRUE(db::openMapped(h));
+    putNumber(1, db::Loudness, encodeLoudness(false, -12.0, 100));
+    db::closeTable(h);
+    h.writable = 0;
+  }
+  listSlots({1, 2});
+  request(play::PlayerRequest::Start);
+  ASSERT_EQ(lastOpened(), songFile(1));
+  ASSERT_FALSE(fake->levellingsSet().empty());
+  EXPECT_EQ(fake->levellingsSet().back().mode, Mode::Song);
+  EXPECT_NEAR(fake->levellingsSet().back().fallbackGainDb, -6.0, 1e-9);
+}
+
+}  // namespace
+}  // namespace plinka::test

@@ -81,7 +81,8 @@ void loadCurrentDetails(PlayContext& app) {
     return;
   DetailsState& d = app.details;
   const int32_t record = findAndLoadSong(app, d.currentSongFile, currentUser(app));
-  const SongDetails found = detailsFound(app, record);
+  SongDetails found = detailsFound(app, record);
+  addAlbumLoudness(app, record, found);
   setCurrentDetails(app, found);
   d.currentSongRecord.store(record);
   d.currentSongScore.store(found.score);

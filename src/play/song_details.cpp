@@ -60,7 +60,8 @@ LoaderRun loadWithFlagHeld(PlayContext& app) {
     record = findAndLoadSong(app, file, user);
   }
 
-  const SongDetails found = detailsFound(app, record);
+  SongDetails found = detailsFound(app, record);
+  addAlbumLoudness(app, record, found);
   if (preload) {
     d.next = found;
     d.nextSongRecord = record;
@@ -98,11 +99,18 @@ void loadSongDetails(PlayContext& app, uint32_t slot, uint32_t user) {
   d.startPoint = readNumber(table, slot, db::StartPoint);
   d.endPoint = readNumber(table, slot, db::EndPoint);
   d.loudness = readNumber(table, slot, db::Loudness);
-  d.albumLoudness = app.shared.levelling.load() == static_cast<uint32_t>(Levelling::ByAlbum)
-                        ? library::albumLoudness(table, slot)
-                        : 0;
+  d.albumLoudness = 0;
 
   std::memcpy(table.text, kept, sizeof kept);
+}
+
+void addAlbumLoudness(PlayContext& app, int32_t record, SongDetails& details) {
+  // A walk over the table: only for the song playing or next, never for
+  // every list row.
+  if (record < 0 || app.shared.levelling.load() != static_cast<uint32_t>(Levelling::ByAlbum))
+    return;
+  if (const db::SongTableOpen open(app, db::SongTableOpen::Mode::Reading); open)
+    details.albumLoudness = library::albumLoudness(app.songTable, static_cast<uint32_t>(record));
 }
 
 SongDetails detailsFound(const PlayContext& app, int32_t record) {

@@ -29,8 +29,9 @@ struct SongDetails {
   uint32_t id = 0;
   uint32_t startPoint = 0;
   uint32_t endPoint = 0;
-  // The song's Loudness value, and its album's taken as one (loaded only
-  // while levelling goes by album; 0 otherwise). See library/loudness.h.
+  // The song's Loudness value, and its album's taken as one (found only by
+  // the details loader of the playing and the next song, while levelling
+  // goes by album; 0 otherwise). See library/loudness.h.
   uint32_t loudness = 0;
   uint32_t albumLoudness = 0;
 };
@@ -116,6 +117,9 @@ void loadSongDetails(PlayContext& app, uint32_t slot, uint32_t user);
 // The details a song gets from a lookup: what was loaded when the record
 // was found, else nothing at all.
 SongDetails detailsFound(const PlayContext& app, int32_t record);
+// While levelling goes by album: the album's loudness of the record's song
+// into `details` (a walk over the song table, which must not be open).
+void addAlbumLoudness(PlayContext& app, int32_t record, SongDetails& details);
 
 // Finds the song whose FileName matches (ASCII letters in either case),
 // searching from the last record down, and loads its details for user u.

@@ -94,23 +94,38 @@ TEST_F(VolumeTest, EachSongGetsTheGainOfItsTagsItsLoudnessItsAlbumOrTheMedian) {
   }
 }
 
-TEST_F(VolumeTest, APlayedSongIsOpenedWithItsLevelling) {
-  app->shared.levelling.store(static_cast<uint32_t>(Levelling::BySong));
-  makeSongs(3);
+TEST_F(VolumeTest, APlayedSongIsOpenedWithItsLevellingOrItsAlbums) {
+  makeSongs(4);
   {
     db::TableHandle& h = app->songTable;
     h.writable = 1;
     ASSERT_TRUE(db::openMapped(h));
-    putNumber(1, db::Loudness, encodeLoudness(false, -12.0, 100));
+    putNumber(1, db::Loudness, encodeLoudness(false, -10.0, 100));
+    putNumber(2, db::Loudness, encodeLoudness(false, -20.0, 100));
+    for (uint32_t slot : {1u, 2u})
+      putText(slot, db::Album, "Same");
     db::closeTable(h);
     h.writable = 0;
   }
-  listSlots({1, 2});
-  request(play::PlayerRequest::Start);
-  ASSERT_EQ(lastOpened(), songFile(1));
-  ASSERT_FALSE(fake->levellingsSet().empty());
-  EXPECT_EQ(fake->levellingsSet().back().mode, Mode::Song);
-  EXPECT_NEAR(fake->levellingsSet().back().fallbackGainDb, -6.0, 1e-9);
+  listSlots({1, 2, 3});
+  struct Case {
+    Levelling levelling;
+    std::string file;
+    Mode mode;
+    double gain;
+  } cases[] = {
+      {Levelling::BySong, songFile(1), Mode::Song, -8.0},
+      {Levelling::ByAlbum, songFile(2), Mode::Album, -5.4},  // -12.6 LUFS, the two songs as one
+      {Levelling::Off, songFile(3), Mode::Off, 0.0},
+  };
+  for (const Case& c : cases) {
+    app->shared.levelling.store(static_cast<uint32_t>(c.levelling));
+    request(play::PlayerRequest::Start);
+    ASSERT_EQ(lastOpened(), c.file);
+    const platform::Levelling l = fake->levellingsAtOpen().back();
+    EXPECT_EQ(l.mode, c.mode) << c.file;
+    EXPECT_NEAR(l.fallbackGainDb, c.gain, 0.01) << c.file;
+  }
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ public:
     std::lock_guard lock(mutex);
     open_ = false;
     opened.push_back(path);
+    openedWith.push_back(levellings.empty() ? platform::Levelling{} : levellings.back());
     const auto it = lengths.find(path);
     if (it == lengths.end())
       return false;
@@ -127,9 +128,10 @@ public:
     std::lock_guard lock(mutex);
     return volumes;
   }
-  std::vector<platform::Levelling> levellingsSet() {
+  // The levelling in force at each open.
+  std::vector<platform::Levelling> levellingsAtOpen() {
     std::lock_guard lock(mutex);
-    return levellings;
+    return openedWith;
   }
   std::string queuedFile() {
     std::lock_guard lock(mutex);
@@ -167,6 +169,7 @@ public:
   std::string tookOver;
   std::vector<double> volumes;
   std::vector<platform::Levelling> levellings;
+  std::vector<platform::Levelling> openedWith;
 
 private:
   std::function<void()> hook_;

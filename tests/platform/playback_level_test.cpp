@@ -236,6 +236,22 @@ TEST_F(Levels, TaggedFilesPlayAtTheirTagsGain) {
   }
 }
 
+// A video's sound passes the same filter as a song's.
+TEST_F(Levels, AVideoIsLevelledToo) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the video is decoded by a library built without the race checker";
+#endif
+  const std::string clip = dir.file("clip.mkv");
+  const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=1000:duration=1 "
+                              "-f lavfi -i testsrc=size=64x48:rate=25:duration=1 -c:v mpeg4 -c:a flac '" +
+                              clip + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  playback.setLevelling({});
+  const double asMade = levelOf(clip);
+  playback.setLevelling({Mode::Song, -6, 0});
+  EXPECT_NEAR(levelOf(clip) - asMade, -6, 1);
+}
+
 // A gain that would take a file's peaks past full scale is limited there,
 // before any output could clip them: this output takes floating point, which
 // would carry peaks above full scale through.

@@ -83,7 +83,10 @@ public:
   // How loud the files opened or queued from now on are levelled: by the
   // ReplayGain tags a file carries (its track gain by song, its album gain by
   // album, the other one when only that one is there), and otherwise by
-  // fallbackGainDb.
+  // fallbackGainDb. A tagged file is raised no further than its tagged peak
+  // reaching full scale; an untagged file, whose peak is not known, is
+  // raised by its whole gain with its peaks limited below full scale. No
+  // file is raised by more than 20 dB.
   struct Levelling {
     enum class Mode : uint8_t {
       Off,    // files play as they were recorded

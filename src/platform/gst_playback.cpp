@@ -3,13 +3,17 @@
 #include <gst/gst.h>
 #include <gst/video/videooverlay.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace plinka::platform {
 
@@ -138,6 +142,41 @@ uint32_t lengthFromParsers(GstElement* playbin) {
   return longest;
 }
 
+// The gains rgvolume takes, in dB; anything else is taken as the nearer end,
+// and a value that is not a number as 0.
+double clampGain(double db) { return std::isfinite(db) ? std::clamp(db, -60.0, 60.0) : 0.0; }
+
+// Whether a tag list gives a ReplayGain gain, the track's or the album's.
+bool carriesGain(const GstTagList* tags) {
+  double gain = 0;
+  return gst_tag_list_get_double(tags, GST_TAG_TRACK_GAIN, &gain) ||
+         gst_tag_list_get_double(tags, GST_TAG_ALBUM_GAIN, &gain);
+}
+
+// The levelling filter: the sound is made floating point first, so that a
+// gain above 0 dB cannot clip before the limiter, which takes the peaks that
+// would pass full scale down smoothly.
+constexpr const char* kLevellingFilter = G_BYTE_ORDER == G_LITTLE_ENDIAN
+                                             ? "audioconvert ! audio/x-raw,format=F32LE ! rgvolume name=gain ! "
+                                               "rglimiter name=limiter ! audioconvert"
+                                             : "audioconvert ! audio/x-raw,format=F32BE ! rgvolume name=gain ! "
+                                               "rglimiter name=limiter ! audioconvert";
+
+// A bin made from a pipeline description, its free ends as its pads; null
+// when the description cannot be made.
+GstElement* binFromDescription(const char* description) {
+  GError* error = nullptr;
+  GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
+  if (bin == nullptr || error != nullptr) {
+    g_clear_error(&error);
+    if (bin != nullptr) {
+      gst_object_unref(gst_object_ref_sink(bin));
+    }
+    return nullptr;
+  }
+  return owned(bin);
+}
+
 }  // namespace
 
 bool silentOutputRequested() {
@@ -171,6 +210,46 @@ struct GstPlayback::Impl {
   std::string nextUri;
   std::string switchingTo;  // handed over, its stream not started yet
   bool finishing = false;   // the open file was read to its end: too late to queue
+
+  // Levelling, guarded by `next` as well. `levelling` is written by
+  // setLevelling and read by the open and setNext; `queuedLevelling` goes
+  // with the queued file (written by setNext); `startingLevelling` is for
+  // the stream that starts next at the filter, written by the open and by
+  // onAboutToFinish as it hands the queued file over, and read by the
+  // streaming thread as that stream starts. `filtered` says whether the
+  // open file has the levelling filter (written by the open and the close,
+  // read by setNext). `bypass`: the stream passing the filter now is not to
+  // be levelled (written and read by the streaming thread, reset by the
+  // open).
+  Levelling levelling;
+  Levelling queuedLevelling;
+  Levelling startingLevelling;
+  bool filtered = false;
+  bool bypass = false;
+
+  // The filter's gain and limiter elements, while the open file has the
+  // filter. Set by the open before any streaming thread runs and cleared by
+  // the close after they all stopped; used by the streaming thread.
+  GstElement* gain = nullptr;
+  GstElement* limiter = nullptr;
+  // Streaming thread only (reset by the open): streams that started at the
+  // filter, and whether the end of stream leaving the gain element is the
+  // one sent to make it forget the stream before.
+  int streamsLevelled = 0;
+  bool forgetting = false;
+
+  // What the level elements of a test output reported, one entry per
+  // stream that reached that output. Guarded by `meter`; an entry is added
+  // by the streaming thread as a stream starts there and filled as reports
+  // are posted; read by meteredLevels; cleared by the open and the close.
+  struct Metered {
+    double energySeconds = 0;  // mean square times seconds, summed over the reports
+    double seconds = 0;
+    double peakDb = -std::numeric_limits<double>::infinity();
+    bool skipFirst = false;  // the next report may still hold the stream before
+  };
+  std::mutex meter;
+  std::vector<Metered> metered;
 
   // What the null sinks played. Each sink's watch keeps the segment its
   // data comes in; of the buffers played (handed off at their time on the
@@ -249,6 +328,8 @@ struct GstPlayback::Impl {
 
   // The rest belongs to the thread holding `calls`.
   GstElement* playbin = nullptr;
+  double volume = 1;        // linear, given to every playbin
+  std::string audioOutput;  // a test's output for files opened later; empty: the usual one
   std::string path;
   std::string arriving;      // queued file whose stream entered the pipeline
   std::string followedOn;    // the file that took over, until taken
@@ -290,6 +371,7 @@ struct GstPlayback::Impl {
     if (!self->nextUri.empty()) {
       g_object_set(playbin, "uri", self->nextUri.c_str(), nullptr);
       self->switchingTo = self->nextPath;
+      self->startingLevelling = self->queuedLevelling;
       self->nextUri.clear();
       self->nextPath.clear();
     }
@@ -315,6 +397,174 @@ struct GstPlayback::Impl {
     nextUri.clear();
     switchingTo.clear();
     finishing = false;
+  }
+
+  // Sets the filter for the stream that starts now, on the streaming thread
+  // and before any of its sound passes: the levelling that goes with its
+  // file.
+  void levelStartingStream() {
+    if (streamsLevelled++ > 0) {
+      forgetStreamBefore();
+    }
+    Levelling wanted;
+    {
+      std::lock_guard lock(next);
+      wanted = startingLevelling;
+      bypass = wanted.mode == Levelling::Mode::Off;
+    }
+    const bool on = wanted.mode != Levelling::Mode::Off;
+    const double fallback = on ? clampGain(wanted.fallbackGainDb) : 0.0;
+    const double preAmp = on ? clampGain(wanted.preAmpDb) : 0.0;
+    // rgvolume keeps a file without ReplayGain tags from rising above where
+    // it is, taking its peak to be at full scale: a quiet file would never be
+    // raised to its gain. The room given here lets that gain through in full,
+    // and the limiter takes down the peaks that would pass full scale. A
+    // file with tags gets no room (see onFilterEvent): its peak is known, and
+    // its gain is held where that peak stays below full scale.
+    const double headroom = std::clamp(fallback + preAmp, 0.0, 60.0);
+    g_object_set(gain, "album-mode", static_cast<gboolean>(wanted.mode == Levelling::Mode::Album), "fallback-gain",
+                 fallback, "pre-amp", preAmp, "headroom", headroom, nullptr);
+    g_object_set(limiter, "enabled", static_cast<gboolean>(on), nullptr);
+  }
+
+  // rgvolume keeps the ReplayGain tags it has seen until the end of the
+  // stream, and a file that follows on ends none: the file before's gain
+  // would go on into it. An end of stream sent to the gain element alone
+  // makes it forget them; it is stopped as it leaves the element, and the
+  // new stream's start, passing next, lifts the end from the pads again.
+  void forgetStreamBefore() {
+    GstPad* in = gst_element_get_static_pad(gain, "sink");
+    if (in != nullptr) {
+      forgetting = true;
+      gst_pad_send_event(in, gst_event_new_eos());
+      forgetting = false;
+      gst_object_unref(in);
+    }
+  }
+
+  static GstPadProbeReturn onGainOutEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    return event != nullptr && GST_EVENT_TYPE(event) == GST_EVENT_EOS && self->forgetting ? GST_PAD_PROBE_DROP
+                                                                                          : GST_PAD_PROBE_OK;
+  }
+
+  // Events entering the levelling filter, on the streaming thread.
+  static GstPadProbeReturn onFilterEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (event == nullptr) {
+      return GST_PAD_PROBE_OK;
+    }
+    if (GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) {
+      self->levelStartingStream();
+    } else if (GST_EVENT_TYPE(event) == GST_EVENT_TAG) {
+      GstTagList* tags = nullptr;
+      gst_event_parse_tag(event, &tags);
+      bool bypass = false;
+      {
+        std::lock_guard lock(self->next);
+        bypass = self->bypass;
+      }
+      if (bypass) {
+        // A stream not to be levelled: the gain element never sees its
+        // ReplayGain tags, so it stays at 0 dB.
+        GstTagList* kept = gst_tag_list_copy(tags);
+        for (const char* tag : {GST_TAG_TRACK_GAIN, GST_TAG_TRACK_PEAK, GST_TAG_ALBUM_GAIN, GST_TAG_ALBUM_PEAK,
+                                GST_TAG_REFERENCE_LEVEL}) {
+          gst_tag_list_remove_tag(kept, tag);
+        }
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_tag(kept);
+      } else if (carriesGain(tags)) {
+        g_object_set(self->gain, "headroom", 0.0, nullptr);
+      }
+    }
+    return GST_PAD_PROBE_OK;
+  }
+
+  // A test's output: each stream that reaches it starts an entry of its
+  // own, and a seek starts the count afresh. The first report after either
+  // may still hold sound from before.
+  static GstPadProbeReturn onOutputEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (event == nullptr) {
+      return GST_PAD_PROBE_OK;
+    }
+    std::lock_guard lock(self->meter);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) {
+      Metered entry;
+      entry.skipFirst = !self->metered.empty();
+      self->metered.push_back(entry);
+    } else if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+      Metered entry;
+      entry.skipFirst = true;
+      self->metered.assign(1, entry);
+    }
+    return GST_PAD_PROBE_OK;
+  }
+
+  // The numbers of a level report's field, one per channel.
+  static std::vector<double> perChannel(const GValue* field) {
+    std::vector<double> values;
+    if (field == nullptr) {
+      return values;
+    }
+    if (GST_VALUE_HOLDS_ARRAY(field)) {
+      for (guint i = 0; i < gst_value_array_get_size(field); ++i) {
+        values.push_back(g_value_get_double(gst_value_array_get_value(field, i)));
+      }
+    } else if (G_VALUE_TYPE(field) == g_type_from_name("GValueArray")) {
+      // The older form of the report, still the one posted today.
+      G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+      auto* array = static_cast<GValueArray*>(g_value_get_boxed(field));
+      for (guint i = 0; array != nullptr && i < array->n_values; ++i) {
+        values.push_back(g_value_get_double(g_value_array_get_nth(array, i)));
+      }
+      G_GNUC_END_IGNORE_DEPRECATIONS
+    }
+    return values;
+  }
+
+  // A level element's report, on the thread that posts it: adds its energy
+  // to the stream passing the output now.
+  static void onElementMessage(GstBus*, GstMessage* message, gpointer data) {
+    auto* self = static_cast<Impl*>(data);
+    const GstStructure* report = gst_message_get_structure(message);
+    if (report == nullptr || !gst_structure_has_name(report, "level")) {
+      return;
+    }
+    GstClockTime duration = 0;
+    const GValue* rms = gst_structure_get_value(report, "rms");
+    if (rms == nullptr || !gst_structure_get_clock_time(report, "duration", &duration) || duration == 0) {
+      return;
+    }
+    const std::vector<double> channels = perChannel(rms);
+    const std::vector<double> peaks = perChannel(gst_structure_get_value(report, "peak"));
+    if (channels.empty()) {
+      return;
+    }
+    double energy = 0;
+    for (double db : channels) {
+      energy += std::pow(10.0, db / 10.0);
+    }
+    energy /= static_cast<double>(channels.size());
+    std::lock_guard lock(self->meter);
+    if (self->metered.empty()) {
+      self->metered.emplace_back();
+    }
+    Metered& stream = self->metered.back();
+    if (stream.skipFirst) {
+      stream.skipFirst = false;
+      return;
+    }
+    const double seconds = static_cast<double>(duration) / GST_SECOND;
+    stream.energySeconds += energy * seconds;
+    stream.seconds += seconds;
+    for (double db : peaks) {
+      stream.peakDb = std::max(stream.peakDb, db);
+    }
   }
 
   // A video sink asking for a window gets it here, on its own thread.
@@ -356,6 +606,21 @@ struct GstPlayback::Impl {
       // their end before whatever follows, down to freeing this object.
       { const std::lock_guard fence(hook); }
       { const std::lock_guard fence(next); }
+    }
+    for (GstElement** element : {&gain, &limiter}) {
+      if (*element != nullptr) {
+        gst_object_unref(*element);
+        *element = nullptr;
+      }
+    }
+    {
+      std::lock_guard lock(next);
+      filtered = false;
+      bypass = false;
+    }
+    {
+      std::lock_guard lock(meter);
+      metered.clear();
     }
     forgetSinkData();
     {
@@ -447,6 +712,52 @@ struct GstPlayback::Impl {
     queryLength(true);
   }
 
+  // Puts a probe for the events entering an element (a bin's first pad).
+  void watchEvents(GstElement* element, GstPadProbeCallback callback) {
+    GstPad* pad = element != nullptr ? gst_element_get_static_pad(element, "sink") : nullptr;
+    if (pad != nullptr) {
+      const auto kinds =
+          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH);
+      gst_pad_add_probe(pad, kinds, callback, this, nullptr);
+      gst_object_unref(pad);
+    }
+  }
+
+  // Gives the new playbin the levelling filter when the file is to be
+  // levelled. Without the elements it needs, the file plays as it is.
+  void addLevellingFilter() {
+    Levelling wanted;
+    {
+      std::lock_guard lock(next);
+      wanted = levelling;
+      startingLevelling = levelling;
+    }
+    if (wanted.mode == Levelling::Mode::Off) {
+      return;
+    }
+    GstElement* filter = binFromDescription(kLevellingFilter);
+    if (filter == nullptr) {
+      return;
+    }
+    gain = gst_bin_get_by_name(GST_BIN(filter), "gain");
+    limiter = gst_bin_get_by_name(GST_BIN(filter), "limiter");
+    if (gain == nullptr || limiter == nullptr) {
+      gst_object_unref(filter);
+      return;  // the close lets go of whichever was found
+    }
+    watchEvents(filter, &Impl::onFilterEvent);
+    if (GstPad* out = gst_element_get_static_pad(gain, "src")) {
+      gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Impl::onGainOutEvent, this, nullptr);
+      gst_object_unref(out);
+    }
+    streamsLevelled = 0;
+    forgetting = false;
+    g_object_set(playbin, "audio-filter", filter, nullptr);
+    gst_object_unref(filter);
+    std::lock_guard lock(next);
+    filtered = true;
+  }
+
   bool openPipeline(const char* file) {
     closePipeline();
     if (file == nullptr || file[0] == '\0' || !gstreamerReady()) {
@@ -470,11 +781,19 @@ struct GstPlayback::Impl {
     g_object_set(playbin, "uri", uri, nullptr);
     g_free(uri);
 
-    if (silentOutputRequested()) {
-      GstElement* audioSink = makeWatchedNullSink(sinkWatches[0]);
+    GstElement* audioSink = nullptr;
+    if (!audioOutput.empty()) {
+      audioSink = binFromDescription(audioOutput.c_str());
+      watchEvents(audioSink, &Impl::onOutputEvent);
+    } else if (silentOutputRequested()) {
+      audioSink = makeWatchedNullSink(sinkWatches[0]);
+    }
+    if (audioSink != nullptr) {
       g_object_set(playbin, "audio-sink", audioSink, nullptr);
       gst_object_unref(audioSink);
     }
+    g_object_set(playbin, "volume", volume, nullptr);
+    addLevellingFilter();
     GstElement* videoSink = wantsScreenVideo() ? makeScreenSink() : nullptr;
     screenVideo = videoSink != nullptr;
     if (videoSink == nullptr) {
@@ -491,6 +810,9 @@ struct GstPlayback::Impl {
     g_signal_connect(bus, "sync-message::eos", G_CALLBACK(&Impl::onEndOrError), this);
     g_signal_connect(bus, "sync-message::error", G_CALLBACK(&Impl::onEndOrError), this);
     g_signal_connect(bus, "sync-message::stream-start", G_CALLBACK(&Impl::onStreamStart), this);
+    if (!audioOutput.empty()) {
+      g_signal_connect(bus, "sync-message::element", G_CALLBACK(&Impl::onElementMessage), this);
+    }
     g_signal_connect(playbin, "about-to-finish", G_CALLBACK(&Impl::onAboutToFinish), this);
     bool ready = false;
     switch (gst_element_set_state(playbin, GST_STATE_PAUSED)) {
@@ -706,9 +1028,57 @@ bool GstPlayback::setNext(const char* path) {
   if (impl_->finishing && !uri.empty()) {
     return false;  // playbin asked for the next file already; it ends instead
   }
+  if (!uri.empty() && impl_->levelling.mode != Levelling::Mode::Off && !impl_->filtered) {
+    return false;  // the open file has no filter to level this one with
+  }
   impl_->nextUri = uri;
   impl_->nextPath = uri.empty() ? std::string() : std::string(path);
+  impl_->queuedLevelling = impl_->levelling;
   return true;
+}
+
+void GstPlayback::setLevelling(const Levelling& levelling) {
+  std::lock_guard lock(impl_->next);
+  impl_->levelling = levelling;
+}
+
+void GstPlayback::setVolume(double linear) {
+  if (std::isnan(linear)) {
+    return;
+  }
+  std::lock_guard lock(impl_->calls);
+  impl_->volume = std::clamp(linear, 0.0, 1.0);
+  if (impl_->playbin != nullptr) {
+    g_object_set(impl_->playbin, "volume", impl_->volume, nullptr);
+  }
+}
+
+bool GstPlayback::setAudioOutput(const std::string& description) {
+  std::lock_guard lock(impl_->calls);
+  if (!description.empty()) {
+    if (!gstreamerReady()) {
+      return false;
+    }
+    GstElement* trial = binFromDescription(description.c_str());
+    if (trial == nullptr) {
+      return false;
+    }
+    gst_object_unref(trial);
+  }
+  impl_->audioOutput = description;
+  return true;
+}
+
+std::vector<GstPlayback::MeteredLevel> GstPlayback::meteredLevels() {
+  std::lock_guard lock(impl_->meter);
+  std::vector<MeteredLevel> levels;
+  for (const Impl::Metered& stream : impl_->metered) {
+    const double rms = stream.seconds > 0 && stream.energySeconds > 0
+                           ? 10.0 * std::log10(stream.energySeconds / stream.seconds)
+                           : -std::numeric_limits<double>::infinity();
+    levels.push_back({rms, stream.peakDb});
+  }
+  return levels;
 }
 
 std::string GstPlayback::takeFollowOn() {

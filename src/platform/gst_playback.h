@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/playback.h"
 
@@ -29,6 +31,12 @@ public:
   void setEventHook(std::function<void()> hook) override;
   bool setNext(const char* path) override;
   std::string takeFollowOn() override;
+  // Levelling runs through a filter that a file gets when it is opened with
+  // levelling on. A file opened with levelling off plays without one, and
+  // then cannot be followed on by a file that is to be levelled: setNext
+  // refuses it, and the caller opens that file itself.
+  void setLevelling(const Levelling& levelling) override;
+  void setVolume(double linear) override;
 
   // How much of the open file has been played, in ms, by what the null
   // sinks were given to play (the silent output, and video not shown on
@@ -37,6 +45,23 @@ public:
   // nothing. A check of the output itself, apart from the position the
   // pipeline reports and wherever the stream's clock starts.
   uint32_t playedAtSink();
+
+  // Where the sound of the files opened from now on goes instead of the
+  // usual output: a pipeline description whose first element takes the
+  // sound, such as "level interval=50000000 ! fakesink sync=false". Empty
+  // puts the usual output back. False, with nothing changed, when the
+  // description cannot be made. For checks of what is heard.
+  bool setAudioOutput(const std::string& description);
+  // What the `level` elements of that output reported for each stream that
+  // reached it since the open or the last playFrom (a file that followed on
+  // is a stream of its own), in order, in dBFS. A stream's first report
+  // after another stream or a seek is left out, as it may hold sound from
+  // before. Minus infinity for a stream with no report.
+  struct MeteredLevel {
+    double rmsDb;   // averaged as energy over the stream and its channels
+    double peakDb;  // the highest of any channel
+  };
+  std::vector<MeteredLevel> meteredLevels();
 
   struct Impl;
 

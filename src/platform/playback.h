@@ -6,7 +6,6 @@
 // implementation; the program uses makeSystemPlayback().
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,15 +24,6 @@ struct VideoTarget {
   int32_t height = 0;
 };
 
-// TEMP
-struct Levelling {
-  enum class Mode : uint8_t { Off, Song, Album };
-  Mode mode = Mode::Off;
-  double fallbackGainDb = 0;
-  double preAmpDb = 0;
-};
-inline double linearFromCubic(double v) { return v * v * v; }
-inline double cubicFromLinear(double v) { return std::cbrt(v); }
 class PlaybackService {
 public:
   virtual ~PlaybackService() = default;
@@ -89,9 +79,44 @@ public:
   // hook is called as the queued file's stream enters the playback, shortly
   // before it is heard.
   virtual std::string takeFollowOn() { return {}; }
-  virtual void setLevelling(const Levelling& l) { (void)l; }
+
+  // How loud the files opened or queued from now on are levelled: by the
+  // ReplayGain tags a file carries (its track gain by song, its album gain by
+  // album, the other one when only that one is there), and otherwise by
+  // fallbackGainDb. A tagged file is raised no further than its tagged peak
+  // reaching full scale; an untagged file, whose peak is not known, is
+  // raised by its whole gain with its peaks limited below full scale. No
+  // file is raised by more than 20 dB.
+  struct Levelling {
+    enum class Mode : uint8_t {
+      Off,    // files play as they were recorded
+      Song,   // every song about as loud as the next
+      Album,  // every album about as loud as the next, its songs kept apart as mastered
+    };
+    Mode mode = Mode::Off;
+    // The gain for a file without ReplayGain tags: the song's or album's
+    // measured gain, or the library's median.
+    double fallbackGainDb = 0;
+    // Extra gain on top, for tagged and untagged files alike.
+    double preAmpDb = 0;
+  };
+  // The file already open keeps the levelling it was opened with; a file
+  // queued with setNext keeps the one in force when it was queued. Services
+  // that cannot level keep the default and play files as they are.
+  virtual void setLevelling(const Levelling& levelling) { (void)levelling; }
+
+  // The output volume, linear from 0 (silent) to 1 (full); the caller
+  // converts from the slider's scale with linearFromCubic. Applied at once to
+  // the open file and to every file opened later. Values outside 0..1 are
+  // taken as the nearer end; a value that is not a number is ignored.
   virtual void setVolume(double linear) { (void)linear; }
 };
+
+// A volume slider moves on a cubic scale, so that equal steps sound like
+// equal steps: linear = cubic^3. Both take and give 0..1; a value outside is
+// taken as the nearer end and one that is not a number as 0.
+double linearFromCubic(double cubic);
+double cubicFromLinear(double linear);
 
 // The system's playback, over GStreamer. Sound goes to the default output;
 // with the environment setting PLINKA_SILENT=1 sound and video go nowhere

@@ -24,6 +24,27 @@ struct VideoTarget {
   int32_t height = 0;
 };
 
+// How loud the files opened or queued from now on are levelled: by the
+// ReplayGain tags a file carries (its track gain by song, its album gain by
+// album, the other one when only that one is there), and otherwise by
+// fallbackGainDb. A tagged file is raised no further than its tagged peak
+// reaching full scale; an untagged file, whose peak is not known, is
+// raised by its whole gain with its peaks limited below full scale. No
+// file is raised by more than 20 dB.
+struct Levelling {
+  enum class Mode : uint8_t {
+    Off,    // files play as they were recorded
+    Song,   // every song about as loud as the next
+    Album,  // every album about as loud as the next, its songs kept apart as mastered
+  };
+  Mode mode = Mode::Off;
+  // The gain for a file without ReplayGain tags: the song's or album's
+  // measured gain, or the library's median.
+  double fallbackGainDb = 0;
+  // Extra gain on top, for tagged and untagged files alike.
+  double preAmpDb = 0;
+};
+
 class PlaybackService {
 public:
   virtual ~PlaybackService() = default;
@@ -80,26 +101,6 @@ public:
   // before it is heard.
   virtual std::string takeFollowOn() { return {}; }
 
-  // How loud the files opened or queued from now on are levelled: by the
-  // ReplayGain tags a file carries (its track gain by song, its album gain by
-  // album, the other one when only that one is there), and otherwise by
-  // fallbackGainDb. A tagged file is raised no further than its tagged peak
-  // reaching full scale; an untagged file, whose peak is not known, is
-  // raised by its whole gain with its peaks limited below full scale. No
-  // file is raised by more than 20 dB.
-  struct Levelling {
-    enum class Mode : uint8_t {
-      Off,    // files play as they were recorded
-      Song,   // every song about as loud as the next
-      Album,  // every album about as loud as the next, its songs kept apart as mastered
-    };
-    Mode mode = Mode::Off;
-    // The gain for a file without ReplayGain tags: the song's or album's
-    // measured gain, or the library's median.
-    double fallbackGainDb = 0;
-    // Extra gain on top, for tagged and untagged files alike.
-    double preAmpDb = 0;
-  };
   // The file already open keeps the levelling it was opened with; a file
   // queued with setNext keeps the one in force when it was queued. Services
   // that cannot level keep the default and play files as they are.

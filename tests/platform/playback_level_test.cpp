@@ -24,7 +24,7 @@ namespace {
 using plinka::platform::cubicFromLinear;
 using plinka::platform::GstPlayback;
 using plinka::platform::linearFromCubic;
-using Levelling = plinka::platform::PlaybackService::Levelling;
+using Levelling = plinka::platform::Levelling;
 using Mode = Levelling::Mode;
 using Metered = GstPlayback::MeteredLevel;
 

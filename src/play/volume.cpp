@@ -45,8 +45,10 @@ double currentVolume(const CoreContext& app) { return stateVolume(app, currentSt
 void setCurrentVolume(PlayContext& app, double volume, bool show) {
   volume = std::clamp(std::isfinite(volume) ? volume : 1.0, 0.0, 1.0);
   app.shared.stateVolumeCut[currentStateIndex(app)].store(kVolumeCutRange - thousandths(volume));
-  if (show)
+  if (show) {
     setOneShotMessage(app, volumeText(volume));
+    noticeStatusChanged(app);
+  }
   ask(app, volume, false);
 }
 

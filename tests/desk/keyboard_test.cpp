@@ -61,12 +61,14 @@ TEST_F(KeyboardTest, VolumeKeysStepTheStatesVolume) {
     app->shared.stateVolumeCut[1].store(c.cutBefore);
     app->shared.stateVolumeCut[0].store(123);
     ui.playerChanges.clear();
+    ui.statuses.clear();
     const KeyOutcome outcome = handleKey(*app, c.key);
     EXPECT_TRUE(outcome.handled);
     EXPECT_EQ(outcome.command, WindowCommand::None);
     EXPECT_EQ(app->shared.stateVolumeCut[1].load(), c.cutAfter);
     EXPECT_EQ(app->shared.stateVolumeCut[0].load(), 123u) << "another State's volume";
-    EXPECT_EQ(app->status.message, c.shown);
+    ASSERT_FALSE(ui.statuses.empty());
+    EXPECT_EQ(ui.statuses.back().part[0], std::string("Plinka Ready, ") + c.shown) << "shown at once";
     EXPECT_EQ(ui.playerChanges, std::vector<PlayerChanges>{PlayerChange::Volume});
   }
 }

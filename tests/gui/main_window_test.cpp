@@ -347,7 +347,8 @@ TEST_F(MainWindowTest, VolumeFromTheSliderTheKeysAndTheWheel) {
 
   slider->setValue(300);
   EXPECT_EQ(app->shared.stateVolumeCut[2].load(), 700u);
-  EXPECT_EQ(app->status.message, "Volume 30%");
+  EXPECT_TRUE(processUntil([this] { return window->statusText(0).ends_with(", Volume 30%"); }))
+      << window->statusText(0);
 
   auto press = [this](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent down(QEvent::KeyPress, key, modifiers);

@@ -105,6 +105,7 @@ void InternalsWindow::refreshReadouts() {
   form_->listState->setText(toQ(r.listState));
   form_->workPos->setText(toQ(r.workPos));
   form_->waiting->setText(toQ(r.waiting));
+  form_->loudness->setText(toQ(r.loudness));
 }
 
 }  // namespace plinka::gui

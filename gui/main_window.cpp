@@ -29,6 +29,7 @@
 #include "library/media_types.h"
 #include "play/list_commands.h"
 #include "play/player.h"
+#include "play/volume.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,6 +45,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +73,11 @@ int mapKey(const QKeyEvent& event) {
     return kKeyF1;
   if (key == Qt::Key_MediaPlay || key == Qt::Key_MediaTogglePlayPause || key == Qt::Key_Play)
     return kKeyPlay;
+  // "=" shares its key with "+" on most layouts, so it works unshifted too.
+  if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+    return kKeyVolumeUp;
+  if (key == Qt::Key_Minus)
+    return kKeyVolumeDown;
   return 0;
 }
 
@@ -131,6 +138,20 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QWidget(parent), app_(app) {
     if (action != QAbstractSlider::SliderMove)
       seekFromBar(app_, static_cast<uint32_t>(seekBar_->sliderPosition()));
   });
+
+  // The volume slider: thousandths of the slider's scale. A click beside the
+  // knob or a notch of the wheel moves it one step, as the keys do. It never
+  // takes the focus, so the keys stay the window's.
+  volumeBar_ = new QSlider(Qt::Horizontal, this);
+  volumeBar_->setRange(0, kVolumeBarRange);
+  const int step = static_cast<int>(play::kVolumeStep * kVolumeBarRange + 0.5);
+  volumeBar_->setSingleStep(step);
+  volumeBar_->setPageStep(step);
+  volumeBar_->setFocusPolicy(Qt::NoFocus);
+  volumeBar_->setToolTip("Volume");
+  refreshVolumeBar();
+  connect(volumeBar_, &QSlider::valueChanged, this,
+          [this](int value) { play::setCurrentVolume(app_, static_cast<double>(value) / kVolumeBarRange); });
 
   // The upcoming list: a view over the model that follows the engine's list
   // from the rows it holds now on.
@@ -243,6 +264,7 @@ void MainWindow::applyLayout() {
   list_->setGeometry(0, layout_.listTop, width(), layout_.listHeight);
   list_->setVisible(layout_.listVisible);
   seekBar_->setGeometry(0, layout_.seekBarY, layout_.seekBarWidth, kSeekBarHeight);
+  volumeBar_->setGeometry(layout_.volumeX, layout_.seekBarY, layout_.volumeWidth, kSeekBarHeight);
 
   if (app_.run.playerRunning.load() != 0) {
     app_.player.videoWidth.store(layout_.videoWidth);
@@ -352,7 +374,10 @@ void MainWindow::showPlayerChanges(PlayerChanges changes) {
     refreshSeekBar();
   if (changes.has(PlayerChange::Controls))
     showPlayerControls();
-  if (onPlayerChanged && (changes.has(PlayerChange::NowPlaying) || changes.has(PlayerChange::Controls)))
+  if (changes.has(PlayerChange::Volume))
+    refreshVolumeBar();
+  if (onPlayerChanged && (changes.has(PlayerChange::NowPlaying) || changes.has(PlayerChange::Controls) ||
+                          changes.has(PlayerChange::Volume)))
     onPlayerChanged();
 }
 
@@ -363,6 +388,15 @@ void MainWindow::refreshSeekBar() {
     return;
   const QSignalBlocker quiet(seekBar_);
   seekBar_->setValue(static_cast<int>(app_.player.seekBar.load()));
+}
+
+void MainWindow::refreshVolumeBar() {
+  // A drag in progress keeps the knob where the mouse holds it; the value it
+  // sets is the one shown anyway.
+  if (volumeBar_->isSliderDown())
+    return;
+  const QSignalBlocker quiet(volumeBar_);
+  volumeBar_->setValue(static_cast<int>(std::lround(play::currentVolume(app_) * kVolumeBarRange)));
 }
 
 void MainWindow::setPlaying(bool playing) {
@@ -606,6 +640,8 @@ int MainWindow::statusPartCount() const { return static_cast<int>(layout_.status
 QRect MainWindow::listGeometry() const { return layout_.listVisible ? list_->geometry() : QRect(); }
 
 QRect MainWindow::seekBarGeometry() const { return seekBar_->geometry(); }
+
+QRect MainWindow::volumeBarGeometry() const { return volumeBar_->geometry(); }
 
 std::string MainWindow::toolTipOf(WindowCommand command) const {
   for (QAction* action : buttons_)

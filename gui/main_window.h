@@ -35,6 +35,9 @@ struct WindowEffects;
 
 namespace plinka::gui {
 
+// The volume slider's range: thousandths of full volume.
+constexpr int kVolumeBarRange = 1000;
+
 class NowPlayingView;
 class RunEnd;
 class SearchWindow;
@@ -59,11 +62,14 @@ public:
   // Paints the now-playing area again and shows or hides the video.
   void refreshNowPlaying();
   void refreshSeekBar();
+  // Moves the volume slider to the current State's volume.
+  void refreshVolumeBar();
   // Scrolls the upcoming list to its top row.
   void showListTop();
   // Shows what the player has changed, all in one go: the play button, the
   // now-playing area, the seek bar, the play button's tooltip and the tray
-  // tip, then whatever else follows the player (onPlayerChanged).
+  // tip, the volume slider, then whatever else follows the player
+  // (onPlayerChanged).
   void showPlayerChanges(PlayerChanges changes);
   std::function<void()> onPlayerChanged;
   // Called once when the run ends, before the worker threads are stopped.
@@ -126,6 +132,8 @@ public:
   int statusPartCount() const;
   QRect listGeometry() const;
   QRect seekBarGeometry() const;
+  QRect volumeBarGeometry() const;
+  QSlider* volumeBar() const { return volumeBar_; }
   NowPlayingView* nowPlayingView() const { return view_; }
   QToolBar* toolbar() const { return toolbar_; }
   std::string toolTipOf(WindowCommand command) const;
@@ -154,6 +162,7 @@ private:
   std::vector<QAction*> buttons_;  // toolbar actions by position, null for separators
   QAction* playAction_ = nullptr;
   QSlider* seekBar_ = nullptr;
+  QSlider* volumeBar_ = nullptr;
   QTreeView* list_ = nullptr;
   UpcomingModel* model_ = nullptr;
   // The last column's own width, kept while it stretches to the edge.

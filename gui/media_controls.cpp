@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "core/window_command_ids.h"
 #include "gui/qt_text.h"
+#include "play/volume.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -10,6 +11,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -92,12 +95,13 @@ public:
   QString playbackStatus() const { return controls_->playbackStatus(); }
   QVariantMap metadata() const { return controls_->metadata(); }
   qlonglong position() const { return controls_->position(); }
-  // The player plays at one speed and leaves the volume to the system; a
-  // change asked for is ignored.
+  // The player plays at one speed; a change of rate asked for is ignored.
   double rate() const { return 1.0; }
   void setRate(double) {}
-  double volume() const { return 1.0; }
-  void setVolume(double) {}
+  // The current State's volume, 0 to 1 on the slider's scale; a value
+  // outside is taken as the nearer end.
+  double volume() const { return controls_->volume(); }
+  void setVolume(double volume) { controls_->setVolume(volume); }
   bool yes() const { return true; }
   bool no() const { return false; }
 
@@ -134,6 +138,7 @@ MediaControls::MediaControls(App& app, QDBusConnection bus, std::function<void(W
   new MprisPlayerAdaptor(this);
   sentStatus_ = playbackStatus();
   sentMetadata_ = metadata();
+  sentVolume_ = volume();
 
   if (!bus_.isConnected())
     return;
@@ -167,6 +172,10 @@ void MediaControls::refresh() {
   if (song != sentMetadata_) {
     changed.insert(QStringLiteral("Metadata"), song);
     sentMetadata_ = song;
+  }
+  if (const double level = volume(); level != sentVolume_) {
+    changed.insert(QStringLiteral("Volume"), level);
+    sentVolume_ = level;
   }
   if (changed.isEmpty() || !registered_)
     return;
@@ -221,6 +230,16 @@ QVariantMap MediaControls::metadata() {
   if (const QString art = picture.empty() ? QString() : fileUrl(picture); !art.isEmpty())
     song.insert(QStringLiteral("mpris:artUrl"), art);
   return song;
+}
+
+double MediaControls::volume() const { return play::currentVolume(app_); }
+
+void MediaControls::setVolume(double volume) {
+  // Not a number: left as it is. Below silent (minus infinity too) is
+  // silent, above full is full.
+  if (std::isnan(volume))
+    return;
+  play::setCurrentVolume(app_, std::clamp(volume, 0.0, 1.0));
 }
 
 qlonglong MediaControls::position() const {

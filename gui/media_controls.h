@@ -1,8 +1,9 @@
 // The desktop's media controls: the panel's media widget, the lock screen and
 // the keyboard's media keys reach the player over D-Bus (MPRIS 2). Play/Pause,
 // Stop, Next and Previous become the main window's commands 1, 2, 5 and 4, so
-// they take the same road as the toolbar's buttons; the playback state and
-// the current song's texts are read from the engine when asked.
+// they take the same road as the toolbar's buttons; the playback state, the
+// volume and the current song's texts are read from the engine when asked.
+// The desktop's sound applet sets the current State's volume.
 #pragma once
 
 #include "core/window_command_ids.h"
@@ -41,9 +42,9 @@ public:
   // then simply goes on without media controls.
   bool registered() const { return registered_; }
 
-  // Called on the GUI thread when the player starts, stops or changes song:
-  // announces the playback status and the song's details that changed since
-  // the last announcement.
+  // Called on the GUI thread when the player starts, stops or changes song,
+  // or the volume changes: announces the playback status, the volume and the
+  // song's details that changed since the last announcement.
   void refresh();
 
 private:
@@ -57,6 +58,8 @@ private:
   QVariantMap metadata();
   // Microseconds into the current song.
   qlonglong position() const;
+  double volume() const;
+  void setVolume(double volume);
   void command(WindowCommand id) const;
   void raiseWindow() const;
 
@@ -73,6 +76,7 @@ private:
   // What the last announcement (or the start) told the desktop.
   QString sentStatus_;
   QVariantMap sentMetadata_;
+  double sentVolume_ = 1.0;
 };
 
 }  // namespace plinka::gui

@@ -6,6 +6,7 @@
 #include "library/cover_art.h"
 #include "library/media_types.h"
 #include "play/quick_links.h"
+#include "play/volume.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -13,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <mutex>
@@ -138,6 +140,18 @@ void NowPlayingView::mouseReleaseEvent(QMouseEvent* event) {
     onLeftClick(at);
   else if (event->button() == Qt::RightButton && onRightClick)
     onRightClick(at);
+}
+
+void NowPlayingView::wheelEvent(QWheelEvent* event) {
+  // A mouse wheel turns in notches of 120; a touchpad sends small parts of
+  // one, which add up to a step.
+  constexpr int kNotch = 120;
+  wheelRest_ += event->angleDelta().y();
+  const int notches = wheelRest_ / kNotch;
+  wheelRest_ -= notches * kNotch;
+  if (notches != 0)
+    play::setCurrentVolume(app_, play::currentVolume(app_) + notches * play::kVolumeStep);
+  event->accept();
 }
 
 }  // namespace plinka::gui

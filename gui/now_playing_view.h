@@ -1,7 +1,7 @@
 // The now-playing area: the song's texts, its rating icons and the picture
 // area, painted by the window itself on every paint from what the engine
 // holds. It lies under every other child of the main window and uses the
-// main window's client coordinates.
+// main window's client coordinates. The mouse wheel over it sets the volume.
 #pragma once
 
 #include "gui/window_layout.h"
@@ -43,6 +43,8 @@ public:
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Each notch up or down steps the volume (play::kVolumeStep).
+  void wheelEvent(QWheelEvent* event) override;
 
 private:
   // The cover picture scaled to `size` (logical pixels) in scaled_, scaled
@@ -57,6 +59,8 @@ private:
   uint64_t scaledGeneration_ = 0;
   bool scaledValid_ = false;
   uint32_t scalings_ = 0;
+  // The wheel's turn not yet a whole notch.
+  int wheelRest_ = 0;
 };
 
 }  // namespace plinka::gui

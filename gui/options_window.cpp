@@ -135,6 +135,7 @@ void OptionsWindow::showValues(const OptionsForm& form) {
   f.id1011->setText(toQ(form.prepare));
   for (const SwitchBox& s : kSwitches)
     (f.*s.box)->setChecked(form.*s.value);
+  select(f.levelling, form.levelling);
   shownState_ = form.state;
   showStateNames();
   showStateChoices(form.choices);
@@ -168,6 +169,7 @@ OptionsForm OptionsWindow::formValues() const {
   form.prepare = fromQ(f.id1011->text());
   for (const SwitchBox& s : kSwitches)
     form.*s.value = (f.*s.box)->isChecked();
+  form.levelling = selected(f.levelling);
   return form;
 }
 

@@ -4,6 +4,7 @@
 #include "core/prompt.h"
 #include "desk/window_commands.h"
 #include "gui/qt_text.h"
+#include "library/loudness.h"
 #include "play/list_commands.h"
 #include "play/play_next.h"
 #include "play/player.h"
@@ -276,6 +277,7 @@ void SongDetailsWindow::showForm(const DetailsForm& form) {
   form_->endPoint->setEnabled(form.endSet);
   form_->playCount->setText(QString::number(form.playCount));
   form_->songId->setText(QString::number(form.id));
+  form_->loudness->setText(toQ(library::describeLoudness(form.loudness)));
   for (uint32_t u = 0; u < kUserCount; ++u) {
     if (auto* box = findChild<QSpinBox*>(QString("rating%1").arg(u + 1)))
       box->setValue(static_cast<int>(form.rating[u]));

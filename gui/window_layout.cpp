@@ -56,7 +56,10 @@ MainLayout layoutFor(uint32_t width, uint32_t height) {
   l.listTop = l.listVisible ? h / 2 + 36 : h;
   // Never a negative height in a very low window.
   l.listHeight = std::max(0, l.listTop - 94);
-  l.seekBarWidth = width <= kNarrowWidth ? w : w / 2;
+  const int row = width <= kNarrowWidth ? w : w / 2;
+  l.volumeWidth = std::min(kVolumeBarWidth, row);
+  l.volumeX = row - l.volumeWidth;
+  l.seekBarWidth = std::max(0, l.volumeX - kVolumeBarGap);
   l.seekBarY = h / 2 < 60 ? 60 : h / 2 + 14;
   if (width <= kNarrowWidth)
     l.statusEdges = {w / 2, -1};

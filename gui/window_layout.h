@@ -17,6 +17,10 @@ constexpr int kToolbarHeight = 30;
 // Height of the status bar at the bottom.
 constexpr int kStatusBarHeight = 22;
 constexpr int kSeekBarHeight = 20;
+// The volume slider at the seek bar's right end, on the same row, and the
+// gap between the two.
+constexpr int kVolumeBarWidth = 100;
+constexpr int kVolumeBarGap = 8;
 
 struct MainLayout {
   // The list view: shown only in windows taller than 250 pixels; otherwise
@@ -26,6 +30,11 @@ struct MainLayout {
   int listHeight = 0;
   int seekBarY = 0;
   int seekBarWidth = 0;
+  // The volume slider, on the seek bar's row: it ends where the seek bar's
+  // space ends (the window's middle, or its right edge in narrow windows),
+  // so the picture area and the video beside it never cover it.
+  int volumeX = 0;
+  int volumeWidth = 0;
   // Right edges of the status bar parts; -1 for the last, which takes the
   // rest.
   std::vector<int> statusEdges;

@@ -58,6 +58,7 @@ DetailsForm readDetailsForm(db::TableHandle& table, const SettingsRecord& settin
   form.endSet = form.endPoint != 0;
   form.playCount = readNumber(table, slot, db::PlayCount);
   form.id = readNumber(table, slot, db::ID);
+  form.loudness = readNumber(table, slot, db::Loudness);
   for (uint32_t u = 0; u < kUserCount; ++u)
     form.rating[u] = db::ratingOfScore(settings, readNumber(table, slot, db::scoreField(u)));
   return form;

@@ -40,6 +40,8 @@ struct DetailsForm {
   uint32_t startPoint = 0;
   bool endSet = false;
   uint32_t endPoint = 0;
+  // The Loudness value (library/loudness.h): shown, never written.
+  uint32_t loudness = 0;
   // Rating 0-10 of each user.
   std::array<uint32_t, kUserCount> rating{};
   // The users whose rating was changed in the window. Only their Scores are
@@ -49,8 +51,8 @@ struct DetailsForm {
 };
 
 // Reads record `slot` into a form: the texts, the file's size, the flags,
-// the points (checked when not 0), play count, ID, and each user's Score as
-// a rating.
+// the points (checked when not 0), play count, ID, Loudness, and each user's
+// Score as a rating.
 DetailsForm readDetailsForm(db::TableHandle& table, const SettingsRecord& settings, uint32_t slot);
 
 // Writes a form into record `slot`: FileName, Name, Artist, Album and

@@ -1,6 +1,7 @@
 #include "desk/internals_values.h"
 
 #include "app/app.h"
+#include "library/loudness_job.h"
 
 #include <mutex>
 
@@ -117,6 +118,9 @@ InternalsReadouts internalsReadouts(App& app) {
     r.waiting += " Doing " + number(busy);
   if (run.processorLock.load() != 0)
     r.waiting += " WaitUp";
+  r.loudness = library::loudnessProgressText(app);
+  if (app.loudness.running.load() != 0)
+    r.loudness += " (measuring)";
   return r;
 }
 

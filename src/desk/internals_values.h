@@ -58,6 +58,7 @@ struct InternalsReadouts {
   std::string listState;  // buildState
   std::string workPos;    // background worker's step, cache writer's step
   std::string waiting;    // command slot, last taken code, posters; busy code; processor lock
+  std::string loudness;   // the loudness job's progress, and whether it runs now
 };
 
 // Reads the read-outs; any thread.

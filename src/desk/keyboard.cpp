@@ -4,6 +4,7 @@
 #include "core/current_state.h"
 #include "desk/status_texts.h"
 #include "desk/window_commands.h"
+#include "play/volume.h"
 
 namespace plinka {
 
@@ -77,6 +78,12 @@ KeyOutcome handleKey(App& app, int key) {
     KeyOutcome outcome = command(WindowCommand::None);
     outcome.repaint = true;
     return outcome;
+  }
+  case kKeyVolumeUp:
+  case kKeyVolumeDown: {
+    const double step = key == kKeyVolumeUp ? play::kVolumeStep : -play::kVolumeStep;
+    play::setCurrentVolume(app, play::currentVolume(app) + step);
+    return command(WindowCommand::None);
   }
   case 'M': {
     KeyOutcome outcome = command(WindowCommand::None);

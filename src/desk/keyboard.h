@@ -15,6 +15,9 @@ struct App;
 // '0'-'9'); these are the others the map knows.
 constexpr int kKeyF1 = 0x70;
 constexpr int kKeyPlay = 0xFA;
+// The volume keys: "+" (also "=") and "-".
+constexpr int kKeyVolumeUp = '+';
+constexpr int kKeyVolumeDown = '-';
 
 // Heartbeat ticks during which digits choose a user (after U) or an alt mode
 // (after A).

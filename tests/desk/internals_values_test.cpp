@@ -129,5 +129,14 @@ TEST(InternalsValues, ReadoutsShowTheRunState) {
   EXPECT_EQ(r.waiting, "13, 2, 1 Doing 30 WaitUp");
 }
 
+TEST(InternalsValues, LoudnessReadoutShowsTheJobsProgress) {
+  auto app = std::make_unique<App>();
+  EXPECT_EQ(internalsReadouts(*app).loudness, "Loudness: 0 of 0 measured");
+  app->loudness.songs.store(20000);
+  app->loudness.known.store(1234);
+  app->loudness.running.store(1);
+  EXPECT_EQ(internalsReadouts(*app).loudness, "Loudness: 1,234 of 20,000 measured (measuring)");
+}
+
 }  // namespace
 }  // namespace plinka

@@ -42,6 +42,37 @@ TEST_F(KeyboardTest, KeysNameTheirCommands) {
   EXPECT_EQ(app->run.playerRequest.load(), play::PlayerRequest::None) << "keys only name commands";
 }
 
+// "+" and "-" step the current State's volume, shown in the status bar and
+// told to the front end, within silent and full.
+TEST_F(KeyboardTest, VolumeKeysStepTheStatesVolume) {
+  struct Case {
+    uint32_t cutBefore;  // thousandths below full volume
+    int key;
+    uint32_t cutAfter;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {300, kKeyVolumeUp, 250, "Volume 75%"}, {300, kKeyVolumeDown, 350, "Volume 65%"},
+      {0, kKeyVolumeUp, 0, "Volume 100%"},    {980, kKeyVolumeDown, 1000, "Volume 0%"},
+      {1000, kKeyVolumeUp, 950, "Volume 5%"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, static_cast<char>(c.key)) + " from cut " + std::to_string(c.cutBefore));
+    app->shared.stateVolumeCut[1].store(c.cutBefore);
+    app->shared.stateVolumeCut[0].store(123);
+    ui.playerChanges.clear();
+    ui.statuses.clear();
+    const KeyOutcome outcome = handleKey(*app, c.key);
+    EXPECT_TRUE(outcome.handled);
+    EXPECT_EQ(outcome.command, WindowCommand::None);
+    EXPECT_EQ(app->shared.stateVolumeCut[1].load(), c.cutAfter);
+    EXPECT_EQ(app->shared.stateVolumeCut[0].load(), 123u) << "another State's volume";
+    ASSERT_FALSE(ui.statuses.empty());
+    EXPECT_EQ(ui.statuses.back().part[0], std::string("Plinka Ready, ") + c.shown) << "shown at once";
+    EXPECT_EQ(ui.playerChanges, std::vector<PlayerChanges>{PlayerChange::Volume});
+  }
+}
+
 TEST_F(KeyboardTest, CoverKeyTogglesCoverArt) {
   app->settings.coverArt = 1;
   EXPECT_TRUE(handleKey(*app, 'C').repaint);

@@ -228,6 +228,11 @@ TEST_F(DatabaseWindowTest, InternalsStoresChecksAndKeepsItsReadoutsCurrent) {
 
   app->run.buildState.store(1999);
   EXPECT_TRUE(processUntil([&] { return labelText(&internals, "listState") == "1999"; }, 3000));
+  app->loudness.songs.store(20000);
+  app->loudness.known.store(1234);
+  EXPECT_TRUE(
+      processUntil([&] { return labelText(&internals, "loudness") == "Loudness: 1,234 of 20,000 measured"; }, 3000))
+      << labelText(&internals, "loudness");
   click(&internals, "cancelButton");
   EXPECT_EQ(internals.result(), QDialog::Rejected);
 }

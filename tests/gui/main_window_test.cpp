@@ -26,9 +26,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -317,7 +319,7 @@ TEST_F(MainWindowTest, LaysOutItsPartsByTheClientSize) {
     int statusParts;
     int seekWidth;
   };
-  for (const Case& c : {Case{300, 200, false, 2, 300}, Case{400, 600, true, 2, 400}, Case{1000, 800, true, 4, 500}}) {
+  for (const Case& c : {Case{300, 200, false, 2, 192}, Case{400, 600, true, 2, 292}, Case{1000, 800, true, 4, 392}}) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     window->resize(c.width, c.height);
     ASSERT_EQ(window->width(), c.width);
@@ -327,7 +329,66 @@ TEST_F(MainWindowTest, LaysOutItsPartsByTheClientSize) {
     EXPECT_EQ(app->player.windowWidth.load(), static_cast<uint32_t>(c.width));
   }
   EXPECT_EQ(window->listGeometry(), QRect(0, 436, 1000, 342));
-  EXPECT_EQ(window->seekBarGeometry(), QRect(0, 414, 500, 20));
+  EXPECT_EQ(window->seekBarGeometry(), QRect(0, 414, 392, 20));
+  EXPECT_EQ(window->volumeBarGeometry(), QRect(400, 414, 100, 20));
+}
+
+// The slider, the keys and the wheel set the current State's volume; the
+// slider follows a change made anywhere else (a State switch, the desktop's
+// controls).
+TEST_F(MainWindowTest, VolumeFromTheSliderTheKeysAndTheWheel) {
+  app->settings.currentState = 2;
+  app->shared.stateVolumeCut[2].store(400);
+  makeWindow();
+  QSlider* slider = window->volumeBar();
+  EXPECT_EQ(slider->value(), 600);
+  EXPECT_EQ(slider->toolTip(), "Volume");
+  EXPECT_EQ(slider->focusPolicy(), Qt::NoFocus);
+
+  slider->setValue(300);
+  EXPECT_EQ(app->shared.stateVolumeCut[2].load(), 700u);
+  EXPECT_TRUE(processUntil([this] { return window->statusText(0).ends_with(", Volume 30%"); }))
+      << window->statusText(0);
+
+  auto press = [this](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent down(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(window->nowPlayingView(), &down);
+  };
+  auto turn = [this](int delta) {
+    const QPointF at(100, 100);
+    QWheelEvent wheel(at, window->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window->nowPlayingView(), &wheel);
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    int value;
+  };
+  const Step steps[] = {
+      {"+", [&] { press(Qt::Key_Plus, Qt::ShiftModifier); }, 350},
+      {"=", [&] { press(Qt::Key_Equal); }, 400},
+      {"-", [&] { press(Qt::Key_Minus); }, 350},
+      {"Ctrl and - is not the key", [&] { press(Qt::Key_Minus, Qt::ControlModifier); }, 350},
+      {"a notch up", [&] { turn(120); }, 400},
+      {"two notches down", [&] { turn(-240); }, 300},
+      {"half a notch", [&] { turn(60); }, 300},
+      {"the other half", [&] { turn(60); }, 350},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    EXPECT_EQ(app->shared.stateVolumeCut[2].load(), static_cast<uint32_t>(1000 - step.value));
+    EXPECT_TRUE(processUntil([&] { return slider->value() == step.value; })) << slider->value();
+  }
+
+  // Another State's volume after a switch, told from the player's thread.
+  app->shared.stateVolumeCut[0].store(100);
+  app->settings.currentState = 0;
+  std::thread player([this] { ui->playerChanged(PlayerChange::Volume); });
+  player.join();
+  EXPECT_TRUE(processUntil([&] { return slider->value() == 900; }));
+  EXPECT_EQ(app->shared.stateVolumeCut[0].load(), 100u) << "showing the volume does not set it";
 }
 
 TEST_F(MainWindowTest, LongTextsAreCutToTheWindow) {

@@ -1,6 +1,8 @@
 #include "app/app.h"
+#include "gui/main_window.h"
 #include "gui/media_controls.h"
 #include "gui/qt_test_env.h"
+#include "gui/qt_ui.h"
 
 #include <QByteArray>
 #include <QDBusArgument>
@@ -11,14 +13,17 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QProcess>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -101,6 +106,22 @@ protected:
   }
 
   QVariantMap metadata() { return qdbus_cast<QVariantMap>(property(kPlayer, QStringLiteral("Metadata"))); }
+
+  // Runs the desktop's command-line controller on the private bus, with the
+  // event loop running meanwhile (the controls answer on this thread); its
+  // standard output.
+  static std::string playerctl(const QStringList& arguments) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("playerctl"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    process.setProcessEnvironment(environment);
+    process.start(program, QStringList{QStringLiteral("--player=plinka")} + arguments);
+    const std::string what = arguments.join(' ').toStdString();
+    EXPECT_TRUE(processUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) << what;
+    EXPECT_EQ(process.exitCode(), 0) << what << ": " << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput().toStdString();
+  }
 
   inline static std::unique_ptr<QProcess> daemon;
   inline static QString address;
@@ -217,24 +238,65 @@ TEST_F(MediaControlsTest, MetadataDescribesTheCurrentSong) {
 // The desktop's own command-line controller drives the player over the bus
 // as a panel would: play/pause and next become the main window's commands.
 TEST_F(MediaControlsTest, PlayerctlDrivesPlayPauseAndNext) {
-  const QString playerctl = QStandardPaths::findExecutable(QStringLiteral("playerctl"));
-  if (playerctl.isEmpty())
+  if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty())
     GTEST_SKIP() << "playerctl is not installed";
   app->run.playerRunning.store(1);
-  auto run = [&](const QString& verb) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    process.setProcessEnvironment(environment);
-    process.start(playerctl, {QStringLiteral("--player=plinka"), verb});
-    // The controls answer on this thread: keep its events running meanwhile.
-    EXPECT_TRUE(processUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) << verb.toStdString();
-    EXPECT_EQ(process.exitCode(), 0) << verb.toStdString() << ": " << process.readAllStandardError().toStdString();
-  };
   commands.clear();
-  run(QStringLiteral("play-pause"));
-  run(QStringLiteral("next"));
+  playerctl({QStringLiteral("play-pause")});
+  playerctl({QStringLiteral("next")});
   EXPECT_EQ(commands, (std::vector<WindowCommand>{WindowCommand::PlayPause, WindowCommand::Skip}));
+}
+
+// The sound applet's volume is the current State's: set from the desktop it
+// shows in the window's slider and is kept for the State; set from the
+// slider it is what the desktop reads.
+TEST_F(MediaControlsTest, PlayerctlVolumeIsTheStatesVolume) {
+  if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty())
+    GTEST_SKIP() << "playerctl is not installed";
+  QtUi ui(*app);
+  app->ui = &ui;
+  MainWindow window(*app);
+  ui.attachWindow(&window);
+  window.onPlayerChanged = [this] { controls->refresh(); };
+  app->settings.currentState = 1;
+  EXPECT_DOUBLE_EQ(std::stod(playerctl({QStringLiteral("volume")})), 1.0) << "a State never set is at full volume";
+
+  playerctl({QStringLiteral("volume"), QStringLiteral("0.3")});
+  EXPECT_EQ(app->shared.stateVolumeCut[1].load(), 700u);
+  EXPECT_EQ(app->shared.stateVolumeCut[0].load(), 0u) << "another State";
+  EXPECT_TRUE(processUntil([&] { return window.volumeBar()->value() == 300; })) << window.volumeBar()->value();
+
+  window.volumeBar()->setValue(550);
+  EXPECT_NEAR(std::stod(playerctl({QStringLiteral("volume")})), 0.55, 1e-9);
+  window.volumeBar()->setValue(300);
+  EXPECT_NEAR(std::stod(playerctl({QStringLiteral("volume")})), 0.3, 1e-9);
+
+  window.onPlayerChanged = nullptr;
+  ui.attachWindow(nullptr);
+  app->ui = nullptr;
+}
+
+// Values outside 0-1 are taken as the nearer end; a value that is not a
+// number changes nothing.
+TEST_F(MediaControlsTest, VolumeSetOutsideItsRangeIsHeldAtTheEnds) {
+  struct Case {
+    double asked;
+    uint32_t cut;
+  };
+  const Case cases[] = {{0.25, 750},
+                        {-0.5, 1000},
+                        {1.7, 0},
+                        {-std::numeric_limits<double>::infinity(), 1000},
+                        {std::numeric_limits<double>::quiet_NaN(), 1000},
+                        {std::numeric_limits<double>::infinity(), 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                                    {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(c.asked))});
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(app->shared.stateVolumeCut[0].load(), c.cut);
+    EXPECT_DOUBLE_EQ(property(kPlayer, QStringLiteral("Volume")).toDouble(), (1000 - c.cut) / 1000.0);
+  }
 }
 
 TEST_F(MediaControlsTest, RefreshAnnouncesWhatChanged) {
@@ -269,6 +331,13 @@ TEST_F(MediaControlsTest, RefreshAnnouncesWhatChanged) {
   ASSERT_TRUE(saw("string \"Blue Hour\"")) << seen.toStdString();
   EXPECT_TRUE(seen.contains("string \"Metadata\"")) << seen.toStdString();
   EXPECT_FALSE(seen.contains("PlaybackStatus")) << "the status did not change: " << seen.toStdString();
+
+  seen.clear();
+  app->shared.stateVolumeCut[0].store(250);
+  controls->refresh();
+  ASSERT_TRUE(saw("double 0.75")) << seen.toStdString();
+  EXPECT_TRUE(seen.contains("string \"Volume\"")) << seen.toStdString();
+  EXPECT_FALSE(seen.contains("Metadata")) << "the song did not change: " << seen.toStdString();
 
   monitor.terminate();
   monitor.waitForFinished(3000);

@@ -177,6 +177,11 @@ TEST_F(OptionsWindowTest, ShowsTheSettingsAndStoresThemOnOk) {
     child<QCheckBox>(d, "id5367")->setChecked(false);  // WMA
     child<QCheckBox>(d, "id1023")->setChecked(true);   // Auto Rate
     child<QComboBox>(d, "id5376")->setCurrentIndex(6);
+    QComboBox* levelling = child<QComboBox>(d, "levelling");
+    EXPECT_EQ(levelling->currentText(), "Off");
+    ASSERT_EQ(levelling->count(), 3);
+    EXPECT_EQ(levelling->itemText(2), "By album");
+    levelling->setCurrentIndex(2);
 
     click(d, "id5307");
     click(d, "id9");
@@ -191,6 +196,7 @@ TEST_F(OptionsWindowTest, ShowsTheSettingsAndStoresThemOnOk) {
   EXPECT_EQ(+s.typeWma, 0u);
   EXPECT_EQ(+s.autoRate, 1u);
   EXPECT_EQ(+s.stateMinRating[0], 6u);
+  EXPECT_EQ(app->shared.levelling.load(), static_cast<uint32_t>(Levelling::ByAlbum));
   EXPECT_EQ(app->prompts.result.load(), kPromptFirst);
   EXPECT_EQ(ui->foldersOpened, std::vector<std::string>{data.path()});
   EXPECT_EQ(ui->helpOpened, 1);
@@ -263,11 +269,13 @@ TEST_F(OptionsWindowTest, ResetAndAllStayInEffectAfterCancel) {
   withOptions([&](QDialog& d) {
     child<QLineEdit>(d, "id1059")->setText("Ann");
     child<QLineEdit>(d, "id1011")->setText("12");
+    child<QComboBox>(d, "levelling")->setCurrentIndex(1);
     chooseState(d, 1);
     click(d, "id1");
   });
   ASSERT_TRUE(processUntil([&] { return window->rowCount() == 2; }));
   ASSERT_EQ(+app->settings.prepareCount, 12u);
+  ASSERT_EQ(app->shared.levelling.load(), static_cast<uint32_t>(Levelling::BySong));
 
   withOptions([&](QDialog& d) {
     // "No, cancel this" first: nothing changes.
@@ -283,9 +291,11 @@ TEST_F(OptionsWindowTest, ResetAndAllStayInEffectAfterCancel) {
     EXPECT_EQ(child<QLineEdit>(d, "id1011")->text(), "100");
     EXPECT_EQ(child<QComboBox>(d, "id5396")->currentText(), "Normal");
     EXPECT_TRUE(child<QCheckBox>(d, "id5388")->isChecked()) << "the first State's choices";
+    EXPECT_EQ(child<QComboBox>(d, "levelling")->currentText(), "Off");
     click(d, "id2");
   });
   EXPECT_STREQ(app->settings.userName[0], "One");
+  EXPECT_EQ(app->shared.levelling.load(), static_cast<uint32_t>(Levelling::Off));
   EXPECT_EQ(+app->settings.prepareCount, 100u);
   // The reset State's list took the place of the one left, which was saved.
   EXPECT_EQ(currentStateIndex(*app), 0u);

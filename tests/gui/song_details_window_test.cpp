@@ -13,6 +13,7 @@
 #include "gui/qt_test_env.h"
 #include "gui/qt_ui.h"
 #include "gui/song_details_window.h"
+#include "library/loudness.h"
 #include "play/player.h"
 #include "support/song_table.h"
 #include "support/temp_dir.h"
@@ -58,6 +59,10 @@ std::shared_ptr<std::string> answerPrompt(const QString& text = QString()) {
   return message;
 }
 
+// The Loudness of records 0-3: none yet, from tags, no level, measured.
+const uint32_t kLoudness[4] = {0, library::encodeLoudness(true, -7.5, 200), library::encodeLoudness(false, {}, 0),
+                               library::encodeLoudness(false, -9.2, 240)};
+
 class SongDetailsWindowTest : public ::testing::Test {
 protected:
   SongDetailsWindowTest() {
@@ -74,6 +79,8 @@ protected:
       test::putText(h, k, db::Artist, k == 4 ? "The Searchers" : "Artist " + std::to_string(k));
       test::putNumber(h, k, db::ID, 7);
       test::putNumber(h, k, db::StartPoint, 1500);
+      if (k >= 1 && k <= 3)
+        test::putNumber(h, k, db::Loudness, kLoudness[k]);
       // A Score Auto Rate moved: rating 5, whose own Score is 16.
       for (uint32_t u = 0; u < kUserCount; ++u)
         test::putNumber(h, k, db::scoreField(u), 20);
@@ -152,6 +159,28 @@ TEST_F(SongDetailsWindowTest, ShowsTheRecordAndStepsAroundBothEnds) {
   ASSERT_TRUE(settled());
   EXPECT_EQ(textOf("dbIdx"), "6");
   EXPECT_EQ(app->run.busyCode.load(), 0u);
+}
+
+// The song's loudness and the gain it is played at, as the record holds them;
+// the line takes no typing.
+TEST_F(SongDetailsWindowTest, ShowsTheLoudnessOfEachRecord) {
+  const char* const shown[4] = {"Not measured yet",
+                                "\xE2\x88\x92"
+                                "7.5 LUFS, \xE2\x88\x92"
+                                "10.5 dB (from tags)",
+                                "No level (silent, or not decodable)",
+                                "\xE2\x88\x92"
+                                "9.2 LUFS, \xE2\x88\x92"
+                                "8.8 dB (measured)"};
+  open(0);
+  EXPECT_TRUE(child<QLineEdit>("loudness")->isReadOnly());
+  for (int k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(textOf("dbIdx"), std::to_string(k + 1));
+    EXPECT_EQ(textOf("loudness"), shown[k]);
+    click("next");
+    ASSERT_TRUE(settled());
+  }
 }
 
 TEST_F(SongDetailsWindowTest, SaveWritesTheFormAndCancelWritesNothing) {

@@ -12,20 +12,23 @@ namespace {
 struct LayoutCase {
   uint32_t width, height;
   bool listVisible;
-  int listTop, listHeight, seekY, seekWidth;
+  int listTop, listHeight, seekY, seekWidth, volumeX, volumeWidth;
   std::vector<int> statusEdges;
   uint32_t videoWidth, videoHeight;
 };
 
+// The seek bar and the volume slider share the seek bar's row: the left half
+// of a wide window, the whole width of a narrow one.
 TEST(WindowLayout, FollowsTheClientSize) {
   const LayoutCase cases[] = {
-      {300, 200, false, 200, 106, 114, 300, {150, -1}, 400, 400},
-      {400, 600, true, 336, 242, 314, 400, {200, -1}, 400, 400},
-      {1000, 800, true, 436, 342, 414, 500, {250, 500, 750, -1}, 500, 400},
-      {401, 251, true, 161, 67, 139, 200, {100, 200, 300, -1}, 200, 125},
-      {500, 250, false, 250, 156, 139, 250, {125, 250, 375, -1}, 250, 125},
-      {200, 100, false, 100, 6, 60, 200, {100, -1}, 400, 400},  // low window: seek bar kept at 60
-      {200, 40, false, 40, 0, 60, 200, {100, -1}, 400, 400},    // never a negative list height
+      {300, 200, false, 200, 106, 114, 192, 200, 100, {150, -1}, 400, 400},
+      {400, 600, true, 336, 242, 314, 292, 300, 100, {200, -1}, 400, 400},
+      {1000, 800, true, 436, 342, 414, 392, 400, 100, {250, 500, 750, -1}, 500, 400},
+      {401, 251, true, 161, 67, 139, 92, 100, 100, {100, 200, 300, -1}, 200, 125},
+      {500, 250, false, 250, 156, 139, 142, 150, 100, {125, 250, 375, -1}, 250, 125},
+      {200, 100, false, 100, 6, 60, 92, 100, 100, {100, -1}, 400, 400},  // low window: seek bar kept at 60
+      {200, 40, false, 40, 0, 60, 92, 100, 100, {100, -1}, 400, 400},    // never a negative list height
+      {60, 100, false, 100, 6, 60, 0, 0, 60, {30, -1}, 400, 400},        // the slider alone fills the row
   };
   for (const LayoutCase& c : cases) {
     const MainLayout l = layoutFor(c.width, c.height);
@@ -35,6 +38,8 @@ TEST(WindowLayout, FollowsTheClientSize) {
     EXPECT_EQ(l.listHeight, c.listHeight);
     EXPECT_EQ(l.seekBarY, c.seekY);
     EXPECT_EQ(l.seekBarWidth, c.seekWidth);
+    EXPECT_EQ(l.volumeX, c.volumeX);
+    EXPECT_EQ(l.volumeWidth, c.volumeWidth);
     EXPECT_EQ(l.statusEdges, c.statusEdges);
     EXPECT_EQ(l.videoWidth, c.videoWidth);
     EXPECT_EQ(l.videoHeight, c.videoHeight);

@@ -43,7 +43,10 @@ double stateVolume(const CoreContext& app, uint32_t state) {
 double currentVolume(const CoreContext& app) { return stateVolume(app, currentStateIndex(app)); }
 
 void setCurrentVolume(PlayContext& app, double volume, bool show) {
-  volume = std::clamp(std::isfinite(volume) ? volume : 1.0, 0.0, 1.0);
+  // Not a number is no volume at all: the one there stays.
+  if (std::isnan(volume))
+    return;
+  volume = std::clamp(volume, 0.0, 1.0);
   app.shared.stateVolumeCut[currentStateIndex(app)].store(kVolumeCutRange - thousandths(volume));
   if (show) {
     setOneShotMessage(app, volumeText(volume));

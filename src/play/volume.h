@@ -35,7 +35,8 @@ double stateVolume(const CoreContext& app, uint32_t state);
 // The current State's volume.
 double currentVolume(const CoreContext& app);
 
-// Sets the current State's volume (clamped to 0-1): kept for the State, set
+// Sets the current State's volume (clamped to 0-1; not a number changes
+// nothing): kept for the State, set
 // on the playback at once, shown in the status bar and told to the front
 // end. `show` false leaves the status bar alone.
 void setCurrentVolume(PlayContext& app, double volume, bool show = true);

@@ -36,10 +36,12 @@ TEST_F(VolumeTest, EachStateKeepsItsVolumeAndTheSliderScaleIsCubic) {
   ASSERT_FALSE(fake->volumesSet().empty());
   EXPECT_NEAR(fake->volumesSet().back(), 0.027, 1e-9);
 
-  for (double wild : {-0.5, 7.0, std::nan("")}) {
-    play::setCurrentVolume(*app, wild, false);
-    const double v = play::currentVolume(*app);
-    EXPECT_TRUE(v == 0.0 || v == 1.0) << wild;
+  struct Wild {
+    double asked, kept;
+  } wild[] = {{-0.5, 0.0}, {7.0, 1.0}, {std::nan(""), 1.0}, {-INFINITY, 0.0}, {0.4, 0.4}, {std::nan(""), 0.4}};
+  for (const Wild& w : wild) {
+    play::setCurrentVolume(*app, w.asked, false);
+    EXPECT_EQ(play::currentVolume(*app), w.kept) << w.asked;
   }
 }
 

@@ -160,6 +160,7 @@ struct Streams {
   GstTaskPool* pool = nullptr;    // likewise
   std::atomic<bool> audioLinked{false};
   std::atomic<bool> allPadsKnown{false};
+  std::atomic<bool> soundUndecodable{false};  // a stream of sound no decoder at hand takes
 };
 
 // Only streams of sound are decoded: a picture decoder is not plugged in,
@@ -190,6 +191,12 @@ void onPadAdded(GstElement*, GstPad* pad, gpointer data) {
   if (gst_pad_link(pad, sink) == GST_PAD_LINK_OK)
     streams->audioLinked.store(true);
   gst_object_unref(sink);
+}
+
+void onUnknownType(GstElement*, GstPad*, GstCaps* caps, gpointer data) {
+  if (caps != nullptr && gst_caps_get_size(caps) > 0 &&
+      g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/"))
+    static_cast<Streams*>(data)->soundUndecodable.store(true);
 }
 
 void onNoMorePads(GstElement* decoder, gpointer data) {
@@ -374,6 +381,7 @@ LoudnessResult measureLoudness(const char* path, const std::atomic<uint32_t>* ca
   streams.pool = pool.get();
   g_signal_connect(decoder, "autoplug-select", G_CALLBACK(onAutoplugSelect), nullptr);
   g_signal_connect(decoder, "pad-added", G_CALLBACK(onPadAdded), &streams);
+  g_signal_connect(decoder, "unknown-type", G_CALLBACK(onUnknownType), &streams);
   g_signal_connect(decoder, "no-more-pads", G_CALLBACK(onNoMorePads), &streams);
   std::unique_ptr<GstBus, ObjectUnref> bus(gst_element_get_bus(pipeline.get()));
   gst_bus_set_sync_handler(bus.get(), &onSyncMessage, &streams, nullptr);
@@ -428,7 +436,7 @@ LoudnessResult measureLoudness(const char* path, const std::atomic<uint32_t>* ca
               bus.get(), static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_APPLICATION))}) {
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_APPLICATION ||
             (streams.allPadsKnown.load() && !streams.audioLinked.load()))
-          return failed("no sound in the file");
+          return failed(streams.soundUndecodable.load() ? "no decoder for the file's sound" : "no sound in the file");
         return failed(reasonOf(message.get()), decodedSeconds());
       }
       continue;

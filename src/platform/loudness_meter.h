@@ -15,7 +15,8 @@ namespace plinka::platform {
 struct LoudnessResult {
   enum class Outcome : uint8_t {
     Measured,   // lufs holds the integrated loudness
-    Silent,     // the sound never rose above the measure's absolute gate (-70 LUFS)
+    Silent,     // no 0.4 s block rose above the measure's absolute gate (-70 LUFS):
+                // silence, or a sound shorter than 0.4 s
     Failed,     // error says why
     Cancelled,  // the caller's cancel flag stopped it
   };

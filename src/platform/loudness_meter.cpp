@@ -61,8 +61,14 @@ namespace {
 void lowPoolPrepare(GstTaskPool*, GError**) {}
 void lowPoolCleanup(GstTaskPool*) {}
 
+// A task is started on one thread and joined on another; GStreamer passes
+// the handle between them under locks of its own. This lock hands it over
+// in this file's own terms as well, so that the race checker sees the order.
+std::mutex handleMutex;
+
 gpointer lowPoolPush(GstTaskPool*, GstTaskPoolFunction func, gpointer data, GError** error) {
   try {
+    const std::lock_guard lock(handleMutex);
     return new std::thread([func, data] {
       plinka::platform::lowerThisThread();
       func(data);
@@ -73,19 +79,23 @@ gpointer lowPoolPush(GstTaskPool*, GstTaskPoolFunction func, gpointer data, GErr
   }
 }
 
+std::thread takeHandle(gpointer id) {
+  const std::lock_guard lock(handleMutex);
+  std::unique_ptr<std::thread> handle(static_cast<std::thread*>(id));
+  return std::move(*handle);
+}
+
 void lowPoolJoin(GstTaskPool*, gpointer id) {
-  auto* thread = static_cast<std::thread*>(id);
-  if (thread->joinable())
-    thread->join();
-  delete thread;
+  std::thread thread = takeHandle(id);
+  if (thread.joinable())
+    thread.join();
 }
 
 // A handle the task will not join: the thread ends by itself.
 void lowPoolDispose(GstTaskPool*, gpointer id) {
-  auto* thread = static_cast<std::thread*>(id);
-  if (thread->joinable())
-    thread->detach();
-  delete thread;
+  std::thread thread = takeHandle(id);
+  if (thread.joinable())
+    thread.detach();
 }
 
 }  // namespace

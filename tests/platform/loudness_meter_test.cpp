@@ -269,13 +269,23 @@ std::vector<pid_t> threadsOfThisProcess() {
   return tids;
 }
 
+// The streaming threads' priorities as each thread starts, noted by the
+// threads themselves.
+struct Seen {
+  std::mutex mutex;
+  std::vector<Priority> priorities;  // guarded by mutex
+};
+
 GstBusSyncReply noteStreamingThread(GstBus*, GstMessage* message, gpointer data) {
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_STREAM_STATUS) {
     GstStreamStatusType type;
     GstElement* owner = nullptr;
     gst_message_parse_stream_status(message, &type, &owner);
-    if (type == GST_STREAM_STATUS_TYPE_ENTER)
-      static_cast<std::vector<Priority>*>(data)->push_back(priorityOf(gettid()));
+    if (type == GST_STREAM_STATUS_TYPE_ENTER) {
+      auto* seen = static_cast<Seen*>(data);
+      const std::lock_guard lock(seen->mutex);
+      seen->priorities.push_back(priorityOf(gettid()));
+    }
   }
   return GST_BUS_PASS;
 }
@@ -283,7 +293,7 @@ GstBusSyncReply noteStreamingThread(GstBus*, GstMessage* message, gpointer data)
 // The priorities of the streaming threads of a small pipeline run after the
 // measuring, as playback's would be.
 std::vector<Priority> laterStreamingThreads() {
-  std::vector<Priority> seen;
+  Seen seen;
   GstElement* pipeline = gst_parse_launch("audiotestsrc num-buffers=20 ! queue ! fakesink", nullptr);
   GstBus* bus = gst_element_get_bus(pipeline);
   gst_bus_set_sync_handler(bus, noteStreamingThread, &seen, nullptr);
@@ -294,7 +304,8 @@ std::vector<Priority> laterStreamingThreads() {
   gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
   gst_object_unref(bus);
   gst_object_unref(pipeline);
-  return seen;
+  const std::lock_guard lock(seen.mutex);
+  return seen.priorities;
 }
 
 // While it measures, the calling thread and the threads that decode run at

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/gst_playback.h"
+#include "platform/loudness_meter.h"
 #include "platform/playback.h"
 #include "support/temp_dir.h"
 
@@ -24,6 +25,8 @@ namespace {
 using plinka::platform::cubicFromLinear;
 using plinka::platform::GstPlayback;
 using plinka::platform::linearFromCubic;
+using plinka::platform::LoudnessResult;
+using plinka::platform::measureLoudness;
 using Levelling = plinka::platform::Levelling;
 using Mode = Levelling::Mode;
 using Metered = GstPlayback::MeteredLevel;
@@ -157,16 +160,22 @@ protected:
   int events = 0;  // guarded by `mutex`: counted by the hook, read and reset by the test
 };
 
-// Two tones 12 dB apart, each with the gain that brings its measured
-// loudness to -18 LUFS: levelled, both come out there; not levelled, they
-// stay 12 dB apart. The quiet one needs some 15 dB of gain.
+// Two tones 12 dB apart, each with the gain that brings its loudness, as
+// our meter measures it, to -18 LUFS: levelled, both come out there; not
+// levelled, they stay 12 dB apart. The quiet one needs some 15 dB of gain.
 TEST_F(Levels, TonesTwelveDecibelsApartComeOutAlikeWhenLevelled) {
-  const std::string files[] = {tone("loud.wav", 0, "-c:a pcm_s16le"), tone("quiet.wav", -12, "-c:a pcm_s16le")};
+  // In stereo: the meter counts a mono file on both loudspeakers, which the
+  // plain measure does not.
+  const std::string files[] = {tone("loud.wav", 0, "-ac 2 -c:a pcm_s16le"),
+                               tone("quiet.wav", -12, "-ac 2 -c:a pcm_s16le")};
   double gains[2] = {};
   for (int i = 0; i < 2; ++i) {
-    const double loudness = integratedLoudness(files[i]);
-    ASSERT_TRUE(std::isfinite(loudness)) << files[i];
-    gains[i] = -18 - loudness;
+    // The meter lowers the thread it runs on for good: not the test's own.
+    LoudnessResult measured;
+    std::thread([&] { measured = measureLoudness(files[i].c_str()); }).join();
+    ASSERT_EQ(measured.outcome, LoudnessResult::Outcome::Measured) << files[i];
+    EXPECT_NEAR(measured.lufs, integratedLoudness(files[i]), 0.5) << "as ffmpeg measures it";
+    gains[i] = -18 - measured.lufs;
   }
   EXPECT_NEAR(gains[1] - gains[0], 12, 0.5) << "the tones as made";
   struct Case {
@@ -181,8 +190,9 @@ TEST_F(Levels, TonesTwelveDecibelsApartComeOutAlikeWhenLevelled) {
       playback.setLevelling({c.mode, gains[i], 0});
       heard[i] = levelOf(files[i]);
       if (c.mode != Mode::Off) {
-        // A tone's RMS in dBFS is its loudness in LUFS, give or take a tenth.
-        EXPECT_NEAR(heard[i], -18, 1) << files[i];
+        // A stereo tone's loudness in LUFS is its channels' RMS in dBFS
+        // plus 3 dB (their powers add up), give or take a tenth.
+        EXPECT_NEAR(heard[i], -21, 1) << files[i];
       }
     }
     EXPECT_NEAR(heard[0] - heard[1], c.apart, 1);

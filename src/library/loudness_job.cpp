@@ -132,28 +132,9 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor, co
   return walk;
 }
 
-MeasuredLoudness measureFile(LibraryContext& app, const char* path) {
-  if (app.loudness.measure)
-    return app.loudness.measure(path, &app.run.appEnding);
-  const platform::LoudnessResult r = platform::measureLoudness(path, &app.run.appEnding);
-  MeasuredLoudness m;
-  m.lufs = r.lufs;
-  m.durationMs = r.durationMs;
-  switch (r.outcome) {
-  case platform::LoudnessResult::Outcome::Measured:
-    m.outcome = MeasuredLoudness::Outcome::Measured;
-    break;
-  case platform::LoudnessResult::Outcome::Silent:
-    m.outcome = MeasuredLoudness::Outcome::Silent;
-    break;
-  case platform::LoudnessResult::Outcome::Cancelled:
-    m.outcome = MeasuredLoudness::Outcome::Cancelled;
-    break;
-  case platform::LoudnessResult::Outcome::Failed:
-    m.outcome = MeasuredLoudness::Outcome::Failed;
-    break;
-  }
-  return m;
+platform::LoudnessResult measureFile(LibraryContext& app, const char* path) {
+  return app.loudness.measure ? app.loudness.measure(path, &app.run.appEnding)
+                              : platform::measureLoudness(path, &app.run.appEnding);
 }
 
 // A song's new Loudness value: from its ReplayGain track tag when it has one,
@@ -166,15 +147,16 @@ std::optional<uint32_t> findLoudness(LibraryContext& app, const std::string& fil
     return std::nullopt;
   if (tags.trackGainDb)
     return encodeLoudness(true, loudnessForGain(*tags.trackGainDb), tags.lengthMs / 1000);
-  const MeasuredLoudness m = measureFile(app, file.c_str());
+  using Outcome = platform::LoudnessResult::Outcome;
+  const platform::LoudnessResult m = measureFile(app, file.c_str());
   switch (m.outcome) {
-  case MeasuredLoudness::Outcome::Cancelled:
+  case Outcome::Cancelled:
     return std::nullopt;
-  case MeasuredLoudness::Outcome::Measured:
+  case Outcome::Measured:
     return encodeLoudness(false, m.lufs, m.durationMs / 1000);
-  case MeasuredLoudness::Outcome::Silent:
+  case Outcome::Silent:
     return encodeLoudness(false, std::nullopt, m.durationMs / 1000);
-  case MeasuredLoudness::Outcome::Failed:
+  case Outcome::Failed:
     break;
   }
   failed = true;

@@ -9,6 +9,8 @@
 // time), never through the deferred edit queue.
 #pragma once
 
+#include "platform/loudness_meter.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -34,14 +36,8 @@ constexpr uint32_t kLoudnessRestMs = 600000;
 // The list must hold this many songs before the worker starts the job.
 constexpr int32_t kLoudnessShortestList = 20;
 
-// What the measurer found of one file.
-struct MeasuredLoudness {
-  enum class Outcome : uint8_t { Measured, Silent, Failed, Cancelled };
-  Outcome outcome = Outcome::Failed;
-  double lufs = 0;
-  uint32_t durationMs = 0;
-};
-using LoudnessMeasurer = std::function<MeasuredLoudness(const char* path, const std::atomic<uint32_t>* cancel)>;
+// Measures one file, as platform::measureLoudness does.
+using LoudnessMeasurer = std::function<platform::LoudnessResult(const char* path, const std::atomic<uint32_t>* cancel)>;
 
 struct LoudnessJobState {
   // 1 while the job runs. Taken by exchange by the job; read by the

@@ -11,6 +11,7 @@
 #include "library/file_checksum.h"
 #include "play/song_details.h"
 #include "support/scheduler_fixture.h"
+#include "support/song_table.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -59,15 +60,7 @@ protected:
     db::closeTable(h);
   }
 
-  uint32_t storedId(uint32_t record) {
-    db::TableHandle h;
-    text::copy(h.path, app->settings.databasePath);
-    if (!db::openMapped(h) || db::readField(h, record, db::ID) < 0)
-      return 0xFFFFFFFFu;
-    const uint32_t v = h.value;
-    db::closeTable(h);
-    return v;
-  }
+  uint32_t storedId(uint32_t record) { return storedNumber(app->settings.databasePath, record, db::ID); }
 
   std::vector<library::QueuedEdit> queued() {
     std::vector<library::QueuedEdit> out;

@@ -153,13 +153,13 @@ protected:
                                    app->songTable.isOpen());
       if (duringMeasure)
         duringMeasure(path);
-      library::MeasuredLoudness m;
+      platform::LoudnessResult m;
       const auto found = results.find(path);
       if (found == results.end()) {
-        m.outcome = library::MeasuredLoudness::Outcome::Failed;
+        m.outcome = platform::LoudnessResult::Outcome::Failed;
         return m;
       }
-      m.outcome = library::MeasuredLoudness::Outcome::Measured;
+      m.outcome = platform::LoudnessResult::Outcome::Measured;
       m.lufs = found->second;
       m.durationMs = 30000;
       return m;
@@ -182,15 +182,7 @@ protected:
     });
   }
 
-  uint32_t stored(uint32_t record) {
-    db::TableHandle h;
-    text::copy(h.path, app->settings.databasePath);
-    if (!db::openMapped(h) || db::readField(h, record, db::Loudness) < 0)
-      return 0xFFFFFFFFu;
-    const uint32_t v = h.value;
-    db::closeTable(h);
-    return v;
-  }
+  uint32_t stored(uint32_t record) { return storedNumber(app->settings.databasePath, record, db::Loudness); }
   void storeDirectly(uint32_t record, uint32_t field, const std::string& textValue, uint32_t value) {
     db::TableHandle h;
     text::copy(h.path, app->settings.databasePath);

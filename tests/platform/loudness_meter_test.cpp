@@ -27,12 +27,14 @@
 
 #include "platform/gst_playback.h"
 #include "platform/loudness_meter.h"
+#include "support/framework_decoders.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using plinka::platform::LoudnessResult;
 using plinka::platform::measureLoudness;
+using plinka::test::decoderOutsideTheFramework;
 using Outcome = LoudnessResult::Outcome;
 
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -66,19 +68,6 @@ double ffmpegLoudness(const std::string& path, bool dualMono) {
 LoudnessResult measure(const std::string& path, const std::atomic<uint32_t>* cancel = nullptr,
                        const plinka::platform::LoudnessProgress& progress = {}) {
   return std::async(std::launch::async, [&] { return measureLoudness(path.c_str(), cancel, progress); }).get();
-}
-
-// Under the race checker only WAV files (decoded by the media framework
-// itself) are measured: the codec libraries it loads for the others are
-// built without the checker, and their own memory handling across their
-// threads is reported although this program's code takes no part in it.
-bool decoderOutsideTheFramework(const std::string& file) {
-#if defined(__SANITIZE_THREAD__)
-  return file.size() < 4 || file.compare(file.size() - 4, 4, ".wav") != 0;
-#else
-  (void)file;
-  return false;
-#endif
 }
 
 std::string tone(double amplitude, int hz) {

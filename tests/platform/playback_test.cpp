@@ -14,6 +14,7 @@
 
 #include "platform/gst_playback.h"
 #include "platform/playback.h"
+#include "support/framework_decoders.h"
 #include "support/temp_dir.h"
 #include "support/tone_wav.h"
 
@@ -22,6 +23,7 @@ namespace {
 using plinka::platform::makeSystemPlayback;
 using plinka::platform::PlaybackService;
 using plinka::platform::VideoTarget;
+using plinka::test::decoderOutsideTheFramework;
 using Clock = std::chrono::steady_clock;
 
 std::string media(const std::string& name) { return std::string(PLINKA_TEST_FIXTURES) + "/media/" + name; }
@@ -56,21 +58,6 @@ bool reaches(PlaybackService& playback, uint32_t ms, uint32_t deadlineMs) {
     sleepMs(10);
   }
   return false;
-}
-
-// Under the race checker only the files the media framework decodes itself
-// (WAV) are played. The others are decoded by codec and synthesiser
-// libraries it loads from elsewhere, built without the checker: their own
-// memory handling across their threads is reported when the pipeline is
-// torn down, though this program's code takes no part in it. The normal
-// build plays them all.
-bool decoderOutsideTheFramework(const std::string& file) {
-#if defined(__SANITIZE_THREAD__)
-  return file.size() < 4 || file.compare(file.size() - 4, 4, ".wav") != 0;
-#else
-  (void)file;
-  return false;
-#endif
 }
 
 class Playback : public ::testing::Test {

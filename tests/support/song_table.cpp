@@ -36,4 +36,14 @@ void makeSongTable(db::TableHandle& h, const std::string& path, uint32_t count,
   db::closeTable(h);
 }
 
+uint32_t storedNumber(const std::string& path, uint32_t slot, uint32_t field) {
+  db::TableHandle h;
+  std::snprintf(h.path, sizeof h.path, "%s", path.c_str());
+  if (!db::openMapped(h) || db::readField(h, slot, field) < 0)
+    return 0xFFFFFFFFu;
+  const uint32_t v = h.value;
+  db::closeTable(h);
+  return v;
+}
+
 }  // namespace plinka::test

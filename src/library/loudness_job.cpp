@@ -281,6 +281,11 @@ void startLoudnessJob(LibraryContext& app) {
 double unmeasuredGain(const LibraryContext& app) { return app.loudness.medianGainCenti.load() / 100.0; }
 
 std::string loudnessProgressText(const LibraryContext& app) {
+  // Before the job's first walk nothing has been counted.
+  if (app.loudness.songs.load() == 0)
+    return app.shared.levelling.load() == static_cast<uint32_t>(Levelling::Off)
+               ? "Loudness: not measured while levelling is off"
+               : "Loudness: not counted yet";
   return "Loudness: " + text::withThousands(app.loudness.known.load()) + " of " +
          text::withThousands(app.loudness.songs.load()) + " measured";
 }

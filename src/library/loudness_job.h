@@ -89,7 +89,9 @@ void startLoudnessJob(LibraryContext& app);
 // The gain of a song without a level, as the player uses it.
 double unmeasuredGain(const LibraryContext& app);
 
-// The text of the Internals window: "Loudness: 1,234 of 20,000 measured".
+// The text of the Internals window: "Loudness: 1,234 of 20,000 measured", or
+// before the job has counted: "Loudness: not counted yet" (while levelling is
+// off: "Loudness: not measured while levelling is off").
 std::string loudnessProgressText(const LibraryContext& app);
 
 }  // namespace plinka::library

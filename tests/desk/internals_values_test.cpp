@@ -131,7 +131,9 @@ TEST(InternalsValues, ReadoutsShowTheRunState) {
 
 TEST(InternalsValues, LoudnessReadoutShowsTheJobsProgress) {
   auto app = std::make_unique<App>();
-  EXPECT_EQ(internalsReadouts(*app).loudness, "Loudness: 0 of 0 measured");
+  EXPECT_EQ(internalsReadouts(*app).loudness, "Loudness: not measured while levelling is off");
+  app->shared.levelling.store(static_cast<uint32_t>(Levelling::BySong));
+  EXPECT_EQ(internalsReadouts(*app).loudness, "Loudness: not counted yet");
   app->loudness.songs.store(20000);
   app->loudness.known.store(1234);
   app->loudness.running.store(1);

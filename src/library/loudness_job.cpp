@@ -63,9 +63,11 @@ ExclusiveAccess takeAccess(LibraryContext& app, const LoudnessRun& run) {
 
 bool wanted(const LoudnessRun& run, uint32_t field) { return run.all || field == 0; }
 
-std::optional<Candidate> candidateAt(db::TableHandle& table, uint32_t slot) {
+// The song in `slot` when it is one the run wants (the FileName, a long
+// text, is read only then).
+std::optional<Candidate> candidateAt(db::TableHandle& table, const LoudnessRun& run, uint32_t slot) {
   if (db::getStatus(table, slot) != static_cast<int32_t>(db::kStatusInUse) ||
-      db::readField(table, slot, db::Loudness) < 0)
+      db::readField(table, slot, db::Loudness) < 0 || !wanted(run, table.value))
     return std::nullopt;
   Candidate c;
   c.slot = slot;
@@ -93,12 +95,15 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor, co
   db::TableHandle& table = app.songTable;
   const size_t want = batchSize(app);
 
+  // Only the four-byte words: the walk holds the table, and the player may
+  // be waiting for it. The empty record every table starts with (slot 0,
+  // without a FileName) is no song.
+  const bool emptyFirst = db::getStatus(table, 0) == static_cast<int32_t>(db::kStatusInUse) &&
+                          db::readField(table, 0, db::FileName) >= 0 && table.text[0] == '\0';
   std::vector<uint32_t> fields;
   fields.reserve(db::countInUse(table));
   db::forEachInUse(table, [&](uint32_t slot) {
-    // The empty record of a new table (slot 0 without a FileName) is no song.
-    if (db::readField(table, slot, db::FileName) < 0 || table.text[0] == '\0' ||
-        db::readField(table, slot, db::Loudness) < 0)
+    if ((slot == 0 && emptyFirst) || db::readField(table, slot, db::Loudness) < 0)
       return;
     fields.push_back(table.value);
     if (table.value != 0)
@@ -108,7 +113,7 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor, co
   walk.medianGain = medianGain(fields);
 
   auto take = [&](const std::optional<Candidate>& c) {
-    if (!c || !wanted(run, c->oldValue) || tried.count(c->file) != 0)
+    if (!c || tried.count(c->file) != 0)
       return;
     for (const Candidate& p : walk.picked)
       if (p.slot == c->slot)
@@ -122,11 +127,11 @@ Walk walkTable(LibraryContext& app, const LoudnessRun& run, uint32_t& cursor, co
         continue;
       const int32_t slot = db::findFileNamePreferExact(table, table.searchText);
       if (slot >= 0)
-        take(candidateAt(table, static_cast<uint32_t>(slot)));
+        take(candidateAt(table, run, static_cast<uint32_t>(slot)));
     }
   }
   while (walk.picked.size() < want && cursor < table.slotCount) {
-    take(candidateAt(table, cursor));
+    take(candidateAt(table, run, cursor));
     ++cursor;
   }
   return walk;
@@ -175,9 +180,12 @@ int32_t writeBatch(LibraryContext& app, const LoudnessRun& run, const std::vecto
   if (!open)
     return -1;
   db::TableHandle& table = app.songTable;
+  // The record is read whatever its value; the value is checked below.
+  LoudnessRun anyValue;
+  anyValue.all = true;
   int32_t written = 0;
   for (const Candidate& c : batch) {
-    const std::optional<Candidate> now = candidateAt(table, c.slot);
+    const std::optional<Candidate> now = candidateAt(table, anyValue, c.slot);
     if (!now || now->file != c.file || (!run.all && now->oldValue != c.oldValue))
       continue;
     table.value = c.newValue;

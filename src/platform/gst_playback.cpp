@@ -232,9 +232,10 @@ struct GstPlayback::Impl {
   // the close after they all stopped; used by the streaming thread.
   GstElement* gain = nullptr;
   GstElement* limiter = nullptr;
-  // Streaming thread only (reset by the open): streams that started at the
-  // filter, and whether the end of stream leaving the gain element is the
-  // one sent to make it forget the stream before.
+  // Streams that started at the filter, and whether the end of stream
+  // leaving the gain element is the one sent to make it forget the stream
+  // before. Guarded by `next`: reset by the open, used by the streaming
+  // threads, which GStreamer hands from file to file through its own pool.
   int streamsLevelled = 0;
   bool forgetting = false;
 
@@ -403,7 +404,12 @@ struct GstPlayback::Impl {
   // and before any of its sound passes: the levelling that goes with its
   // file.
   void levelStartingStream() {
-    if (streamsLevelled++ > 0) {
+    bool forget = false;
+    {
+      std::lock_guard lock(next);
+      forget = streamsLevelled++ > 0;
+    }
+    if (forget) {
       forgetStreamBefore();
     }
     Levelling wanted;
@@ -435,18 +441,28 @@ struct GstPlayback::Impl {
   void forgetStreamBefore() {
     GstPad* in = gst_element_get_static_pad(gain, "sink");
     if (in != nullptr) {
-      forgetting = true;
+      // Not held while the event passes: onGainOutEvent, on this very
+      // thread, takes the lock itself.
+      setForgetting(true);
       gst_pad_send_event(in, gst_event_new_eos());
-      forgetting = false;
+      setForgetting(false);
       gst_object_unref(in);
     }
+  }
+
+  void setForgetting(bool on) {
+    std::lock_guard lock(next);
+    forgetting = on;
   }
 
   static GstPadProbeReturn onGainOutEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* self = static_cast<Impl*>(data);
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    return event != nullptr && GST_EVENT_TYPE(event) == GST_EVENT_EOS && self->forgetting ? GST_PAD_PROBE_DROP
-                                                                                          : GST_PAD_PROBE_OK;
+    if (event == nullptr || GST_EVENT_TYPE(event) != GST_EVENT_EOS) {
+      return GST_PAD_PROBE_OK;
+    }
+    std::lock_guard lock(self->next);
+    return self->forgetting ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
   }
 
   // Events entering the levelling filter, on the streaming thread.
@@ -731,6 +747,8 @@ struct GstPlayback::Impl {
       std::lock_guard lock(next);
       wanted = levelling;
       startingLevelling = levelling;
+      streamsLevelled = 0;
+      forgetting = false;
     }
     if (wanted.mode == Levelling::Mode::Off) {
       return;
@@ -750,8 +768,6 @@ struct GstPlayback::Impl {
       gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Impl::onGainOutEvent, this, nullptr);
       gst_object_unref(out);
     }
-    streamsLevelled = 0;
-    forgetting = false;
     g_object_set(playbin, "audio-filter", filter, nullptr);
     gst_object_unref(filter);
     std::lock_guard lock(next);

@@ -16,33 +16,24 @@ namespace plinka {
 void installSongChoosing(App& app) {
   app.hooks.buildList = [&app] { play::buildPass(app); };
   app.hooks.startDetailsLoader = [&app] { play::startDetailsLoader(app); };
-  app.commandHandlers[codeValue(play::ListCommand::Details)] = [&app](uint32_t argument) {
-    play::commandDetails(app, argument);
+  // Each list command's handler, by its code.
+  struct Handler {
+    play::ListCommand code;
+    void (*run)(PlayContext&, uint32_t);
   };
-  app.commandHandlers[codeValue(play::ListCommand::Rate)] = [&app](uint32_t argument) {
-    play::commandRate(app, argument);
+  constexpr Handler kHandlers[] = {
+      {play::ListCommand::Details, play::commandDetails},
+      {play::ListCommand::Rate, play::commandRate},
+      {play::ListCommand::PlayFromRow, play::commandPlayFromRow},
+      {play::ListCommand::ClearList, play::commandClearList},
+      {play::ListCommand::Remove, play::commandRemove},
+      {play::ListCommand::SaveAsPlaylist, play::commandSaveAsPlaylist},
+      {play::ListCommand::PlayNow, play::commandPlayNow},
+      {play::ListCommand::ImportNow, play::commandImportNow},
+      {play::ListCommand::PlayNext, play::commandPlayNext},
   };
-  app.commandHandlers[codeValue(play::ListCommand::PlayFromRow)] = [&app](uint32_t argument) {
-    play::commandPlayFromRow(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::ClearList)] = [&app](uint32_t argument) {
-    play::commandClearList(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::Remove)] = [&app](uint32_t argument) {
-    play::commandRemove(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::SaveAsPlaylist)] = [&app](uint32_t argument) {
-    play::commandSaveAsPlaylist(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::PlayNow)] = [&app](uint32_t argument) {
-    play::commandPlayNow(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::ImportNow)] = [&app](uint32_t argument) {
-    play::commandImportNow(app, argument);
-  };
-  app.commandHandlers[codeValue(play::ListCommand::PlayNext)] = [&app](uint32_t argument) {
-    play::commandPlayNext(app, argument);
-  };
+  for (const Handler& h : kHandlers)
+    app.commandHandlers[codeValue(h.code)] = [&app, run = h.run](uint32_t argument) { run(app, argument); };
 }
 
 void installEngineJobs(App& app) {

@@ -494,6 +494,14 @@ std::vector<Path> allPaths(const std::string& plinkactl, const std::string& driv
                    [](const std::string& work, Expect& e) { makeDataFolder(work, kSongs, false, e, true); },
                    ctl({"maintain", "sort-artist"})});
 
+  // The loudness command writes its values into the table in batches,
+  // locally and through a share.
+  paths.push_back(
+      {"loudness", [](const std::string& work, Expect& e) { makeDataFolder(work, 12, false, e); }, ctl({"loudness"})});
+  paths.push_back({"loudness-network",
+                   [](const std::string& work, Expect& e) { makeDataFolder(work, 12, false, e, true); },
+                   ctl({"loudness"})});
+
   // The buffer cache copies songs of the share into the cache folder.
   paths.push_back({"buffer-cache",
                    [](const std::string& work, Expect& e) {
